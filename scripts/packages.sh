@@ -1,0 +1,18 @@
+# Debian packages the two commands need; sourced by run.sh, test.sh, bench.sh and package.sh.
+VORP_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgif-dev fonts-dejavu-core)
+VORP_TEST_PACKAGES=(libbenchmark-dev iproute2 xvfb xauth openbox trayer imagemagick x11-utils xdotool)
+
+# Installs whatever is missing, through sudo when not root.
+vorp_install() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [[ ${#missing[@]} -eq 0 ]] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [[ $(id -u) -eq 0 ]] || sudo=(sudo)
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -q >/dev/null || true
+    "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
+}

@@ -1,0 +1,6 @@
+#include "common/Clock.h"
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}

@@ -1,0 +1,25 @@
+#include "common/StoreRoot.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString StoreRoot(const QString& executableDir)
+{
+    QString root = qEnvironmentVariable("VORP_HOME");
+    if (root.isEmpty())
+    {
+        if (!executableDir.isEmpty() && QFileInfo::exists(executableDir + QStringLiteral("/portable")))
+            root = executableDir;
+        else
+        {
+            QString data = qEnvironmentVariable("XDG_DATA_HOME");
+            if (data.isEmpty())
+                data = QDir::homePath() + QStringLiteral("/.local/share");
+            root = data + QStringLiteral("/VORP");
+        }
+    }
+    QDir().mkpath(root);
+    if (!root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    return root;
+}

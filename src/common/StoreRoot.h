@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// Where statistics live: $VORP_HOME when set, else the executable's folder when it holds a file
+// named "portable", else $XDG_DATA_HOME/VORP (~/.local/share/VORP). Ends with "/".
+// The folder is created when missing.
+QString StoreRoot(const QString& executableDir);

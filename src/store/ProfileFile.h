@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// An INI file with the Windows profile semantics: section and key names compare without regard to
+// case, an existing key keeps its place, a new key goes at the end of its section and a new section
+// at the end of the file; lines end with CR LF; blank lines between sections are tolerated.
+class ProfileFile final
+{
+public:
+    struct Entry
+    {
+        QString key;
+        QString value;
+    };
+    struct Section
+    {
+        QString name;
+        std::vector<Entry> entries;
+    };
+
+    // Parses text; lines that are neither a section, nor key=value, nor blank are dropped.
+    static ProfileFile parse(const QByteArray& text);
+    // Reads a file; a missing file reads as empty, an unreadable one returns nothing.
+    static std::optional<ProfileFile> load(const QString& path);
+
+    bool hasSection(const QString& section) const;
+    bool hasKey(const QString& section, const QString& key) const;
+    std::optional<QString> value(const QString& section, const QString& key) const;
+    void setValue(const QString& section, const QString& key, const QString& value);
+    // Entries of a section in file order (empty when the section is missing).
+    const std::vector<Entry>& entries(const QString& section) const;
+    const std::vector<Section>& sections() const { return m_sections; }
+
+    QByteArray toText() const;
+    // Replaces the file atomically: written, flushed and synced before it takes the old one's place.
+    bool save(const QString& path) const;
+
+private:
+    Section* find(const QString& section);
+    const Section* find(const QString& section) const;
+
+    std::vector<Section> m_sections;
+};
+
+// Writes data to path atomically (temporary file, every byte checked, fsync, rename, fsync of the
+// folder). Returns false and leaves the old file untouched when any step fails.
+bool WriteFileAtomically(const QString& path, const QByteArray& data);
