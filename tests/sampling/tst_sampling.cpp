@@ -1,17 +1,23 @@
 #include "sampling/LinuxTableSource.h"
 #include "sampling/Sampler.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <linux/if_link.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <netinet/in.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <thread>
 
 namespace
 {
@@ -280,6 +286,39 @@ private slots:
         QCOMPARE(rows[2].outOctets, uint64_t(9));
     }
 
+    void procNetDevFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("dev"));
+        // Longer than the first read buffer; names that are no interface here have no row.
+        QByteArray text = "Inter-|   Receive\n face |bytes\n";
+        for (int i = 0; i < 400; ++i)
+            text += "  nosuch" + QByteArray::number(i) + ": 1 0 0 0 0 0 0 0 2 0 0 0 0 0 0 0\n";
+        const auto write = [&path](const QByteArray& bytes) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(write(text + "    lo: 70000 1 0 0 0 0 0 0 80000 1 0 0 0 0 0 0\n"));
+        ProcNetDevTableSource source(QFile::encodeName(path).toStdString());
+        auto table = source.fetch();
+        QVERIFY(table);
+        QCOMPARE(table->size(), size_t(1));
+        QCOMPARE((*table)[0].description, QByteArray("lo"));
+        QCOMPARE((*table)[0].inOctets, uint64_t(70000));
+        QCOMPARE((*table)[0].outOctets, uint64_t(80000));
+        // The kept descriptor is read afresh each time.
+        QVERIFY(write("    lo: 70001 1 0 0 0 0 0 0 80002 1 0 0 0 0 0 0\n"));
+        table = source.fetch();
+        QVERIFY(table);
+        QCOMPARE(table->size(), size_t(1));
+        QCOMPARE((*table)[0].inOctets, uint64_t(70001));
+        QCOMPARE((*table)[0].outOctets, uint64_t(80002));
+
+        ProcNetDevTableSource missing(QFile::encodeName(dir.filePath(QStringLiteral("none"))).toStdString());
+        QVERIFY(!missing.fetch());
+    }
+
     void systemSourcesAgree()
     {
         NetlinkTableSource netlink;
@@ -297,6 +336,37 @@ private slots:
         const auto system = MakeSystemTableSource()->fetch();
         QVERIFY(system);
         QCOMPARE(DisplayNames(*system), names);
+    }
+
+    void renameSeenWithoutNewIndex()
+    {
+        // A network namespace of its own (this thread only) lets the test rename its loopback.
+        QStringList before;
+        QStringList after;
+        bool isolated = false;
+        std::thread([&] {
+            if (::unshare(CLONE_NEWNET) != 0)
+                return;
+            isolated = true;
+            NetlinkTableSource source;
+            if (const auto table = source.fetch())
+                before = DisplayNames(*table);
+            const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            ifreq request{};
+            std::strcpy(request.ifr_name, "lo");
+            std::strcpy(request.ifr_newname, "vorp0");
+            if (fd >= 0 && ::ioctl(fd, SIOCSIFNAME, &request) == 0)
+            {
+                if (const auto table = source.fetch())
+                    after = DisplayNames(*table);
+            }
+            if (fd >= 0)
+                ::close(fd);
+        }).join();
+        if (!isolated)
+            QSKIP("no permission to make a network namespace");
+        QCOMPARE(before, QStringList{QStringLiteral("lo")});
+        QCOMPARE(after, QStringList{QStringLiteral("vorp0")});
     }
 
     void loopbackCountersGrow()
