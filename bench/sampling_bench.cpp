@@ -87,6 +87,6 @@ void BareStatsDump(benchmark::State& state)
     ::close(fd);
 }
 BENCHMARK(BareStatsDump);
-}
+} // namespace
 
 BENCHMARK_MAIN();

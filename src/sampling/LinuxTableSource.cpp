@@ -23,8 +23,7 @@ constexpr size_t kReceiveSize = 64 * 1024;
 
 // Walks the messages of one datagram; onMessage(header, payload, payloadSize) returns false for a
 // malformed message.
-template<typename OnMessage>
-DumpStep WalkDatagram(const char* data, size_t size, uint32_t seq, OnMessage onMessage)
+template <typename OnMessage> DumpStep WalkDatagram(const char* data, size_t size, uint32_t seq, OnMessage onMessage)
 {
     size_t offset = 0;
     while (offset < size)
@@ -67,8 +66,7 @@ DumpStep WalkDatagram(const char* data, size_t size, uint32_t seq, OnMessage onM
 }
 
 // Calls onAttribute(type, data, size) for each attribute; false when one overruns the message.
-template<typename OnAttribute>
-bool WalkAttributes(const char* data, size_t size, OnAttribute onAttribute)
+template <typename OnAttribute> bool WalkAttributes(const char* data, size_t size, OnAttribute onAttribute)
 {
     size_t offset = 0;
     while (size - offset >= sizeof(rtattr))
@@ -77,7 +75,8 @@ bool WalkAttributes(const char* data, size_t size, OnAttribute onAttribute)
         std::memcpy(&attribute, data + offset, sizeof attribute);
         if (attribute.rta_len < sizeof(rtattr) || attribute.rta_len > size - offset)
             return false;
-        onAttribute(attribute.rta_type & NLA_TYPE_MASK, data + offset + RTA_LENGTH(0), attribute.rta_len - RTA_LENGTH(0));
+        onAttribute(attribute.rta_type & NLA_TYPE_MASK, data + offset + RTA_LENGTH(0),
+                    attribute.rta_len - RTA_LENGTH(0));
         offset += std::min<size_t>(RTA_ALIGN(attribute.rta_len), size - offset);
     }
     return true;
@@ -92,7 +91,7 @@ int RetryOnInterrupt(auto call)
             return static_cast<int>(result);
     }
 }
-}
+} // namespace
 
 DumpStep ParseStatsDatagram(const char* data, size_t size, uint32_t seq, std::vector<IndexedCounters>& out)
 {
@@ -111,15 +110,17 @@ DumpStep ParseStatsDatagram(const char* data, size_t size, uint32_t seq, std::ve
         counters.ifindex = static_cast<int>(message.ifindex);
         const bool whole = WalkAttributes(payload + attributesAt, payloadSize - attributesAt,
                                           [&](unsigned type, const char* value, size_t valueSize) {
-            // Older kernels send a shorter structure; the byte counters are always in it.
-            if (type != IFLA_STATS_LINK_64 || valueSize < offsetof(rtnl_link_stats64, tx_bytes) + sizeof(uint64_t))
-                return;
-            rtnl_link_stats64 stats{};
-            std::memcpy(&stats, value, std::min(valueSize, sizeof stats));
-            counters.inOctets = stats.rx_bytes;
-            counters.outOctets = stats.tx_bytes;
-            found = true;
-        });
+                                              // Older kernels send a shorter structure; the byte counters are always in
+                                              // it.
+                                              if (type != IFLA_STATS_LINK_64 ||
+                                                  valueSize < offsetof(rtnl_link_stats64, tx_bytes) + sizeof(uint64_t))
+                                                  return;
+                                              rtnl_link_stats64 stats{};
+                                              std::memcpy(&stats, value, std::min(valueSize, sizeof stats));
+                                              counters.inOctets = stats.rx_bytes;
+                                              counters.outOctets = stats.tx_bytes;
+                                              found = true;
+                                          });
         if (!whole)
             return false;
         if (found)
@@ -144,11 +145,12 @@ DumpStep ParseLinkDatagram(const char* data, size_t size, uint32_t seq, std::vec
         bool found = false;
         const bool whole = WalkAttributes(payload + attributesAt, payloadSize - attributesAt,
                                           [&](unsigned type, const char* value, size_t valueSize) {
-            if (type != IFLA_IFNAME)
-                return;
-            name = QByteArray(value, static_cast<qsizetype>(strnlen(value, valueSize)));
-            found = true;
-        });
+                                              if (type != IFLA_IFNAME)
+                                                  return;
+                                              name =
+                                                  QByteArray(value, static_cast<qsizetype>(strnlen(value, valueSize)));
+                                              found = true;
+                                          });
         if (!whole)
             return false;
         if (found)
@@ -257,7 +259,9 @@ bool NetlinkTableSource::ensureOpen()
 
 bool NetlinkTableSource::request(uint16_t type, const void* payload, size_t payloadSize, uint32_t& seq)
 {
-    char message[NLMSG_SPACE(sizeof(if_stats_msg) > sizeof(ifinfomsg) ? sizeof(if_stats_msg) : sizeof(ifinfomsg))] = {};
+    alignas(nlmsghdr) char message[NLMSG_SPACE(std::max(sizeof(if_stats_msg), sizeof(ifinfomsg)))] = {};
+    if (payloadSize > sizeof message - NLMSG_HDRLEN)
+        return false;
     nlmsghdr header{};
     header.nlmsg_len = static_cast<uint32_t>(NLMSG_LENGTH(payloadSize));
     header.nlmsg_type = type;
@@ -274,8 +278,7 @@ bool NetlinkTableSource::request(uint16_t type, const void* payload, size_t payl
     return sent == static_cast<int>(header.nlmsg_len);
 }
 
-template<typename Parse>
-bool NetlinkTableSource::readDump(uint32_t seq, Parse parse)
+template <typename Parse> bool NetlinkTableSource::readDump(uint32_t seq, Parse parse)
 {
     for (;;)
     {
@@ -330,7 +333,9 @@ bool NetlinkTableSource::refreshNames()
     if (!request(RTM_GETLINK, &message, sizeof message, seq))
         return false;
     std::vector<std::pair<int, QByteArray>> names;
-    if (!readDump(seq, [&names](const char* data, size_t size, uint32_t s) { return ParseLinkDatagram(data, size, s, names); }))
+    if (!readDump(seq, [&names](const char* data, size_t size, uint32_t s) {
+            return ParseLinkDatagram(data, size, s, names);
+        }))
         return false;
     std::sort(names.begin(), names.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     m_names = std::move(names);
@@ -347,8 +352,10 @@ std::optional<std::vector<IndexedCounters>> NetlinkTableSource::fetchCounters()
     message.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
     uint32_t seq = 0;
     std::vector<IndexedCounters> rows;
-    const bool whole = request(RTM_GETSTATS, &message, sizeof message, seq)
-        && readDump(seq, [&rows](const char* data, size_t size, uint32_t s) { return ParseStatsDatagram(data, size, s, rows); });
+    const bool whole = request(RTM_GETSTATS, &message, sizeof message, seq) &&
+                       readDump(seq, [&rows](const char* data, size_t size, uint32_t s) {
+                           return ParseStatsDatagram(data, size, s, rows);
+                       });
     if (!whole)
     {
         // Whatever is left of the dump must not be read as the next answer.
@@ -357,8 +364,9 @@ std::optional<std::vector<IndexedCounters>> NetlinkTableSource::fetchCounters()
     }
     std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.ifindex < b.ifindex; });
     // A dump that raced with a change can repeat an interface.
-    rows.erase(std::unique(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.ifindex == b.ifindex; }),
-               rows.end());
+    rows.erase(
+        std::unique(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.ifindex == b.ifindex; }),
+        rows.end());
     return rows;
 }
 
@@ -369,9 +377,9 @@ std::optional<InterfaceTable> NetlinkTableSource::fetch()
     const auto counters = fetchCounters();
     if (!counters)
         return std::nullopt;
-    const bool sameIndexes = m_namesValid
-        && std::equal(counters->begin(), counters->end(), m_names.begin(), m_names.end(),
-                      [](const IndexedCounters& c, const auto& n) { return c.ifindex == n.first; });
+    const bool sameIndexes =
+        m_namesValid && std::equal(counters->begin(), counters->end(), m_names.begin(), m_names.end(),
+                                   [](const IndexedCounters& c, const auto& n) { return c.ifindex == n.first; });
     if ((announced || !sameIndexes) && !refreshNames())
     {
         closeSockets();
@@ -382,7 +390,8 @@ std::optional<InterfaceTable> NetlinkTableSource::fetch()
     auto name = m_names.begin();
     for (const IndexedCounters& c : *counters)
     {
-        name = std::lower_bound(name, m_names.end(), c.ifindex, [](const auto& n, int index) { return n.first < index; });
+        name =
+            std::lower_bound(name, m_names.end(), c.ifindex, [](const auto& n, int index) { return n.first < index; });
         // Gone between the two dumps: it has no row.
         if (name == m_names.end() || name->first != c.ifindex)
             continue;
@@ -463,7 +472,8 @@ std::optional<InterfaceTable> ProcNetDevTableSource::fetch()
     if (m_indexes.size() > order.size())
     {
         std::erase_if(m_indexes, [&lines](const auto& entry) {
-            return std::none_of(lines.begin(), lines.end(), [&entry](const NamedCounters& l) { return l.name == entry.first; });
+            return std::none_of(lines.begin(), lines.end(),
+                                [&entry](const NamedCounters& l) { return l.name == entry.first; });
         });
     }
     std::sort(order.begin(), order.end());

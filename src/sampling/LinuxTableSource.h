@@ -34,8 +34,7 @@ enum class DumpStep
 DumpStep ParseStatsDatagram(const char* data, size_t size, uint32_t seq, std::vector<IndexedCounters>& out);
 
 // Same for an RTM_GETLINK dump: appends (ifindex, interface name).
-DumpStep ParseLinkDatagram(const char* data, size_t size, uint32_t seq,
-                           std::vector<std::pair<int, QByteArray>>& out);
+DumpStep ParseLinkDatagram(const char* data, size_t size, uint32_t seq, std::vector<std::pair<int, QByteArray>>& out);
 
 // One line of /proc/net/dev.
 struct NamedCounters
@@ -68,8 +67,7 @@ private:
     bool ensureOpen();
     void closeSockets();
     bool request(uint16_t type, const void* payload, size_t payloadSize, uint32_t& seq);
-    template<typename Parse>
-    bool readDump(uint32_t seq, Parse parse);
+    template <typename Parse> bool readDump(uint32_t seq, Parse parse);
     bool refreshNames();
     bool linksChanged();
 

@@ -5,10 +5,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
 #include <linux/if_link.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
-#include <arpa/inet.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sched.h>
@@ -61,7 +61,8 @@ QByteArray StatsMessage(uint32_t seq, int ifindex, uint64_t rx, uint64_t tx)
     stats.tx_bytes = tx;
     stats.rx_packets = 7; // neighbours must not leak into the byte counters
     stats.tx_packets = 9;
-    return Message(RTM_NEWSTATS, seq, Bytes(&message, sizeof message) + Attribute(IFLA_STATS_LINK_64, Bytes(&stats, sizeof stats)));
+    return Message(RTM_NEWSTATS, seq,
+                   Bytes(&message, sizeof message) + Attribute(IFLA_STATS_LINK_64, Bytes(&stats, sizeof stats)));
 }
 
 QByteArray IntMessage(uint16_t type, uint32_t seq, int value)
@@ -88,8 +89,8 @@ bool SendOverLoopback(size_t total)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    bool ok = server >= 0 && ::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-        && ::listen(server, 1) == 0 && ::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    bool ok = server >= 0 && ::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+              ::listen(server, 1) == 0 && ::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length) == 0;
     const int client = ok ? ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
     ok = ok && client >= 0 && ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     const int peer = ok ? ::accept(server, nullptr, nullptr) : -1;
@@ -111,7 +112,7 @@ bool SendOverLoopback(size_t total)
             ::close(fd);
     return ok;
 }
-}
+} // namespace
 
 class TestSampling final : public QObject
 {
@@ -122,12 +123,18 @@ private slots:
     {
         QTest::addColumn<QByteArray>("description");
         QTest::addColumn<QByteArray>("name");
-        QTest::newRow("slash and colon dropped") << QByteArray("LAN adapter 10/100: port 1") << QByteArray("LAN adapter 10100 port 1");
+        QTest::newRow("slash and colon dropped")
+            << QByteArray("LAN adapter 10/100: port 1") << QByteArray("LAN adapter 10100 port 1");
         QTest::newRow("only forbidden bytes gives empty") << QByteArray("/\\:*?<>|\x18\x01") << QByteArray();
-        QTest::newRow("double quote, spaces and dots kept") << QByteArray("Carte \"Wi-Fi\" v1.2") << QByteArray("Carte \"Wi-Fi\" v1.2");
+        QTest::newRow("double quote, spaces and dots kept")
+            << QByteArray("Carte \"Wi-Fi\" v1.2") << QByteArray("Carte \"Wi-Fi\" v1.2");
         QTest::newRow("stops at the zero byte") << QByteArray("eth0\0/tail", 10) << QByteArray("eth0");
-        QTest::newRow("control bytes 0x18 and 0x01 dropped, 0x02 kept")
-            << QByteArray("a\x18" "b\x01" "c\x02" "d") << QByteArray("abc\x02" "d");
+        QTest::newRow("control bytes 0x18 and 0x01 dropped, 0x02 kept") << QByteArray("a\x18"
+                                                                                      "b\x01"
+                                                                                      "c\x02"
+                                                                                      "d")
+                                                                        << QByteArray("abc\x02"
+                                                                                      "d");
         QTest::newRow("empty description") << QByteArray() << QByteArray();
     }
     void displayName()
@@ -148,10 +155,13 @@ private slots:
         QTest::newRow("tb 20 (1 s) gives the counters") << quint64(1000) << quint64(123456) << 20 << 1000 << 123456;
         QTest::newRow("tb 10 (0.5 s) gives twice") << quint64(1001) << quint64(3) << 10 << 2002 << 6;
         QTest::newRow("2^32-1 reads -1") << quint64(4294967295u) << quint64(2147483647) << 20 << -1 << 2147483647;
-        QTest::newRow("2^31 reads the lowest int32") << quint64(2147483648u) << quint64(0) << 20 << qint32(-2147483647 - 1) << 0;
-        QTest::newRow("above 2^32 keeps the low 32 bits") << quint64(4294967296ull + 5) << quint64(3 * 4294967296ull + 2147483648ull)
-                                                          << 20 << 5 << qint32(-2147483647 - 1);
-        QTest::newRow("doubling past 2^32 wraps") << quint64(2147483648u + 10) << quint64(4294967295u) << 10 << 20 << -2;
+        QTest::newRow("2^31 reads the lowest int32")
+            << quint64(2147483648u) << quint64(0) << 20 << qint32(-2147483647 - 1) << 0;
+        QTest::newRow("above 2^32 keeps the low 32 bits")
+            << quint64(4294967296ull + 5) << quint64(3 * 4294967296ull + 2147483648ull) << 20 << 5
+            << qint32(-2147483647 - 1);
+        QTest::newRow("doubling past 2^32 wraps")
+            << quint64(2147483648u + 10) << quint64(4294967295u) << 10 << 20 << -2;
         QTest::newRow("tb 100 (5 s) floors") << quint64(14) << quint64(4) << 100 << 2 << 0;
     }
     void readings()
@@ -209,8 +219,8 @@ private slots:
     {
         std::vector<IndexedCounters> rows;
         // A message of an abandoned earlier dump is not part of this one.
-        const QByteArray first = StatsMessage(41, 9, 111, 222) + StatsMessage(42, 1, 4294967296ull + 7, 5)
-            + StatsMessage(42, 3, 100, 200);
+        const QByteArray first =
+            StatsMessage(41, 9, 111, 222) + StatsMessage(42, 1, 4294967296ull + 7, 5) + StatsMessage(42, 3, 100, 200);
         QCOMPARE(ParseStats(first, 42, rows), DumpStep::More);
         QCOMPARE(ParseStats(StatsMessage(42, 2, 10, 20), 42, rows), DumpStep::More);
         QCOMPARE(ParseStats(IntMessage(NLMSG_DONE, 42, 0), 42, rows), DumpStep::Done);
@@ -252,9 +262,9 @@ private slots:
     {
         ifinfomsg message{};
         message.ifi_index = 4;
-        const QByteArray link = Message(RTM_NEWLINK, 8, Bytes(&message, sizeof message)
-                                                            + Attribute(IFLA_MTU, QByteArray(4, '\1'))
-                                                            + Attribute(IFLA_IFNAME, QByteArray("wlan0", 6)));
+        const QByteArray link = Message(RTM_NEWLINK, 8,
+                                        Bytes(&message, sizeof message) + Attribute(IFLA_MTU, QByteArray(4, '\1')) +
+                                            Attribute(IFLA_IFNAME, QByteArray("wlan0", 6)));
         std::vector<std::pair<int, QByteArray>> names;
         QCOMPARE(ParseLinkDatagram(link.constData(), size_t(link.size()), 8, names), DumpStep::More);
         const QByteArray done = IntMessage(NLMSG_DONE, 8, 0);
@@ -266,13 +276,14 @@ private slots:
 
     void procNetDevText()
     {
-        const QByteArray text =
-            "Inter-|   Receive                                                |  Transmit\n"
-            " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets errs drop fifo colls carrier compressed\n"
-            "    lo:    3267      29    0    0    0     0          0         0     3268      30    0    0    0     0       0          0\n"
-            "  eth0:18446744073709551615 1 0 0 0 0 0 0 5000000000 2 0 0 0 0 0 0\n"
-            "  bad0: 12 x\n"
-            "  wg-vpn.1:1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16";
+        const QByteArray text = "Inter-|   Receive                                                |  Transmit\n"
+                                " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets "
+                                "errs drop fifo colls carrier compressed\n"
+                                "    lo:    3267      29    0    0    0     0          0         0     3268      30    "
+                                "0    0    0     0       0          0\n"
+                                "  eth0:18446744073709551615 1 0 0 0 0 0 0 5000000000 2 0 0 0 0 0 0\n"
+                                "  bad0: 12 x\n"
+                                "  wg-vpn.1:1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16";
         const auto rows = ParseProcNetDev(text.constData(), size_t(text.size()));
         QCOMPARE(rows.size(), size_t(3));
         QCOMPARE(rows[0].name, QByteArray("lo"));
