@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Where failures go: the windows show them in the application's error box, tests collect them.
 class ErrorReporter
