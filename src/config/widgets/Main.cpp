@@ -133,33 +133,35 @@ void TForm1::buildGeneralPage()
     BitBtn1 = Named(new QPushButton(QStringLiteral("Selectionner une interface à visualiser"), TabSheet1), "BitBtn1");
     BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     left->addWidget(BitBtn1);
+    auto* options = Named(new QGroupBox(QStringLiteral("Options"), TabSheet1), "GroupBox1");
+    auto* optionsLayout = new QVBoxLayout(options);
+    optionsLayout->setContentsMargins(8, 4, 8, 4);
+    cbWin = Named(new QCheckBox(QStringLiteral("Démarrer avec Windows"), options), "cbWin");
+    optionsLayout->addWidget(cbWin);
+    left->addWidget(options);
     page->addLayout(left, 1);
 
     auto* right = new QVBoxLayout;
-    auto* options = Named(new QGroupBox(QStringLiteral("Options"), TabSheet1), "GroupBox1");
-    auto* optionsLayout = new QVBoxLayout(options);
-    cbWin = Named(new QCheckBox(QStringLiteral("Démarrer avec Windows"), options), "cbWin");
-    optionsLayout->addWidget(cbWin);
-    right->addWidget(options);
-
     auto* colours = Named(new QGroupBox(QStringLiteral("Couleurs graphique"), TabSheet1), "GroupBox2");
     auto* grid = new QGridLayout(colours);
-    grid->setVerticalSpacing(2);
+    grid->setContentsMargins(8, 4, 8, 4);
+    grid->setVerticalSpacing(3);
     const std::array<QString, 5> captions{QStringLiteral("Récéption 1 :"), QStringLiteral("Envoi 1 :"),
                                           QStringLiteral("Récéption 2 Pic:"), QStringLiteral("Envoi 2 Pic :"),
                                           QStringLiteral("Intersection 1-2:")};
-    std::array<QLineEdit**, 5> edits{&Edit1, &Edit2, &Edit3, &Edit4, &Edit5};
-    std::array<ColourSwatch**, 5> swatches{&Shape1, &Shape2, &Shape3, &Shape4, &Shape5};
-    for (int i = 0; i < 5; ++i)
+    const std::array<QLineEdit**, 5> edits{&Edit1, &Edit2, &Edit3, &Edit4, &Edit5};
+    const std::array<ColourSwatch**, 5> swatches{&Shape1, &Shape2, &Shape3, &Shape4, &Shape5};
+    for (size_t i = 0; i < 5; ++i)
     {
-        const QByteArray n = QByteArray::number(i + 1);
-        *edits[static_cast<size_t>(i)] = Named(new QLineEdit(QString::fromLatin1(ColourDefaults[static_cast<size_t>(i)]), colours),
-                                               ("Edit" + n).constData());
-        (*edits[static_cast<size_t>(i)])->setMaximumWidth(80);
-        *swatches[static_cast<size_t>(i)] = Named(new ColourSwatch(colours), ("Shape" + n).constData());
-        grid->addWidget(Caption(captions[static_cast<size_t>(i)], colours), i, 0);
-        grid->addWidget(*edits[static_cast<size_t>(i)], i, 1);
-        grid->addWidget(*swatches[static_cast<size_t>(i)], i, 2);
+        const QByteArray n = QByteArray::number(static_cast<int>(i) + 1);
+        QLineEdit* edit = Named(new QLineEdit(QString::fromLatin1(ColourDefaults[i]), colours), ("Edit" + n).constData());
+        edit->setFixedWidth(72);
+        *edits[i] = edit;
+        *swatches[i] = Named(new ColourSwatch(colours), ("Shape" + n).constData());
+        const int row = static_cast<int>(i);
+        grid->addWidget(Caption(captions[i], colours), row, 0);
+        grid->addWidget(edit, row, 1);
+        grid->addWidget(*swatches[i], row, 2);
     }
     Button1 = Named(new QPushButton(QStringLiteral("Défaut"), colours), "Button1");
     grid->addWidget(Button1, 5, 1, 1, 2);
@@ -167,6 +169,7 @@ void TForm1::buildGeneralPage()
 
     auto* blend = Named(new QGroupBox(QStringLiteral("Transparence"), TabSheet1), "GroupBox3");
     auto* blendLayout = new QGridLayout(blend);
+    blendLayout->setContentsMargins(8, 4, 8, 4);
     blendLayout->setVerticalSpacing(2);
     cbBlend = Named(new QCheckBox(QStringLiteral("Activer la transparence"), blend), "cbBlend");
     tbBlend = Named(new QSlider(Qt::Horizontal, blend), "tbBlend");
@@ -175,10 +178,10 @@ void TForm1::buildGeneralPage()
     tbBlend->setTickInterval(26);
     tbBlend->setTickPosition(QSlider::TicksBelow);
     blendLayout->addWidget(cbBlend, 0, 0, 1, 3);
-    blendLayout->addWidget(Caption(QStringLiteral("Niveau :"), blend), 1, 0);
-    blendLayout->addWidget(Caption(QStringLiteral("0%"), blend), 1, 1);
-    blendLayout->addWidget(Caption(QStringLiteral("100%"), blend), 1, 2, Qt::AlignRight);
-    blendLayout->addWidget(tbBlend, 2, 0, 1, 3);
+    blendLayout->addWidget(Caption(QStringLiteral("Niveau :"), blend), 1, 0, 1, 3);
+    blendLayout->addWidget(Caption(QStringLiteral("0%"), blend), 2, 0);
+    blendLayout->addWidget(tbBlend, 2, 1);
+    blendLayout->addWidget(Caption(QStringLiteral("100%"), blend), 2, 2);
     right->addWidget(blend);
     right->addStretch(1);
     page->addLayout(right);
@@ -191,12 +194,10 @@ void TForm1::buildMeterPage()
 
     auto* left = new QVBoxLayout;
     left->setSpacing(3);
-    cbGr = Named(new QCheckBox(QStringLiteral("Afficher le graphique"), TabSheet2), "cbGr");
-    cbGr->setChecked(true);
-    left->addWidget(cbGr);
 
     auto* legend = Named(new QGroupBox(QStringLiteral("Légende"), TabSheet2), "GroupBox4");
     auto* legendLayout = new QGridLayout(legend);
+    legendLayout->setContentsMargins(8, 4, 8, 4);
     legendLayout->setVerticalSpacing(2);
     rb1 = Named(new QRadioButton(QStringLiteral("Octets"), legend), "rb1");
     rb2 = Named(new QRadioButton(QStringLiteral("Bits"), legend), "rb2");
@@ -205,56 +206,65 @@ void TForm1::buildMeterPage()
     legendLayout->addWidget(rb2, 0, 1);
     gradspin = Named(new QSpinBox(legend), "gradspin");
     gradspin->setRange(0, 999);
+    gradspin->setFixedWidth(64);
     gradspin->setValue(4);
     legendLayout->addWidget(Caption(QStringLiteral("Graduations horizontales : "), legend), 1, 0);
-    legendLayout->addWidget(gradspin, 1, 1);
+    legendLayout->addWidget(gradspin, 1, 1, Qt::AlignLeft);
     hspin = Named(new QSpinBox(legend), "hspin");
     hspin->setRange(1, 3600);
+    hspin->setFixedWidth(64);
     hspin->setValue(30);
-    legendLayout->addWidget(Caption(QStringLiteral("Graduations verticales toutes les :"), legend), 2, 0);
+    legendLayout->addWidget(Caption(QStringLiteral("Graduations verticales toutes les :"), legend), 2, 0, 1, 2);
     auto* hRow = new QHBoxLayout;
     hRow->addWidget(hspin);
     hRow->addWidget(Caption(QStringLiteral("secondes"), legend));
-    legendLayout->addLayout(hRow, 2, 1);
+    hRow->addStretch(1);
+    legendLayout->addLayout(hRow, 3, 1);
     cb = Named(new QComboBox(legend), "cb");
     cb->addItems(ScalePresetTexts());
     cb->setCurrentIndex(-1);
-    legendLayout->addWidget(Caption(QStringLiteral("Echelle :"), legend), 3, 0);
-    legendLayout->addWidget(cb, 3, 1);
+    legendLayout->addWidget(Caption(QStringLiteral("Echelle :"), legend), 4, 0);
+    legendLayout->addWidget(cb, 4, 1);
     spdspin = Named(new QSpinBox(legend), "spdspin");
     spdspin->setRange(MinimumFullScale, INT32_MAX);
     spdspin->setValue(65536);
     spdspin->setEnabled(false);
-    legendLayout->addWidget(Caption(QStringLiteral("Vitesse :"), legend), 4, 0);
+    legendLayout->addWidget(Caption(QStringLiteral("Vitesse :"), legend), 5, 0);
     auto* sRow = new QHBoxLayout;
     sRow->addWidget(spdspin, 1);
     sRow->addWidget(Caption(QStringLiteral("octets/s"), legend));
-    legendLayout->addLayout(sRow, 4, 1);
+    legendLayout->addLayout(sRow, 5, 1);
     left->addWidget(legend);
 
     auto* options = Named(new QGroupBox(QStringLiteral("Options"), TabSheet2), "GroupBox5");
     auto* optionsLayout = new QGridLayout(options);
+    optionsLayout->setContentsMargins(8, 4, 8, 4);
     optionsLayout->setVerticalSpacing(2);
     aot = Named(new QCheckBox(QStringLiteral("Toujours au dessus"), options), "aot");
     aot->setChecked(true);
     micro = Named(new QCheckBox(QStringLiteral("Mode Compact"), options), "micro");
+    cbGr = Named(new QCheckBox(QStringLiteral("Afficher le graphique"), options), "cbGr");
+    cbGr->setChecked(true);
     optionsLayout->addWidget(aot, 0, 0);
     optionsLayout->addWidget(micro, 0, 1);
-    optionsLayout->addWidget(Caption(QStringLiteral("Période de rafraichissement :"), options), 1, 0);
+    optionsLayout->addWidget(cbGr, 1, 0, 1, 2);
+    optionsLayout->addWidget(Caption(QStringLiteral("Période de rafraichissement :"), options), 2, 0);
     Label14 = Named(new QLabel(RefreshPeriodText(20), options), "Label14");
-    optionsLayout->addWidget(Label14, 1, 1);
+    optionsLayout->addWidget(Label14, 2, 1);
     tb = Named(new QSlider(Qt::Horizontal, options), "tb");
     tb->setRange(1, 100);
     tb->setValue(20);
     tb->setTickInterval(5);
     tb->setTickPosition(QSlider::TicksBelow);
-    optionsLayout->addWidget(tb, 2, 0, 1, 2);
+    optionsLayout->addWidget(tb, 3, 0, 1, 2);
     left->addWidget(options);
     left->addStretch(1);
-    page->addLayout(left, 3);
+    page->addLayout(left, 1);
 
     auto* lists = Named(new QGroupBox(QStringLiteral("Interfaces à monitorer"), TabSheet2), "GroupBox6");
+    lists->setFixedWidth(150);
     auto* listsLayout = new QVBoxLayout(lists);
+    listsLayout->setContentsMargins(6, 4, 6, 4);
     listsLayout->setSpacing(2);
     listsLayout->addWidget(Caption(QStringLiteral("Graphique 1 :"), lists));
     lb1 = CheckList("lb1", lists);
@@ -262,7 +272,7 @@ void TForm1::buildMeterPage()
     listsLayout->addWidget(Caption(QStringLiteral("Graphique 2 :"), lists));
     lb2 = CheckList("lb2", lists);
     listsLayout->addWidget(lb2, 1);
-    page->addWidget(lists, 2);
+    page->addWidget(lists);
 }
 
 void TForm1::connectHandlers()
