@@ -57,19 +57,23 @@ QString SettingsStore::DefaultPath()
 
 SettingsStore::SettingsStore(QString path) : m_path(std::move(path))
 {
-    const QString work = m_work.filePath(QStringLiteral("VORP.conf"));
-    if (QFileInfo::exists(m_path))
-        QFile::copy(m_path, work);
-    m_settings = std::make_unique<QSettings>(work, QSettings::IniFormat);
+    m_settings = openCopy();
 }
 
-QString SettingsStore::keyFor(const QString& name) const
+std::unique_ptr<QSettings> SettingsStore::openCopy()
+{
+    const QString work = m_work.filePath(QStringLiteral("VORP%1.conf").arg(m_copies++));
+    m_copied = !QFileInfo::exists(m_path) || QFile::copy(m_path, work);
+    return std::make_unique<QSettings>(work, QSettings::IniFormat);
+}
+
+QString SettingsStore::KeyIn(const QSettings& settings, const QString& name)
 {
     const QString key = EncodedKey(name);
-    if (m_settings->contains(key))
+    if (settings.contains(key))
         return key;
     // A key spelled otherwise (an edit by hand) still answers to its name.
-    const QStringList keys = m_settings->childKeys();
+    const QStringList keys = settings.childKeys();
     for (const QString& other : keys)
     {
         if (other.toCaseFolded() == key)
@@ -78,14 +82,24 @@ QString SettingsStore::keyFor(const QString& name) const
     return key;
 }
 
+void SettingsStore::Apply(QSettings& settings, const Change& change)
+{
+    const QString existing = KeyIn(settings, change.name);
+    const QString key = EncodedKey(change.name);
+    if (existing != key || !change.value)
+        settings.remove(existing);
+    if (change.value)
+        settings.setValue(key, *change.value);
+}
+
 bool SettingsStore::exists(const QString& name) const
 {
-    return m_settings->contains(keyFor(name));
+    return m_settings->contains(KeyIn(*m_settings, name));
 }
 
 std::optional<QString> SettingsStore::readString(const QString& name) const
 {
-    const QVariant v = m_settings->value(keyFor(name));
+    const QVariant v = m_settings->value(KeyIn(*m_settings, name));
     if (v.typeId() == QMetaType::QString)
         return v.toString();
     if (v.typeId() == QMetaType::Int)
@@ -95,7 +109,7 @@ std::optional<QString> SettingsStore::readString(const QString& name) const
 
 std::optional<int32_t> SettingsStore::readInt(const QString& name) const
 {
-    return ToInt32(m_settings->value(keyFor(name)));
+    return ToInt32(m_settings->value(KeyIn(*m_settings, name)));
 }
 
 std::optional<bool> SettingsStore::readBool(const QString& name) const
@@ -106,23 +120,20 @@ std::optional<bool> SettingsStore::readBool(const QString& name) const
     return *v != 0;
 }
 
-void SettingsStore::write(const QString& name, const QVariant& value)
+void SettingsStore::change(Change c)
 {
-    const QString key = EncodedKey(name);
-    const QString existing = keyFor(name);
-    if (existing != key)
-        m_settings->remove(existing);
-    m_settings->setValue(key, value);
+    Apply(*m_settings, c);
+    m_changes.push_back(std::move(c));
 }
 
 void SettingsStore::writeString(const QString& name, const QString& value)
 {
-    write(name, value);
+    change({name, QVariant(value)});
 }
 
 void SettingsStore::writeInt(const QString& name, int32_t value)
 {
-    write(name, QVariant(static_cast<int>(value)));
+    change({name, QVariant(static_cast<int>(value))});
 }
 
 void SettingsStore::writeBool(const QString& name, bool value)
@@ -132,25 +143,32 @@ void SettingsStore::writeBool(const QString& name, bool value)
 
 void SettingsStore::remove(const QString& name)
 {
-    m_settings->remove(keyFor(name));
+    change({name, std::nullopt});
 }
 
 bool SettingsStore::sync()
 {
     if (!m_work.isValid())
         return false;
-    m_settings->sync();
-    if (m_settings->status() != QSettings::NoError)
+    // The changes go onto the file as it is now, so values written meanwhile by another store stay;
+    // a file that exists but cannot be read is never replaced.
+    std::unique_ptr<QSettings> fresh = openCopy();
+    if (!m_copied)
+        return false;
+    for (const Change& c : m_changes)
+        Apply(*fresh, c);
+    fresh->sync();
+    if (fresh->status() != QSettings::NoError)
         return false;
     QByteArray text;
-    QFile work(m_settings->fileName());
+    QFile work(fresh->fileName());
     if (work.exists())
     {
         if (!work.open(QIODevice::ReadOnly))
             return false;
         text = work.readAll();
     }
-    if (!verified(text))
+    if (!verified(*fresh, text))
         return false;
 
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
@@ -171,10 +189,14 @@ bool SettingsStore::sync()
         ::fsync(dir);
         ::close(dir);
     }
+    const QString old = m_settings->fileName();
+    m_settings = std::move(fresh);
+    m_changes.clear();
+    QFile::remove(old);
     return true;
 }
 
-bool SettingsStore::verified(const QByteArray& text)
+bool SettingsStore::verified(const QSettings& expected, const QByteArray& text)
 {
     // QSettings caches files by name, so the text is read back under a name never used before.
     const QString path = m_work.filePath(QStringLiteral("check%1.conf").arg(++m_checks));
@@ -186,10 +208,10 @@ bool SettingsStore::verified(const QByteArray& text)
     bool same = false;
     {
         QSettings written(path, QSettings::IniFormat);
-        const QStringList keys = m_settings->allKeys();
+        const QStringList keys = expected.allKeys();
         same = written.status() == QSettings::NoError && written.allKeys().size() == keys.size();
         for (qsizetype i = 0; same && i < keys.size(); ++i)
-            same = written.value(keys[i]).toString() == m_settings->value(keys[i]).toString();
+            same = written.value(keys[i]).toString() == expected.value(keys[i]).toString();
     }
     QFile::remove(path);
     return same;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // The settings key: one INI file read and written through QSettings. Value names compare without
 // regard to letter case; each value is kept under one spelling, its case-folded name.
@@ -34,19 +35,30 @@ public:
     void writeBool(const QString& name, bool value);
     void remove(const QString& name);
 
-    // Writes every value to the file. False, with the file left as it was, when the new text could not
-    // be produced, read back whole, or installed in full.
+    // Puts the changes made since the last sync onto the file as it is now. False, with the file left
+    // as it was and the changes kept for the next sync, when the file cannot be read, or the new text
+    // cannot be produced, read back whole or installed in full.
     bool sync();
 
 private:
-    QString keyFor(const QString& name) const;
-    void write(const QString& name, const QVariant& value);
-    bool verified(const QByteArray& text);
+    struct Change
+    {
+        QString name;
+        std::optional<QVariant> value; // nothing: removed
+    };
+    static QString KeyIn(const QSettings& settings, const QString& name);
+    static void Apply(QSettings& settings, const Change& change);
+    std::unique_ptr<QSettings> openCopy();
+    void change(Change c);
+    bool verified(const QSettings& expected, const QByteArray& text);
 
     QString m_path;
-    // QSettings works on a private copy: on a full disk it reports success and installs a truncated
+    // QSettings works on private copies: on a full disk it reports success and installs a truncated
     // file, so the real file is only ever replaced by text that has been read back whole.
     QTemporaryDir m_work;
+    int m_copies = 0;
     int m_checks = 0;
+    bool m_copied = false;
+    std::vector<Change> m_changes; // since the last successful sync
     std::unique_ptr<QSettings> m_settings;
 };

@@ -274,6 +274,26 @@ private slots:
         // What was stored before is still there.
         QCOMPARE(ReadAll(path()), before);
         QCOMPARE(SettingsStore(path()).readString(QStringLiteral("lrec")), QStringLiteral("00CC00"));
+        // The change is kept and goes out at the next sync that can write.
+        QVERIFY(store.sync());
+        SettingsStore reopened(path());
+        QCOMPARE(reopened.readString(QStringLiteral("long"))->size(), 4096);
+        QCOMPARE(reopened.readString(QStringLiteral("lrec")), QStringLiteral("00CC00"));
+    }
+
+    void twoStoresOnOneFileKeepEachOthersValues()
+    {
+        SettingsStore meter(path());
+        SettingsStore configuration(path());
+        meter.writeInt(QStringLiteral("width"), 500);
+        QVERIFY(meter.sync());
+        configuration.writeInt(QStringLiteral("Gradu2"), 7);
+        configuration.remove(QStringLiteral("nothing"));
+        QVERIFY(configuration.sync());
+        QCOMPARE(configuration.readInt(QStringLiteral("width")), 500);
+        SettingsStore reopened(path());
+        QCOMPARE(reopened.readInt(QStringLiteral("width")), 500);
+        QCOMPARE(reopened.readInt(QStringLiteral("Gradu2")), 7);
     }
 
     void autostartEntry()
