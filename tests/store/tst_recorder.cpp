@@ -1,6 +1,7 @@
 #include "common/Clock.h"
 #include "common/ErrorReporter.h"
 #include "store/DayFile.h"
+#include "store/ProfileFile.h"
 #include "store/Recorder.h"
 #include "store/StatisticsStore.h"
 
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "support/Loopback.h"
 
 #include <csignal>
 #include <sys/resource.h>
@@ -266,6 +269,42 @@ private slots:
         QCOMPARE(ReadAll(root.filePath(QStringLiteral("eth0/38153.mdf"))), QByteArray("14:35:075U6\r\n"));
         QVERIFY(QFileInfo(root.filePath(QStringLiteral("gone"))).isDir());
         QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("wlan0"))));
+    }
+
+    void realLoopbackRun()
+    {
+        auto source = MakeSystemTableSource();
+        Sampler sampler(*source);
+        const auto table = sampler.FetchInterfaceTable();
+        QVERIFY(table.has_value());
+        const QStringList names = DisplayNames(*table);
+        const int lo = static_cast<int>(names.indexOf(QStringLiteral("lo")));
+        QVERIFY(lo >= 0);
+        std::vector<bool> checked(static_cast<size_t>(names.size()), false);
+        checked[static_cast<size_t>(lo)] = true;
+        QTemporaryDir root;
+        TestClock clock(QDateTime(QDate(2026, 12, 10), QTime(9, 15, 0)));
+        CollectingErrorReporter errors;
+        Recorder recorder(sampler, clock, errors, root.path());
+        recorder.setBaselines(*table, checked);
+
+        constexpr size_t kSent = 1 << 20;
+        QVERIFY(SendOverLoopback(kSent));
+        recorder.RecordCycle(names, checked);
+
+        // Names under three characters carry the position prefix.
+        const QString dir = root.filePath(QStringLiteral("IF0%1_lo").arg(lo));
+        const QByteArray line = ReadAll(dir + QStringLiteral("/46366.mdf"));
+        QVERIFY2(line.startsWith("09:15:00") && line.endsWith("\r\n") && line.count("\r\n") == 1, line.constData());
+        const qsizetype u = line.indexOf('U');
+        QVERIFY(line.mid(8, u - 8).toULongLong() >= kSent);
+        QVERIFY(line.mid(u + 1, line.size() - u - 3).toULongLong() >= kSent);
+        const QByteArray inf = ReadAll(dir + QStringLiteral("/nic.inf"));
+        QVERIFY(inf.startsWith("[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=lo\r\n[data]\r\n46366D="));
+        const auto file = ProfileFile::parse(inf);
+        QVERIFY(file.value(QStringLiteral("data"), QStringLiteral("46366D"))->toDouble() >= kSent);
+        QVERIFY(file.value(QStringLiteral("data"), QStringLiteral("46366U"))->toDouble() >= kSent);
+        QVERIFY(errors.messages.isEmpty());
     }
 
     void appendLineUndoesAShortWrite()
