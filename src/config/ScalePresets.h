@@ -22,4 +22,7 @@ bool ScalePresetAt(int index, ScalePreset& preset);
 
 // "1000ms" for position 20: the refresh period label.
 QString RefreshPeriodText(int tbPosition);
-inline int RefreshPeriodMs(int tbPosition) { return tbPosition * 50; }
+inline int RefreshPeriodMs(int tbPosition)
+{
+    return tbPosition * 50;
+}

@@ -45,7 +45,7 @@ std::optional<int32_t> ToInt32(const QVariant& v)
         return std::nullopt;
     return static_cast<int32_t>(value);
 }
-}
+} // namespace
 
 QString SettingsStore::DefaultPath()
 {

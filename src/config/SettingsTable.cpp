@@ -46,7 +46,7 @@ QString Name(const char* name)
 {
     return QString::fromLatin1(name);
 }
-}
+} // namespace
 
 std::span<const SettingSpec> SettingsTable()
 {
@@ -122,7 +122,7 @@ const SettingSpec& Spec(const char* name)
     Q_ASSERT(spec);
     return *spec;
 }
-}
+} // namespace
 
 bool ReadBoolSetting(const SettingsStore& store, const char* name)
 {
@@ -151,8 +151,8 @@ void WriteSetting(SettingsStore& store, const SettingSpec& spec, const SettingVa
         store.writeInt(name, std::holds_alternative<int32_t>(value) ? std::get<int32_t>(value) : spec.intDefault);
         return;
     case SettingType::String:
-        store.writeString(name, std::holds_alternative<QString>(value) ? std::get<QString>(value)
-                                                                       : Name(spec.textDefault));
+        store.writeString(name,
+                          std::holds_alternative<QString>(value) ? std::get<QString>(value) : Name(spec.textDefault));
         return;
     }
 }

@@ -17,11 +17,11 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -129,7 +129,7 @@ void UserCheck(QListWidget* list, int row, bool checked)
 {
     list->item(row)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
 }
-}
+} // namespace
 
 class TestConfigWindow final : public QObject
 {
@@ -217,7 +217,8 @@ private slots:
         f.Button4->click();
         f.setRecorderTimerActive(false);
         f.Button4->click();
-        QCOMPARE(f.messageBoxes().shown(), (QStringList{QStringLiteral("Timer activé"), QStringLiteral("Timer désactivé")}));
+        QCOMPARE(f.messageBoxes().shown(),
+                 (QStringList{QStringLiteral("Timer activé"), QStringLiteral("Timer désactivé")}));
     }
 
     void settingsRoundTrip_data()
@@ -356,7 +357,8 @@ private slots:
             rig.form->cbWin->setChecked(true);
             QVERIFY(rig.form->SaveSettings());
             QVERIFY(QFile::exists(autostartPath()));
-            QVERIFY(ReadAll(autostartPath()).contains("\nExec=" + QCoreApplication::applicationFilePath().toUtf8() + '\n'));
+            QVERIFY(
+                ReadAll(autostartPath()).contains("\nExec=" + QCoreApplication::applicationFilePath().toUtf8() + '\n'));
         }
         Rig rig(configHome());
         QVERIFY(rig.form->cbWin->isChecked());
@@ -423,7 +425,8 @@ private slots:
         UserCheck(rig.form->lb, 2, true);
         rig.form->Timer1Timer();
         QCOMPARE(rig.recorder.cycles.size(), size_t{1});
-        QCOMPARE(rig.recorder.cycles[0].first, (QStringList{QStringLiteral("eth0"), QStringLiteral("wlan0"), QStringLiteral("lo")}));
+        QCOMPARE(rig.recorder.cycles[0].first,
+                 (QStringList{QStringLiteral("eth0"), QStringLiteral("wlan0"), QStringLiteral("lo")}));
         QCOMPARE(rig.recorder.cycles[0].second, (std::vector<bool>{false, false, true}));
         // Checked while running: the recorder starts that interface from its counters now.
         QCOMPARE(rig.recorder.checkedWhileRunning, std::vector<int>{2});
@@ -464,10 +467,10 @@ private slots:
         QTest::addColumn<QColor>("colour");
         QTest::newRow("pure green") << std::optional<QColor>(QColor(0, 255, 0)) << QStringLiteral("00FF00")
                                     << QColor(0, 255, 0);
-        QTest::newRow("orange in blue-green-red order") << std::optional<QColor>(QColor(255, 128, 0))
-                                                        << QStringLiteral("0080FF") << QColor(255, 128, 0);
-        QTest::newRow("cancel keeps the colour") << std::optional<QColor>() << QStringLiteral("01E5DD")
-                                                 << QColor(0xDD, 0xE5, 0x01);
+        QTest::newRow("orange in blue-green-red order")
+            << std::optional<QColor>(QColor(255, 128, 0)) << QStringLiteral("0080FF") << QColor(255, 128, 0);
+        QTest::newRow("cancel keeps the colour")
+            << std::optional<QColor>() << QStringLiteral("01E5DD") << QColor(0xDD, 0xE5, 0x01);
     }
 
     void pickColour()

@@ -37,7 +37,7 @@ private:
 };
 
 using Stored = QList<QPair<QString, QString>>;
-}
+} // namespace
 
 class TestSettingsStore final : public QObject
 {
@@ -48,10 +48,7 @@ private:
     QString path() const { return m_dir.filePath(QStringLiteral("VORP/VORP.conf")); }
 
 private slots:
-    void init()
-    {
-        QFile::remove(path());
-    }
+    void init() { QFile::remove(path()); }
 
     void defaultPathsFollowXdgConfigHome()
     {
@@ -134,8 +131,13 @@ private slots:
 
     void escapedNamesDoNotCollide()
     {
-        const QStringList names{QStringLiteral("a/b"), QStringLiteral("a%2Fb"), QStringLiteral("a%2fb"),
-                                QStringLiteral("a\\b"), QStringLiteral("ab"), QStringLiteral("%"), QString()};
+        const QStringList names{QStringLiteral("a/b"),
+                                QStringLiteral("a%2Fb"),
+                                QStringLiteral("a%2fb"),
+                                QStringLiteral("a\\b"),
+                                QStringLiteral("ab"),
+                                QStringLiteral("%"),
+                                QString()};
         {
             SettingsStore store(path());
             for (int i = 0; i < names.size(); ++i)
@@ -186,15 +188,17 @@ private slots:
                                                 << QStringLiteral("Gradu2") << QStringLiteral("4");
         QTest::newRow("wrong type: default") << Stored{lrec, {QStringLiteral("Gradu2"), QStringLiteral("abc")}}
                                              << QStringLiteral("Gradu2") << QStringLiteral("4");
-        QTest::newRow("missing in its group: default") << Stored{lrec} << QStringLiteral("tracegraph")
-                                                       << QStringLiteral("1");
-        QTest::newRow("out of range: default")
-            << Stored{lrec, {QStringLiteral("Transp"), QStringLiteral("1")}, {QStringLiteral("TranspVal"), QStringLiteral("300")}}
-            << QStringLiteral("TranspVal") << QStringLiteral("255");
+        QTest::newRow("missing in its group: default")
+            << Stored{lrec} << QStringLiteral("tracegraph") << QStringLiteral("1");
+        QTest::newRow("out of range: default") << Stored{lrec,
+                                                         {QStringLiteral("Transp"), QStringLiteral("1")},
+                                                         {QStringLiteral("TranspVal"), QStringLiteral("300")}}
+                                               << QStringLiteral("TranspVal") << QStringLiteral("255");
         QTest::newRow("level without Transp: default")
             << Stored{lrec, {QStringLiteral("TranspVal"), QStringLiteral("40")}} << QStringLiteral("TranspVal")
             << QStringLiteral("255");
-        QTest::newRow("level with Transp") << Stored{lrec, {QStringLiteral("Transp"), QStringLiteral("0")},
+        QTest::newRow("level with Transp") << Stored{lrec,
+                                                     {QStringLiteral("Transp"), QStringLiteral("0")},
                                                      {QStringLiteral("TranspVal"), QStringLiteral("40")}}
                                            << QStringLiteral("TranspVal") << QStringLiteral("40");
         QTest::newRow("boolean from any non-zero") << Stored{lrec, {QStringLiteral("aot"), QStringLiteral("-3")}}
@@ -204,10 +208,10 @@ private slots:
         QTest::newRow("Legende group needs Graphfile")
             << Stored{{QStringLiteral("Legende"), QStringLiteral("1")}, {QStringLiteral("Tous"), QStringLiteral("1")}}
             << QStringLiteral("Tous") << QStringLiteral("0");
-        QTest::newRow("Legende group with Graphfile")
-            << Stored{{QStringLiteral("Graphfile"), QString()}, {QStringLiteral("Legende"), QStringLiteral("0")},
-                      {QStringLiteral("Tous"), QStringLiteral("1")}}
-            << QStringLiteral("Tous") << QStringLiteral("1");
+        QTest::newRow("Legende group with Graphfile") << Stored{{QStringLiteral("Graphfile"), QString()},
+                                                                {QStringLiteral("Legende"), QStringLiteral("0")},
+                                                                {QStringLiteral("Tous"), QStringLiteral("1")}}
+                                                      << QStringLiteral("Tous") << QStringLiteral("1");
         QTest::newRow("no scale item selected") << Stored{lrec} << QStringLiteral("Echelle2") << QStringLiteral("-1");
     }
 

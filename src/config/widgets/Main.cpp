@@ -15,9 +15,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,8 +38,7 @@ constexpr std::array<const char*, 5> ColourDefaults{"00CC00", "FF0000", "006600"
 constexpr std::array<const char*, 5> ColourValueNames{"lrec", "lenv", "lrep", "lenp", "lint"};
 constexpr int RecorderPeriodMs = 300000;
 
-template <typename T>
-T* Named(T* widget, const char* name)
+template <typename T> T* Named(T* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -66,7 +65,7 @@ bool IsChecked(const QListWidget* list, int row)
 {
     return row >= 0 && row < list->count() && list->item(row)->checkState() == Qt::Checked;
 }
-}
+} // namespace
 
 TForm1::TForm1(Sampler& sampler, RecorderControl& recorder, SettingsStore& store, ErrorReporter& errors,
                QWidget* parent)
@@ -154,7 +153,8 @@ void TForm1::buildGeneralPage()
     for (size_t i = 0; i < 5; ++i)
     {
         const QByteArray n = QByteArray::number(static_cast<int>(i) + 1);
-        QLineEdit* edit = Named(new QLineEdit(QString::fromLatin1(ColourDefaults[i]), colours), ("Edit" + n).constData());
+        QLineEdit* edit =
+            Named(new QLineEdit(QString::fromLatin1(ColourDefaults[i]), colours), ("Edit" + n).constData());
         edit->setFixedWidth(72);
         *edits[i] = edit;
         *swatches[i] = Named(new ColourSwatch(colours), ("Shape" + n).constData());
@@ -561,9 +561,8 @@ bool TForm1::SaveSettings()
         m_errors.showError(QStringLiteral("Impossible d'écrire dans %1").arg(path));
     };
 
-    const bool autostartWritten = cbWin->isChecked()
-                                      ? m_autostart.enable(QCoreApplication::applicationFilePath())
-                                      : m_autostart.disable();
+    const bool autostartWritten =
+        cbWin->isChecked() ? m_autostart.enable(QCoreApplication::applicationFilePath()) : m_autostart.disable();
     if (!autostartWritten)
         report(m_autostart.path());
 
@@ -728,8 +727,8 @@ void TForm1::Button3Click()
 
 void TForm1::Button4Click()
 {
-    m_messageBoxes.information(this, Timer1->isActive() ? QStringLiteral("Timer activé")
-                                                        : QStringLiteral("Timer désactivé"));
+    m_messageBoxes.information(this,
+                               Timer1->isActive() ? QStringLiteral("Timer activé") : QStringLiteral("Timer désactivé"));
 }
 
 bool TForm1::FormCloseQuery()
