@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// The log-in autostart entry: an XDG desktop file whose Exec is the program's absolute path.
+// "Enabled" means the file exists.
+class AutostartEntry final
+{
+public:
+    // $XDG_CONFIG_HOME/autostart/vorp.desktop, or ~/.config/autostart/vorp.desktop.
+    static QString DefaultPath();
+
+    explicit AutostartEntry(QString path = DefaultPath()) : m_path(std::move(path)) {}
+
+    const QString& path() const { return m_path; }
+    bool exists() const;
+    // Both return false when the file could not be written or removed.
+    bool enable(const QString& executablePath) const;
+    bool disable() const;
+
+private:
+    QString m_path;
+};
+
+// The desktop file's Exec value for one program path, quoted and escaped when it needs to be.
+QString DesktopExecValue(const QString& executablePath);
+// The whole desktop file.
+QByteArray AutostartFileText(const QString& executablePath);

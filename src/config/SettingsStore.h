@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The settings key: one INI file read and written through QSettings. Value names compare without
+// regard to letter case; each value is kept under one spelling, its case-folded name.
+class SettingsStore final
+{
+public:
+    // $XDG_CONFIG_HOME/VORP/VORP.conf, or ~/.config/VORP/VORP.conf; worked out at each call so
+    // that a test can point XDG_CONFIG_HOME elsewhere before opening a store.
+    static QString DefaultPath();
+
+    explicit SettingsStore(QString path = DefaultPath());
+    Q_DISABLE_COPY_MOVE(SettingsStore)
+
+    const QString& path() const { return m_path; }
+
+    bool exists(const QString& name) const;
+    // Nothing when the value is missing or does not hold that type.
+    std::optional<QString> readString(const QString& name) const;
+    std::optional<int32_t> readInt(const QString& name) const;
+    // Stored as an integer; any non-zero integer reads as true.
+    std::optional<bool> readBool(const QString& name) const;
+
+    void writeString(const QString& name, const QString& value);
+    void writeInt(const QString& name, int32_t value);
+    void writeBool(const QString& name, bool value);
+    void remove(const QString& name);
+
+    // Puts the changes made since the last sync onto the file as it is now. False, with the file left
+    // as it was and the changes kept for the next sync, when the file cannot be read, or the new text
+    // cannot be produced, read back whole or installed in full.
+    bool sync();
+
+private:
+    struct Change
+    {
+        QString name;
+        std::optional<QVariant> value; // nothing: removed
+    };
+    static QString KeyIn(const QSettings& settings, const QString& name);
+    static void Apply(QSettings& settings, const Change& change);
+    std::unique_ptr<QSettings> openCopy();
+    void change(Change c);
+    bool verified(const QSettings& expected, const QByteArray& text);
+
+    QString m_path;
+    // QSettings works on private copies: on a full disk it reports success and installs a truncated
+    // file, so the real file is only ever replaced by text that has been read back whole.
+    QTemporaryDir m_work;
+    int m_copies = 0;
+    int m_checks = 0;
+    bool m_copied = false;
+    std::vector<Change> m_changes; // since the last successful sync
+    std::unique_ptr<QSettings> m_settings;
+};

@@ -1,0 +1,30 @@
+#include "config/widgets/Dialogs.h"
+
+#include <QColorDialog>
+#include <QMessageBox>
+
+std::optional<QColor> ColourDialog::getColour(const QColor& initial, QWidget* parent)
+{
+    if (m_scripted)
+    {
+        m_scripted = false;
+        return std::exchange(m_next, std::nullopt);
+    }
+    const QColor colour = QColorDialog::getColor(initial, parent);
+    if (!colour.isValid())
+        return std::nullopt;
+    return colour;
+}
+
+void ColourDialog::setNextColour(std::optional<QColor> colour)
+{
+    m_scripted = true;
+    m_next = colour;
+}
+
+void MessageBoxes::information(QWidget* parent, const QString& text)
+{
+    m_shown.append(text);
+    if (!m_recordOnly)
+        QMessageBox::information(parent, applicationTitle(), text);
+}
