@@ -2,6 +2,7 @@
 
 #include "sampling/Sampler.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +44,7 @@ private:
         QDateTime when;
         uint64_t in = 0;
         uint64_t out = 0;
+        bool lineWritten = false;  // the day file has it; only the totals are still owed
     };
     struct Interface
     {
@@ -51,7 +53,9 @@ private:
     };
 
     Interface& at(int position);
+    void queue(Interface& itf, PendingSample sample);
     bool writePending(const QString& dir, Interface& itf);
+    void report(const QString& message);
 
     Sampler& m_sampler;
     const Clock& m_clock;

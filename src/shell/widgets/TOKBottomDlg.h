@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+
+// The about box: the splash picture on black, the version in bold red, "OK".
+class TOKBottomDlg final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TOKBottomDlg)
+
+public:
+    explicit TOKBottomDlg(const QString& versionText, QWidget* parent = nullptr);
+
+    QLabel* Image1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* OKBtn = nullptr;
+};

@@ -1,0 +1,161 @@
+#include "store/ProfileFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+bool SameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+const std::vector<ProfileFile::Entry> kNoEntries;
+}
+
+ProfileFile ProfileFile::parse(const QByteArray& text)
+{
+    ProfileFile file;
+    Section* current = nullptr;
+    qsizetype start = 0;
+    while (start < text.size())
+    {
+        qsizetype end = text.indexOf('\n', start);
+        if (end < 0)
+            end = text.size();
+        QByteArray line = text.mid(start, end - start);
+        start = end + 1;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        line = line.trimmed();
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith('['))
+        {
+            const qsizetype close = line.indexOf(']');
+            const QString name = QString::fromUtf8(line.mid(1, close < 0 ? -1 : close - 1)).trimmed();
+            file.m_sections.push_back(Section{name, {}});
+            current = &file.m_sections.back();
+            continue;
+        }
+        const qsizetype eq = line.indexOf('=');
+        if (eq <= 0 || current == nullptr)
+            continue;
+        current->entries.push_back(
+            Entry{QString::fromUtf8(line.left(eq)).trimmed(), QString::fromUtf8(line.mid(eq + 1)).trimmed()});
+    }
+    return file;
+}
+
+std::optional<ProfileFile> ProfileFile::load(const QString& path)
+{
+    QFile f(path);
+    if (!f.exists())
+        return ProfileFile{};
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return parse(f.readAll());
+}
+
+ProfileFile::Section* ProfileFile::find(const QString& section)
+{
+    for (Section& s : m_sections)
+        if (SameName(s.name, section))
+            return &s;
+    return nullptr;
+}
+
+const ProfileFile::Section* ProfileFile::find(const QString& section) const
+{
+    for (const Section& s : m_sections)
+        if (SameName(s.name, section))
+            return &s;
+    return nullptr;
+}
+
+bool ProfileFile::hasSection(const QString& section) const
+{
+    return find(section) != nullptr;
+}
+
+bool ProfileFile::hasKey(const QString& section, const QString& key) const
+{
+    return value(section, key).has_value();
+}
+
+std::optional<QString> ProfileFile::value(const QString& section, const QString& key) const
+{
+    if (const Section* s = find(section))
+        for (const Entry& e : s->entries)
+            if (SameName(e.key, key))
+                return e.value;
+    return std::nullopt;
+}
+
+void ProfileFile::setValue(const QString& section, const QString& key, const QString& value)
+{
+    Section* s = find(section);
+    if (s == nullptr)
+    {
+        m_sections.push_back(Section{section, {}});
+        s = &m_sections.back();
+    }
+    for (Entry& e : s->entries)
+        if (SameName(e.key, key))
+        {
+            e.value = value;
+            return;
+        }
+    s->entries.push_back(Entry{key, value});
+}
+
+const std::vector<ProfileFile::Entry>& ProfileFile::entries(const QString& section) const
+{
+    const Section* s = find(section);
+    return s ? s->entries : kNoEntries;
+}
+
+QByteArray ProfileFile::toText() const
+{
+    QByteArray text;
+    for (const Section& s : m_sections)
+    {
+        text += '[' + s.name.toUtf8() + "]\r\n";
+        for (const Entry& e : s.entries)
+            text += e.key.toUtf8() + '=' + e.value.toUtf8() + "\r\n";
+    }
+    return text;
+}
+
+bool ProfileFile::save(const QString& path) const
+{
+    return WriteFileAtomically(path, toText());
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& data)
+{
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // QSaveFile reports success on a full disk, so every byte, the flush and the sync are checked.
+    if (file.write(data) != data.size() || !file.flush() || ::fsync(file.handle()) != 0)
+    {
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit())
+        return false;
+    const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0)
+    {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}

@@ -1,0 +1,64 @@
+#include "shell/CommandLine.h"
+#include "shell/Pictures.h"
+
+#include <QTest>
+
+class TestShell final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("pictureBase");
+        QTest::newRow("no argument") << QStringList{} << int(CommandLine::Action::Run) << QString();
+        QTest::newRow("one argument is the base name")
+            << QStringList{QStringLiteral("/x/38153.mdf")} << int(CommandLine::Action::Run) << QStringLiteral("/x/38153.mdf");
+        QTest::newRow("two arguments hand nothing over")
+            << QStringList{QStringLiteral("a"), QStringLiteral("b")} << int(CommandLine::Action::Run) << QString();
+        QTest::newRow("help") << QStringList{QStringLiteral("--help")} << int(CommandLine::Action::Help) << QString();
+        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << int(CommandLine::Action::Version) << QString();
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QString, pictureBase);
+        const CommandLine line = ParseCommandLine(arguments);
+        QCOMPARE(int(line.action), action);
+        QCOMPARE(line.pictureBase.value_or(QString()), pictureBase);
+    }
+
+    void trayImagesCarryTheirLetters()
+    {
+        const QImage grid = TrayImage(0), up = TrayImage(1), down = TrayImage(2), both = TrayImage(3);
+        QCOMPARE(grid.size(), QSize(16, 16));
+        auto count = [](const QImage& image, QRect area, auto test) {
+            int n = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    n += test(QColor(image.pixel(x, y))) ? 1 : 0;
+            return n;
+        };
+        auto blue = [](QColor c) { return c.blue() > 200 && c.red() < 100; };
+        auto red = [](QColor c) { return c.red() > 200 && c.green() < 100; };
+        const QRect topLeft(0, 0, 8, 8), bottomRight(8, 8, 8, 8);
+        QCOMPARE(count(grid, grid.rect(), blue) + count(grid, grid.rect(), red), 0);
+        QVERIFY(count(up, topLeft, blue) > 10);
+        QCOMPARE(count(up, up.rect(), red), 0);
+        QVERIFY(count(down, bottomRight, red) > 10);
+        QCOMPARE(count(down, down.rect(), blue), 0);
+        QVERIFY(count(both, topLeft, blue) > 10 && count(both, bottomRight, red) > 10);
+        QCOMPARE(TrayImage(7), grid);
+    }
+
+    void splashPictureSize()
+    {
+        QCOMPARE(SplashPicture().size(), QSize(286, 169));
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"

@@ -1,0 +1,55 @@
+#include "store/ProfileFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestProfileFile final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void namesCompareWithoutCase()
+    {
+        auto file = ProfileFile::parse("[VORP DB]\r\nIfName=eth0\r\n");
+        QCOMPARE(file.value(QStringLiteral("vorp db"), QStringLiteral("ifname")), QStringLiteral("eth0"));
+        QVERIFY(file.hasKey(QStringLiteral("VORP DB"), QStringLiteral("IFNAME")));
+        QVERIFY(!file.hasKey(QStringLiteral("data"), QStringLiteral("ifname")));
+    }
+
+    void writesKeepPlacesAndAppend()
+    {
+        auto file = ProfileFile::parse("[a]\r\nx=1\r\ny=2\r\n\r\n[b]\r\nz=3\r\n");
+        file.setValue(QStringLiteral("A"), QStringLiteral("X"), QStringLiteral("10"));
+        file.setValue(QStringLiteral("a"), QStringLiteral("w"), QStringLiteral("4"));
+        file.setValue(QStringLiteral("c"), QStringLiteral("k"), QStringLiteral("5"));
+        QCOMPARE(file.toText(), QByteArray("[a]\r\nx=10\r\ny=2\r\nw=4\r\n[b]\r\nz=3\r\n[c]\r\nk=5\r\n"));
+    }
+
+    void toleratesDamage()
+    {
+        // LF-only lines, junk without "=", keys before any section, a header without "]".
+        auto file = ProfileFile::parse("junk=1\n[data]\nnoequals\n38153D=5\n=7\n[broken\nk=v");
+        QCOMPARE(file.entries(QStringLiteral("data")).size(), size_t(1));
+        QCOMPARE(file.value(QStringLiteral("broken"), QStringLiteral("k")), QStringLiteral("v"));
+        QVERIFY(file.entries(QStringLiteral("missing")).empty());
+    }
+
+    void savesAtomicallyAndLoads()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("nic.inf"));
+        QVERIFY(ProfileFile::load(path).has_value());  // a missing file reads as empty
+        ProfileFile file;
+        file.setValue(QStringLiteral("data"), QStringLiteral("1D"), QStringLiteral("2"));
+        QVERIFY(file.save(path));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("[data]\r\n1D=2\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);  // no temporary left behind
+        QVERIFY(!ProfileFile(file).save(dir.filePath(QStringLiteral("missing/nic.inf"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProfileFile)
+#include "tst_profilefile.moc"

@@ -1,0 +1,285 @@
+#include "common/Clock.h"
+#include "common/ErrorReporter.h"
+#include "store/DayFile.h"
+#include "store/Recorder.h"
+#include "store/StatisticsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace
+{
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteAll(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+// Caps the size of any file this process writes, so writes past it fail as on a full disk.
+class FileSizeLimit final
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+// One recorder over a temporary store root, with an exact table and a settable clock.
+struct Rig
+{
+    QTemporaryDir root;
+    FixedTableSource source;
+    Sampler sampler{source};
+    TestClock clock;
+    CollectingErrorReporter errors;
+    Recorder recorder{sampler, clock, errors, root.path()};
+    QStringList names;
+    std::vector<bool> checked;
+
+    explicit Rig(const QByteArray& description = "LAN adapter 10/100: port 1", uint64_t in = 1000, uint64_t out = 2000)
+    {
+        source.table = InterfaceTable{{description, in, out}};
+        names = DisplayNames(*source.table);
+        checked = {true};
+        recorder.setBaselines(*source.table, checked);
+    }
+    void counters(uint64_t in, uint64_t out) { (*source.table)[0] = InterfaceRow{(*source.table)[0].description, in, out}; }
+    void add(uint64_t in, uint64_t out)
+    {
+        const InterfaceRow& r = (*source.table)[0];
+        counters(r.inOctets + in, r.outOctets + out);
+    }
+    void cycle() { recorder.RecordCycle(names, checked); }
+    QString dir() const { return root.path() + QLatin1Char('/') + names[0]; }
+    QByteArray inf() const { return ReadAll(dir() + QStringLiteral("/nic.inf")); }
+    QByteArray day(int n) const { return ReadAll(dir() + QStringLiteral("/%1.mdf").arg(n)); }
+};
+}
+
+class TestRecorder final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void workedExampleByteForByte()
+    {
+        Rig rig;
+        rig.clock.set(QDateTime(QDate(2004, 6, 15), QTime(14, 35, 7)));
+        rig.add(123456, 7890);
+        rig.cycle();
+        QCOMPARE(rig.names[0], QStringLiteral("LAN adapter 10100 port 1"));
+        QVERIFY(QFileInfo(rig.dir()).isDir());
+        QCOMPARE(rig.inf(), QByteArray("[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\n"
+                                       "ifname=LAN adapter 10100 port 1\r\n[data]\r\n38153D=123456\r\n38153U=7890\r\n"));
+        QCOMPARE(rig.day(38153), QByteArray("14:35:07123456U7890\r\n"));
+
+        rig.clock.set(QDateTime(QDate(2004, 6, 15), QTime(14, 40, 7)));
+        rig.add(1000, 20);
+        rig.cycle();
+        QCOMPARE(rig.day(38153), QByteArray("14:35:07123456U7890\r\n14:40:071000U20\r\n"));
+        QVERIFY(rig.inf().endsWith("[data]\r\n38153D=124456\r\n38153U=7910\r\n"));
+        QVERIFY(rig.errors.messages.isEmpty());
+    }
+
+    void folderNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("two characters get the prefix") << "ab" << 5 << "IF05_ab";
+        QTest::newRow("empty name") << "" << 0 << "IF00_";
+        QTest::newRow("position 12") << "" << 12 << "IF012_";
+        QTest::newRow("three characters stand alone") << "eth" << 3 << "eth";
+        QTest::newRow("quote and spaces kept") << "My \"NIC\" 1" << 0 << "My \"NIC\" 1";
+        QTest::newRow("too long for the file system") << QString(300, QLatin1Char('x')) << 1 << QString(255, QLatin1Char('x'));
+    }
+    void folderNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, position);
+        QFETCH(QString, folder);
+        QTemporaryDir root;
+        const auto dir = store::StatisticsFolderFor(root.path() + QLatin1Char('/'), position, name);
+        QVERIFY(dir.has_value());
+        QCOMPARE(*dir, root.path() + QLatin1Char('/') + folder);
+        QVERIFY(QFileInfo(*dir).isDir());
+    }
+
+    void existingShorterFolderIsUsed()
+    {
+        QTemporaryDir root;
+        const QString base = root.path() + QLatin1Char('/');
+        QVERIFY(QDir().mkdir(base + QString(255, QLatin1Char('y'))));
+        QCOMPARE(store::StatisticsFolderFor(base, 0, QString(256, QLatin1Char('y'))), base + QString(255, QLatin1Char('y')));
+    }
+
+    void unwritableStoreRootSkipsTheInterface()
+    {
+        QTemporaryDir tmp;
+        const QString notADir = tmp.filePath(QStringLiteral("file"));
+        WriteAll(notADir, "x");
+        QVERIFY(!store::StatisticsFolderFor(notADir + QLatin1Char('/'), 0, QStringLiteral("eth0")).has_value());
+
+        FixedTableSource source;
+        source.table = InterfaceTable{{"eth0", 10, 10}};
+        Sampler sampler(source);
+        TestClock clock;
+        CollectingErrorReporter errors;
+        Recorder recorder(sampler, clock, errors, notADir);
+        recorder.setBaselines(*source.table, {true});
+        (*source.table)[0] = InterfaceRow{"eth0", 20, 30};
+        recorder.RecordCycle({QStringLiteral("eth0")}, {true});
+        recorder.RecordCycle({QStringLiteral("eth0")}, {true});
+        QCOMPARE(errors.messages.size(), 1);
+        QVERIFY(errors.messages[0].startsWith(QStringLiteral("Impossible d'écrire dans ")));
+        QCOMPARE(recorder.pendingCount(), size_t(1));  // kept for when the store can be written
+    }
+
+    void onlyBothDirectionsMovingWriteASample()
+    {
+        Rig rig;
+        rig.cycle();  // nothing moved: directory and descriptor exist all the same
+        QVERIFY(rig.inf().startsWith("[VORP DB]\r\n"));
+        QVERIFY(!rig.inf().contains("[data]"));
+        rig.add(500, 0);
+        rig.cycle();
+        QCOMPARE(rig.day(38153), QByteArray("<missing>"));
+        rig.add(10, 10);  // the 500 earlier bytes are not carried over
+        rig.cycle();
+        QCOMPARE(rig.day(38153), QByteArray("14:35:0710U10\r\n"));
+    }
+
+    void counterResetMovesTheBaselineOn()
+    {
+        Rig rig("eth0", 5000000000ULL, 5000000000ULL);
+        rig.counters(100, 100);
+        rig.cycle();
+        QCOMPARE(rig.day(38153), QByteArray("<missing>"));
+        rig.counters(150, 170);
+        rig.cycle();
+        QCOMPARE(rig.day(38153), QByteArray("14:35:0750U70\r\n"));
+    }
+
+    void exactAmountsAboveSinglePrecision()
+    {
+        // 64-bit counters: a one-byte change at 2^24 and an amount above 2^32 are both exact in the line.
+        Rig rig("eth0", 16777216, 4294967295ULL);
+        rig.add(1, 5000000001ULL);
+        rig.cycle();
+        QCOMPARE(rig.day(38153), QByteArray("14:35:071U5000000001\r\n"));
+        QVERIFY(rig.inf().endsWith("38153D=1\r\n38153U=5000000000\r\n"));  // totals stay single precision
+    }
+
+    void totalsAreSinglePrecisionAndDamageCountsAsZero()
+    {
+        Rig rig("eth0");
+        rig.cycle();
+        QFile::remove(rig.dir() + QStringLiteral("/nic.inf"));
+        WriteAll(rig.dir() + QStringLiteral("/nic.inf"),
+                 "[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=eth0\r\n[data]\r\n38153D=16777216\r\n38153U=n/a\r\n");
+        rig.add(1, 7);
+        rig.cycle();
+        QVERIFY(rig.inf().endsWith("[data]\r\n38153D=16777216\r\n38153U=7\r\n"));
+    }
+
+    void sampleAtTwoPastMidnightBelongsToTheNewDay()
+    {
+        Rig rig("eth0");
+        rig.clock.set(QDateTime(QDate(2004, 6, 16), QTime(0, 2, 0)));
+        rig.add(300, 400);
+        rig.cycle();
+        QCOMPARE(rig.day(38154), QByteArray("00:02:00300U400\r\n"));
+        QCOMPARE(rig.day(38153), QByteArray("<missing>"));
+        QVERIFY(rig.inf().endsWith("[data]\r\n38154D=300\r\n38154U=400\r\n"));
+    }
+
+    void tornLastLineIsCutBeforeTheAppend()
+    {
+        Rig rig("eth0");
+        rig.cycle();
+        WriteAll(rig.dir() + QStringLiteral("/38153.mdf"), "14:30:07100U5\r\n14:3");
+        rig.add(1, 2);
+        rig.cycle();
+        QCOMPARE(rig.day(38153), QByteArray("14:30:07100U5\r\n14:35:071U2\r\n"));
+    }
+
+    void unwritableDescriptorKeepsSamplesAndReportsOnce()
+    {
+        Rig rig("eth0");
+        rig.cycle();
+        const QByteArray before = rig.inf();
+        {
+            FileSizeLimit full(static_cast<rlim_t>(before.size()));  // nic.inf cannot grow: the disk is full
+            rig.add(100, 200);
+            rig.cycle();
+            rig.clock.advanceSecs(300);
+            rig.add(1, 2);
+            rig.cycle();
+            QCOMPARE(rig.inf(), before);
+            QCOMPARE(rig.errors.messages, QStringList{QStringLiteral("Impossible d'écrire dans %1/nic.inf").arg(rig.dir())});
+            QCOMPARE(rig.recorder.pendingCount(), size_t(2));
+        }
+        rig.clock.advanceSecs(300);
+        rig.cycle();  // space is back: both samples land with their own time stamps, nothing twice
+        QCOMPARE(rig.day(38153), QByteArray("14:35:07100U200\r\n14:40:071U2\r\n"));
+        QVERIFY(rig.inf().endsWith("[data]\r\n38153D=101\r\n38153U=202\r\n"));
+        QCOMPARE(rig.recorder.pendingCount(), size_t(0));
+        QCOMPARE(rig.errors.messages.size(), 1);
+    }
+
+    void interfaceCheckedLaterStartsFromItsCounters()
+    {
+        FixedTableSource source;
+        source.table = InterfaceTable{{"eth0", 1000000, 2000000}, {"wlan0", 10, 10}};
+        Sampler sampler(source);
+        TestClock clock;
+        CollectingErrorReporter errors;
+        QTemporaryDir root;
+        Recorder recorder(sampler, clock, errors, root.path());
+        const QStringList names = DisplayNames(*source.table);
+        recorder.setBaselines(*source.table, {false, true});
+        recorder.interfaceChecked(0);
+        (*source.table)[0] = InterfaceRow{"eth0", 1000005, 2000006};
+        // A list longer than the table: the missing row is skipped, not read.
+        recorder.RecordCycle(names + QStringList{QStringLiteral("gone")}, {true, false, true});
+        QCOMPARE(ReadAll(root.filePath(QStringLiteral("eth0/38153.mdf"))), QByteArray("14:35:075U6\r\n"));
+        QVERIFY(QFileInfo(root.filePath(QStringLiteral("gone"))).isDir());
+        QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("wlan0"))));
+    }
+
+    void appendLineUndoesAShortWrite()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("1.mdf"));
+        WriteAll(path, "00:00:011U1\r\n");
+        {
+            FileSizeLimit full(16);
+            QVERIFY(!AppendDayLine(path, "00:05:0112345U6\r\n"));
+        }
+        QCOMPARE(ReadAll(path), QByteArray("00:00:011U1\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecorder)
+#include "tst_recorder.moc"
