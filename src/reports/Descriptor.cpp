@@ -1,58 +1,15 @@
 #include "reports/Descriptor.h"
 
 #include "common/NumberText.h"
+#include "store/ProfileFile.h"
+#include "store/StatisticsStore.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <cmath>
 
 namespace reports
 {
-namespace
-{
-// Sections and keys compare without regard to case; the first section of a name is the one read,
-// as the profile functions do.
-DescriptorContents Parse(const QByteArray& bytes)
-{
-    DescriptorContents contents;
-    const QString text = QString::fromUtf8(bytes);
-    enum class Where { Other, Header, Data } where = Where::Other;
-    bool seenHeader = false, seenData = false;
-    for (QStringView raw : QStringView(text).split(QLatin1Char('\n')))
-    {
-        const QStringView line = raw.trimmed();
-        if (line.isEmpty())
-            continue;
-        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
-        {
-            const QStringView name = line.mid(1, line.size() - 2).trimmed();
-            where = Where::Other;
-            if (name.compare(QLatin1String("VORP DB"), Qt::CaseInsensitive) == 0 && !seenHeader)
-            {
-                where = Where::Header;
-                seenHeader = true;
-            }
-            else if (name.compare(QLatin1String("data"), Qt::CaseInsensitive) == 0 && !seenData)
-            {
-                where = Where::Data;
-                seenData = true;
-            }
-            continue;
-        }
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            continue;
-        if (where == Where::Data)
-            contents.dataLines.append(line.toString());
-        else if (where == Where::Header && !contents.ifname &&
-                 line.left(eq).trimmed().compare(QLatin1String("ifname"), Qt::CaseInsensitive) == 0)
-            contents.ifname = line.mid(eq + 1).trimmed().toString();
-    }
-    return contents;
-}
-}
-
 QString DescriptorPathIn(const QString& dir)
 {
     return dir.endsWith(QLatin1Char('/')) ? dir + QStringLiteral("nic.inf") : dir + QStringLiteral("/nic.inf");
@@ -60,10 +17,20 @@ QString DescriptorPathIn(const QString& dir)
 
 std::optional<DescriptorContents> ReadDescriptor(const QString& dir)
 {
-    QFile file(DescriptorPathIn(dir));
-    if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly))
+    const QString path = DescriptorPathIn(dir);
+    if (!QFileInfo(path).isFile())
         return std::nullopt;
-    return Parse(file.readAll());
+    const std::optional<ProfileFile> profile = ProfileFile::load(path);
+    if (!profile)
+        return std::nullopt;
+    DescriptorContents contents;
+    contents.ifname = profile->value(store::kHeaderSection, QStringLiteral("ifname"));
+    // The lines as the profile functions hand out a section, "key=value" in file order.
+    const auto& entries = profile->entries(store::kDataSection);
+    contents.dataLines.reserve(static_cast<qsizetype>(entries.size()));
+    for (const ProfileFile::Entry& e : entries)
+        contents.dataLines.append(e.key + QLatin1Char('=') + e.value);
+    return contents;
 }
 
 bool IsDayLine(const QString& line)
