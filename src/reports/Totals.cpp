@@ -8,6 +8,21 @@
 
 namespace reports
 {
+namespace
+{
+// "5/7/2003" and "7/2003": plain integers without leading zeros.
+QString DayKey(const QDate& date)
+{
+    return QString::number(date.day()) + QLatin1Char('/') + QString::number(date.month()) + QLatin1Char('/') +
+           QString::number(date.year());
+}
+
+QString MonthKey(const QDate& date)
+{
+    return QString::number(date.month()) + QLatin1Char('/') + QString::number(date.year());
+}
+}
+
 void AmountUnit::reset()
 {
     m_text = QStringLiteral(" octets");
@@ -87,8 +102,6 @@ void TotalsWalk::run(const QStringList& lines, const Progress& progress)
         }
         // The pair is dated by its second line; a second line without a day number leans on the first.
         const QDate date = DateOfDay(DayOfLine(IsDayLine(lines[i + 1]) ? lines[i + 1] : lines[i]));
-        const QString dayKey = QStringLiteral("%1/%2/%3").arg(date.day()).arg(date.month()).arg(date.year());
-        const QString monthKey = QStringLiteral("%1/%2").arg(date.month()).arg(date.year());
 
         m_totalReceived += received;
         m_totalSent += sent;
@@ -97,33 +110,34 @@ void TotalsWalk::run(const QStringList& lines, const Progress& progress)
             m_todayReceived += received;
             m_todaySent += sent;
         }
+        const bool sameMonth = m_report.pairs > 0 && date.year() == m_monthDate.year() &&
+                               date.month() == m_monthDate.month();
         if (date.year() == m_today.year() && date.month() == m_today.month())
         {
             m_thisMonthReceived += received;
             m_thisMonthSent += sent;
         }
 
+        // Day and month keys are compared as dates: the same test, without building texts per pair.
         if (m_report.pairs == 0)
         {
-            m_dayKey = dayKey;
-            m_dateText = DateText(date);
-            m_monthKey = monthKey;
-            m_firstDayKey = dayKey;
+            m_dayDate = date;
+            m_monthDate = date;
+            m_firstDayKey = DayKey(date);
         }
         else
         {
-            if (dayKey != m_dayKey)
+            if (date != m_dayDate)
             {
-                appendRow(m_report.daily, m_dateText, m_dayReceived, m_daySent);
+                appendRow(m_report.daily, DateText(m_dayDate), m_dayReceived, m_daySent);
                 m_dayReceived = m_daySent = 0;
-                m_dayKey = dayKey;
-                m_dateText = DateText(date);
+                m_dayDate = date;
             }
-            if (monthKey != m_monthKey)
+            if (!sameMonth)
             {
-                appendRow(m_report.monthly, m_monthKey, m_monthReceived, m_monthSent);
+                appendRow(m_report.monthly, MonthKey(m_monthDate), m_monthReceived, m_monthSent);
                 m_monthReceived = m_monthSent = 0;
-                m_monthKey = monthKey;
+                m_monthDate = date;
             }
         }
         m_dayReceived += received;
@@ -138,7 +152,7 @@ void TotalsWalk::run(const QStringList& lines, const Progress& progress)
 void TotalsWalk::finish(const QString& interfaceName)
 {
     if (m_report.pairs > 0)
-        appendRow(m_report.daily, m_dateText, m_dayReceived, m_daySent);
+        appendRow(m_report.daily, DateText(m_dayDate), m_dayReceived, m_daySent);
     m_report.interfaceName = interfaceName;
 
     m_unit.ChooseUnit(m_todayReceived, m_todaySent, kGroupUnits);
@@ -161,7 +175,8 @@ void TotalsWalk::finish(const QString& interfaceName)
                               m_unit.FormatAmount(m_totalReceived + m_totalSent)};
 
     m_report.header = {QStringLiteral("Date"), QStringLiteral("DL"), QStringLiteral("UL"), QStringLiteral("Total")};
-    appendRow(m_report.monthly, m_monthKey, m_monthReceived, m_monthSent);
+    appendRow(m_report.monthly, m_report.pairs > 0 ? MonthKey(m_monthDate) : QString(), m_monthReceived,
+              m_monthSent);
 }
 
 std::optional<QDate> HistoryDateForDailyRow(const QString& firstCell)

@@ -86,7 +86,8 @@ private:
     float m_monthReceived = 0, m_monthSent = 0;
     // The month of today, wherever its days stand in the file.
     float m_thisMonthReceived = 0, m_thisMonthSent = 0;
-    QString m_dayKey, m_dateText, m_monthKey, m_firstDayKey;
+    QDate m_dayDate, m_monthDate; // the remembered day and month
+    QString m_firstDayKey;
 };
 
 // The history graph's date for a right click on a daily row: the row's date plus one day; nothing
