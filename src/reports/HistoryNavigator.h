@@ -10,4 +10,6 @@ public:
     virtual ~HistoryNavigator() = default;
     // Sets the graph's date picker to date, shows the graph window and runs its draw action.
     virtual void setDateAndDraw(const QDate& date) = 0;
+    // The graph window's "Ouvrir" action: shows the folder chooser and disables the graph window.
+    virtual void openChooser() = 0;
 };
