@@ -169,12 +169,12 @@ void TForm5::Button1Click()
                 Label14->setText(text);
                 QCoreApplication::processEvents();
             });
-        show(report);
+        showReport(report);
     }
     m_loading = false;
 }
 
-void TForm5::show(const TotalsReport& report)
+void TForm5::showReport(const TotalsReport& report)
 {
     Label14->setText(report.interfaceName);
     AujD->setText(report.today.received);

@@ -65,7 +65,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void show(const reports::TotalsReport& report);
+    void showReport(const reports::TotalsReport& report);
 
     TdlBrowse& m_chooser;
     const Clock& m_clock;
