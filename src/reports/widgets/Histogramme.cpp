@@ -44,6 +44,10 @@ Thisto::Thisto(TdlBrowse& chooser, const QDate& today, QWidget* parent)
     setWindowTitle(QStringLiteral("Statistiques : représentation par histogrammes"));
     setWindowFlags(Qt::Tool);
     setFixedSize(730, 354);
+    // The layout was made for an 8-point dialog font.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     Shape1 = new QFrame(this);
     Shape1->setObjectName(QStringLiteral("Shape1"));

@@ -19,6 +19,10 @@ TdlBrowse::TdlBrowse(MessageBoxes& messages, QString storeRoot, QWidget* parent)
     setWindowTitle(QStringLiteral("Parcourir"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(201, 288);
+    // The layout was made for an 8-point dialog font.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
     setModal(false);
 
     Bevel1 = new QFrame(this);

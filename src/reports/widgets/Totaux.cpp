@@ -64,6 +64,7 @@ QTableWidget* MakeGrid(QWidget* page, const char* name)
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     return grid;
 }
 
@@ -78,6 +79,13 @@ void FillTable(QTableWidget* grid, const QStringList& header, const std::vector<
     grid->clearContents();
     grid->setRowCount(static_cast<int>(rows.size()) + 1);
     FillRow(grid, 0, header);
+    // Row 0 stands for the grid's fixed header row.
+    for (int c = 0; c < grid->columnCount(); ++c)
+        if (QTableWidgetItem* item = grid->item(0, c))
+        {
+            item->setBackground(grid->palette().button());
+            item->setFlags(Qt::ItemIsEnabled);
+        }
     int r = 1;
     for (const TotalsRow& row : rows)
         FillRow(grid, r++, {row.label, row.received, row.sent, row.both});
@@ -90,6 +98,10 @@ TForm5::TForm5(TdlBrowse& chooser, const Clock& clock, QWidget* parent)
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Totaux"));
     setFixedSize(410, 413);
+    // The layout was made for an 8-point dialog font.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
