@@ -61,7 +61,7 @@ void BM_HistogramRedraw(benchmark::State& state)
     }
 }
 BENCHMARK(BM_HistogramRedraw)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-}
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -63,4 +63,4 @@ float AmountOfLine(const QString& line)
         return 0.0f;
     return static_cast<float>(value);
 }
-}
+} // namespace reports

@@ -28,4 +28,4 @@ int DayOfLine(const QString& line);
 QChar LetterOfLine(const QString& line);
 // The amount after "<day><letter>=", 0 when it does not parse.
 float AmountOfLine(const QString& line);
-}
+} // namespace reports

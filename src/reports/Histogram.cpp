@@ -40,7 +40,7 @@ void VerticalLine(QPainter& p, int x, int y0, int y1, const QColor& colour)
     if (y0 != y1)
         p.fillRect(QRect(QPoint(x, std::min(y0, y1 + 1)), QPoint(x, std::max(y0, y1 - 1))), colour);
 }
-}
+} // namespace
 
 HistogramSelection NextMonth(HistogramSelection s)
 {
@@ -147,11 +147,9 @@ QString ScaleLabel(const HistogramBuckets& buckets, int tick)
     return MegabyteText(p / static_cast<long double>(buckets.scale()));
 }
 
-HistogramImages RenderHistogram(const HistogramBuckets& buckets, const HistogramSelection& selection,
-                                const QFont& font)
+HistogramImages RenderHistogram(const HistogramBuckets& buckets, const HistogramSelection& selection, const QFont& font)
 {
-    HistogramImages images{QImage(kFrameWidth, kFrameHeight, QImage::Format_RGB32),
-                           QImage(W, H, QImage::Format_RGB32)};
+    HistogramImages images{QImage(kFrameWidth, kFrameHeight, QImage::Format_RGB32), QImage(W, H, QImage::Format_RGB32)};
     images.frame.fill(Qt::white);
     images.bars.fill(Qt::white);
 
@@ -215,8 +213,8 @@ QString ReadOut(const HistogramBuckets& buckets, const HistogramSelection& selec
            QStringLiteral(" Mo");
 }
 
-ClickOutcome Click(const HistogramSelection& selection, const HistogramBuckets& buckets, Qt::MouseButton button,
-                   int x, int lastPointerX)
+ClickOutcome Click(const HistogramSelection& selection, const HistogramBuckets& buckets, Qt::MouseButton button, int x,
+                   int lastPointerX)
 {
     ClickOutcome out;
     out.selection = selection;
@@ -256,4 +254,4 @@ HistogramBuckets LoadBuckets(const QString& dir, const HistogramSelection& selec
     buckets.fill(contents ? contents->dataLines : QStringList(), selection);
     return buckets;
 }
-}
+} // namespace reports

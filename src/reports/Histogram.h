@@ -106,9 +106,9 @@ struct ClickOutcome
 
 // A button released over the bar image at x; the month view's left click uses lastPointerX, the
 // position of the last pointer move.
-ClickOutcome Click(const HistogramSelection& selection, const HistogramBuckets& buckets, Qt::MouseButton button,
-                   int x, int lastPointerX);
+ClickOutcome Click(const HistogramSelection& selection, const HistogramBuckets& buckets, Qt::MouseButton button, int x,
+                   int lastPointerX);
 
 // The whole redraw's data step: reads dir's nic.inf (none: no lines) and fills the buckets.
 HistogramBuckets LoadBuckets(const QString& dir, const HistogramSelection& selection);
-}
+} // namespace reports

@@ -89,4 +89,4 @@ CheckOutcome EvaluateOpeningCheck(const QString& selectedDir, const QString& sto
     }
     return EvaluateOkBtnClick(CheckSender::Reader, selectedDir, storeRoot, anyInterfaceChecked);
 }
-}
+} // namespace reports

@@ -15,8 +15,8 @@ inline const QString kSearchByHand = QStringLiteral(
     "Le fichier Statistiques de l'interface est inexistant ou invalide. Voulez-vous le rechercher manuellement ?");
 inline const QString kSelectFirst =
     QStringLiteral("Vous devez d'abord sélectionner l'interface dont vous voulez consulter les statistiques.");
-inline const QString kChooseInterfaces = QStringLiteral(
-    "Vous devez choisir des interfaces à surveiller pour établir et afficher leurs statistiques.");
+inline const QString kChooseInterfaces =
+    QStringLiteral("Vous devez choisir des interfaces à surveiller pour établir et afficher leurs statistiques.");
 // Caption of the chooser's own boxes; plain messages carry the application title.
 inline const QString kChooserCaption = QStringLiteral("VORP");
 
@@ -64,4 +64,4 @@ CheckOutcome EvaluateOkBtnClick(CheckSender sender, const QString& selectedDir, 
 // A reader's opening check: "Base inexistante" when the directory does not exist, else OKBtnClick's
 // decision with the reader as sender.
 CheckOutcome EvaluateOpeningCheck(const QString& selectedDir, const QString& storeRoot, bool anyInterfaceChecked);
-}
+} // namespace reports

@@ -21,7 +21,7 @@ QString MonthKey(const QDate& date)
 {
     return QString::number(date.month()) + QLatin1Char('/') + QString::number(date.year());
 }
-}
+} // namespace
 
 void AmountUnit::reset()
 {
@@ -74,8 +74,8 @@ TotalsReport TotalsWalk::Load(const QString& dir, const QDate& today, const Prog
 void TotalsWalk::appendRow(std::vector<TotalsRow>& table, const QString& label, float received, float sent)
 {
     m_unit.ChooseUnit(received, sent, kTableUnits);
-    table.push_back({label, m_unit.FormatAmount(received), m_unit.FormatAmount(sent),
-                     m_unit.FormatAmount(received + sent)});
+    table.push_back(
+        {label, m_unit.FormatAmount(received), m_unit.FormatAmount(sent), m_unit.FormatAmount(received + sent)});
 }
 
 void TotalsWalk::run(const QStringList& lines, const Progress& progress)
@@ -110,8 +110,8 @@ void TotalsWalk::run(const QStringList& lines, const Progress& progress)
             m_todayReceived += received;
             m_todaySent += sent;
         }
-        const bool sameMonth = m_report.pairs > 0 && date.year() == m_monthDate.year() &&
-                               date.month() == m_monthDate.month();
+        const bool sameMonth =
+            m_report.pairs > 0 && date.year() == m_monthDate.year() && date.month() == m_monthDate.month();
         if (date.year() == m_today.year() && date.month() == m_today.month())
         {
             m_thisMonthReceived += received;
@@ -169,14 +169,13 @@ void TotalsWalk::finish(const QString& interfaceName)
     m_report.forecast = {m_unit.FormatAmount(r), m_unit.FormatAmount(s), m_unit.FormatAmount(both)};
 
     m_report.sinceFirstDayCaption = m_report.pairs > 0 ? QStringLiteral("Transferts depuis le ") + m_firstDayKey
-                                                      : QStringLiteral("Transferts depuis le");
+                                                       : QStringLiteral("Transferts depuis le");
     m_unit.ChooseUnit(m_totalReceived, m_totalSent, kGroupUnits);
     m_report.sinceFirstDay = {m_unit.FormatAmount(m_totalReceived), m_unit.FormatAmount(m_totalSent),
                               m_unit.FormatAmount(m_totalReceived + m_totalSent)};
 
     m_report.header = {QStringLiteral("Date"), QStringLiteral("DL"), QStringLiteral("UL"), QStringLiteral("Total")};
-    appendRow(m_report.monthly, m_report.pairs > 0 ? MonthKey(m_monthDate) : QString(), m_monthReceived,
-              m_monthSent);
+    appendRow(m_report.monthly, m_report.pairs > 0 ? MonthKey(m_monthDate) : QString(), m_monthReceived, m_monthSent);
 }
 
 std::optional<QDate> HistoryDateForDailyRow(const QString& firstCell)
@@ -186,4 +185,4 @@ std::optional<QDate> HistoryDateForDailyRow(const QString& firstCell)
         return std::nullopt;
     return date.addDays(1);
 }
-}
+} // namespace reports

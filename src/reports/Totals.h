@@ -48,13 +48,13 @@ struct TotalsGroup
 
 struct TotalsReport
 {
-    QString interfaceName;         // Label14 after the load
-    TotalsGroup today;             // AujD, AujU, AujB
-    TotalsGroup forecast;          // pd, pu, pdu
-    TotalsGroup sinceFirstDay;     // Label7, Label8, Label9
-    QString sinceFirstDayCaption;  // GroupBox2
-    QStringList header;            // row 0 of both tables
-    std::vector<TotalsRow> daily;  // grid1 from row 1 on
+    QString interfaceName;          // Label14 after the load
+    TotalsGroup today;              // AujD, AujU, AujB
+    TotalsGroup forecast;           // pd, pu, pdu
+    TotalsGroup sinceFirstDay;      // Label7, Label8, Label9
+    QString sinceFirstDayCaption;   // GroupBox2
+    QStringList header;             // row 0 of both tables
+    std::vector<TotalsRow> daily;   // grid1 from row 1 on
     std::vector<TotalsRow> monthly; // grid2 from row 1 on
     int pairs = 0;
 };
@@ -93,4 +93,4 @@ private:
 // The history graph's date for a right click on a daily row: the row's date plus one day; nothing
 // for the header or an empty row.
 std::optional<QDate> HistoryDateForDailyRow(const QString& firstCell);
-}
+} // namespace reports

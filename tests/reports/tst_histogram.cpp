@@ -14,9 +14,9 @@ namespace
 // 10 and 11 March, 28 February, 15 August 2003; 31 December 2002; 19 April 2001; one line whose
 // day is not a number.
 const QStringList kLines = {
-    QStringLiteral("37690D=1000"),  QStringLiteral("37690U=10"),   QStringLiteral("37691D=2000"),
-    QStringLiteral("37691U=20"),    QStringLiteral("37680D=300"),  QStringLiteral("37680U=3"),
-    QStringLiteral("37848D=50000"), QStringLiteral("37848U=5"),    QStringLiteral("37621D=7"),
+    QStringLiteral("37690D=1000"),  QStringLiteral("37690U=10"),     QStringLiteral("37691D=2000"),
+    QStringLiteral("37691U=20"),    QStringLiteral("37680D=300"),    QStringLiteral("37680U=3"),
+    QStringLiteral("37848D=50000"), QStringLiteral("37848U=5"),      QStringLiteral("37621D=7"),
     QStringLiteral("37621U=70"),    QStringLiteral("abcdeD=999999"), QStringLiteral("37000D=11"),
     QStringLiteral("37000U=22"),
 };
@@ -76,7 +76,7 @@ bool HasInk(const QImage& image, const QRect& area)
                 return true;
     return false;
 }
-}
+} // namespace
 
 class TestHistogram final : public QObject
 {
@@ -93,8 +93,8 @@ private slots:
         using V = HistogramView;
         QTest::newRow("2003 by month, DL") << V::Year << Direction::DL << 2003 << 7 << "2:300 3:3000 8:50000";
         QTest::newRow("2003 by month, UL") << V::Year << Direction::UL << 2003 << 7 << "2:3 3:30 8:5";
-        QTest::newRow("2003 by month, DL/UL adds both") << V::Year << Direction::DLUL << 2003 << 7
-                                                       << "2:303 3:3030 8:50005";
+        QTest::newRow("2003 by month, DL/UL adds both")
+            << V::Year << Direction::DLUL << 2003 << 7 << "2:303 3:3030 8:50005";
         QTest::newRow("2002 by month, UL") << V::Year << Direction::UL << 2002 << 1 << "12:70";
         QTest::newRow("March 2003 by day, DL") << V::Month << Direction::DL << 2003 << 3 << "10:1000 11:2000";
         QTest::newRow("March 2003 by day, DL/UL") << V::Month << Direction::DLUL << 2003 << 3 << "10:1010 11:2020";
@@ -129,7 +129,8 @@ private slots:
             QVERIFY(r.isEmpty());
         for (int j = 1; j <= 10; ++j)
             QCOMPARE(ScaleLabel(b, j), QStringLiteral("0"));
-        const HistogramImages images = RenderHistogram(b, Select(2003, 3, HistogramView::Year), QFont(QStringLiteral("DejaVu Sans"), 8));
+        const HistogramImages images =
+            RenderHistogram(b, Select(2003, 3, HistogramView::Year), QFont(QStringLiteral("DejaVu Sans"), 8));
         QVERIFY(AllWhite(images.bars));
         QVERIFY(HasInk(images.frame, QRect(0, 5, 66, 20))); // the top label "0"
     }
@@ -236,18 +237,18 @@ private slots:
         const int left = Qt::LeftButton, right = Qt::RightButton, middle = Qt::MiddleButton;
         QTest::newRow("year, left on the eighth twelfth: August")
             << V::Year << left << 380 << 0 << int(A::Redraw) << V::Month << 8 << QDate();
-        QTest::newRow("year, left on a month without data") << V::Year << left << 10 << 0 << int(A::Redraw)
-                                                            << V::Month << 1 << QDate();
-        QTest::newRow("year, right: redraw") << V::Year << right << 380 << 0 << int(A::Redraw) << V::Year << 7
-                                             << QDate();
+        QTest::newRow("year, left on a month without data")
+            << V::Year << left << 10 << 0 << int(A::Redraw) << V::Month << 1 << QDate();
+        QTest::newRow("year, right: redraw")
+            << V::Year << right << 380 << 0 << int(A::Redraw) << V::Year << 7 << QDate();
         QTest::newRow("month, right: back to the year")
             << V::Month << right << 290 << 290 << int(A::Redraw) << V::Year << 7 << QDate();
-        QTest::newRow("month, middle: nothing") << V::Month << middle << 290 << 290 << int(A::None) << V::Month
-                                                << 7 << QDate();
+        QTest::newRow("month, middle: nothing")
+            << V::Month << middle << 290 << 290 << int(A::None) << V::Month << 7 << QDate();
         QTest::newRow("month, left uses the last pointer x")
             << V::Month << left << 5 << 290 << int(A::OpenHistory) << V::Month << 7 << QDate(2003, 7, 15);
-        QTest::newRow("month, left on an empty day") << V::Month << left << 290 << 5 << int(A::None) << V::Month
-                                                     << 7 << QDate();
+        QTest::newRow("month, left on an empty day")
+            << V::Month << left << 290 << 5 << int(A::None) << V::Month << 7 << QDate();
     }
     void clicks()
     {

@@ -15,7 +15,7 @@ void WriteFile(const QString& path, const QByteArray& text)
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(text), text.size());
 }
-}
+} // namespace
 
 class TestOpeningCheck final : public QObject
 {
@@ -58,8 +58,8 @@ private slots:
         QTest::addColumn<bool>("closes");
         QTest::addColumn<bool>("accepted");
         QTest::newRow("valid: opening message, chooser closes")
-            << "valid" << QStringList{QStringLiteral("Ouverture de l'interface :\nLAN adapter 10100 port 1")}
-            << true << true;
+            << "valid" << QStringList{QStringLiteral("Ouverture de l'interface :\nLAN adapter 10100 port 1")} << true
+            << true;
         QTest::newRow("empty ifname, no data section: accepted")
             << "emptyName" << QStringList{QStringLiteral("Ouverture de l'interface :\n")} << true << true;
         QTest::newRow("ifname only in another section: invalid, chooser stays")
@@ -134,12 +134,10 @@ private slots:
         QTest::newRow("empty, none checked: notice F only") << "empty" << false << false << true << QString();
         QTest::newRow("program folder, checked: path, E") << "root" << true << true << false << e;
         QTest::newRow("program folder, none: path, F") << "root" << false << true << true << QString();
-        QTest::newRow("program folder spelt with ./ and slash: path, E")
-            << "rootSpelt" << true << true << false << e;
+        QTest::newRow("program folder spelt with ./ and slash: path, E") << "rootSpelt" << true << true << false << e;
         QTest::newRow("other directory, checked: path, D") << "other" << true << true << false << d;
         QTest::newRow("other directory, none checked: path, D") << "other" << false << true << false << d;
-        QTest::newRow("program folder in another case is another folder")
-            << "rootUpper" << false << true << false << d;
+        QTest::newRow("program folder in another case is another folder") << "rootUpper" << false << true << false << d;
     }
     void missingDescriptor()
     {
@@ -165,8 +163,8 @@ private slots:
         }
         else if (where == QLatin1String("other"))
             selected = m_bare;
-        const QString root = where == QLatin1String("rootUpper") ? rootNoSlash + QStringLiteral("/case/store/")
-                                                                 : m_root;
+        const QString root =
+            where == QLatin1String("rootUpper") ? rootNoSlash + QStringLiteral("/case/store/") : m_root;
 
         QStringList messages;
         if (pathMessage)

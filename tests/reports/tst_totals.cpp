@@ -38,7 +38,7 @@ QStringList Group(const TotalsGroup& g)
 {
     return {g.received, g.sent, g.both};
 }
-}
+} // namespace
 
 class TestTotals final : public QObject
 {
@@ -88,12 +88,10 @@ private slots:
     {
         QTemporaryDir tmp;
         // 30 June 2003 (2 MiB received) then 1 July 2003 (3 MiB), its U line first.
-        const QString dir = WriteDescriptor(
-            tmp, {QStringLiteral("37802D=2097152"), QStringLiteral("37802U=0"), QStringLiteral("37803U=0"),
-                  QStringLiteral("37803D=3145728")});
+        const QString dir = WriteDescriptor(tmp, {QStringLiteral("37802D=2097152"), QStringLiteral("37802U=0"),
+                                                  QStringLiteral("37803U=0"), QStringLiteral("37803D=3145728")});
         QStringList progress;
-        const TotalsReport r =
-            TotalsWalk::Load(dir, QDate(2003, 7, 1), [&](const QString& text) { progress << text; });
+        const TotalsReport r = TotalsWalk::Load(dir, QDate(2003, 7, 1), [&](const QString& text) { progress << text; });
 
         QCOMPARE(progress, (QStringList{QStringLiteral("Chargement en cours : 0%"),
                                         QStringLiteral("Chargement en cours : 50%")}));
@@ -117,9 +115,8 @@ private slots:
     {
         QTemporaryDir tmp;
         // 1 and 15 June 2004: 10 MiB received and 1 MiB sent so far.
-        const QString dir = WriteDescriptor(
-            tmp, {QStringLiteral("38139D=4194304"), QStringLiteral("38139U=524288"), QStringLiteral("38153D=6291456"),
-                  QStringLiteral("38153U=524288")});
+        const QString dir = WriteDescriptor(tmp, {QStringLiteral("38139D=4194304"), QStringLiteral("38139U=524288"),
+                                                  QStringLiteral("38153D=6291456"), QStringLiteral("38153U=524288")});
         const TotalsReport r = TotalsWalk::Load(dir, QDate(2004, 6, 15));
         QCOMPARE(Group(r.today), (S({"6Mo", "0,5Mo", "6,5Mo"})));
         QCOMPARE(Group(r.forecast), (S({"20Mo", "2Mo", "22Mo"})));
@@ -133,8 +130,7 @@ private slots:
         QTest::addColumn<QStringList>("forecast");
         // A file whose last month is May says nothing about June.
         QTest::newRow("no day of the current month gives 0")
-            << S({"38127D=10485760", "38127U=1048576"}) << QDate(2004, 6, 15)
-            << S({"0 Mo", "0 Mo", "0 Mo"});
+            << S({"38127D=10485760", "38127U=1048576"}) << QDate(2004, 6, 15) << S({"0 Mo", "0 Mo", "0 Mo"});
         QTest::newRow("February 2028 has 29 days")
             << S({"46783D=1048576", "46783U=1048576", "46784D=1048576", "46784U=0"}) << QDate(2028, 2, 1)
             << S({"29Mo", "0Mo", "29Mo"});
@@ -153,16 +149,16 @@ private slots:
     {
         QTemporaryDir tmp;
         // A stray line before the first pair, a short key, and a last line without partner.
-        const QString dir = WriteDescriptor(
-            tmp, {QStringLiteral("junk=12"), QStringLiteral("37690D=100"), QStringLiteral("37690U=200"),
-                  QStringLiteral("3769D=5"), QStringLiteral("37691D=300"), QStringLiteral("37691U=400"),
-                  QStringLiteral("37692D=99999")});
+        const QString dir =
+            WriteDescriptor(tmp, {QStringLiteral("junk=12"), QStringLiteral("37690D=100"), QStringLiteral("37690U=200"),
+                                  QStringLiteral("3769D=5"), QStringLiteral("37691D=300"), QStringLiteral("37691U=400"),
+                                  QStringLiteral("37692D=99999")});
         QStringList progress;
         const TotalsReport r =
             TotalsWalk::Load(dir, QDate(2003, 3, 11), [&](const QString& text) { progress << text; });
-        QCOMPARE(progress, (QStringList{QStringLiteral("Chargement en cours : 0%"),
-                                        QStringLiteral("Chargement en cours : 42%"),
-                                        QStringLiteral("Chargement en cours : 85%")}));
+        QCOMPARE(progress,
+                 (QStringList{QStringLiteral("Chargement en cours : 0%"), QStringLiteral("Chargement en cours : 42%"),
+                              QStringLiteral("Chargement en cours : 85%")}));
         QCOMPARE(r.pairs, 2);
         QCOMPARE(r.daily.size(), size_t(2));
         QCOMPARE(Row(r.daily[0]), (S({"10/03/2003", "100 octets", "200 octets", "300 octets"})));

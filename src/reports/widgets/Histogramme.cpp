@@ -35,7 +35,7 @@ QLineEdit* DisabledEdit(QWidget* parent, const char* name, int x, int width)
     edit->setEnabled(false);
     return edit;
 }
-}
+} // namespace
 
 Thisto::Thisto(TdlBrowse& chooser, const QDate& today, QWidget* parent)
     : QDialog(parent), m_chooser(chooser), m_font(QStringLiteral("DejaVu Sans"), 8)

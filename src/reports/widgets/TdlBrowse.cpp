@@ -45,11 +45,10 @@ TdlBrowse::TdlBrowse(MessageBoxes& messages, QString storeRoot, QWidget* parent)
     do1->setHeaderHidden(true);
     for (int c = 1; c < m_model->columnCount(); ++c)
         do1->hideColumn(c);
-    connect(do1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid())
-                    m_selected = QDir::cleanPath(m_model->filePath(current));
-            });
+    connect(do1->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+        if (current.isValid())
+            m_selected = QDir::cleanPath(m_model->filePath(current));
+    });
 
     OKBtn = new QPushButton(QStringLiteral("OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));

@@ -27,14 +27,14 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x,
     label->setObjectName(QString::fromLatin1(name));
     label->move(x, y);
     label->setMinimumWidth(160);
-    label->setStyleSheet(QStringLiteral("color: %1;%2").arg(colour, bold ? QStringLiteral(" font-weight: bold;")
-                                                                          : QString()));
+    label->setStyleSheet(
+        QStringLiteral("color: %1;%2").arg(colour, bold ? QStringLiteral(" font-weight: bold;") : QString()));
     return label;
 }
 
 // A group of page 1 with its three row captions and its three value labels.
-QGroupBox* MakeGroup(QWidget* page, const char* name, const QString& title, int y, QLabel*& received,
-                     QLabel*& sent, QLabel*& both, const char* names[3])
+QGroupBox* MakeGroup(QWidget* page, const char* name, const QString& title, int y, QLabel*& received, QLabel*& sent,
+                     QLabel*& both, const char* names[3])
 {
     auto* group = new QGroupBox(title, page);
     group->setObjectName(QString::fromLatin1(name));
@@ -90,7 +90,7 @@ void FillTable(QTableWidget* grid, const QStringList& header, const std::vector<
     for (const TotalsRow& row : rows)
         FillRow(grid, r++, {row.label, row.received, row.sent, row.both});
 }
-}
+} // namespace
 
 TForm5::TForm5(TdlBrowse& chooser, const Clock& clock, QWidget* parent)
     : QDialog(parent), m_chooser(chooser), m_clock(clock)
@@ -127,12 +127,12 @@ TForm5::TForm5(TdlBrowse& chooser, const Clock& clock, QWidget* parent)
     const char* todayNames[3] = {"AujD", "AujU", "AujB"};
     const char* forecastNames[3] = {"pd", "pu", "pdu"};
     const char* sinceNames[3] = {"Label7", "Label8", "Label9"};
-    GroupBox1 = MakeGroup(TabSheet1, "GroupBox1", QStringLiteral("Transferts d'aujourd'hui"), 24, AujD, AujU, AujB,
-                          todayNames);
-    GroupBox3 = MakeGroup(TabSheet1, "GroupBox3", QStringLiteral("Prévisions sur le mois"), 120, pd, pu, pdu,
-                          forecastNames);
-    GroupBox2 = MakeGroup(TabSheet1, "GroupBox2", QStringLiteral("Transferts depuis le"), 216, Label7, Label8,
-                          Label9, sinceNames);
+    GroupBox1 =
+        MakeGroup(TabSheet1, "GroupBox1", QStringLiteral("Transferts d'aujourd'hui"), 24, AujD, AujU, AujB, todayNames);
+    GroupBox3 =
+        MakeGroup(TabSheet1, "GroupBox3", QStringLiteral("Prévisions sur le mois"), 120, pd, pu, pdu, forecastNames);
+    GroupBox2 = MakeGroup(TabSheet1, "GroupBox2", QStringLiteral("Transferts depuis le"), 216, Label7, Label8, Label9,
+                          sinceNames);
 
     grid1 = MakeGrid(TabSheet2, "grid1");
     grid1->viewport()->installEventFilter(this);
