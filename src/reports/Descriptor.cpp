@@ -1,0 +1,66 @@
+#include "reports/Descriptor.h"
+
+#include "common/NumberText.h"
+#include "store/ProfileFile.h"
+#include "store/StatisticsStore.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace reports
+{
+QString DescriptorPathIn(const QString& dir)
+{
+    return dir.endsWith(QLatin1Char('/')) ? dir + QStringLiteral("nic.inf") : dir + QStringLiteral("/nic.inf");
+}
+
+std::optional<DescriptorContents> ReadDescriptor(const QString& dir)
+{
+    const QString path = DescriptorPathIn(dir);
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    const std::optional<ProfileFile> profile = ProfileFile::load(path);
+    if (!profile)
+        return std::nullopt;
+    DescriptorContents contents;
+    contents.ifname = profile->value(store::kHeaderSection, QStringLiteral("ifname"));
+    // The lines as the profile functions hand out a section, "key=value" in file order.
+    const auto& entries = profile->entries(store::kDataSection);
+    contents.dataLines.reserve(static_cast<qsizetype>(entries.size()));
+    for (const ProfileFile::Entry& e : entries)
+        contents.dataLines.append(e.key + QLatin1Char('=') + e.value);
+    return contents;
+}
+
+bool IsDayLine(const QString& line)
+{
+    if (line.size() < 5)
+        return false;
+    for (int i = 0; i < 5; ++i)
+        if (line[i] < QLatin1Char('0') || line[i] > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+int DayOfLine(const QString& line)
+{
+    return QStringView(line).left(5).toInt();
+}
+
+QChar LetterOfLine(const QString& line)
+{
+    return line.size() > 5 ? line[5] : QChar();
+}
+
+float AmountOfLine(const QString& line)
+{
+    long double value = 0;
+    if (line.size() <= 7 || !ParseFloatText(line.mid(7), value))
+        return 0.0f;
+    // Beyond single precision the amount is no day total at all.
+    if (std::fabs(value) > 3.0e38L)
+        return 0.0f;
+    return static_cast<float>(value);
+}
+} // namespace reports

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace reports
+{
+// What the readers need of an interface's nic.inf.
+struct DescriptorContents
+{
+    // Value of "ifname" in "VORP DB"; nothing when the key is missing.
+    std::optional<QString> ifname;
+    // The key=value lines of section "data", in file order.
+    QStringList dataLines;
+};
+
+// Reads dir + "/nic.inf"; nothing when the file is missing or cannot be read.
+std::optional<DescriptorContents> ReadDescriptor(const QString& dir);
+QString DescriptorPathIn(const QString& dir);
+
+// A "data" line starts with a five-digit day number; the readers skip every other line.
+bool IsDayLine(const QString& line);
+// Day number of a line for which IsDayLine holds.
+int DayOfLine(const QString& line);
+// The letter after the day number ('D' received, 'U' sent), or a null QChar.
+QChar LetterOfLine(const QString& line);
+// The amount after "<day><letter>=", 0 when it does not parse.
+float AmountOfLine(const QString& line);
+} // namespace reports

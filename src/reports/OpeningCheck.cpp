@@ -1,0 +1,92 @@
+#include "reports/OpeningCheck.h"
+
+#include "reports/Descriptor.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace reports
+{
+bool CheckMonitoredInterfaces(const std::vector<bool>& lbChecked)
+{
+    return std::any_of(lbChecked.begin(), lbChecked.end(), [](bool b) { return b; });
+}
+
+QString NormalisedPath(const QString& path)
+{
+    if (path.isEmpty())
+        return {};
+    const QFileInfo info(QDir::fromNativeSeparators(path));
+    QString result = info.exists() ? info.canonicalFilePath() : QString();
+    if (result.isEmpty())
+        result = QDir::cleanPath(info.absoluteFilePath());
+    return result;
+}
+
+bool SamePath(const QString& a, const QString& b)
+{
+    return !a.isEmpty() && !b.isEmpty() && NormalisedPath(a) == NormalisedPath(b);
+}
+
+CheckOutcome EvaluateOkBtnClick(CheckSender sender, const QString& selectedDir, const QString& storeRoot,
+                                bool anyInterfaceChecked)
+{
+    CheckOutcome out;
+    out.enableGraph = true;
+
+    const QString descriptor = DescriptorPathIn(selectedDir);
+    if (!selectedDir.isEmpty() && QFileInfo(descriptor).isFile())
+    {
+        // An unreadable file cannot show its "ifname": invalid like one without the key.
+        const auto contents = ReadDescriptor(selectedDir);
+        if (contents && contents->ifname)
+        {
+            if (sender == CheckSender::OkButton)
+            {
+                out.messages << kOpening + QLatin1Char('\n') + *contents->ifname;
+                out.closeChooser = true;
+            }
+            return out;
+        }
+        out.messages << kInvalidDescriptor;
+        out.clearReady = true;
+        return out;
+    }
+
+    out.clearReady = true;
+    const bool atProgramFolder = selectedDir.isEmpty() || SamePath(selectedDir, storeRoot);
+    if (!selectedDir.isEmpty())
+    {
+        QString root = QDir::fromNativeSeparators(storeRoot);
+        if (!root.endsWith(QLatin1Char('/')))
+            root += QLatin1Char('/');
+        out.messages << root + selectedDir + QLatin1Char('/');
+        out.question = kSearchByHand;
+    }
+    if (atProgramFolder)
+    {
+        if (anyInterfaceChecked)
+            out.question = kSelectFirst;
+        else
+        {
+            out.chooseInterfacesNotice = true;
+            out.question.clear();
+        }
+    }
+    return out;
+}
+
+CheckOutcome EvaluateOpeningCheck(const QString& selectedDir, const QString& storeRoot, bool anyInterfaceChecked)
+{
+    if (selectedDir.isEmpty() || !QFileInfo(selectedDir).isDir())
+    {
+        CheckOutcome out;
+        out.messages << kBaseMissing;
+        out.clearReady = true;
+        return out;
+    }
+    return EvaluateOkBtnClick(CheckSender::Reader, selectedDir, storeRoot, anyInterfaceChecked);
+}
+} // namespace reports

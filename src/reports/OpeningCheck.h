@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// The test every statistics reader runs before it loads, and the folder chooser's OK button.
+namespace reports
+{
+inline const QString kBaseMissing = QStringLiteral("Base inexistante");
+inline const QString kOpening = QStringLiteral("Ouverture de l'interface :");
+inline const QString kInvalidDescriptor = QStringLiteral("Fichier Statistiques invalide ou incompatible");
+inline const QString kSearchByHand = QStringLiteral(
+    "Le fichier Statistiques de l'interface est inexistant ou invalide. Voulez-vous le rechercher manuellement ?");
+inline const QString kSelectFirst =
+    QStringLiteral("Vous devez d'abord sélectionner l'interface dont vous voulez consulter les statistiques.");
+inline const QString kChooseInterfaces =
+    QStringLiteral("Vous devez choisir des interfaces à surveiller pour établir et afficher leurs statistiques.");
+// Caption of the chooser's own boxes; plain messages carry the application title.
+inline const QString kChooserCaption = QStringLiteral("VORP");
+
+enum class CheckSender
+{
+    OkButton, // the chooser's "OK"
+    Reader,   // a statistics window running its opening check
+};
+
+// What the check shows and does, carried out in this order:
+// 1. enable the history graph window (when enableGraph);
+// 2. each of messages as a plain information box;
+// 3. when chooseInterfacesNotice: the notice kChooseInterfaces (caption "VORP", OK only), then the
+//    configuration window on its first page;
+// 4. when question is not empty: the question (caption "VORP", Retry and Cancel, no icon);
+// 5. clear the sender's ready flag (when clearReady);
+// 6. hide the chooser (when closeChooser);
+// 7. show the chooser when the question was answered Retry.
+struct CheckOutcome
+{
+    bool enableGraph = false;
+    QStringList messages;
+    bool chooseInterfacesNotice = false;
+    QString question;
+    bool clearReady = false;
+    bool closeChooser = false;
+
+    bool accepted() const { return !clearReady; }
+};
+
+// CheckMonitoredInterfaces: true when an item of the configuration window's list lb is checked;
+// when it is false the caller shows kChooseInterfaces and the configuration window's first page.
+bool CheckMonitoredInterfaces(const std::vector<bool>& lbChecked);
+
+// Paths keep their case; both sides of a comparison go through this: absolute, clean, no trailing
+// separator, symbolic links resolved when the path exists.
+QString NormalisedPath(const QString& path);
+bool SamePath(const QString& a, const QString& b);
+
+// OKBtnClick's decision. selectedDir is the chooser's selected directory, storeRoot the program's
+// folder for statistics, anyInterfaceChecked what CheckMonitoredInterfaces would answer.
+CheckOutcome EvaluateOkBtnClick(CheckSender sender, const QString& selectedDir, const QString& storeRoot,
+                                bool anyInterfaceChecked);
+
+// A reader's opening check: "Base inexistante" when the directory does not exist, else OKBtnClick's
+// decision with the reader as sender.
+CheckOutcome EvaluateOpeningCheck(const QString& selectedDir, const QString& storeRoot, bool anyInterfaceChecked);
+} // namespace reports

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The totals window's figures, computed from the "data" lines of nic.inf.
+namespace reports
+{
+struct UnitTexts
+{
+    QString kilo, mega, giga;
+};
+inline const UnitTexts kTableUnits{QStringLiteral(" Ko"), QStringLiteral(" Mo"), QStringLiteral(" Go")};
+inline const UnitTexts kGroupUnits{QStringLiteral("Ko"), QStringLiteral("Mo"), QStringLiteral("Go")};
+
+// The current unit of a load. Only ChooseUnit changes it, so a unit carries over from one amount
+// to the next when both of the next amounts are at most 1024 bytes.
+class AmountUnit final
+{
+public:
+    void reset();
+    void ChooseUnit(long double a, long double b, const UnitTexts& texts);
+    // v × 100 / divisor, cut to an integer, × 0.01, then the unit text.
+    QString FormatAmount(long double v) const;
+
+    const QString& text() const { return m_text; }
+    float divisor() const { return m_divisor; }
+
+private:
+    QString m_text = QStringLiteral(" octets");
+    float m_divisor = 1.0f;
+};
+
+struct TotalsRow
+{
+    QString label, received, sent, both;
+};
+
+struct TotalsGroup
+{
+    QString received, sent, both;
+};
+
+struct TotalsReport
+{
+    QString interfaceName;          // Label14 after the load
+    TotalsGroup today;              // AujD, AujU, AujB
+    TotalsGroup forecast;           // pd, pu, pdu
+    TotalsGroup sinceFirstDay;      // Label7, Label8, Label9
+    QString sinceFirstDayCaption;   // GroupBox2
+    QStringList header;             // row 0 of both tables
+    std::vector<TotalsRow> daily;   // grid1 from row 1 on
+    std::vector<TotalsRow> monthly; // grid2 from row 1 on
+    int pairs = 0;
+};
+
+// One load: the walk over the "data" lines in pairs, in file order.
+class TotalsWalk final
+{
+public:
+    // Receives "Chargement en cours : <percent>%" once per pair, before the pair is read.
+    using Progress = std::function<void(const QString& text)>;
+
+    static TotalsReport Compute(const QStringList& dataLines, const QString& interfaceName, const QDate& today,
+                                const Progress& progress = {});
+    // Reads dir's nic.inf ("ERR" for a missing "ifname"); a missing file gives no lines.
+    static TotalsReport Load(const QString& dir, const QDate& today, const Progress& progress = {});
+
+private:
+    TotalsWalk(const QDate& today) : m_today(today) {}
+    void run(const QStringList& lines, const Progress& progress);
+    void appendRow(std::vector<TotalsRow>& table, const QString& label, float received, float sent);
+    void finish(const QString& interfaceName);
+
+    QDate m_today;
+    TotalsReport m_report;
+    AmountUnit m_unit;
+    float m_todayReceived = 0, m_todaySent = 0;
+    float m_totalReceived = 0, m_totalSent = 0;
+    float m_dayReceived = 0, m_daySent = 0;
+    float m_monthReceived = 0, m_monthSent = 0;
+    // The month of today, wherever its days stand in the file.
+    float m_thisMonthReceived = 0, m_thisMonthSent = 0;
+    QDate m_dayDate, m_monthDate; // the remembered day and month
+    QString m_firstDayKey;
+};
+
+// The history graph's date for a right click on a daily row: the row's date plus one day; nothing
+// for the header or an empty row.
+std::optional<QDate> HistoryDateForDailyRow(const QString& firstCell);
+} // namespace reports

@@ -1,0 +1,24 @@
+#include "reports/widgets/MessageBoxes.h"
+
+void MessageBoxes::information(QWidget* parent, const QString& text)
+{
+    if (m_answer)
+    {
+        m_shown.push_back({kApplicationTitle, text, QMessageBox::Ok});
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, kApplicationTitle, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const QString& caption, const QString& text,
+                                              QMessageBox::StandardButtons buttons)
+{
+    if (m_answer)
+    {
+        m_shown.push_back({caption, text, buttons});
+        return *m_answer;
+    }
+    QMessageBox box(QMessageBox::NoIcon, caption, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "reports/OpeningCheck.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <vector>
+
+class MessageBoxes;
+class QComboBox;
+class QFileSystemModel;
+class QFrame;
+class QPushButton;
+class QTreeView;
+
+// What the chooser reaches in other windows; filled by the object that creates the windows.
+struct ChooserPeers
+{
+    std::function<void(bool)> setGraphEnabled;
+    // The check marks of the configuration window's list lb.
+    std::function<std::vector<bool>()> monitoredInterfaces;
+    // Shows the configuration window on its first page ("Options Générales / Statistiques").
+    std::function<void()> showConfigurationFirstPage;
+};
+
+// The statistics folder chooser "Parcourir": its selected directory is what every reader reads.
+class TdlBrowse final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TdlBrowse)
+
+public:
+    TdlBrowse(MessageBoxes& messages, QString storeRoot, QWidget* parent = nullptr);
+
+    void setPeers(ChooserPeers peers) { m_peers = std::move(peers); }
+
+    // The selected directory, its letter case kept, without a trailing separator.
+    QString selectedDirectory() const { return m_selected; }
+    // Points the drive list and the tree at dir (start-up, from the stored "Graphfile").
+    void setDirectory(const QString& dir);
+
+    // A reader's opening check; false when the reader's ready flag is to be cleared.
+    bool OpeningCheck();
+    // The check, with the OK button or a reader as sender; false when the sender's ready flag is cleared.
+    bool OKBtnClick(reports::CheckSender sender = reports::CheckSender::OkButton);
+
+    QFrame* Bevel1 = nullptr;
+    QComboBox* dcb1 = nullptr;
+    QTreeView* do1 = nullptr;
+    QPushButton* OKBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+
+public slots:
+    void dcb1Change();
+    void CancelBtnClick();
+
+protected:
+    void reject() override;
+
+private:
+    bool carryOut(const reports::CheckOutcome& outcome);
+    void fillDrives();
+    void showDirectory(const QString& dir);
+
+    MessageBoxes& m_messages;
+    QString m_storeRoot;
+    QString m_selected;
+    QFileSystemModel* m_model = nullptr;
+    ChooserPeers m_peers;
+};

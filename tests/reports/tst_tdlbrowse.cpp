@@ -1,0 +1,137 @@
+#include "reports/widgets/MessageBoxes.h"
+#include "reports/widgets/TdlBrowse.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+class TestTdlBrowse final : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    QString m_root, m_valid, m_bare;
+    MessageBoxes m_boxes;
+    int m_graphEnabled = 0;
+    int m_configurationShown = 0;
+    std::vector<bool> m_checked;
+
+    void attach(TdlBrowse& chooser)
+    {
+        chooser.setPeers({[this](bool on) { m_graphEnabled += on ? 1 : 0; }, [this] { return m_checked; },
+                          [this] { ++m_configurationShown; }});
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_root = m_tmp.path() + QStringLiteral("/Store/");
+        m_valid = m_root + QStringLiteral("LAN Adapter");
+        m_bare = m_root + QStringLiteral("Bare");
+        QVERIFY(QDir().mkpath(m_valid));
+        QVERIFY(QDir().mkpath(m_bare));
+        QFile f(m_valid + QStringLiteral("/nic.inf"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=LAN Adapter\r\n");
+    }
+
+    void init()
+    {
+        m_boxes = MessageBoxes();
+        m_boxes.setNextAnswer(QMessageBox::Cancel);
+        m_graphEnabled = m_configurationShown = 0;
+        m_checked = {false, true};
+    }
+
+    void controlsAndDirectory()
+    {
+        TdlBrowse chooser(m_boxes, m_root);
+        QCOMPARE(chooser.objectName(), QStringLiteral("dlBrowse"));
+        QCOMPARE(chooser.windowTitle(), QStringLiteral("Parcourir"));
+        QVERIFY(chooser.findChild<QComboBox*>(QStringLiteral("dcb1")));
+        QVERIFY(chooser.findChild<QTreeView*>(QStringLiteral("do1")));
+        QCOMPARE(chooser.findChild<QPushButton*>(QStringLiteral("CancelBtn"))->text(), QStringLiteral("Annuler"));
+        chooser.setDirectory(m_valid + QLatin1Char('/'));
+        QCOMPARE(chooser.selectedDirectory(), m_valid); // case kept, no trailing separator
+        QVERIFY(chooser.dcb1->count() > 0);
+    }
+
+    void okOnValidDirectoryClosesTheChooser()
+    {
+        TdlBrowse chooser(m_boxes, m_root);
+        attach(chooser);
+        chooser.setDirectory(m_valid);
+        chooser.show();
+        chooser.OKBtn->click();
+        QVERIFY(!chooser.isVisible());
+        QCOMPARE(m_graphEnabled, 1);
+        QCOMPARE(m_boxes.shown().size(), size_t(1));
+        QCOMPARE(m_boxes.shown()[0].caption, QStringLiteral("VORP Beta4"));
+        QCOMPARE(m_boxes.shown()[0].text, QStringLiteral("Ouverture de l'interface :\nLAN Adapter"));
+    }
+
+    void okWithoutDescriptorKeepsTheChooserOpen_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Retry") << int(QMessageBox::Retry);
+        QTest::newRow("Cancel") << int(QMessageBox::Cancel);
+    }
+    void okWithoutDescriptorKeepsTheChooserOpen()
+    {
+        QFETCH(int, answer);
+        m_boxes.setNextAnswer(QMessageBox::StandardButton(answer));
+        TdlBrowse chooser(m_boxes, m_root);
+        attach(chooser);
+        chooser.setDirectory(m_bare);
+        chooser.show();
+        QVERIFY(!chooser.OKBtnClick());
+        QVERIFY(chooser.isVisible());
+        QCOMPARE(m_boxes.shown().size(), size_t(2));
+        QCOMPARE(m_boxes.shown()[1].caption, QStringLiteral("VORP"));
+        QCOMPARE(m_boxes.shown()[1].buttons, QMessageBox::Retry | QMessageBox::Cancel);
+    }
+
+    void readerRetryShowsTheChooser()
+    {
+        m_boxes.setNextAnswer(QMessageBox::Retry);
+        TdlBrowse chooser(m_boxes, m_root);
+        attach(chooser);
+        chooser.setDirectory(m_bare);
+        QVERIFY(!chooser.OpeningCheck());
+        QVERIFY(chooser.isVisible());
+    }
+
+    void noInterfaceCheckedOpensTheConfiguration()
+    {
+        m_checked = {false, false};
+        TdlBrowse chooser(m_boxes, m_root);
+        attach(chooser);
+        chooser.setDirectory(m_root);
+        QVERIFY(!chooser.OpeningCheck());
+        QCOMPARE(m_configurationShown, 1);
+        QCOMPARE(m_boxes.shown().size(), size_t(2)); // the path, then the notice; no question
+        QCOMPARE(m_boxes.shown()[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(m_boxes.shown()[1].text, QStringLiteral("Vous devez choisir des interfaces à surveiller pour "
+                                                         "établir et afficher leurs statistiques."));
+        QVERIFY(!chooser.isVisible());
+    }
+
+    void cancelHidesAndEnablesTheGraph()
+    {
+        TdlBrowse chooser(m_boxes, m_root);
+        attach(chooser);
+        chooser.show();
+        chooser.CancelBtn->click();
+        QVERIFY(!chooser.isVisible());
+        QCOMPARE(m_graphEnabled, 1);
+        QVERIFY(m_boxes.shown().empty());
+    }
+};
+
+QTEST_MAIN(TestTdlBrowse)
+#include "tst_tdlbrowse.moc"
