@@ -105,21 +105,26 @@ DirectionParams DirectionParamsFor(Direction direction, int32_t width)
     return {0, 2, -1};
 }
 
-std::optional<QByteArray> SampleLineReader::next()
+std::optional<QByteArrayView> SampleLineReader::next()
 {
-    QByteArray line;
-    while (m_pos < m_data.size())
+    if (m_pos >= m_data.size())
+        return std::nullopt;
+    const QByteArrayView rest = m_data.sliced(m_pos);
+    const qsizetype cr = rest.indexOf('\r');
+    if (cr < 0)
     {
-        const char c = m_data[m_pos++];
-        if (c == '\r')
-        {
-            ++m_pos; // the LF after the CR
-            return line;
-        }
-        if (KeptByte(c))
-            line.append(c);
+        m_pos = m_data.size();
+        return std::nullopt; // a last line without CR
     }
-    return std::nullopt;
+    const QByteArrayView raw = rest.first(cr);
+    m_pos += cr + 2; // past the CR and the byte after it (its LF)
+    if (std::all_of(raw.begin(), raw.end(), KeptByte))
+        return raw;
+    m_filtered.resize(0);
+    for (const char c : raw)
+        if (KeptByte(c))
+            m_filtered.append(c);
+    return QByteArrayView(m_filtered);
 }
 
 std::optional<Sample> ParseSampleLine(QByteArrayView line)
@@ -254,10 +259,12 @@ std::optional<LoadResult> HistoryLoader::load(const LoadRequest& request, const 
 
         QFile file(path);
         QByteArray data;
-        if (file.open(QIODevice::ReadOnly))
+        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         {
             // Lines the recorder appends meanwhile are left for the next draw.
-            data = file.read(file.size());
+            data.resize(file.size());
+            const qint64 got = file.read(data.data(), data.size());
+            data.resize(std::max<qint64>(got, 0));
             file.close();
         }
         result.daysRead.append(day);

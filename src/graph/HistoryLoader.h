@@ -61,11 +61,13 @@ class SampleLineReader final
 {
 public:
     explicit SampleLineReader(QByteArrayView data) : m_data(data) {}
-    std::optional<QByteArray> next();
+    // The view stays valid until the next call.
+    std::optional<QByteArrayView> next();
 
 private:
     QByteArrayView m_data;
     qsizetype m_pos = 0;
+    QByteArray m_filtered;
 };
 
 struct Sample

@@ -275,9 +275,11 @@ private slots:
         QCOMPARE(axes.size(), QSize(700, 235));
         const int midnight = kDx + 9 + 14 * 12;
         const int base = kPlotDy + 200;
-        // The midnight tick is red over the whole height, other ticks are dotted.
+        // The midnight tick is red over the whole height (the grid lines, drawn later, cross it); other
+        // ticks are dotted.
         for (int y = kPlotDy + 1; y < base; ++y)
-            QCOMPARE(axes.pixel(midnight, y), Argb(kBoundaryBgr));
+            if ((y - kPlotDy) % 25 != 0)
+                QCOMPARE(axes.pixel(midnight, y), Argb(kBoundaryBgr));
         const int oneOClock = midnight - 12;
         int black = 0;
         int clear = 0;

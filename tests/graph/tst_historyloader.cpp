@@ -85,7 +85,7 @@ private slots:
         SampleLineReader reader(bytes);
         QList<QByteArray> read;
         while (const auto line = reader.next())
-            read.append(*line);
+            read.append(line->toByteArray());
         QCOMPARE(read, lines);
     }
 
