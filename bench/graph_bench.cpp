@@ -115,7 +115,7 @@ void WritePicture(benchmark::State& state, const QString& dir)
     for (auto _ : state)
         benchmark::DoNotOptimize(WriteGif(image, path));
 }
-}
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -127,10 +127,12 @@ int main(int argc, char** argv)
     WriteStore(dir.path(), 1000);
     const QString path = dir.path();
     // "Année" 1000 columns wide opens the 1000 day files; "Journée" 600 wide opens three.
-    benchmark::RegisterBenchmark("Year/load+render", LoadAndRender, path, Period::Year, 1000)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Year/load+render", LoadAndRender, path, Period::Year, 1000)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Year/load", LoadOnly, path, Period::Year, 1000)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Year/render", RenderOnly, path, Period::Year, 1000)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("Day/load+render", LoadAndRender, path, Period::Day, 600)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Day/load+render", LoadAndRender, path, Period::Day, 600)
+        ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Day/load", LoadOnly, path, Period::Day, 600)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Day/render", RenderOnly, path, Period::Day, 600)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Year/write GIF", WritePicture, path)->Unit(benchmark::kMillisecond);

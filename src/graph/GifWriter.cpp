@@ -80,7 +80,7 @@ Indexed IndexColours(const QImage& image)
     }
     return out;
 }
-}
+} // namespace
 
 QByteArray EncodeGif(const QImage& source)
 {
@@ -128,4 +128,4 @@ bool WriteGif(const QImage& image, const QString& path)
     }
     return file.commit();
 }
-}
+} // namespace graph

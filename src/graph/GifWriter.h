@@ -13,4 +13,4 @@ QByteArray EncodeGif(const QImage& image);
 // Writes the image to path as a GIF file, replacing the file only once every byte is on disk. False
 // on any failure, and then no new or partial file is left at path.
 bool WriteGif(const QImage& image, const QString& path);
-}
+} // namespace graph

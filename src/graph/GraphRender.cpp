@@ -114,15 +114,14 @@ int32_t RoundedMinute(int minute)
 }
 
 const char* const kDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char* const kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // Half of a width, truncated toward zero.
 int32_t Half(int32_t v)
 {
     return v / 2;
 }
-}
+} // namespace
 
 QImage ErasedPlot(int32_t width, int32_t height)
 {
@@ -217,8 +216,7 @@ QList<TimeTick> TimeAxisTicks(const AxesInput& in)
 
     switch (in.period)
     {
-    case Period::Day:
-    {
+    case Period::Day: {
         int32_t hour = hr;
         for (int32_t x = (minute / 5 + 2) * sigma + origin; left < x && x < right; x += 12 * sigma)
         {
@@ -235,8 +233,7 @@ QList<TimeTick> TimeAxisTicks(const AxesInput& in)
         }
         break;
     }
-    case Period::Week:
-    {
+    case Period::Week: {
         int32_t day = in.date.dayOfWeek() % 7 + 1; // 1 Sunday to 7 Saturday
         for (int32_t x = (minute / 30 + 2 * hr + 2) * sigma + origin; left < x && x < right + 2; x += 48 * sigma)
         {
@@ -249,15 +246,13 @@ QList<TimeTick> TimeAxisTicks(const AxesInput& in)
         }
         break;
     }
-    case Period::Month:
-    {
+    case Period::Month: {
         const int32_t day = in.date.dayOfWeek() % 7 + 1;
         for (int32_t x = (hr / 2 + 12 * day - 12 + 2) * sigma + origin; left < x && x < right + 2; x += 84 * sigma)
             ticks.append(TimeTick{x, false, {}, 0, false});
         break;
     }
-    case Period::Year:
-    {
+    case Period::Year: {
         int32_t month = in.date.month();
         int32_t year = in.date.year();
         for (int32_t x = origin + in.date.day() * sigma; left < x && x < right + 2;)
@@ -382,6 +377,47 @@ QImage ComposeGraph(const QImage& plot, const QImage& axes, int32_t dx, int32_t 
     return image;
 }
 
+GraphLayers DrawGraph(const ColumnBuffer& columns, const LoadRequest& request, const LoadResult& result,
+                      const GraphOptions& options)
+{
+    const int32_t width = std::clamp(request.width, 1, kColumnCount);
+    PlotInput plot;
+    plot.columns = &columns;
+    plot.width = width;
+    plot.height = request.height;
+    plot.secondsPerColumn = request.secondsPerColumn;
+    plot.direction = result.direction;
+    plot.pixelsPerRate = result.pixelsPerRate;
+    plot.drawPeaks = DrawsPeaks(options.period, options.peaksAsked);
+    plot.colours = options.colours;
+
+    AxesInput axes;
+    axes.period = options.period;
+    axes.date = request.date;
+    axes.timeOfDay = request.timeOfDay;
+    axes.width = width;
+    axes.height = request.height;
+    axes.direction = result.direction;
+    axes.scale = result.scale;
+    axes.bitsMultiplier = request.bitsMultiplier;
+    axes.unit = result.unit;
+    axes.pixelsPerRate = result.pixelsPerRate;
+    axes.graduations = options.graduations;
+    axes.font = options.font;
+    return {RenderPlot(plot), RenderAxes(axes, options.axesSize)};
+}
+
+DrawingAreaLayout LayoutDrawingArea(QSize clientSize)
+{
+    constexpr int kLeft = 8;
+    constexpr int kTop = 120;
+    DrawingAreaLayout layout;
+    layout.shape = QRect(kLeft, kTop, clientSize.width() - 2 * kLeft, clientSize.height() - kTop);
+    layout.plot = QRect(kLeft + kPlotDx, kTop + kPlotDy, layout.shape.width() - 100, layout.shape.height() - 40);
+    layout.sizeText = QString::number(layout.shape.width()) + QLatin1Char('x') + QString::number(layout.shape.height());
+    return layout;
+}
+
 const std::array<ScalePreset, 9>& ScalePresets()
 {
     static const std::array<ScalePreset, 9> presets{{
@@ -397,4 +433,4 @@ const std::array<ScalePreset, 9>& ScalePresets()
     }};
     return presets;
 }
-}
+} // namespace graph

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QImage>
 #include <QList>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QTime>
@@ -43,6 +44,12 @@ struct PlotInput
     SeriesColours colours;
 };
 
+// Peaks are drawn when asked for ("Dessiner pics"), except in "Journée".
+inline bool DrawsPeaks(Period period, bool asked)
+{
+    return asked && period != Period::Day;
+}
+
 // "Effacer" on the plot layer: W × H filled with the background colour.
 QImage ErasedPlot(int32_t width, int32_t height);
 // Received peaks, received bars, sent peaks, sent line; buffer column j at x = j + σ.
@@ -58,8 +65,8 @@ QFont AxesFont();
 struct AxesInput
 {
     Period period = Period::Day;
-    QDate date;      // the selected date
-    QTime timeOfDay; // the current local time: hour and minute
+    QDate date;           // the selected date
+    QTime timeOfDay;      // the current local time: hour and minute
     int32_t width = 600;  // W
     int32_t height = 200; // H
     int32_t dx = kPlotDx;
@@ -93,8 +100,8 @@ struct ValueLine
 };
 struct ValueAxis
 {
-    float gridStep = 0;   // g
-    int32_t spacing = 0;  // L: one line in L is labelled; 0 labels every line
+    float gridStep = 0;     // g
+    int32_t spacing = 0;    // L: one line in L is labelled; 0 labels every line
     QList<ValueLine> lines; // G lines, from the top
     ValueLine bottom;       // "0" and the unit, always shown
     int32_t bottomTickY = 0;
@@ -108,6 +115,36 @@ QImage RenderAxes(const AxesInput& input, QSize size);
 // What the user sees: the background, the plot at (dx, dy) and the axes over it.
 QImage ComposeGraph(const QImage& plot, const QImage& axes, int32_t dx = kPlotDx, int32_t dy = kPlotDy);
 
+// Everything a draw needs besides the load: the window's controls and the configuration colours.
+struct GraphOptions
+{
+    Period period = Period::Day;
+    int32_t graduations = 8; // gradspin
+    bool peaksAsked = true;  // cbmx
+    SeriesColours colours;
+    QSize axesSize{700, 235}; // im1
+    QFont font = AxesFont();
+};
+struct GraphLayers
+{
+    QImage plot; // im2: the series and the frame
+    QImage axes; // im1: transparent but for ticks, grid and labels
+};
+// The two layers of a finished load, drawn as the end of the draw action does.
+GraphLayers DrawGraph(const ColumnBuffer& columns, const LoadRequest& request, const LoadResult& result,
+                      const GraphOptions& options);
+
+// The drawing area after a resize, in window client coordinates: shape and im1 keep 8 pixels of margin
+// on both sides from top 120 down; im2 keeps 90 pixels on the left, 12 at the top, 10 on the right and
+// 28 at the bottom inside them.
+struct DrawingAreaLayout
+{
+    QRect shape;      // also im1
+    QRect plot;       // im2
+    QString sizeText; // Label7: "<width>x<height>" of im1
+};
+DrawingAreaLayout LayoutDrawingArea(QSize clientSize);
+
 // The scale list: caption, value in bytes per second (0 for "Automatique" and "Manuel", which the spin
 // edit shows as 1) and whether the spin edit becomes editable.
 struct ScalePreset
@@ -120,4 +157,4 @@ inline constexpr int kDefaultScaleItem = 2;
 inline constexpr int kAutomaticScaleItem = 7;
 inline constexpr int kManualScaleItem = 8;
 const std::array<ScalePreset, 9>& ScalePresets();
-}
+} // namespace graph

@@ -64,7 +64,7 @@ QString StatisticText(long double value, long double percent, const QString& suf
 {
     return FloatText(value) + suffix + QStringLiteral("/s (") + FloatText(percent) + QStringLiteral("%)");
 }
-}
+} // namespace
 
 QString PeriodText(Period period)
 {
@@ -201,12 +201,15 @@ Statistics ComputeStatistics(const ColumnBuffer& columns, const StatisticsInput&
         return StatisticValue{std::floor(max / u * m * 100 / 300) * 0.01L, std::floor(max / 300 / v * 100), {}};
     };
     const auto mean = [&](long double sum) {
-        return StatisticValue{std::floor(sum / width / u * m * 100 / s) * 0.01L,
-                              std::floor(sum / width / s / v * 100), {}};
+        return StatisticValue{
+            std::floor(sum / width / u * m * 100 / s) * 0.01L, std::floor(sum / width / s / v * 100), {}};
     };
-    Statistics stats{actual(columns[current].sumIn), actual(columns[current].sumOut),
-                     peak(static_cast<long double>(in.maxIn)), peak(static_cast<long double>(in.maxOut)),
-                     mean(sumIn), mean(sumOut)};
+    Statistics stats{actual(columns[current].sumIn),
+                     actual(columns[current].sumOut),
+                     peak(static_cast<long double>(in.maxIn)),
+                     peak(static_cast<long double>(in.maxOut)),
+                     mean(sumIn),
+                     mean(sumOut)};
     for (StatisticValue& value : stats)
         value.text = StatisticText(value.value, value.percent, in.unitSuffix);
     return stats;
@@ -344,4 +347,4 @@ DrawScope::~DrawScope()
     if (m_onExit)
         m_onExit();
 }
-}
+} // namespace graph

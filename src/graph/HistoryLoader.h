@@ -104,7 +104,7 @@ using Statistics = std::array<StatisticValue, 6>;
 
 struct StatisticsInput
 {
-    int32_t width = 0;             // W
+    int32_t width = 0;              // W
     int32_t secondsPerColumn = 300; // S
     Direction direction = Direction::LeftToRight;
     int32_t bitsMultiplier = 1; // M
@@ -127,16 +127,16 @@ struct Unit
 
 struct LoadRequest
 {
-    QString directory;    // the selected statistics directory
-    QDate date;           // the selected date
-    QTime timeOfDay;      // the current local time of day
+    QString directory; // the selected statistics directory
+    QDate date;        // the selected date
+    QTime timeOfDay;   // the current local time of day
     int32_t secondsPerColumn = 300;
     Direction direction = Direction::LeftToRight;
     int32_t width = 600;  // W, kept within 1 to 1024
     int32_t height = 200; // H
     int32_t bitsMultiplier = 1;
     bool automaticScale = false;
-    int32_t scale = 65536; // the scale when not automatic, 1 to 2147483647
+    int32_t scale = 65536;    // the scale when not automatic, 1 to 2147483647
     bool readDayFiles = true; // false when the opening check failed: the graph comes out empty
 };
 
@@ -150,9 +150,9 @@ struct LoadResult
     DirectionParams direction; // x0, s0, σ of the draw
     Unit unit;                 // the unit after this draw
     Statistics statistics;
-    QList<int> daysRead;       // day numbers of the day files opened, newest first
-    int skippedFiles = 0;      // empty, incomplete or unreadable day files
-    int skippedLines = 0;      // lines that did not parse
+    QList<int> daysRead;  // day numbers of the day files opened, newest first
+    int skippedFiles = 0; // empty, incomplete or unreadable day files
+    int skippedLines = 0; // lines that did not parse
 };
 
 // Called once for every day file opened, with the progress in percent (0 to 100); the window lets
@@ -209,4 +209,4 @@ private:
     std::function<void()> m_onExit;
     bool m_acquired = false;
 };
-}
+} // namespace graph

@@ -36,4 +36,4 @@ PictureSequence::Step PictureSequence::tick(bool idle)
     m_counter += 1;
     return {Step::SaveAndDraw, period};
 }
-}
+} // namespace graph

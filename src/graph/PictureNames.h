@@ -41,4 +41,4 @@ private:
     float m_counter = 0;
     bool m_running = false;
 };
-}
+} // namespace graph

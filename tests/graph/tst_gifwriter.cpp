@@ -68,7 +68,7 @@ QImage Graph()
     axes.pixelsPerRate = plot.pixelsPerRate;
     return ComposeGraph(RenderPlot(plot), RenderAxes(axes, QSize(300, 140)));
 }
-}
+} // namespace
 
 class TestGifWriter final : public QObject
 {

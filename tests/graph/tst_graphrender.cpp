@@ -54,7 +54,7 @@ QStringList Names(std::initializer_list<const char*> names)
         list.append(QString::fromLatin1(name));
     return list;
 }
-}
+} // namespace
 
 class TestGraphRender final : public QObject
 {
@@ -120,7 +120,8 @@ private slots:
         // 16 June 2004 is a Wednesday; at 20:00 the start of the day is 40 + 2 columns back.
         const QList<TimeTick> ticks =
             TimeAxisTicks(Axes(Period::Week, Direction::LeftToRight, QDate(2004, 6, 16), QTime(20, 0)));
-        const QStringList names = Names({"Wed", "Tue", "Mon", "Sun", "Sat", "Fri", "Thu", "Wed", "Tue", "Mon", "Sun", "Sat"});
+        const QStringList names =
+            Names({"Wed", "Tue", "Mon", "Sun", "Sat", "Fri", "Thu", "Wed", "Tue", "Mon", "Sun", "Sat"});
         // 42 + 48 n < 602 for n = 0 to 11.
         QCOMPARE(ticks.size(), names.size());
         for (int n = 0; n < ticks.size(); ++n)
@@ -352,6 +353,61 @@ private slots:
         QCOMPARE(plot.pixel(1, 10), black);
         QCOMPARE(plot.pixel(19, 10), black);
         QCOMPARE(plot.pixel(10, 10), background);
+    }
+
+    void peaksNeverInADayGraph()
+    {
+        QVERIFY(!DrawsPeaks(Period::Day, true));
+        QVERIFY(DrawsPeaks(Period::Week, true));
+        QVERIFY(!DrawsPeaks(Period::Year, false));
+    }
+
+    void drawGraphLayers()
+    {
+        ColumnBuffer columns{};
+        columns[10].sumIn = 300 * 100; // full scale
+        columns[10].peakIn = 300 * 100;
+        LoadRequest request;
+        request.date = QDate(2004, 6, 15);
+        request.timeOfDay = QTime(14, 37);
+        request.width = 600;
+        request.height = 200;
+        LoadResult result;
+        result.scale = 100;
+        result.pixelsPerRate = 2;
+        result.direction = DirectionParamsFor(Direction::LeftToRight, 600);
+        GraphOptions options;
+        options.period = Period::Day;
+        const GraphLayers layers = DrawGraph(columns, request, result, options);
+        QCOMPARE(layers.plot.size(), QSize(600, 200));
+        QCOMPARE(layers.axes.size(), QSize(700, 235));
+        QCOMPARE(layers.plot.pixel(11, 1), Argb(kColours.receive));
+        // The peak line, hidden under the bar here, shows where the bar leaves room for it.
+        options.period = Period::Week;
+        columns[10].sumIn = 300 * 50;
+        const GraphLayers week = DrawGraph(columns, request, result, options);
+        QCOMPARE(week.plot.pixel(11, 50), Argb(kColours.receivePeak));
+        QCOMPARE(week.plot.pixel(11, 150), Argb(kColours.receive));
+    }
+
+    void resizeLayout_data()
+    {
+        QTest::addColumn<QSize>("client");
+        QTest::addColumn<QRect>("shape");
+        QTest::addColumn<QRect>("plot");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("design size") << QSize(716, 355) << QRect(8, 120, 700, 235) << QRect(98, 132, 600, 195)
+                                     << QStringLiteral("700x235");
+        QTest::newRow("widest window") << QSize(1114, 400) << QRect(8, 120, 1098, 280) << QRect(98, 132, 998, 240)
+                                       << QStringLiteral("1098x280");
+    }
+    void resizeLayout()
+    {
+        QFETCH(QSize, client);
+        const DrawingAreaLayout layout = LayoutDrawingArea(client);
+        QTEST(layout.shape, "shape");
+        QTEST(layout.plot, "plot");
+        QTEST(layout.sizeText, "text");
     }
 
     void eraseAndCompose()

@@ -52,7 +52,7 @@ QList<QPair<int, float>> Filled(const ColumnBuffer& columns)
             filled.append({c, columns[c].sumIn});
     return filled;
 }
-}
+} // namespace
 
 class TestHistoryLoader final : public QObject
 {
@@ -125,8 +125,8 @@ private slots:
 
     void roundHalfEven()
     {
-        QCOMPARE(RoundHalfEven(5, 2), 2);  // 2.5
-        QCOMPARE(RoundHalfEven(7, 2), 4);  // 3.5
+        QCOMPARE(RoundHalfEven(5, 2), 2); // 2.5
+        QCOMPARE(RoundHalfEven(7, 2), 4); // 3.5
         QCOMPARE(RoundHalfEven(-5, 2), -2);
         QCOMPARE(RoundHalfEven(-7, 2), -4);
         QCOMPARE(RoundHalfEven(-1, 3), 0);
@@ -149,7 +149,8 @@ private slots:
         QTest::newRow("Mois: 47 div 24") << 7200 << Direction::LeftToRight << QByteArray("14:05:00") << 1;
         QTest::newRow("Année: same day") << 86400 << Direction::LeftToRight << QByteArray("14:05:00") << 0;
         QTest::newRow("later than now, left to right") << 300 << Direction::LeftToRight << QByteArray("19:30:00") << 0;
-        QTest::newRow("later than now, right to left") << 300 << Direction::RightToLeft << QByteArray("23:59:59") << 600;
+        QTest::newRow("later than now, right to left")
+            << 300 << Direction::RightToLeft << QByteArray("23:59:59") << 600;
         QTest::newRow("2.5 units ties to even") << 300 << Direction::LeftToRight << QByteArray("17:47:30") << 2;
         QTest::newRow("3.5 units ties to even") << 300 << Direction::LeftToRight << QByteArray("17:42:30") << 4;
     }
@@ -312,15 +313,15 @@ private slots:
         QTest::addColumn<QList<int>>("missing");
         QTest::addColumn<QList<int>>("read");
         const int d = kSelectedDay;
-        QTest::newRow("Journée at 01:59 reads 4 days") << 300 << 600 << QTime(1, 59) << QList<int>{}
-                                                        << QList<int>{d, d - 1, d - 2, d - 3};
-        QTest::newRow("Journée at 02:00 reads 3 days") << 300 << 600 << QTime(2, 0) << QList<int>{}
-                                                        << QList<int>{d, d - 1, d - 2};
-        QTest::newRow("missing days skipped") << 300 << 600 << QTime(1, 0) << QList<int>{d, d - 2}
-                                              << QList<int>{d - 1, d - 3};
-        QTest::newRow("Semaine 600 columns: 12.5 days") << 1800 << 600 << QTime(12, 0) << QList<int>{}
-                                                         << QList<int>{d, d - 1, d - 2, d - 3, d - 4, d - 5, d - 6,
-                                                                       d - 7, d - 8, d - 9, d - 10, d - 11, d - 12};
+        QTest::newRow("Journée at 01:59 reads 4 days")
+            << 300 << 600 << QTime(1, 59) << QList<int>{} << QList<int>{d, d - 1, d - 2, d - 3};
+        QTest::newRow("Journée at 02:00 reads 3 days")
+            << 300 << 600 << QTime(2, 0) << QList<int>{} << QList<int>{d, d - 1, d - 2};
+        QTest::newRow("missing days skipped")
+            << 300 << 600 << QTime(1, 0) << QList<int>{d, d - 2} << QList<int>{d - 1, d - 3};
+        QTest::newRow("Semaine 600 columns: 12.5 days")
+            << 1800 << 600 << QTime(12, 0) << QList<int>{}
+            << QList<int>{d, d - 1, d - 2, d - 3, d - 4, d - 5, d - 6, d - 7, d - 8, d - 9, d - 10, d - 11, d - 12};
         QTest::newRow("Année 3 columns") << 86400 << 3 << QTime(12, 0) << QList<int>{d - 1}
                                          << QList<int>{d, d - 2, d - 3};
     }
@@ -388,10 +389,11 @@ private slots:
     void badDayFiles()
     {
         QTemporaryDir dir;
-        WriteDay(dir.path(), kSelectedDay, QByteArray());                               // empty
-        WriteDay(dir.path(), kSelectedDay - 1, QByteArray("12:00:0055U5"));             // no complete line
-        WriteDay(dir.path(), kSelectedDay - 2, Line("12:00:00", 11, 1) + "\x01\xff#garbage\r\n" + "25:00:001U1\r\n" +
-                                                   Line("13:00:00", 22, 2) + "13:30:0099U9");
+        WriteDay(dir.path(), kSelectedDay, QByteArray());                   // empty
+        WriteDay(dir.path(), kSelectedDay - 1, QByteArray("12:00:0055U5")); // no complete line
+        WriteDay(dir.path(), kSelectedDay - 2,
+                 Line("12:00:00", 11, 1) + "\x01\xff#garbage\r\n" + "25:00:001U1\r\n" + Line("13:00:00", 22, 2) +
+                     "13:30:0099U9");
         HistoryLoader loader;
         const auto result = loader.load(Request(dir.path(), 300, Direction::LeftToRight));
         QVERIFY(result);
