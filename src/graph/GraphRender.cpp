@@ -21,7 +21,12 @@ namespace
 class Canvas final
 {
 public:
-    explicit Canvas(QImage& image) : m_image(image) {}
+    explicit Canvas(QImage& image) : m_image(image)
+    {
+        // plot() writes whole 32-bit pixels.
+        if (m_image.format() != QImage::Format_ARGB32 && m_image.format() != QImage::Format_RGB32)
+            m_image.convertTo(QImage::Format_ARGB32);
+    }
     void setPen(uint32_t bgr, bool dotted = false)
     {
         m_argb = BgrToArgb(bgr);
@@ -206,11 +211,15 @@ QFont AxesFont()
 QList<TimeTick> TimeAxisTicks(const AxesInput& in)
 {
     QList<TimeTick> ticks;
+    // The week, month and year counters start from the date; without one there is no axis to draw.
+    if (!in.date.isValid() && in.period != Period::Day)
+        return ticks;
+    const QTime now = in.timeOfDay.isValid() ? in.timeOfDay : QTime(0, 0);
     const QFontMetrics metrics(in.font);
     const int32_t sigma = in.direction.sigma;
     const int32_t origin = in.dx + in.width - in.direction.x0;
-    const int32_t hr = in.timeOfDay.hour();
-    const int32_t minute = RoundedMinute(in.timeOfDay.minute());
+    const int32_t hr = now.hour();
+    const int32_t minute = RoundedMinute(now.minute());
     const int32_t left = in.dx;
     const int32_t right = in.dx + in.width;
 
@@ -279,7 +288,7 @@ ValueAxis ValueAxisLayout(const AxesInput& in)
 {
     ValueAxis axis;
     const QFontMetrics metrics(in.font);
-    const int32_t g = std::max(in.graduations, 1);
+    const int32_t g = std::clamp(in.graduations, 1, 999);
     const long double v = in.scale;
     const long double u = in.unit.divisor;
     const long double m = in.bitsMultiplier;

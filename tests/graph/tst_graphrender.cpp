@@ -355,6 +355,27 @@ private slots:
         QCOMPARE(plot.pixel(10, 10), background);
     }
 
+    void oddInputs()
+    {
+        // No date: no week, month or year axis, and no endless walk over months of 0 days.
+        QVERIFY(TimeAxisTicks(Axes(Period::Year, Direction::LeftToRight, QDate(), QTime(12, 0))).isEmpty());
+        QVERIFY(!TimeAxisTicks(Axes(Period::Day, Direction::LeftToRight, QDate(), QTime(12, 0))).isEmpty());
+        // A plot image of another format is drawn on all the same.
+        ColumnBuffer columns{};
+        columns[3].sumIn = 3000;
+        PlotInput in;
+        in.columns = &columns;
+        in.width = 8;
+        in.height = 8;
+        in.direction = DirectionParamsFor(Direction::LeftToRight, 8);
+        in.pixelsPerRate = 1;
+        QImage small(8, 8, QImage::Format_Indexed8);
+        small.setColorCount(1);
+        small.fill(0);
+        DrawSeries(small, in);
+        QCOMPARE(small.pixel(4, 7), Argb(kColours.receive));
+    }
+
     void peaksNeverInADayGraph()
     {
         QVERIFY(!DrawsPeaks(Period::Day, true));
