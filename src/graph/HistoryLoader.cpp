@@ -1,0 +1,350 @@
+#include "graph/HistoryLoader.h"
+
+#include "common/DayNumber.h"
+#include "common/NumberText.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace graph
+{
+namespace
+{
+constexpr int64_t kMsPerDay = 86400000;
+constexpr int64_t kMsPerFiveMinutes = 300000;
+
+bool KeptByte(char c)
+{
+    return (c >= '0' && c <= '9') || c == '/' || c == ':' || c == ' ' || c == 'F' || c == 'D' || c == 'U';
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Plain decimal digits, at least one, within int64.
+std::optional<int64_t> ParseAmount(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    int64_t value = 0;
+    for (const char c : text)
+    {
+        if (!IsDigit(c))
+            return std::nullopt;
+        const int digit = c - '0';
+        if (value > (std::numeric_limits<int64_t>::max() - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+std::optional<int32_t> ParseTimeOfDay(QByteArrayView t)
+{
+    if (t.size() != 8 || t[2] != ':' || t[5] != ':')
+        return std::nullopt;
+    for (const int i : {0, 1, 3, 4, 6, 7})
+        if (!IsDigit(t[i]))
+            return std::nullopt;
+    const int h = (t[0] - '0') * 10 + (t[1] - '0');
+    const int m = (t[3] - '0') * 10 + (t[4] - '0');
+    const int s = (t[6] - '0') * 10 + (t[7] - '0');
+    if (h > 23 || m > 59 || s > 59)
+        return std::nullopt;
+    return ((h * 60 + m) * 60 + s) * 1000;
+}
+
+QString StatisticText(long double value, long double percent, const QString& suffix)
+{
+    return FloatText(value) + suffix + QStringLiteral("/s (") + FloatText(percent) + QStringLiteral("%)");
+}
+} // namespace
+
+QString PeriodText(Period period)
+{
+    switch (period)
+    {
+    case Period::Day:
+        return QStringLiteral("Journée");
+    case Period::Week:
+        return QStringLiteral("Semaine");
+    case Period::Month:
+        return QStringLiteral("Mois");
+    case Period::Year:
+        return QStringLiteral("Année");
+    }
+    return {};
+}
+
+int32_t SecondsPerColumn(Period period)
+{
+    switch (period)
+    {
+    case Period::Day:
+        return 300;
+    case Period::Week:
+        return 1800;
+    case Period::Month:
+        return 7200;
+    case Period::Year:
+        return 86400;
+    }
+    return 300;
+}
+
+DirectionParams DirectionParamsFor(Direction direction, int32_t width)
+{
+    if (direction == Direction::LeftToRight)
+        return {width, 1, 1};
+    return {0, 2, -1};
+}
+
+std::optional<QByteArrayView> SampleLineReader::next()
+{
+    if (m_pos >= m_data.size())
+        return std::nullopt;
+    const QByteArrayView rest = m_data.sliced(m_pos);
+    const qsizetype cr = rest.indexOf('\r');
+    if (cr < 0)
+    {
+        m_pos = m_data.size();
+        return std::nullopt; // a last line without CR
+    }
+    const QByteArrayView raw = rest.first(cr);
+    m_pos += cr + 2; // past the CR and the byte after it (its LF)
+    if (std::all_of(raw.begin(), raw.end(), KeptByte))
+        return raw;
+    m_filtered.resize(0);
+    for (const char c : raw)
+        if (KeptByte(c))
+            m_filtered.append(c);
+    return QByteArrayView(m_filtered);
+}
+
+std::optional<Sample> ParseSampleLine(QByteArrayView line)
+{
+    if (line.size() < 8)
+        return std::nullopt;
+    const auto time = ParseTimeOfDay(line.first(8));
+    if (!time)
+        return std::nullopt;
+    const QByteArrayView rest = line.sliced(8);
+    const qsizetype u = rest.indexOf('U');
+    const QByteArrayView inText = u < 0 ? rest : rest.first(u);
+    const auto in = ParseAmount(inText);
+    if (!in)
+        return std::nullopt;
+    int64_t out = 0;
+    if (u >= 0)
+        out = ParseAmount(rest.sliced(u + 1)).value_or(0);
+    return Sample{*time, *in, out};
+}
+
+int64_t RoundHalfEven(int64_t num, int64_t den)
+{
+    int64_t q = num / den;
+    int64_t r = num % den;
+    if (r < 0)
+    {
+        --q;
+        r += den;
+    }
+    // now num = q × den + r with 0 <= r < den
+    if (2 * r > den || (2 * r == den && (q & 1) != 0))
+        ++q;
+    return q;
+}
+
+void Unit::update(int64_t scale, int32_t bitsMultiplier)
+{
+    const int64_t shown = scale * bitsMultiplier;
+    if (shown > 1024)
+    {
+        divisor = 1024;
+        suffix = QStringLiteral(" K");
+    }
+    if (shown > 1048576)
+    {
+        divisor = 1048576;
+        suffix = QStringLiteral(" M");
+    }
+}
+
+Statistics ComputeStatistics(const ColumnBuffer& columns, const StatisticsInput& in)
+{
+    const int32_t w = std::clamp(in.width, 1, kColumnCount);
+    const DirectionParams d = DirectionParamsFor(in.direction, w);
+    const int current = std::clamp(w - d.x0 + d.sigma, 0, kColumnCount - 1);
+    float sumIn = 0;
+    float sumOut = 0;
+    for (int c = 1; c < w; ++c)
+    {
+        sumIn += columns[c].sumIn;
+        sumOut += columns[c].sumOut;
+    }
+    const long double s = in.secondsPerColumn;
+    const long double u = in.unitDivisor;
+    const long double m = in.bitsMultiplier;
+    const long double v = in.scale;
+    const long double width = w;
+
+    const auto actual = [&](long double sum) {
+        return StatisticValue{std::floor(sum / s / u * m * 100) * 0.01L, std::floor(sum / s / v * 100), {}};
+    };
+    const auto peak = [&](long double max) {
+        return StatisticValue{std::floor(max / u * m * 100 / 300) * 0.01L, std::floor(max / 300 / v * 100), {}};
+    };
+    const auto mean = [&](long double sum) {
+        return StatisticValue{
+            std::floor(sum / width / u * m * 100 / s) * 0.01L, std::floor(sum / width / s / v * 100), {}};
+    };
+    Statistics stats{actual(columns[current].sumIn),
+                     actual(columns[current].sumOut),
+                     peak(static_cast<long double>(in.maxIn)),
+                     peak(static_cast<long double>(in.maxOut)),
+                     mean(sumIn),
+                     mean(sumOut)};
+    for (StatisticValue& value : stats)
+        value.text = StatisticText(value.value, value.percent, in.unitSuffix);
+    return stats;
+}
+
+std::optional<LoadResult> HistoryLoader::load(const LoadRequest& request, const ProgressFn& progress)
+{
+    if (m_loading)
+        return std::nullopt;
+    m_loading = true;
+    struct Release
+    {
+        bool& flag;
+        ~Release() { flag = false; }
+    } release{m_loading};
+
+    LoadResult result;
+    const int32_t w = std::clamp(request.width, 1, kColumnCount);
+    const int32_t s = std::max(request.secondsPerColumn, 300);
+    const int64_t columnsPerDay = 86400 / s;
+    const int64_t unitsPerColumn = s / 300;
+    const DirectionParams dir = DirectionParamsFor(request.direction, w);
+    result.direction = dir;
+
+    // Every column, not only the plot's, so that nothing of an earlier draw lingers.
+    m_columns.fill(Column{});
+
+    const int selectedDay = DayNumber(request.date);
+    const int64_t reference = int64_t(selectedDay) * kMsPerDay + request.timeOfDay.msecsSinceStartOfDay();
+    // (R − D − 1) × C >= W: the end of day D lies outside the plot.
+    const auto beyondPlot = [&](int day) {
+        const int64_t endAge = reference - (int64_t(day) + 1) * kMsPerDay;
+        return endAge * columnsPerDay >= int64_t(w) * kMsPerDay;
+    };
+
+    int day = selectedDay + 1;
+    while (request.readDayFiles)
+    {
+        --day;
+        QString path;
+        for (;;)
+        {
+            path = request.directory + QLatin1Char('/') + QString::number(day) + QStringLiteral(".mdf");
+            if (QFileInfo::exists(path) || beyondPlot(day))
+                break;
+            --day;
+        }
+        if (beyondPlot(day))
+            break;
+
+        QFile file(path);
+        QByteArray data;
+        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        {
+            // Lines the recorder appends meanwhile are left for the next draw.
+            data.resize(file.size());
+            const qint64 got = file.read(data.data(), data.size());
+            data.resize(std::max<qint64>(got, 0));
+            file.close();
+        }
+        result.daysRead.append(day);
+        if (progress)
+        {
+            const int64_t startAge = reference - int64_t(day) * kMsPerDay;
+            const int64_t percent = RoundHalfEven(100 * startAge * columnsPerDay, kMsPerDay) / w;
+            progress(static_cast<int>(std::clamp<int64_t>(percent, 0, 100)));
+        }
+
+        SampleLineReader reader(data);
+        bool anyLine = false;
+        while (const auto line = reader.next())
+        {
+            anyLine = true;
+            const auto sample = ParseSampleLine(*line);
+            if (!sample)
+            {
+                ++result.skippedLines;
+                continue;
+            }
+            const int64_t age = reference - (int64_t(day) * kMsPerDay + sample->timeMs);
+            const int64_t k = std::max<int64_t>(RoundHalfEven(age, kMsPerFiveMinutes) / unitsPerColumn, 0);
+            result.automaticMax = std::max(result.automaticMax, sample->out / 300);
+            result.automaticMax = std::max(result.automaticMax, sample->in / 300);
+            result.maxIn = std::max(result.maxIn, sample->in);
+            result.maxOut = std::max(result.maxOut, sample->out);
+            const int64_t c = request.direction == Direction::LeftToRight ? k : w - k;
+            if (c < 0 || c >= kColumnCount)
+                continue;
+            Column& column = m_columns[static_cast<size_t>(c)];
+            column.sumIn = static_cast<float>(static_cast<double>(column.sumIn) + static_cast<double>(sample->in));
+            column.sumOut = static_cast<float>(static_cast<double>(column.sumOut) + static_cast<double>(sample->out));
+            if (static_cast<float>(sample->in) > column.peakIn)
+                column.peakIn = static_cast<float>(sample->in);
+            if (static_cast<float>(sample->out) > column.peakOut)
+                column.peakOut = static_cast<float>(sample->out);
+        }
+        if (!anyLine)
+            ++result.skippedFiles;
+    }
+
+    constexpr int64_t kMaxScale = std::numeric_limits<int32_t>::max();
+    result.scale = request.automaticScale ? static_cast<int32_t>(std::clamp<int64_t>(result.automaticMax, 1, kMaxScale))
+                                          : std::clamp(request.scale, 1, static_cast<int32_t>(kMaxScale));
+    m_unit.update(result.scale, request.bitsMultiplier);
+    result.unit = m_unit;
+    result.pixelsPerRate = static_cast<float>(request.height) / static_cast<float>(result.scale);
+
+    StatisticsInput stats;
+    stats.width = w;
+    stats.secondsPerColumn = s;
+    stats.direction = request.direction;
+    stats.bitsMultiplier = request.bitsMultiplier;
+    stats.scale = result.scale;
+    stats.unitDivisor = m_unit.divisor;
+    stats.unitSuffix = m_unit.suffix;
+    stats.maxIn = result.maxIn;
+    stats.maxOut = result.maxOut;
+    result.statistics = ComputeStatistics(m_columns, stats);
+    return result;
+}
+
+DrawScope::DrawScope(BusyMarker& marker, std::function<void()> onExit) : m_marker(marker), m_onExit(std::move(onExit))
+{
+    if (m_marker.m_drawing)
+        return;
+    m_marker.m_drawing = true;
+    m_acquired = true;
+}
+
+DrawScope::~DrawScope()
+{
+    if (!m_acquired)
+        return;
+    m_marker.m_drawing = false;
+    if (m_onExit)
+        m_onExit();
+}
+} // namespace graph
