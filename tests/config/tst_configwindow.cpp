@@ -217,7 +217,7 @@ private slots:
         f.Button4->click();
         f.setRecorderTimerActive(false);
         f.Button4->click();
-        QCOMPARE(f.messageBoxes().shown(),
+        QCOMPARE(f.messageBoxes().shownTexts(),
                  (QStringList{QStringLiteral("Timer activé"), QStringLiteral("Timer désactivé")}));
     }
 

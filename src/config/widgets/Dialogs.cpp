@@ -22,9 +22,3 @@ void ColourDialog::setNextColour(std::optional<QColor> colour)
     m_next = colour;
 }
 
-void MessageBoxes::information(QWidget* parent, const QString& text)
-{
-    m_shown.append(text);
-    if (!m_recordOnly)
-        QMessageBox::information(parent, applicationTitle(), text);
-}

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "common/widgets/MessageBoxes.h"
+
 #include <optional>
 
 class QWidget;
@@ -22,18 +24,3 @@ private:
     std::optional<QColor> m_next;
 };
 
-// Information boxes captioned with the application title, behind a seam.
-class MessageBoxes final
-{
-public:
-    static QString applicationTitle() { return QStringLiteral("VORP Beta4"); }
-
-    void information(QWidget* parent, const QString& text);
-    // Test seam: boxes are recorded in shown() instead of being opened.
-    void setRecordOnly(bool recordOnly) { m_recordOnly = recordOnly; }
-    const QStringList& shown() const { return m_shown; }
-
-private:
-    bool m_recordOnly = false;
-    QStringList m_shown;
-};

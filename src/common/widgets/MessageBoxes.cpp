@@ -1,4 +1,4 @@
-#include "reports/widgets/MessageBoxes.h"
+#include "common/widgets/MessageBoxes.h"
 
 void MessageBoxes::information(QWidget* parent, const QString& text)
 {
@@ -21,4 +21,12 @@ QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const QString& ca
     }
     QMessageBox box(QMessageBox::NoIcon, caption, text, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QStringList MessageBoxes::shownTexts() const
+{
+    QStringList texts;
+    for (const Shown& s : m_shown)
+        texts.append(s.text);
+    return texts;
 }

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+// Every window's message boxes go through here, so a test can answer each box without a modal loop.
+class MessageBoxes final
+{
+public:
+    struct Shown
+    {
+        QString caption;
+        QString text;
+        QMessageBox::StandardButtons buttons;
+    };
+
+    // Plain message: information box with OK, captioned with the application's title.
+    void information(QWidget* parent, const QString& text);
+    // Box without icon (caption "VORP" where the chooser uses it); returns the button pressed.
+    QMessageBox::StandardButton ask(QWidget* parent, const QString& caption, const QString& text,
+                                    QMessageBox::StandardButtons buttons);
+
+    // Test seam: from now on every box is recorded in shown() and answered with answer, not shown.
+    void setNextAnswer(QMessageBox::StandardButton answer) { m_answer = answer; }
+    const std::vector<Shown>& shown() const { return m_shown; }
+    QStringList shownTexts() const;
+    // Test seam for boxes that only inform: recorded, never shown.
+    void setRecordOnly(bool recordOnly) { m_answer = recordOnly ? std::optional(QMessageBox::Ok) : std::nullopt; }
+    void clearShown() { m_shown.clear(); }
+
+private:
+    std::optional<QMessageBox::StandardButton> m_answer;
+    std::vector<Shown> m_shown;
+};
+
+inline const QString kApplicationTitle = QStringLiteral("VORP Beta4");
