@@ -78,15 +78,12 @@ int64_t Row(long double y)
     return static_cast<int64_t>(std::clamp(std::trunc(y), -kLimit, kLimit));
 }
 
-// Vertical runs straight into an RGB32 image.
+// Vertical runs into a column-major buffer, where each run is contiguous memory; writing the
+// columns of a row-major image directly would touch one cache line per pixel.
 class ColumnPainter
 {
 public:
-    explicit ColumnPainter(QImage& image)
-        : m_bits(reinterpret_cast<QRgb*>(image.bits())), m_stride(image.bytesPerLine() / 4), m_width(image.width()),
-          m_height(image.height())
-    {
-    }
+    ColumnPainter(QRgb* columns, int width, int height) : m_bits(columns), m_width(width), m_height(height) {}
 
     // Rows from (included) towards to (excluded), as a line-to along one column.
     void segment(int x, int64_t from, int64_t to, QRgb colour)
@@ -125,23 +122,36 @@ public:
         if (x < 0 || x >= m_width)
             return;
         const int64_t a = std::max<int64_t>(top, 0), b = std::min<int64_t>(bottom, m_height - 1);
-        QRgb* p = m_bits + a * m_stride + x;
-        for (int64_t y = a; y <= b; ++y, p += m_stride)
-            *p = colour;
+        if (a <= b)
+            std::fill_n(m_bits + static_cast<qsizetype>(x) * m_height + a, b - a + 1, colour);
     }
 
     void row(int y, int left, int right, QRgb colour)
     {
         if (y < 0 || y >= m_height)
             return;
-        QRgb* line = m_bits + static_cast<qsizetype>(y) * m_stride;
         for (int x = std::max(left, 0); x <= std::min(right, m_width - 1); ++x)
-            line[x] = colour;
+            m_bits[static_cast<qsizetype>(x) * m_height + y] = colour;
+    }
+
+    // Copies the columns into the row-major image, in tiles that stay in cache.
+    void transposeInto(QImage& image) const
+    {
+        constexpr int kTile = 16;
+        const qsizetype stride = image.bytesPerLine() / 4;
+        QRgb* out = reinterpret_cast<QRgb*>(image.bits());
+        for (int y0 = 0; y0 < m_height; y0 += kTile)
+            for (int x0 = 0; x0 < m_width; x0 += kTile)
+                for (int y = y0; y < std::min(y0 + kTile, m_height); ++y)
+                {
+                    QRgb* line = out + y * stride;
+                    for (int x = x0; x < std::min(x0 + kTile, m_width); ++x)
+                        line[x] = m_bits[static_cast<qsizetype>(x) * m_height + y];
+                }
     }
 
 private:
     QRgb* m_bits;
-    qsizetype m_stride;
     int m_width;
     int m_height;
 };
@@ -237,12 +247,11 @@ QImage DrawLegend(const LegendInput& in)
             painter.drawText(label.topLeft + QPoint(0, ascent), label.text);
     }
 
-    for (int y = 0; y < image.height(); ++y)
+    const int width = image.width(), height = image.height();
+    for (int y = 0; y < height; ++y)
     {
         QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x)
-            if (line[x] == kWhite)
-                line[x] = 0x00FFFFFFu;
+        std::replace(line, line + width, kWhite, QRgb{0x00FFFFFFu});
     }
     return image;
 }
@@ -250,19 +259,26 @@ QImage DrawLegend(const LegendInput& in)
 int32_t DrawHistory(QImage& image, QSize graphSize, const HistoryRing& ring, float pixelScale,
                     const MeterColours& colours, AverageChoice average)
 {
+    HistoryPainter painter;
+    return painter.DrawHistory(image, graphSize, ring, pixelScale, colours, average);
+}
+
+int32_t HistoryPainter::DrawHistory(QImage& image, QSize graphSize, const HistoryRing& ring, float pixelScale,
+                                    const MeterColours& colours, AverageChoice average)
+{
     if (image.size() != graphSize || image.format() != QImage::Format_RGB32)
         image = QImage(graphSize, QImage::Format_RGB32);
     if (image.isNull())
         return 0;
-    image.fill(kWhite);
     const int w = graphSize.width(), h = graphSize.height();
+    m_columns.assign(static_cast<size_t>(w) * static_cast<size_t>(h), kWhite);
     const long double s = pixelScale;
     auto y = [&](int32_t v) { return Row(h - v * s); };
 
     const QRgb received1 = BgrToArgb(colours.received1), received2 = BgrToArgb(colours.received2);
     const QRgb sent1 = BgrToArgb(colours.sent1), sent2 = BgrToArgb(colours.sent2);
     const QRgb intersection = BgrToArgb(colours.intersection), background = BgrToArgb(kMeterBackground);
-    ColumnPainter paint(image);
+    ColumnPainter paint(m_columns.data(), w, h);
 
     const int columns = w - 2;
     for (int i = 0; i < columns; ++i)
@@ -314,6 +330,7 @@ int32_t DrawHistory(QImage& image, QSize graphSize, const HistoryRing& ring, flo
         if (row >= 0 && row < h)
             paint.row(static_cast<int>(row), 2, w - 2, BgrToArgb(0xFFFFFFu - (colours.received1 & 0xFFFFFFu)));
     }
+    paint.transposeInto(image);
     return static_cast<int32_t>(std::clamp(std::trunc(mean), -2147483648.0L, 2147483647.0L));
 }
 

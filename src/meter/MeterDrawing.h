@@ -69,6 +69,17 @@ QImage DrawLegend(const LegendInput& input);
 int32_t DrawHistory(QImage& image, QSize graphSize, const HistoryRing& ring, float pixelScale,
                     const MeterColours& colours, AverageChoice average);
 
+// The same, keeping its working buffer between ticks (the meter window holds one).
+class HistoryPainter final
+{
+public:
+    int32_t DrawHistory(QImage& image, QSize graphSize, const HistoryRing& ring, float pixelScale,
+                        const MeterColours& colours, AverageChoice average);
+
+private:
+    std::vector<QRgb> m_columns;  // column-major, so that every vertical run is contiguous
+};
+
 // The meter window's layout on a resize (FormResize).
 struct MeterLayoutInput
 {

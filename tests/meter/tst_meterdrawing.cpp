@@ -123,6 +123,8 @@ class TestMeterDrawing final : public QObject
 {
     Q_OBJECT
 
+    HistoryPainter m_painter;
+
 private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
@@ -311,8 +313,9 @@ private slots:
         const float scale = PixelScale(size.height(), fullScale);
         MeterColours c;
         c.intersection = 0x123456;
+        // One painter for every row: its buffer is reused across sizes, as the window's is.
         QImage fast;
-        DrawHistory(fast, size, ring, scale, c, AverageChoice(average));
+        m_painter.DrawHistory(fast, size, ring, scale, c, AverageChoice(average));
         const QImage reference = ReferenceHistory(size, ring, scale, c, AverageChoice(average));
         for (int y = 0; y < size.height(); ++y)
             for (int x = 0; x < size.width(); ++x)
