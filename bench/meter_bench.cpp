@@ -44,7 +44,7 @@ void BM_MeterTickAndGraph(benchmark::State& state)
         const MeterTickResult r = tick.Timer1Timer(table, settings, primed, nullptr);
         const float scale = PixelScale(kGraphHeight, r.fullScale.value_or(65536));
         return painter.DrawHistory(image, QSize(kGraphWidth, kGraphHeight), tick.ring(), scale, colours,
-                           AverageChoice::Received);
+                                   AverageChoice::Received);
     };
     for (int k = 0; k < HistoryRing::kSlots; ++k)
         step();
@@ -62,7 +62,7 @@ void BM_DrawLegend(benchmark::State& state)
         benchmark::DoNotOptimize(DrawLegend(input));
 }
 BENCHMARK(BM_DrawLegend)->Unit(benchmark::kMicrosecond);
-}
+} // namespace
 
 int main(int argc, char** argv)
 {

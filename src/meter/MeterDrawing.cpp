@@ -155,7 +155,7 @@ private:
     int m_width;
     int m_height;
 };
-}
+} // namespace
 
 Legend LegendLayout(const LegendInput& in)
 {

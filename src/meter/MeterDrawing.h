@@ -25,35 +25,35 @@ struct MeterColours
 
 // Colour of the title bar, the graph panel and the graph's empty part: red, green and blue 245.
 inline constexpr uint32_t kMeterBackground = 16119285;
-inline constexpr int kGraphLeft = 48;       // im2 left
-inline constexpr int kGraphTop = 18;        // im2 and im1 top
+inline constexpr int kGraphLeft = 48;        // im2 left
+inline constexpr int kGraphTop = 18;         // im2 and im1 top
 inline constexpr int kLegendExtraWidth = 64; // im1 is this much wider than im2
 
 struct LegendInput
 {
-    int32_t fullScale = 65536;   // spdspin, bytes per second at the top edge
-    int gradations = 4;          // gradspin, horizontal lines
-    int verticalSpacing = 30;    // hspin, columns between vertical lines
-    int unitMultiplier = 8;      // 1 with "Octets", 8 with "Bits"
-    QSize graphSize;             // im2
-    QFont font;                  // the canvas font of im1
+    int32_t fullScale = 65536; // spdspin, bytes per second at the top edge
+    int gradations = 4;        // gradspin, horizontal lines
+    int verticalSpacing = 30;  // hspin, columns between vertical lines
+    int unitMultiplier = 8;    // 1 with "Octets", 8 with "Bits"
+    QSize graphSize;           // im2
+    QFont font;                // the canvas font of im1
 };
 
 struct LegendLabel
 {
-    int lineY = 0;      // the gradation line it belongs to
-    QPoint topLeft;     // where its text starts in im1
+    int lineY = 0;  // the gradation line it belongs to
+    QPoint topLeft; // where its text starts in im1
     QString text;
 };
 
 struct Legend
 {
     float pixelScale = 0;
-    long double divisor = 1;          // 1, 1024 or 1048576
-    QString unit;                     // " B", " K" or " M"
-    int step = 0;                     // pixels between horizontal lines
-    int labelEvery = 1;               // lines per label
-    std::vector<LegendLabel> labels;  // the labels drawn, top first
+    long double divisor = 1;         // 1, 1024 or 1048576
+    QString unit;                    // " B", " K" or " M"
+    int step = 0;                    // pixels between horizontal lines
+    int labelEvery = 1;              // lines per label
+    std::vector<LegendLabel> labels; // the labels drawn, top first
 };
 
 // The legend's numbers and label placement, also needed while the graph is hidden (pixel scale).
@@ -77,30 +77,30 @@ public:
                         const MeterColours& colours, AverageChoice average);
 
 private:
-    std::vector<QRgb> m_columns;  // column-major, so that every vertical run is contiguous
+    std::vector<QRgb> m_columns; // column-major, so that every vertical run is contiguous
 };
 
 // The meter window's layout on a resize (FormResize).
 struct MeterLayoutInput
 {
-    QSize client;                  // client area before the layout
-    bool graphShown = true;        // cbGr
-    bool compact = false;          // micro
-    int titleHeight = 19;          // Shape1 height
-    int titleTextWidth = 0;        // width of the rate text in Label1's font
-    int snapshotIconWidth = 20;    // Image1
+    QSize client;               // client area before the layout
+    bool graphShown = true;     // cbGr
+    bool compact = false;       // micro
+    int titleHeight = 19;       // Shape1 height
+    int titleTextWidth = 0;     // width of the rate text in Label1's font
+    int snapshotIconWidth = 20; // Image1
 };
 
 struct MeterLayout
 {
-    int clientHeight = 0;   // cut to the title bar's 100 pixels in the graph-hidden layouts
-    QRect shape1;           // title bar
+    int clientHeight = 0; // cut to the title bar's 100 pixels in the graph-hidden layouts
+    QRect shape1;         // title bar
     int label1Left = 0;
     int image1Left = 0;
-    QRect shape2;           // graph panel
-    QRect im2;              // graph
-    QRect im1;              // legend
-    bool fitTitleFont = false;  // graph hidden, not compact: fit with the icon's width taken off
+    QRect shape2;              // graph panel
+    QRect im2;                 // graph
+    QRect im1;                 // legend
+    bool fitTitleFont = false; // graph hidden, not compact: fit with the icon's width taken off
 };
 
 inline constexpr int kTitleMinHeight = 19;

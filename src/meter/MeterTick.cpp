@@ -17,14 +17,14 @@ bool Ticked(const std::vector<bool>& list, int position)
 {
     return static_cast<size_t>(position) < list.size() && list[static_cast<size_t>(position)];
 }
-}
+} // namespace
 
 QString RateText(float downloadRate, float uploadRate, bool octets)
 {
     const long double multiplier = octets ? 1.0L : 8.0L;
     const QString unit = octets ? QStringLiteral("ko/s") : QStringLiteral("kbps");
-    return QStringLiteral("DL : ") + CutKiloText(downloadRate, multiplier) + unit + QStringLiteral("  UL : ")
-         + CutKiloText(uploadRate, multiplier) + unit;
+    return QStringLiteral("DL : ") + CutKiloText(downloadRate, multiplier) + unit + QStringLiteral("  UL : ") +
+           CutKiloText(uploadRate, multiplier) + unit;
 }
 
 int IconIndex(float downloadRate, float uploadRate)
@@ -130,7 +130,8 @@ MeterTickResult MeterTick::Timer1Timer(const InterfaceTable& table, const MeterS
 
     result.iconIndex = IconIndex(download, upload);
 
-    if (feed && feed->isRunning())
+    // A tick that only primed measured nothing: the stopwatch would count it as a second at 0 B/s.
+    if (feed && feed->isRunning() && computeRates)
         feed->addSample(TruncateRate(download), TruncateRate(upload));
 
     if (settings.scaleIndex == kAutomaticScaleIndex)

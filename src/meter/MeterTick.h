@@ -26,13 +26,13 @@ enum class AverageChoice
 // The configuration window's controls that a tick reads, taken at the moment of the tick.
 struct MeterSettings
 {
-    int positionCount = 0;      // item count of lb; bounds the position loop
-    std::vector<bool> graph1;   // lb1 ticks by position (missing entries are unticked)
-    std::vector<bool> graph2;   // lb2 ticks by position
-    int refreshPosition = 20;   // tb, period = position × 50 ms
-    bool octets = false;        // rb1 "Octets" rather than rb2 "Bits"
-    int scaleIndex = -1;        // cb item index, -1 when none is selected
-    int graphWidth = 355;       // width of im2 in pixels
+    int positionCount = 0;    // item count of lb; bounds the position loop
+    std::vector<bool> graph1; // lb1 ticks by position (missing entries are unticked)
+    std::vector<bool> graph2; // lb2 ticks by position
+    int refreshPosition = 20; // tb, period = position × 50 ms
+    bool octets = false;      // rb1 "Octets" rather than rb2 "Bits"
+    int scaleIndex = -1;      // cb item index, -1 when none is selected
+    int graphWidth = 355;     // width of im2 in pixels
 };
 
 // Receives each timer tick's download and upload rate while the stopwatch runs.
@@ -50,9 +50,9 @@ struct MeterTickResult
     float sent1 = 0;
     float received2 = 0;
     float sent2 = 0;
-    bool rateTextChanged = false;         // the rate text (and the tray hint) was rebuilt
-    int iconIndex = 0;                    // tray image 0..3
-    std::optional<int32_t> fullScale;     // in automatic mode: the new value for spdspin
+    bool rateTextChanged = false;     // the rate text (and the tray hint) was rebuilt
+    int iconIndex = 0;                // tray image 0..3
+    std::optional<int32_t> fullScale; // in automatic mode: the new value for spdspin
 };
 
 // The rate text for a download and an upload rate in bytes per second, cut to hundredths of ko/s
@@ -92,7 +92,7 @@ private:
     QString m_rateText = InitialRateText();
     std::vector<int32_t> m_prevIn;
     std::vector<int32_t> m_prevOut;
-    std::vector<bool> m_havePrev;   // a position whose row was missing primes again
+    std::vector<bool> m_havePrev; // a position whose row was missing primes again
     int m_rememberedRefreshPosition = 20;
     bool m_firstTick = true;
 };

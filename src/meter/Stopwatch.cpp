@@ -57,8 +57,8 @@ StopwatchTexts Stopwatch::TotalsTick()
 {
     static const std::array<QString, 4> amountUnits{QStringLiteral("o"), QStringLiteral("Ko"), QStringLiteral("Mo"),
                                                     QStringLiteral("Go")};
-    static const std::array<QString, 4> meanUnits{QStringLiteral("o/s"), QStringLiteral("Ko/s"),
-                                                  QStringLiteral("Mo/S"), QStringLiteral("Go/s")};
+    static const std::array<QString, 4> meanUnits{QStringLiteral("o/s"), QStringLiteral("Ko/s"), QStringLiteral("Mo/S"),
+                                                  QStringLiteral("Go/s")};
     static const std::array<QString, 4> maxUnits{QStringLiteral("o/s"), QStringLiteral("Ko/s"), QStringLiteral("Mo/s"),
                                                  QStringLiteral("Go/s")};
     const QString in = QStringLiteral("IN : ");

@@ -35,10 +35,10 @@ struct ElapsedText
 // Texts of the result labels.
 struct StopwatchTexts
 {
-    QString ti, tu;   // "Total Transferré"
-    QString vd, vu;   // "Vitesse Maximale"
-    QString md, mu;   // "Vitesse Moyenne"
-    QString pd, pu;   // "Prévisions"
+    QString ti, tu; // "Total Transferré"
+    QString vd, vu; // "Vitesse Maximale"
+    QString md, mu; // "Vitesse Moyenne"
+    QString pd, pu; // "Prévisions"
 };
 
 // The stopwatch's arithmetic. The meter hands it each sample once (the refresh period is held at

@@ -117,7 +117,7 @@ QImage ReferenceHistory(QSize size, const HistoryRing& ring, float s, const Mete
     p.end();
     return image;
 }
-}
+} // namespace
 
 class TestMeterDrawing final : public QObject
 {
@@ -137,12 +137,15 @@ private slots:
         QTest::addColumn<int>("step");
         QTest::addColumn<QStringList>("labels");
         QTest::newRow("65536 in bits") << 65536 << 4 << 8 << 116 << 29
-                                       << QStringList{QStringLiteral("512 K"), QStringLiteral("384 K"), QStringLiteral("256 K"), QStringLiteral("128 K")};
+                                       << QStringList{QStringLiteral("512 K"), QStringLiteral("384 K"),
+                                                      QStringLiteral("256 K"), QStringLiteral("128 K")};
         // 1310720 / 1048576 = 1.25 M, cut to 1.2; each line 0.3125 M lower, cut to tenths.
         QTest::newRow("10mbps preset in octets") << 1310720 << 4 << 1 << 116 << 29
-                                                 << QStringList{QStringLiteral("1.2 M"), QStringLiteral("0.9 M"), QStringLiteral("0.6 M"), QStringLiteral("0.3 M")};
+                                                 << QStringList{QStringLiteral("1.2 M"), QStringLiteral("0.9 M"),
+                                                                QStringLiteral("0.6 M"), QStringLiteral("0.3 M")};
         // While the user types below 1025: divisor 1 and " B".
-        QTest::newRow("at most 1024 stays in B") << 1000 << 2 << 1 << 100 << 50 << QStringList{QStringLiteral("1000 B"), QStringLiteral("500 B")};
+        QTest::newRow("at most 1024 stays in B")
+            << 1000 << 2 << 1 << 100 << 50 << QStringList{QStringLiteral("1000 B"), QStringLiteral("500 B")};
         QTest::newRow("no gradations") << 65536 << 0 << 8 << 116 << 0 << QStringList{};
     }
     void legendLabels()
@@ -210,7 +213,9 @@ private slots:
         QCOMPARE(at(219, 6), clear);
         // Top label: black pixels inside its box, none of it inside the graph.
         const Legend legend = LegendLayout(in);
-        const QRect box(legend.labels.front().topLeft, QSize(QFontMetrics(in.font).horizontalAdvance(legend.labels.front().text), QFontMetrics(in.font).height()));
+        const QRect box(
+            legend.labels.front().topLeft,
+            QSize(QFontMetrics(in.font).horizontalAdvance(legend.labels.front().text), QFontMetrics(in.font).height()));
         int inked = 0;
         for (int y = box.top(); y <= box.bottom(); ++y)
             for (int x = box.left(); x <= box.right(); ++x)
@@ -228,9 +233,9 @@ private slots:
         const QSize size(20, 64);
         const float scale = 64.0f / 1024.0f;
         std::vector<RingSample> samples(18, RingSample{0, 160, 0, 0});
-        samples[0] = {512, 160, 256, 0};   // graph 1 above graph 2
-        samples[1] = {320, 160, 320, 0};   // equal
-        samples[2] = {0, 160, 160, 0};     // graph 2 alone
+        samples[0] = {512, 160, 256, 0}; // graph 1 above graph 2
+        samples[1] = {320, 160, 320, 0}; // equal
+        samples[2] = {0, 160, 160, 0};   // graph 2 alone
         const HistoryRing ring = RingOf(samples);
         const MeterColours c;
         QImage img;
@@ -337,9 +342,9 @@ private slots:
         QTest::addColumn<bool>("fit");
         QTest::newRow("graph shown") << QSize(395, 165) << true << false << 100 << 165 << QRect(0, 0, 395, 19) << 137
                                      << QRect(48, 18, 347, 146) << QRect(0, 18, 411, 146) << false;
-        QTest::newRow("graph hidden is at most 100 high") << QSize(395, 150) << false << false << 100 << 100
-                                                          << QRect(0, 0, 395, 100) << 137 << QRect(48, 18, 347, 0)
-                                                          << QRect(0, 18, 411, 0) << true;
+        QTest::newRow("graph hidden is at most 100 high")
+            << QSize(395, 150) << false << false << 100 << 100 << QRect(0, 0, 395, 100) << 137 << QRect(48, 18, 347, 0)
+            << QRect(0, 18, 411, 0) << true;
         QTest::newRow("compact fits nothing") << QSize(120, 22) << false << true << 118 << 22 << QRect(0, 0, 120, 22)
                                               << -9 << QRect(48, 18, 72, 0) << QRect(0, 18, 136, 0) << false;
     }

@@ -28,7 +28,7 @@ public:
     bool running = false;
     std::vector<std::pair<int32_t, int32_t>> samples;
 };
-}
+} // namespace
 
 class TestMeterTick final : public QObject
 {
@@ -46,8 +46,8 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("2000 B/s gives 1.95 ko/s") << "en_US" << true << 2000 << 0 << "DL : 1.95ko/s  UL : 0ko/s";
         QTest::newRow("2000 B/s gives 15.62 kbps") << "en_US" << false << 2000 << 0 << "DL : 15.62kbps  UL : 0kbps";
-        QTest::newRow("1000 and 100 are cut, not rounded") << "en_US" << true << 1000 << 100
-                                                           << "DL : 0.97ko/s  UL : 0.09ko/s";
+        QTest::newRow("1000 and 100 are cut, not rounded")
+            << "en_US" << true << 1000 << 100 << "DL : 0.97ko/s  UL : 0.09ko/s";
         QTest::newRow("French decimal comma") << "fr_FR" << true << 1000 << 2000 << "DL : 0,97ko/s  UL : 1,95ko/s";
         QTest::newRow("exactly 1 ko") << "en_US" << true << 1024 << 3072 << "DL : 1ko/s  UL : 3ko/s";
         QTest::newRow("idle line in bits") << "en_US" << false << 0 << 0 << "DL : 0kbps  UL : 0kbps";
@@ -255,7 +255,14 @@ private slots:
         feed.running = true;
         tick.Timer1Timer(OneRow(3000, 40), s, primed, &feed);
         tick.Timer1Timer(OneRow(3500, 40), s, primed, &feed);
-        const std::vector<std::pair<int32_t, int32_t>> expected{{2000, 30}, {500, 0}};
+        // A priming tick (after a click in lb1, or a new period) measured nothing: no sample.
+        primed = false;
+        tick.Timer1Timer(OneRow(9000, 90), s, primed, &feed);
+        s.refreshPosition = 10;
+        tick.Timer1Timer(OneRow(9500, 90), s, primed, &feed);
+        tick.Timer1Timer(OneRow(10000, 95), s, primed, &feed);
+        // 500 bytes in 0.5 s.
+        const std::vector<std::pair<int32_t, int32_t>> expected{{2000, 30}, {500, 0}, {1000, 10}};
         QCOMPARE(feed.samples, expected);
     }
 

@@ -19,7 +19,7 @@ Stopwatch RunFor(int seconds, int32_t in, int32_t out)
     }
     return w;
 }
-}
+} // namespace
 
 class TestStopwatch final : public QObject
 {
@@ -63,13 +63,18 @@ private slots:
         QTest::addColumn<QList<int>>("samples");
         QTest::addColumn<QString>("ti");
         QTest::addColumn<QString>("md");
-        QTest::newRow("exactly 1024 bytes stays in o") << QList<int>{1024} << "IN : 1024o" << "IN : 1024o/s";
-        QTest::newRow("1025 bytes is 1 Ko") << QList<int>{1025} << "IN : 1Ko" << "IN : 1Ko/s";
-        QTest::newRow("slow mean after large totals") << QList<int>{1000, 1000} << "IN : 1.95Ko" << "IN : 1000o/s";
+        QTest::newRow("exactly 1024 bytes stays in o") << QList<int>{1024} << "IN : 1024o"
+                                                       << "IN : 1024o/s";
+        QTest::newRow("1025 bytes is 1 Ko") << QList<int>{1025} << "IN : 1Ko"
+                                            << "IN : 1Ko/s";
+        QTest::newRow("slow mean after large totals") << QList<int>{1000, 1000} << "IN : 1.95Ko"
+                                                      << "IN : 1000o/s";
         // 2000000 / 1048576 = 1.9073... Mo/S (the means' own spelling).
-        QTest::newRow("mean in Mo") << QList<int>{2000000} << "IN : 1.9Mo" << "IN : 1.9Mo/S";
+        QTest::newRow("mean in Mo") << QList<int>{2000000} << "IN : 1.9Mo"
+                                    << "IN : 1.9Mo/S";
         // 2147483647 in single precision is 2^31, two Go.
-        QTest::newRow("largest sample") << QList<int>{2147483647} << "IN : 2Go" << "IN : 2Go/s";
+        QTest::newRow("largest sample") << QList<int>{2147483647} << "IN : 2Go"
+                                        << "IN : 2Go/s";
     }
     void totals()
     {
