@@ -70,8 +70,8 @@ QString LegendValueText(const LegendInput& in, long double divisor, int i)
     return FloatText(top - below);
 }
 
-// Where a canvas row beyond any sensible image ends; keeps the arithmetic in range without
-// moving a visible pixel.
+// trunc(y) as a row; a value far above the full scale lands far outside the image, and the bound
+// only keeps that arithmetic in range.
 int64_t Row(long double y)
 {
     constexpr long double kLimit = 1e15L;

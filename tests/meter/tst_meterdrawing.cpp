@@ -175,13 +175,17 @@ private slots:
 
     void legendLabelsEveryFewLinesOnAShortGraph()
     {
-        LegendInput in{65536, 6, 30, 8, QSize(200, 5), LegendFont()};
-        const int every = (QFontMetrics(in.font).height() + 4) / 5;
+        // 10 rows, lines 65536 div 6 × 10 / 65536 = 1.67 → 1 pixel apart; a line of text is taller
+        // than the graph, so only every k-th line gets a label, k = ceil(text height / 10).
+        LegendInput in{65536, 6, 30, 8, QSize(200, 10), LegendFont()};
+        const int every = (QFontMetrics(in.font).height() + 9) / 10;
         QVERIFY(every > 1);
         const Legend legend = LegendLayout(in);
+        QCOMPARE(legend.step, 1);
         QCOMPARE(legend.labelEvery, every);
         QCOMPARE(int(legend.labels.size()), 6 / every);
-        QCOMPARE(legend.labels.front().lineY, (every - 1) * legend.step);
+        for (size_t k = 0; k < legend.labels.size(); ++k)
+            QCOMPARE(legend.labels[k].lineY, int(k + 1) * every - 1);
     }
 
     void legendPixels()
