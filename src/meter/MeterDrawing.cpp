@@ -3,6 +3,7 @@
 #include "common/Colour.h"
 #include "common/NumberText.h"
 
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -354,4 +355,30 @@ MeterLayout FormResizeLayout(const MeterLayoutInput& in)
     out.im2 = QRect(kGraphLeft, kGraphTop, std::max(0, width - kGraphLeft), panelHeight);
     out.im1 = QRect(0, kGraphTop, out.im2.width() + kLegendExtraWidth, panelHeight);
     return out;
+}
+
+QFont FitTitleFont(QFont font, const QString& text, int available, int titleHeight)
+{
+    // A font given in pixels steps in points from its equivalent size.
+    if (font.pointSize() <= 0)
+        font.setPointSize(std::max(1, QFontInfo(font).pointSize()));
+    auto measure = [&](int& width, int& height) {
+        const QFontMetrics metrics(font);
+        width = metrics.horizontalAdvance(text);
+        height = metrics.height();
+    };
+    int width = 0, height = 0;
+    measure(width, height);
+    // The upper bound only guards against a text that measures as empty.
+    while (width < available && height < titleHeight + 5 && font.pointSize() < 1000)
+    {
+        font.setPointSize(font.pointSize() + 1);
+        measure(width, height);
+    }
+    while ((width > available || height > titleHeight - 2) && font.pointSize() > 1)
+    {
+        font.setPointSize(font.pointSize() - 1);
+        measure(width, height);
+    }
+    return font;
 }

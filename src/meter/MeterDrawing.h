@@ -107,3 +107,8 @@ inline constexpr int kTitleMinHeight = 19;
 inline constexpr int kTitleMaxHeight = 100;
 
 MeterLayout FormResizeLayout(const MeterLayoutInput& input);
+
+// FitTitleFont: grows the font a point at a time while the text is narrower than available and
+// lower than the title bar + 5, then shrinks it while it is wider than available or higher than
+// the title bar - 2 (never below 1 point).
+QFont FitTitleFont(QFont font, const QString& text, int available, int titleHeight);

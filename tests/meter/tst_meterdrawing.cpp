@@ -332,6 +332,35 @@ private slots:
                     QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
     }
 
+    void titleFontFits_data()
+    {
+        QTest::addColumn<int>("available");
+        QTest::addColumn<int>("titleHeight");
+        QTest::newRow("default title bar") << 353 << 19;
+        QTest::newRow("tall graph-hidden bar") << 353 << 100;
+        QTest::newRow("narrow window") << 38 << 19;
+    }
+    void titleFontFits()
+    {
+        QFETCH(int, available);
+        QFETCH(int, titleHeight);
+        const QString text = QStringLiteral("DL : 1234.56kbps  UL : 78.9kbps");
+        QFont start(QStringLiteral("DejaVu Sans"));
+        start.setPixelSize(13);
+        const QFont fitted = FitTitleFont(start, text, available, titleHeight);
+        const QFontMetrics metrics(fitted);
+        if (fitted.pointSize() > 1)
+        {
+            QVERIFY(metrics.horizontalAdvance(text) <= available);
+            QVERIFY(metrics.height() <= titleHeight - 2);
+        }
+        // One point more would no longer fit.
+        QFont larger = fitted;
+        larger.setPointSize(fitted.pointSize() + 1);
+        const QFontMetrics bigger(larger);
+        QVERIFY(bigger.horizontalAdvance(text) > available || bigger.height() > titleHeight - 2);
+    }
+
     void layout_data()
     {
         QTest::addColumn<QSize>("client");
