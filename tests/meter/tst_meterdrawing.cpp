@@ -302,6 +302,8 @@ private slots:
         QTest::addColumn<quint32>("seed");
         QTest::newRow("small, values around the scale") << QSize(40, 30) << 1025 << 1 << 11u;
         QTest::newRow("steep steps") << QSize(64, 50) << 2000 << 2 << 12u;
+        // 16 bytes per row: many rows fall exactly on integers and halves, on both sides of zero.
+        QTest::newRow("exact rows and halves") << QSize(48, 64) << 1024 << 2 << 15u;
         QTest::newRow("narrowest") << QSize(3, 10) << 1025 << 1 << 13u;
         QTest::newRow("odd scale, no average") << QSize(33, 47) << 1337 << 0 << 14u;
     }
