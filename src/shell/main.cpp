@@ -29,7 +29,6 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VORP"));
-    QApplication::setApplicationDisplayName(QStringLiteral("VORP Beta4"));
     QApplication::setApplicationVersion(QStringLiteral("1.10.11.213"));
     QApplication::setDesktopFileName(QStringLiteral("vorp"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -37,7 +36,7 @@ int main(int argc, char** argv)
     std::unique_ptr<VorpApp> vorp;
     try
     {
-        vorp = std::make_unique<VorpApp>(line, QCoreApplication::applicationDirPath());
+        vorp = std::make_unique<VorpApp>(line, AppEnvironment{QCoreApplication::applicationDirPath(), nullptr, 30000});
     }
     catch (const std::exception& e)
     {

@@ -1,38 +1,92 @@
 #include "shell/widgets/VorpApp.h"
 
 #include "common/StoreRoot.h"
+#include "config/RecorderControl.h"
+#include "config/SettingsStore.h"
+#include "config/widgets/Main.h"
+#include "reports/widgets/Histogramme.h"
+#include "reports/widgets/TdlBrowse.h"
+#include "reports/widgets/Totaux.h"
+#include "sampling/Sampler.h"
 #include "shell/SignalBridge.h"
 #include "shell/widgets/Genmain.h"
 #include "shell/widgets/TOKBottomDlg.h"
+#include "store/Recorder.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QSessionManager>
+#include <QTabWidget>
 
 void MessageBoxErrorReporter::showError(const QString& message)
 {
     QMessageBox::critical(nullptr, QStringLiteral("VORP Beta4"), message);
 }
 
-VorpApp::VorpApp(const CommandLine& commandLine, const QString& executableDir, int trayWaitMs)
-    : m_storeRoot(StoreRoot(executableDir))
+namespace
 {
-    m_shell = std::make_unique<TForm4>(commandLine.pictureBase);
-    m_about = std::make_unique<TOKBottomDlg>(m_shell->Label1->text());
+void ShowAndRaise(QWidget* w)
+{
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+}
 
-    ShellPeers peers;
-    peers.showAbout = [this] {
-        m_about->show();
-        m_about->raise();
-    };
-    m_shell->setPeers(std::move(peers));
+VorpApp::VorpApp(const CommandLine& commandLine, AppEnvironment environment)
+    : m_storeRoot(StoreRoot(environment.executableDir)), m_tableSource(std::move(environment.tableSource))
+{
+    if (!m_tableSource)
+        m_tableSource = MakeSystemTableSource();
+    m_sampler = std::make_unique<Sampler>(*m_tableSource);
+    m_settings = std::make_unique<SettingsStore>();
+    m_recorder = std::make_unique<Recorder>(*m_sampler, m_clock, m_errors, m_storeRoot);
+    m_recorderControl = std::make_unique<RecorderAdapter>(*m_recorder);
+
+    // The order carries data: the configuration window fills the interface lists and reads its
+    // settings before the windows that read theirs from it.
+    m_shell = std::make_unique<TForm4>(commandLine.pictureBase);
+    m_chooser = std::make_unique<TdlBrowse>(m_messages, m_storeRoot);
+    m_config = std::make_unique<TForm1>(*m_sampler, *m_recorderControl, *m_settings, m_errors);
+    m_about = std::make_unique<TOKBottomDlg>(m_shell->Label1->text());
+    m_totals = std::make_unique<TForm5>(*m_chooser, m_clock);
+    m_histogram = std::make_unique<Thisto>(*m_chooser, m_clock.now().date());
+
+    wire();
 
     // SIGTERM, SIGINT and the end of the desktop session run the same close chain as "&Quitter".
     m_signals = std::make_unique<SignalBridge>();
     QObject::connect(m_signals.get(), &SignalBridge::terminationRequested, m_shell.get(), [this] { m_shell->close(); });
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_shell.get(), [this](QSessionManager&) { m_shell->close(); });
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_shell.get(),
+                     [this](QSessionManager&) { m_shell->close(); });
 
-    m_shell->start(trayWaitMs);
+    m_shell->start(environment.trayWaitMs);
 }
 
 VorpApp::~VorpApp() = default;
+
+void VorpApp::wire()
+{
+    ChooserPeers chooserPeers;
+    chooserPeers.monitoredInterfaces = [this] {
+        std::vector<bool> checked(static_cast<size_t>(m_config->interfaceCount()));
+        for (size_t i = 0; i < checked.size(); ++i)
+            checked[i] = m_config->statisticsChecked(static_cast<int>(i));
+        return checked;
+    };
+    chooserPeers.showConfigurationFirstPage = [this] {
+        m_config->PageControl1->setCurrentIndex(0);
+        m_config->showWindow();
+    };
+    m_chooser->setPeers(chooserPeers);
+    QObject::connect(m_config.get(), &TForm1::statisticsFolderRequested, m_chooser.get(),
+                     [this] { ShowAndRaise(m_chooser.get()); });
+
+    ShellPeers peers;
+    peers.showConfiguration = [this] { m_config->showWindow(); };
+    peers.showAbout = [this] { ShowAndRaise(m_about.get()); };
+    peers.showTotals = [this] { ShowAndRaise(m_totals.get()); };
+    peers.showHistogram = [this] { ShowAndRaise(m_histogram.get()); };
+    peers.saveSettings = [this] { m_config->SaveSettings(); };
+    m_shell->setPeers(std::move(peers));
+}
