@@ -18,8 +18,7 @@ endforeach()
 add_custom_command(OUTPUT ${icon_outputs}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${VORP_PACKAGING_OUT}
     # Under the sanitizers, leaks that system libraries keep for the process's life are not ours.
-    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
-            LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp
+    COMMAND ${CMAKE_COMMAND} -E env LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp
             $<TARGET_FILE:vorp_icongen> ${VORP_PACKAGING_OUT} ${VORP_ICON_SIZES}
     DEPENDS vorp_icongen
     COMMENT "Drawing the VORP icons"
@@ -46,19 +45,22 @@ foreach(size IN LISTS VORP_ICON_SIZES)
 endforeach()
 install(FILES ${VORP_PACKAGING_OUT}/vorp.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-# Debian package: cpack -G DEB in the build folder.
+# Debian package: cpack -G DEB (or the package target) in the build folder.
 set(VORP_PACKAGE_MAINTAINER "VORP maintainers <vorp@example.org>" CACHE STRING
     "Maintainer field of the Debian package")
+set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vorp)
 set(CPACK_PACKAGE_VENDOR "VORP")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "network traffic meter for the notification area")
-set(CPACK_PACKAGE_DESCRIPTION
-    "VORP lives in the notification area and shows the download and upload speed live, in its icon,\n"
-    "its hint and a small always-on-top graph window. It records the traffic of the chosen network\n"
-    "interfaces every five minutes and shows that history as day, week, month and year graphs,\n"
-    "totals with a monthly forecast, histograms and a stopwatch. Its interface is in French.")
-string(CONCAT CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+# Lines under 80 characters, as Debian's package tools show them.
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "VORP lives in the notification area and shows the download and upload speed\n"
+    "live: in its icon, in its hint and in a small always-on-top graph window.\n"
+    "It records the traffic of the chosen network interfaces every five minutes\n"
+    "and shows that history as day, week, month and year graphs, as totals with\n"
+    "a monthly forecast, as histograms and with a stopwatch. Its interface is in\n"
+    "French.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
