@@ -8,8 +8,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QString>
-#include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -31,10 +31,10 @@ struct Layout
 {
     QRectF tile;
     double radius = 0;
+    QPainterPath grid;
     double gridWidth = 0;
-    std::vector<double> gridAt; // the same offsets serve the vertical and the horizontal lines
-    QPainterPath area;          // closed, for the fill
-    QPainterPath areaTop;       // the graph's upper edge
+    QPainterPath area;    // closed, for the fill
+    QPainterPath areaTop; // the graph's upper edge
     double topWidth = 0;
     QPainterPath up;
     QPainterPath down;
@@ -63,9 +63,16 @@ Layout MakeLayout(int size, bool snap)
     l.tile = QRectF(margin, margin, s - 2 * margin, s - 2 * margin);
     l.radius = s * 0.14;
 
+    // The lines cross the tile where its sides are straight, so they need no cutting to its corners.
     l.gridWidth = whole(s / 64);
     for (int k = 1; k < 4; ++k)
-        l.gridAt.push_back(centre(margin + k * l.tile.width() / 4, l.gridWidth));
+    {
+        const double at = centre(margin + k * l.tile.width() / 4, l.gridWidth);
+        l.grid.moveTo(at, l.tile.top());
+        l.grid.lineTo(at, l.tile.bottom());
+        l.grid.moveTo(l.tile.left(), at);
+        l.grid.lineTo(l.tile.right(), at);
+    }
 
     l.topWidth = whole(s * 3 / 128);
     const double step = l.tile.width() / 16;
@@ -120,35 +127,41 @@ Layout MakeLayout(int size, bool snap)
     return l;
 }
 
-QPen Stroke(const QColor& colour, double width)
+// One shape of the icon: filled when width is 0, else stroked with flat ends and mitred corners.
+struct Layer
 {
-    return QPen(colour, width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    QPainterPath path;
+    QColor colour;
+    double width = 0;
+};
+
+// Back to front; the bitmaps and the scalable copy are drawn from this one list.
+std::vector<Layer> Layers(const Layout& l)
+{
+    std::vector<Layer> layers = {
+        {TilePath(l), kTile, 0}, {l.grid, kGrid, l.gridWidth}, {l.area, kArea, 0}, {l.areaTop, kAreaTop, l.topWidth}};
+    for (const auto& [path, colour] : {std::pair{l.up, kUp}, std::pair{l.down, kDown}})
+    {
+        // A dark rim keeps the letters apart from the graph at the larger sizes.
+        if (l.haloWidth > 0)
+            layers.push_back({path, kHalo, l.haloWidth});
+        layers.push_back({path, colour, l.letterWidth});
+    }
+    return layers;
 }
 
 QImage DrawIcon(int size)
 {
-    const Layout l = MakeLayout(size, true);
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-
-    p.fillPath(TilePath(l), kTile);
-    // The grid lines cross the tile where its sides are straight, and the graph's top line ends level.
-    p.setPen(Stroke(kGrid, l.gridWidth));
-    for (double at : l.gridAt)
+    for (const Layer& layer : Layers(MakeLayout(size, true)))
     {
-        p.drawLine(QPointF(at, l.tile.top()), QPointF(at, l.tile.bottom()));
-        p.drawLine(QPointF(l.tile.left(), at), QPointF(l.tile.right(), at));
-    }
-    p.fillPath(l.area, kArea);
-    p.strokePath(l.areaTop, Stroke(kAreaTop, l.topWidth));
-
-    for (const auto& [path, colour] : {std::pair{l.up, kUp}, std::pair{l.down, kDown}})
-    {
-        if (l.haloWidth > 0)
-            p.strokePath(path, Stroke(kHalo, l.haloWidth));
-        p.strokePath(path, Stroke(colour, l.letterWidth));
+        if (layer.width == 0)
+            p.fillPath(layer.path, layer.colour);
+        else
+            p.strokePath(layer.path, QPen(layer.colour, layer.width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     }
     p.end();
     return image.convertToFormat(QImage::Format_ARGB32);
@@ -192,35 +205,22 @@ QString PathData(const QPainterPath& path)
 QString SvgIcon()
 {
     constexpr int size = 128;
-    const Layout l = MakeLayout(size, false);
-    auto stroked = [](const QPainterPath& path, const QColor& colour, double width) {
-        return QStringLiteral("  <path d=\"%1\" fill=\"none\" stroke=\"%2\" stroke-width=\"%3\"/>\n")
-            .arg(PathData(path), colour.name(), Number(width));
-    };
-    QString grid;
-    for (double at : l.gridAt)
-        grid += QStringLiteral(" M %1 %2 V %3 M %2 %1 H %3").arg(Number(at), Number(l.tile.top()), Number(l.tile.bottom()));
-
-    QString svg;
-    QTextStream out(&svg);
-    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << size << "\" height=\"" << size
-        << "\" viewBox=\"0 0 " << size << ' ' << size << "\">\n"
-               << " <rect x=\"" << Number(l.tile.x()) << "\" y=\"" << Number(l.tile.y()) << "\" width=\""
-        << Number(l.tile.width()) << "\" height=\"" << Number(l.tile.height()) << "\" rx=\"" << Number(l.radius)
-        << "\" fill=\"" << kTile.name() << "\"/>\n"
-        << " <g>\n"
-        << "  <path d=\"" << grid.trimmed() << "\" fill=\"none\" stroke=\"" << kGrid.name() << "\" stroke-width=\""
-        << Number(l.gridWidth) << "\"/>\n"
-        << "  <path d=\"" << PathData(l.area) << "\" fill=\"" << kArea.name() << "\"/>\n"
-        << stroked(l.areaTop, kAreaTop, l.topWidth) << " </g>\n"
-        << " <g>\n"
-        << stroked(l.up, kHalo, l.haloWidth) << stroked(l.up, kUp, l.letterWidth)
-        << stroked(l.down, kHalo, l.haloWidth) << stroked(l.down, kDown, l.letterWidth) << " </g>\n"
-        << "</svg>\n";
-    return svg;
+    QString svg = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                 "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
+                                 "viewBox=\"0 0 %1 %1\">\n")
+                      .arg(size);
+    // SVG's default stroke ends (butt) and corners (miter) are the bitmaps' flat ends and mitred corners.
+    for (const Layer& layer : Layers(MakeLayout(size, false)))
+    {
+        if (layer.width == 0)
+            svg += QStringLiteral(" <path d=\"%1\" fill=\"%2\"/>\n").arg(PathData(layer.path), layer.colour.name());
+        else
+            svg += QStringLiteral(" <path d=\"%1\" fill=\"none\" stroke=\"%2\" stroke-width=\"%3\"/>\n")
+                       .arg(PathData(layer.path), layer.colour.name(), Number(layer.width));
+    }
+    return svg + QStringLiteral("</svg>\n");
 }
-}
+} // namespace
 
 int main(int argc, char** argv)
 {
