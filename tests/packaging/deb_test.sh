@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds the Debian package with package.sh, installs it on this machine, runs the installed program
+# and removes the package again. Needs root; exits 77 (skipped) otherwise.
+# Usage: deb_test.sh SOURCE_DIR EXPECTED_FILE_LIST
+set -euo pipefail
+src=$1
+expected=$2
+fail() { echo "FAIL: $*" >&2; exit 1; }
+skip() { echo "SKIPPED: $*"; exit 77; }
+
+[[ $(id -u) -eq 0 ]] || skip "installing the package on this machine needs root"
+command -v apt-get >/dev/null && command -v dpkg-deb >/dev/null || skip "apt-get and dpkg-deb are needed"
+if dpkg-query -W -f='${Status}' vorp 2>/dev/null | grep -q 'install ok installed'; then
+    skip "a vorp package is already installed here, and this test would replace and remove it"
+fi
+
+# Two jobs at most: the machine's cores are shared with the rest of the test run.
+CMAKE_BUILD_PARALLEL_LEVEL=2 nice bash "$src/package.sh" || fail "package.sh"
+debs=("$src"/build-package/vorp_*.deb)
+[[ ${#debs[@]} -eq 1 && -f ${debs[0]} ]] || fail "package.sh should leave one vorp_*.deb in build-package/"
+deb=${debs[0]}
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[[ $(field Package) == vorp ]] || fail "Package is '$(field Package)'"
+[[ $(field Version) == 1.10.11.213 ]] || fail "Version is '$(field Version)'"
+[[ $(field Section) == net ]] || fail "Section is '$(field Section)'"
+[[ -n $(field Maintainer) ]] || fail "no Maintainer"
+[[ $(field Description) == *"network traffic meter"* ]] || fail "Description is '$(field Description)'"
+depends=$(field Depends)
+for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
+    [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
+done
+
+# No maintainer scripts, so neither installing nor removing can touch anyone's ~/.config or
+# ~/.local/share; every file lies under /usr.
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sed 's|^\./||' | grep -v '^$' | LC_ALL=C sort | tr '\n' ' ')
+[[ $control == "control md5sums " ]] || fail "the package has control files other than control and md5sums: $control"
+files=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' | LC_ALL=C sort)
+if [[ $files != "$(cat "$expected")" ]]; then
+    diff -u "$expected" <(echo "$files") >&2 || true
+    fail "the package's files differ from $expected"
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+trap 'apt-get purge -y -q vorp >/dev/null 2>&1 || true' EXIT
+apt-get install -y -q "$deb" >/dev/null || fail "apt-get install $deb"
+
+[[ $(command -v vorp) == /usr/bin/vorp ]] || fail "vorp on the PATH is '$(command -v vorp)'"
+version=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY vorp --version)
+[[ $version == "VORP Beta4 1.10.11.213" ]] || fail "the installed vorp --version printed '$version'"
+help=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY vorp --help)
+[[ $help == Utilisation* ]] || fail "the installed vorp --help printed '$help'"
+[[ -f /usr/share/applications/vorp.desktop ]] || fail "no menu entry in /usr/share/applications"
+if command -v man >/dev/null; then
+    [[ $(man -w vorp) == /usr/share/man/man1/vorp.1.gz ]] || fail "man -w vorp gives '$(man -w vorp)'"
+fi
+
+apt-get purge -y -q vorp >/dev/null || fail "apt-get purge vorp"
+trap - EXIT
+[[ ! -e /usr/bin/vorp ]] || fail "/usr/bin/vorp is still there after the removal"
+status=$(dpkg-query -W -f='${Status}' vorp 2>/dev/null || true)
+[[ -z $status || $status == *not-installed ]] || fail "dpkg still lists vorp after the removal: $status"
+echo "built, installed, ran and removed $(basename "$deb")"

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary DESTDIR and checks every installed file.
+# Usage: install_test.sh BUILD_DIR EXPECTED_FILE_LIST
+set -euo pipefail
+build=$1
+expected=$2
+dest=$(mktemp -d)
+trap 'rm -rf "$dest"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+DESTDIR=$dest cmake --install "$build" --prefix /usr >/dev/null
+
+actual=$(cd "$dest" && find . -type f -o -type l | sed 's|^\./||' | LC_ALL=C sort)
+if [[ $actual != "$(cat "$expected")" ]]; then
+    diff -u "$expected" <(echo "$actual") >&2 || true
+    fail "the installed files differ from $expected"
+fi
+
+share=$dest/usr/share
+[[ -x $dest/usr/bin/vorp ]] || fail "usr/bin/vorp is not executable"
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$dest/usr/bin/vorp" --version)
+[[ $version == "VORP Beta4 1.10.11.213" ]] || fail "vorp --version printed '$version'"
+
+for size in 16 22 32 48 64 128; do
+    kind=$(file -b "$share/icons/hicolor/${size}x$size/apps/vorp.png")
+    [[ $kind == "PNG image data, $size x $size, 8-bit/color RGBA"* ]] || fail "the $size px icon is: $kind"
+done
+kind=$(file -b "$share/icons/hicolor/scalable/apps/vorp.svg")
+[[ $kind == "SVG Scalable Vector Graphics image"* ]] || fail "the scalable icon is: $kind"
+gzip -t "$share/man/man1/vorp.1.gz" || fail "the man page is not a valid gzip file"
+
+# The three files name each other: the menu entry starts the installed program with the installed
+# icon, and the metainfo launches that menu entry (setDesktopFileName("vorp") in main.cpp).
+desktop=$share/applications/vorp.desktop
+grep -qx 'Exec=vorp' "$desktop" || fail "the desktop entry does not run vorp"
+grep -qx 'Icon=vorp' "$desktop" || fail "the desktop entry does not use the vorp icon"
+grep -q '<launchable type="desktop-id">vorp.desktop</launchable>' "$share/metainfo/io.github.vorp.metainfo.xml" ||
+    fail "the metainfo does not launch vorp.desktop"
+echo "installed: $(echo "$actual" | wc -l) files"
