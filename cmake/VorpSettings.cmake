@@ -9,6 +9,11 @@ if(VORP_SANITIZE)
     target_link_options(vorp_settings INTERFACE -fsanitize=address,undefined)
 endif()
 
+if(VORP_FUZZ)
+    target_compile_options(vorp_settings INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    target_link_options(vorp_settings INTERFACE -fsanitize=address,undefined)
+endif()
+
 # vorp_library(<name> SOURCES ... LIBS ...): one static library per subsystem folder.
 function(vorp_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})

@@ -23,10 +23,15 @@ std::optional<DescriptorContents> ReadDescriptor(const QString& dir)
     const std::optional<ProfileFile> profile = ProfileFile::load(path);
     if (!profile)
         return std::nullopt;
+    return ContentsOf(*profile);
+}
+
+DescriptorContents ContentsOf(const ProfileFile& profile)
+{
     DescriptorContents contents;
-    contents.ifname = profile->value(store::kHeaderSection, QStringLiteral("ifname"));
+    contents.ifname = profile.value(store::kHeaderSection, QStringLiteral("ifname"));
     // The lines as the profile functions hand out a section, "key=value" in file order.
-    const auto& entries = profile->entries(store::kDataSection);
+    const auto& entries = profile.entries(store::kDataSection);
     contents.dataLines.reserve(static_cast<qsizetype>(entries.size()));
     for (const ProfileFile::Entry& e : entries)
         contents.dataLines.append(e.key + QLatin1Char('=') + e.value);

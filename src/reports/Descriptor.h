@@ -5,6 +5,8 @@
 
 #include <optional>
 
+class ProfileFile;
+
 namespace reports
 {
 // What the readers need of an interface's nic.inf.
@@ -18,6 +20,7 @@ struct DescriptorContents
 
 // Reads dir + "/nic.inf"; nothing when the file is missing or cannot be read.
 std::optional<DescriptorContents> ReadDescriptor(const QString& dir);
+DescriptorContents ContentsOf(const ProfileFile& profile);
 QString DescriptorPathIn(const QString& dir);
 
 // A "data" line starts with a five-digit day number; the readers skip every other line.

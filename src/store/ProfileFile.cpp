@@ -38,7 +38,7 @@ ProfileFile ProfileFile::parse(const QByteArray& text)
         if (line.startsWith('['))
         {
             const qsizetype close = line.indexOf(']');
-            const QString name = QString::fromUtf8(line.mid(1, close < 0 ? -1 : close - 1)).trimmed();
+            const QString name = QString::fromUtf8(line.mid(1, close < 0 ? -1 : close - 1).trimmed());
             file.m_sections.push_back(Section{name, {}});
             current = &file.m_sections.back();
             continue;
@@ -46,8 +46,9 @@ ProfileFile ProfileFile::parse(const QByteArray& text)
         const qsizetype eq = line.indexOf('=');
         if (eq <= 0 || current == nullptr)
             continue;
+        // Trimmed as bytes, like the line itself, so a key can never turn into a section header.
         current->entries.push_back(
-            Entry{QString::fromUtf8(line.left(eq)).trimmed(), QString::fromUtf8(line.mid(eq + 1)).trimmed()});
+            Entry{QString::fromUtf8(line.left(eq).trimmed()), QString::fromUtf8(line.mid(eq + 1).trimmed())});
     }
     return file;
 }
