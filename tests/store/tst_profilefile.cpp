@@ -35,6 +35,16 @@ private slots:
         QVERIFY(file.entries(QStringLiteral("missing")).empty());
     }
 
+    void writtenTextParsesBackTheSame()
+    {
+        // A key starting with a non-ASCII blank must not come back as a section header.
+        const auto file = ProfileFile::parse("[a]\r\n\xC2\xA0[x=1\r\n k = v \r\n");
+        const auto again = ProfileFile::parse(file.toText());
+        QCOMPARE(again.sections().size(), size_t(1));
+        QCOMPARE(again.entries(QStringLiteral("a")).size(), size_t(2));
+        QCOMPARE(again.value(QStringLiteral("a"), QStringLiteral("k")), QStringLiteral("v"));
+    }
+
     void savesAtomicallyAndLoads()
     {
         QTemporaryDir dir;
