@@ -19,6 +19,19 @@ QString CannotWrite(const QString& path)
     return QStringLiteral("Impossible d'écrire dans %1").arg(path);
 }
 
+// The row at the position when it still carries the interface's name; otherwise the row of that
+// name wherever it now stands, so a table that changed order never credits another interface.
+std::optional<Counters> CountersOf(const InterfaceTable& table, int position, const QString& name)
+{
+    if (const auto here = CountersAt(table, position))
+        if (InterfaceDisplayName(table[static_cast<size_t>(position)]) == name)
+            return here;
+    for (const InterfaceRow& row : table)
+        if (InterfaceDisplayName(row) == name)
+            return Counters{row.inOctets, row.outOctets};
+    return std::nullopt;
+}
+
 long double StoredTotal(const ProfileFile& file, const QString& key)
 {
     long double v = 0;
@@ -86,7 +99,7 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
             writable = false;
         }
 
-        const auto reading = table ? CountersAt(*table, i) : std::nullopt;
+        const auto reading = table ? CountersOf(*table, i, name) : std::nullopt;
         if (reading)
         {
             const Baseline& base = itf.baseline;

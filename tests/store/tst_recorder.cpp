@@ -307,6 +307,48 @@ private slots:
         QVERIFY(errors.messages.isEmpty());
     }
 
+    void interfaceBackAtAnotherPosition()
+    {
+        FixedTableSource source;
+        source.table = InterfaceTable{{"eth0", 5000, 6000}, {"wlan0", 900, 800}};
+        Sampler sampler(source);
+        TestClock clock;
+        CollectingErrorReporter errors;
+        QTemporaryDir root;
+        Recorder recorder(sampler, clock, errors, root.path());
+        const QStringList names = DisplayNames(*source.table);
+        recorder.setBaselines(*source.table, {true, true});
+        // wlan0 went away and came back with fresh counters; the table now starts with it.
+        source.table = InterfaceTable{{"wlan0", 3, 4}, {"eth0", 5100, 6010}};
+        recorder.RecordCycle(names, {true, true});
+        source.table = InterfaceTable{{"wlan0", 8, 10}, {"eth0", 5100, 6010}};
+        clock.advanceSecs(300);
+        recorder.RecordCycle(names, {true, true});
+        QCOMPARE(ReadAll(root.filePath(QStringLiteral("eth0/38153.mdf"))), QByteArray("14:35:07100U10\r\n"));
+        QCOMPARE(ReadAll(root.filePath(QStringLiteral("wlan0/38153.mdf"))), QByteArray("14:40:075U6\r\n"));
+    }
+
+    void moreThanSixteenPositions()
+    {
+        FixedTableSource source;
+        source.table = InterfaceTable{};
+        for (int i = 0; i < 20; ++i)
+            source.table->push_back(InterfaceRow{"veth" + QByteArray::number(i), 0, 0});
+        Sampler sampler(source);
+        TestClock clock;
+        CollectingErrorReporter errors;
+        QTemporaryDir root;
+        Recorder recorder(sampler, clock, errors, root.path());
+        const QStringList names = DisplayNames(*source.table);
+        const std::vector<bool> all(20, true);
+        recorder.setBaselines(*source.table, all);
+        for (int i = 0; i < 20; ++i)
+            (*source.table)[static_cast<size_t>(i)] = InterfaceRow{"veth" + QByteArray::number(i), uint64_t(i + 1), 7};
+        recorder.RecordCycle(names, all);
+        QCOMPARE(ReadAll(root.filePath(QStringLiteral("veth19/38153.mdf"))), QByteArray("14:35:0720U7\r\n"));
+        QCOMPARE(ReadAll(root.filePath(QStringLiteral("veth16/38153.mdf"))), QByteArray("14:35:0717U7\r\n"));
+    }
+
     void appendLineUndoesAShortWrite()
     {
         QTemporaryDir dir;
