@@ -1,12 +1,11 @@
 #include "config/SettingsStore.h"
 
+#include "store/ProfileFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace
 {
@@ -58,6 +57,18 @@ QString SettingsStore::DefaultPath()
 SettingsStore::SettingsStore(QString path) : m_path(std::move(path))
 {
     m_settings = openCopy();
+    if (m_settings->status() == QSettings::FormatError)
+    {
+        // A damaged file is kept aside, never overwritten, and the settings start from the defaults.
+        QString aside = m_path + QStringLiteral(".endommage");
+        for (int n = 2; QFileInfo::exists(aside); ++n)
+            aside = m_path + QStringLiteral(".endommage%1").arg(n);
+        if (QFile::rename(m_path, aside))
+        {
+            m_keptAside = aside;
+            m_settings = openCopy();
+        }
+    }
 }
 
 std::unique_ptr<QSettings> SettingsStore::openCopy()
@@ -173,22 +184,8 @@ bool SettingsStore::sync()
 
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return false;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!WriteFileAtomically(m_path, text))
         return false;
-    if (file.write(text) != text.size() || !file.flush() || ::fsync(file.handle()) != 0)
-    {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit())
-        return false;
-    const int dir = ::open(QFile::encodeName(QFileInfo(m_path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0)
-    {
-        ::fsync(dir);
-        ::close(dir);
-    }
     const QString old = m_settings->fileName();
     m_settings = std::move(fresh);
     m_changes.clear();

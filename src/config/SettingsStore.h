@@ -22,6 +22,8 @@ public:
     Q_DISABLE_COPY_MOVE(SettingsStore)
 
     const QString& path() const { return m_path; }
+    // Where a damaged settings file was moved when the store opened (empty when it was sound).
+    const QString& keptAside() const { return m_keptAside; }
 
     bool exists(const QString& name) const;
     // Nothing when the value is missing or does not hold that type.
@@ -53,6 +55,7 @@ private:
     bool verified(const QSettings& expected, const QByteArray& text);
 
     QString m_path;
+    QString m_keptAside;
     // QSettings works on private copies: on a full disk it reports success and installs a truncated
     // file, so the real file is only ever replaced by text that has been read back whole.
     QTemporaryDir m_work;

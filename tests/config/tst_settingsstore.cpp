@@ -63,6 +63,27 @@ private slots:
             qunsetenv("XDG_CONFIG_HOME");
     }
 
+    void damagedFileIsKeptAsideAndDefaultsUsed()
+    {
+        QDir().mkpath(QFileInfo(path()).absolutePath());
+        const QByteArray damaged("[General]\nlrec=00CC00\n\xff\xfe\x00garbage\n[[[\n", 36);
+        {
+            QFile f(path());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(damaged);
+        }
+        SettingsStore store(path());
+        QCOMPARE(store.keptAside(), path() + QStringLiteral(".endommage"));
+        QVERIFY(!store.exists(QStringLiteral("lrec")));
+        QFile aside(store.keptAside());
+        QVERIFY(aside.open(QIODevice::ReadOnly));
+        QCOMPARE(aside.readAll(), damaged);
+        store.writeString(QStringLiteral("lrec"), QStringLiteral("00FF00"));
+        QVERIFY(store.sync());
+        QCOMPARE(SettingsStore(path()).readString(QStringLiteral("lrec")), QStringLiteral("00FF00"));
+        QFile::remove(store.keptAside());
+    }
+
     void namesCompareWithoutCase()
     {
         {

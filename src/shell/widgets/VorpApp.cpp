@@ -40,6 +40,10 @@ VorpApp::VorpApp(const CommandLine& commandLine, AppEnvironment environment)
         m_tableSource = MakeSystemTableSource();
     m_sampler = std::make_unique<Sampler>(*m_tableSource);
     m_settings = std::make_unique<SettingsStore>();
+    if (!m_settings->keptAside().isEmpty())
+        m_messages.information(nullptr, QStringLiteral("Le fichier de réglages %1 était endommagé : il a été mis de côté "
+                                                       "sous %2 et les réglages par défaut sont utilisés.")
+                                            .arg(m_settings->path(), m_settings->keptAside()));
     m_recorder = std::make_unique<Recorder>(*m_sampler, m_clock, m_errors, m_storeRoot);
     m_recorderControl = std::make_unique<RecorderAdapter>(*m_recorder);
 
