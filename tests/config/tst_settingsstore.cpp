@@ -7,35 +7,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/Files.h"
+
 #include <csignal>
 #include <sys/resource.h>
 
 namespace
 {
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-// Caps the size of any file this process writes, so writes past it fail as on a full disk.
-class FileSizeLimit final
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
-
 using Stored = QList<QPair<QString, QString>>;
 } // namespace
 

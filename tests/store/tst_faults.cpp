@@ -7,16 +7,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/Files.h"
+
 #include <sys/mount.h>
 
 namespace
 {
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // A small tmpfs of the test's own, so the disk can really fill up or turn read-only.
 class SmallDisk final
 {
