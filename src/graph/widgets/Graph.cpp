@@ -18,8 +18,8 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDir>
-#include <QFrame>
 #include <QFileInfo>
+#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -27,9 +27,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <limits>
 #include <utility>
 
@@ -51,8 +53,7 @@ constexpr int kLegendHeight = 116;
 // so that it lands beside the drawing area whatever the window's width.
 constexpr int kLegendFromRight = kDesignWidth - 712;
 
-template <typename T>
-T* Named(T* widget, const char* name)
+template <typename T> T* Named(T* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -238,37 +239,37 @@ void TForm2::buildControls()
     Button4 = MakeButton(this, "Button4", QStringLiteral("Ouvrir"), QRect(136, 95, 62, 23));
     BitBtn1 = MakeButton(this, "BitBtn1", QStringLiteral("Enregistrer"), QRect(200, 95, 76, 23));
 
-    // Middle column: graduations, peaks, unit, direction, legend and automatic recording.
+    // Middle column: graduations, peaks, legend, automatic recording, direction and unit.
     Label1 = MakeLabel(this, "Label1", QStringLiteral("Graduations :"), 284, 6);
     gradspin = Named(new QSpinBox(this), "gradspin");
-    gradspin->setGeometry(362, 2, 52, 21);
+    gradspin->setGeometry(Label1->geometry().right() + 6, 2, 48, 21);
     gradspin->setRange(1, 999);
     gradspin->setValue(8);
-    cbmx = MakeCheck(this, "cbmx", QStringLiteral("Dessiner pics"), 284, 26);
+    tous = MakeCheck(this, "tous", QStringLiteral("Tous"), gradspin->geometry().right() + 10, 4);
+    tous->hide();
+    cbmx = MakeCheck(this, "cbmx", QStringLiteral("Dessiner pics"), 284, 25);
     cbmx->setChecked(true);
-    legd = MakeCheck(this, "legd", QStringLiteral("Légende"), 394, 26);
-
-    Panel1 = Named(new QWidget(this), "Panel1");
-    Panel1->setGeometry(282, 46, 200, 20);
-    rb2 = MakeRadio(Panel1, "rb2", QStringLiteral("Bits"), 2, 1);
-    rb1 = MakeRadio(Panel1, "rb1", QStringLiteral("Octets"), 60, 1);
-    rb2->setChecked(true);
+    legd = MakeCheck(this, "legd", QStringLiteral("Légende"), cbmx->geometry().right() + 10, 25);
+    autorec = MakeCheck(this, "autorec", QStringLiteral("Enregistrement auto"), 284, 44);
+    autorec->hide();
 
     Panel2 = Named(new QWidget(this), "Panel2");
-    Panel2->setGeometry(282, 64, 204, 36);
-    Label8 = MakeLabel(Panel2, "Label8", QStringLiteral("Sens de génération :"), 2, 1);
-    cbdg = MakeRadio(Panel2, "cbdg", QStringLiteral("Droite à Gauche"), 2, 16);
-    cbgd = MakeRadio(Panel2, "cbgd", QStringLiteral("Gauche à Droite"), 104, 16);
+    Label8 = MakeLabel(Panel2, "Label8", QStringLiteral("Sens de génération :"), 2, 2);
+    cbdg = MakeRadio(Panel2, "cbdg", QStringLiteral("Droite à Gauche"), 2, 18);
+    cbgd = MakeRadio(Panel2, "cbgd", QStringLiteral("Gauche à Droite"), 2, 36);
     cbgd->setChecked(true);
+    const int panel2Width = std::max({Label8->width(), cbdg->width(), cbgd->width()}) + 4;
+    Panel2->setGeometry(282, 62, panel2Width, 56);
 
-    autorec = MakeCheck(this, "autorec", QStringLiteral("Enregistrement auto"), 284, 99);
-    autorec->hide();
-    tous = MakeCheck(this, "tous", QStringLiteral("Tous"), 430, 99);
-    tous->hide();
+    Panel1 = Named(new QWidget(this), "Panel1");
+    rb2 = MakeRadio(Panel1, "rb2", QStringLiteral("Bits"), 2, 0);
+    rb1 = MakeRadio(Panel1, "rb1", QStringLiteral("Octets"), 2, 18);
+    rb2->setChecked(true);
+    Panel1->setGeometry(Panel2->geometry().right() + 4, 80, std::max(rb1->width(), rb2->width()) + 4, 38);
 
-    // Right: the statistics, which are also the legend of a saved picture.
+    // Right: the statistics, which are also the legend of a saved picture; wide enough for a rate
+    // such as "1748,71 K/s (341%)" beside its caption.
     GroupBox1 = Named(new QGroupBox(QStringLiteral("Statistiques"), this), "GroupBox1");
-    GroupBox1->setGeometry(kLegendLeft, 0, kLegendWidth, kLegendHeight);
     const char* captionNames[6] = {"Label12", "Label13", "Label14", "Label15", "Label16", "Label17"};
     const QString captions[6] = {QStringLiteral("Actuel In :"),  QStringLiteral("Actuel Out :"),
                                  QStringLiteral("Max In :"),     QStringLiteral("Max Out :"),
@@ -276,11 +277,22 @@ void TForm2::buildControls()
     const char* valueNames[6] = {"actueld", "actuelu", "maxd", "maxu", "moyd", "moyu"};
     QLabel** captionLabels[6] = {&Label12, &Label13, &Label14, &Label15, &Label16, &Label17};
     QLabel** valueLabels[6] = {&actueld, &actuelu, &maxd, &maxu, &moyd, &moyu};
+    int captionWidth = 0;
     for (int i = 0; i < 6; ++i)
     {
         *captionLabels[i] = MakeLabel(GroupBox1, captionNames[i], captions[i], 6, 18 + 16 * i);
-        *valueLabels[i] = MakeLabel(GroupBox1, valueNames[i], QStringLiteral("0"), 74, 18 + 16 * i);
-        (*valueLabels[i])->setFixedWidth(kLegendWidth - 78);
+        captionWidth = std::max(captionWidth, (*captionLabels[i])->width());
+    }
+    const int valueLeft = 6 + captionWidth + 6;
+    const int valueWidth = fontMetrics().horizontalAdvance(QStringLiteral("99999,99 K/s (999%)"));
+    // It stays within the design width.
+    GroupBox1->setGeometry(kLegendLeft, 0,
+                           std::clamp(valueLeft + valueWidth + 6, kLegendWidth, kDesignWidth - kLegendLeft - 5),
+                           kLegendHeight);
+    for (int i = 0; i < 6; ++i)
+    {
+        *valueLabels[i] = MakeLabel(GroupBox1, valueNames[i], QStringLiteral("0"), valueLeft, 18 + 16 * i);
+        (*valueLabels[i])->setFixedWidth(GroupBox1->width() - valueLeft - 4);
     }
 
     // The drawing area, bottom to top: background, plot layer, axes layer.
@@ -319,10 +331,10 @@ void TForm2::buildControls()
     Button21 = MakeButton(this, "Button21", QStringLiteral("Tracer"), QRect(88, 130, 75, 25));
     Button31 = MakeButton(this, "Button31", QStringLiteral("Effacer"), QRect(168, 130, 75, 25));
     Button5 = MakeButton(this, "Button5", QStringLiteral("Redimensionner"), QRect(248, 130, 100, 25));
-    for (QWidget* hidden : {static_cast<QWidget*>(Label5), static_cast<QWidget*>(Label7),
-                            static_cast<QWidget*>(Label10), static_cast<QWidget*>(Button1),
-                            static_cast<QWidget*>(Button21), static_cast<QWidget*>(Button31),
-                            static_cast<QWidget*>(Button5)})
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(Label5), static_cast<QWidget*>(Label7), static_cast<QWidget*>(Label10),
+          static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button21), static_cast<QWidget*>(Button31),
+          static_cast<QWidget*>(Button5)})
         hidden->hide();
 
     Timer1 = Named(new QTimer(this), "Timer1");
@@ -514,8 +526,8 @@ void TForm2::Button1Click()
     axes.timeOfDay = m_clock.now().time();
     axes.width = m_plot.width();
     axes.height = m_plot.height();
-    axes.direction = DirectionParamsFor(cbgd->isChecked() ? Direction::LeftToRight : Direction::RightToLeft,
-                                        m_plot.width());
+    axes.direction =
+        DirectionParamsFor(cbgd->isChecked() ? Direction::LeftToRight : Direction::RightToLeft, m_plot.width());
     axes.scale = spdspin->value();
     axes.bitsMultiplier = rb1->isChecked() ? 1 : 8;
     axes.unit = m_loader.unit();
@@ -537,6 +549,17 @@ void TForm2::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     FormResize();
+}
+
+void TForm2::showEvent(QShowEvent* event)
+{
+    if (!m_placed)
+    {
+        m_placed = true;
+        if (const QScreen* screen = this->screen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    QWidget::showEvent(event);
 }
 
 void TForm2::FormResize()
@@ -618,9 +641,9 @@ void TForm2::BitBtn1Click()
 
 QImage TForm2::takePicture()
 {
-    const QList<QWidget*> hidden{Label1, Label2,  Label3,  Label6,  Label4,  gradspin, cbmx,    cb,
-                                spdspin, cbG,    Panel1,  Panel2,  GroupBox1, autorec, Button2, Button3,
-                                Button4, BitBtn1, Label9, Button6, Button7, datep,   legd,    tous};
+    const QList<QWidget*> hidden{Label1,  Label2,  Label3, Label6,  Label4,    gradspin, cbmx,    cb,
+                                 spdspin, cbG,     Panel1, Panel2,  GroupBox1, autorec,  Button2, Button3,
+                                 Button4, BitBtn1, Label9, Button6, Button7,   datep,    legd,    tous};
     const PictureLayout layout(*this, hidden, legd->isChecked());
     return layout.grab();
 }

@@ -173,6 +173,7 @@ public slots:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildControls();
@@ -201,6 +202,7 @@ private:
     bool m_drawnOnce = false;
     bool m_cleared = false;
     bool m_saving = false;
+    bool m_placed = false; // centred on the screen at the first showing
     QString m_pictureBase; // held by OpenDialog1 in the window's design
     QImage m_plot;
     QImage m_axes;
