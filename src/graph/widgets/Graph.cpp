@@ -444,6 +444,7 @@ bool TForm2::draw()
         return false;
     lbProg->setText(QStringLiteral("0%"));
     pbProg->setValue(0);
+    paProg->move(shape->geometry().center() - paProg->rect().center());
     paProg->show();
     paProg->raise();
     m_ready = true;
