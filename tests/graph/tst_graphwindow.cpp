@@ -1,0 +1,701 @@
+#include "common/Clock.h"
+#include "common/DayNumber.h"
+#include "common/ErrorReporter.h"
+#include "config/SettingsStore.h"
+#include "graph/widgets/Graph.h"
+#include "graph/widgets/SaveFileDialog.h"
+#include "reports/widgets/MessageBoxes.h"
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gif_lib.h>
+
+#include <memory>
+
+namespace
+{
+const QDate kSelected(2004, 6, 15); // day 38153
+constexpr int kSelectedDay = 38153;
+constexpr int kDaysStored = 60;
+const QRgb kReceive = qRgb(0x00, 0xCC, 0x00); // "00CC00" read as 0xBBGGRR
+const QRgb kBackground = qRgb(0xF5, 0xF5, 0xF5);
+
+QByteArray Line(const char* time, qint64 in, qint64 out)
+{
+    return QByteArray(time) + QByteArray::number(in) + 'U' + QByteArray::number(out) + "\r\n";
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The first image of a GIF file, decoded by giflib; null when the file is not a GIF.
+QImage DecodeGif(const QString& path)
+{
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(QFile::encodeName(path).constData(), &error);
+    if (!gif)
+        return {};
+    QImage image;
+    if (DGifSlurp(gif) == GIF_OK && gif->ImageCount > 0)
+    {
+        const SavedImage& frame = gif->SavedImages[0];
+        const ColorMapObject* map = frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : gif->SColorMap;
+        image = QImage(gif->SWidth, gif->SHeight, QImage::Format_RGB32);
+        for (int y = 0; y < frame.ImageDesc.Height; ++y)
+            for (int x = 0; x < frame.ImageDesc.Width; ++x)
+            {
+                const GifColorType c = map->Colors[frame.RasterBits[y * frame.ImageDesc.Width + x]];
+                image.setPixel(x, y, qRgb(c.Red, c.Green, c.Blue));
+            }
+    }
+    DGifCloseFile(gif, &error);
+    return image;
+}
+} // namespace
+
+class TestGraphWindow final : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    QString m_root;     // the store root, with its trailing "/"
+    QString m_statsDir; // a statistics directory with sixty days of samples
+    QString m_selected; // what the chooser reports
+    bool m_checkAnswer = true;
+    int m_checks = 0;
+    int m_chooserShown = 0;
+    QStringList m_chooserPointedAt;
+    MessageBoxes m_boxes;
+    CollectingErrorReporter m_errors;
+    SaveFileDialog m_saveDialog;
+    TestClock m_clock{QDateTime(kSelected, QTime(18, 0))};
+    std::unique_ptr<SettingsStore> m_store;
+
+    GraphPeers peers()
+    {
+        GraphPeers p;
+        p.selectedDirectory = [this] { return m_selected; };
+        p.setChooserDirectory = [this](const QString& dir) { m_chooserPointedAt.append(dir); };
+        p.checkDirectory = [this] {
+            ++m_checks;
+            return m_checkAnswer;
+        };
+        p.showChooser = [this] { ++m_chooserShown; };
+        p.seriesColours = [] { return std::array<uint32_t, 4>{0x00CC00, 0xFF0000, 0x006600, 0xFF00FF}; };
+        return p;
+    }
+
+    std::unique_ptr<TForm2> window()
+    {
+        return std::make_unique<TForm2>(*m_store, m_boxes, m_errors, m_saveDialog, m_clock, m_root, peers());
+    }
+
+    // Where a picture shows plot pixel (x, y): the drawing area moves to the top of the picture.
+    static QPoint PicturePoint(const TForm2& w, int x, int y)
+    {
+        return QPoint(w.im2->x() + x, 1 + (w.im2->y() - w.shape->y()) + y);
+    }
+
+    static void VerifyLayoutRestored(const TForm2& w)
+    {
+        QCOMPARE(w.shape->geometry(), QRect(8, 120, 709, 273));
+        QCOMPARE(w.im1->geometry(), QRect(8, 120, 709, 273));
+        QCOMPARE(w.im2->geometry(), QRect(98, 132, 609, 233));
+        QCOMPARE(w.GroupBox1->pos(), QPoint(488, 0));
+        QCOMPARE(w.size(), QSize(725, 393));
+        QVERIFY(!w.saving());
+        for (QWidget* control :
+             {static_cast<QWidget*>(w.cb), static_cast<QWidget*>(w.Button2), static_cast<QWidget*>(w.datep),
+              static_cast<QWidget*>(w.GroupBox1), static_cast<QWidget*>(w.legd), static_cast<QWidget*>(w.Panel2)})
+            QVERIFY2(!control->isHidden(), qPrintable(control->objectName()));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+        m_root = m_tmp.path() + QStringLiteral("/Store/");
+        m_statsDir = m_root + QStringLiteral("LAN Adapter");
+        QVERIFY(QDir().mkpath(m_statsDir));
+        QVERIFY(WriteFile(m_statsDir + QStringLiteral("/nic.inf"),
+                          "[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=LAN Adapter\r\n"));
+        // One sample at noon on each of sixty days; on the selected day also one five minutes before
+        // the clock's 18:00, twice as large.
+        for (int day = kSelectedDay - kDaysStored + 1; day <= kSelectedDay; ++day)
+        {
+            QByteArray bytes = Line("12:00:00", 300000, 30000);
+            if (day == kSelectedDay)
+                bytes += Line("17:55:00", 600000, 60000);
+            QVERIFY(WriteFile(m_statsDir + QLatin1Char('/') + QString::number(day) + QStringLiteral(".mdf"), bytes));
+        }
+        QCOMPARE(DayNumber(kSelected), kSelectedDay);
+    }
+
+    void init()
+    {
+        m_selected = m_statsDir;
+        m_checkAnswer = true;
+        m_checks = m_chooserShown = 0;
+        m_chooserPointedAt.clear();
+        m_boxes = MessageBoxes();
+        m_boxes.setNextAnswer(QMessageBox::Ok);
+        m_errors.messages.clear();
+        m_saveDialog = SaveFileDialog();
+        m_saveDialog.setNextFileName(std::nullopt);
+        QFile::remove(m_tmp.path() + QStringLiteral("/VORP.conf"));
+        m_store = std::make_unique<SettingsStore>(m_tmp.path() + QStringLiteral("/VORP.conf"));
+    }
+
+    void controlsAndDefaults()
+    {
+        const auto w = window();
+        QCOMPARE(w->objectName(), QStringLiteral("Form2"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Module Graphique"));
+        QCOMPARE(w->size(), QSize(725, 393));
+        QCOMPARE(w->minimumSize(), QSize(350, 250));
+        QCOMPARE(w->maximumWidth(), 1122);
+
+        const QStringList scale{QStringLiteral("64kbps (RTC, RNIS)"),
+                                QStringLiteral("128kbps (RNIS double)"),
+                                QStringLiteral("512kbps (ADSL, cable)"),
+                                QStringLiteral("1024kbps (ADSL, cable)"),
+                                QStringLiteral("10mbps (Ethernet)"),
+                                QStringLiteral("100mbps (Fast Ethernet)"),
+                                QStringLiteral("1gbps (Gigabit Ethernet)"),
+                                QStringLiteral("Automatique"),
+                                QStringLiteral("Manuel")};
+        QCOMPARE(w->cb->count(), scale.size());
+        for (int i = 0; i < scale.size(); ++i)
+            QCOMPARE(w->cb->itemText(i), scale[i]);
+        QCOMPARE(w->cb->currentIndex(), 2);
+        QCOMPARE(w->cbG->count(), 4);
+        QCOMPARE(w->cbG->itemText(3), QStringLiteral("Année"));
+        QCOMPARE(w->cbG->currentText(), QStringLiteral("Journée"));
+        QCOMPARE(w->spdspin->value(), 65536);
+        QCOMPARE(w->spdspin->minimum(), 1);
+        QCOMPARE(w->spdspin->maximum(), 2147483647);
+        QVERIFY(w->spdspin->isReadOnly());
+        QCOMPARE(w->gradspin->value(), 8);
+        QCOMPARE(w->gradspin->maximum(), 999);
+        QVERIFY(w->cbmx->isChecked());
+        QVERIFY(w->rb2->isChecked());
+        QVERIFY(w->cbgd->isChecked());
+        QVERIFY(!w->legd->isChecked());
+        QCOMPARE(w->datep->date(), kSelected);
+        QVERIFY(w->autorec->isHidden());
+        QVERIFY(w->tous->isHidden());
+        QVERIFY(w->paProg->isHidden());
+        QVERIFY(w->Button5->isHidden());
+        QCOMPARE(w->Timer1->interval(), 300000);
+        QVERIFY(!w->Timer1->isActive());
+        QCOMPARE(w->Timer2->interval(), 5000);
+        QVERIFY(w->busyIdle());
+        QVERIFY(!w->drawnOnce());
+
+        const std::pair<const char*, const char*> captions[] = {{"Label1", "Graduations :"},
+                                                                {"Label2", "Echelle :"},
+                                                                {"Label3", "Vitesse :"},
+                                                                {"Label4", "octets/s"},
+                                                                {"Label6", "Graphique :"},
+                                                                {"Label8", "Sens de génération :"},
+                                                                {"Label9", "Tracer a partir du :"},
+                                                                {"Label11", "Progression :"},
+                                                                {"Label12", "Actuel In :"},
+                                                                {"Label17", "Moyenne Out :"},
+                                                                {"lbProg", "0%"},
+                                                                {"Label7", "709x273"}};
+        for (const auto& [name, text] : captions)
+            QCOMPARE(w->findChild<QLabel*>(QString::fromLatin1(name))->text(), QString::fromUtf8(text));
+        const std::pair<const char*, const char*> buttons[] = {{"Button2", "Tracer"},
+                                                               {"Button3", "Effacer"},
+                                                               {"Button4", "Ouvrir"},
+                                                               {"BitBtn1", "Enregistrer"},
+                                                               {"Button6", "-"},
+                                                               {"Button7", "+"},
+                                                               {"legd", "Légende"},
+                                                               {"cbmx", "Dessiner pics"},
+                                                               {"autorec", "Enregistrement auto"},
+                                                               {"tous", "Tous"},
+                                                               {"rb1", "Octets"},
+                                                               {"rb2", "Bits"},
+                                                               {"cbdg", "Droite à Gauche"},
+                                                               {"cbgd", "Gauche à Droite"},
+                                                               {"Button5", "Redimensionner"}};
+        for (const auto& [name, text] : buttons)
+            QCOMPARE(w->findChild<QAbstractButton*>(QString::fromLatin1(name))->text(), QString::fromUtf8(text));
+        QCOMPARE(w->GroupBox1->title(), QStringLiteral("Statistiques"));
+        // The captions are the legend: receive, send, receive peak, send peak.
+        QCOMPARE(w->Label12->palette().color(QPalette::WindowText).rgb(), kReceive);
+        QCOMPARE(w->Label13->palette().color(QPalette::WindowText).rgb(), qRgb(0, 0, 0xFF));
+        QCOMPARE(w->Label14->palette().color(QPalette::WindowText).rgb(), qRgb(0, 0x66, 0));
+        QCOMPARE(w->Label15->palette().color(QPalette::WindowText).rgb(), qRgb(0xFF, 0, 0xFF));
+
+        // "Redimensionner" trades "Tracer" for a resizable frame and back.
+        w->Button5Click();
+        QVERIFY(!w->Button2->isEnabled());
+        QCOMPARE(w->Button5->text(), QStringLiteral("OK"));
+        w->Button5Click();
+        QVERIFY(w->Button2->isEnabled());
+        QCOMPARE(w->Button5->text(), QStringLiteral("Redimensionner"));
+    }
+
+    void drawEachPeriod_data()
+    {
+        QTest::addColumn<int>("period");
+        QTest::addColumn<int>("daysRead");
+        QTest::addColumn<QString>("actual");
+        QTest::addColumn<QString>("mean");
+        // W = 609 columns. "Actuel" is column 1; "Moyenne" sums columns 1 to 608 and divides by 609.
+        // Journée: days 38153..38151 (the end of 38150 is 792 columns back); 17:55 lands in column 1,
+        // 600000 / 300 / 1024 × 8 = 15.625; noon of 38153 and 38152 in columns 72 and 360, noon of
+        // 38151 in column 648, outside: 1200000 / 609 / 1024 × 8 / 300 = 0.0513.
+        QTest::newRow("Journée") << 0 << 3 << QStringLiteral("15,62 K/s (3%)") << QStringLiteral("0,05 K/s (0%)");
+        // Semaine: 13 days (the end of 38140 is 612 columns back); 17:55 in column 0; noons in
+        // columns 12, 60, ..., 588: 3900000 / 609 / 1024 × 8 / 1800 = 0.0278.
+        QTest::newRow("Semaine") << 1 << 13 << QStringLiteral("0 K/s (0%)") << QStringLiteral("0,02 K/s (0%)");
+        // Mois: 51 days, noons in columns 3, 15, ..., 603: 15300000 / 609 / 1024 × 8 / 7200 = 0.0272.
+        QTest::newRow("Mois") << 2 << 51 << QStringLiteral("0 K/s (0%)") << QStringLiteral("0,02 K/s (0%)");
+        // Année: all 60 days, noon of day 38153 − c in column c: column 1 holds 300000 bytes,
+        // 300000 / 86400 / 1024 × 8 = 0.0271; 17700000 / 609 / 1024 × 8 / 86400 = 0.0026.
+        QTest::newRow("Année") << 3 << 60 << QStringLiteral("0,02 K/s (0%)") << QStringLiteral("0 K/s (0%)");
+    }
+
+    void drawEachPeriod()
+    {
+        QFETCH(int, period);
+        QFETCH(int, daysRead);
+        QFETCH(QString, actual);
+        QFETCH(QString, mean);
+        const auto w = window();
+        w->cbG->setCurrentIndex(period); // cbGChange draws, except for the item already selected
+        if (period == 0)
+            w->Button2Click();
+        QCOMPARE(m_checks, 1);
+        QCOMPARE(w->lastLoad().daysRead.size(), daysRead);
+        QCOMPARE(w->lastLoad().daysRead.first(), kSelectedDay);
+        QCOMPARE(w->actueld->text(), actual);
+        // 600000 × 8 / 1024 × 100 / 300 = 1562.5; 600000 / 300 / 65536 = 3.05 %
+        QCOMPARE(w->maxd->text(), QStringLiteral("15,62 K/s (3%)"));
+        QCOMPARE(w->maxu->text(), QStringLiteral("1,56 K/s (0%)"));
+        QCOMPARE(w->moyd->text(), mean);
+        QVERIFY(w->paProg->isHidden());
+        QCOMPARE(w->lbProg->text(), QStringLiteral("Dessin en cours..."));
+        QVERIFY(w->busyIdle());
+        QVERIFY(w->drawnOnce());
+        QVERIFY(!w->cleared());
+        QCOMPARE(w->plotLayer().size(), QSize(609, 233));
+        QCOMPARE(w->axesLayer().size(), QSize(709, 273));
+        QVERIFY(w->im2->pixmap().toImage() == w->plotLayer().convertToFormat(w->im2->pixmap().toImage().format()));
+        if (period == 0)
+        {
+            // Column 72 (noon, 1000 B/s, 3.55 rows at P = 233 / 65536) is drawn at x = 73 up to row 230.
+            const QImage plot = w->plotLayer();
+            QCOMPARE(plot.pixel(73, 231), kReceive);
+            QCOMPARE(plot.pixel(73, 229), kBackground);
+            QCOMPARE(plot.pixel(74, 231), kBackground);
+        }
+    }
+
+    void drawDuringDrawRefused()
+    {
+        const auto w = window();
+        bool busyInside = false;
+        bool panelInside = false;
+        // Runs while the draw lets events run after opening its first day file.
+        QTimer::singleShot(0, w.get(), [&] {
+            busyInside = !w->busyIdle();
+            panelInside = !w->paProg->isHidden();
+            w->Button2Click();
+            w->Timer1Timer();
+        });
+        w->Button2Click();
+        QVERIFY(busyInside);
+        QVERIFY(panelInside);
+        QCOMPARE(m_checks, 1); // the requests made inside were refused
+        QVERIFY(w->busyIdle());
+        QVERIFY(w->paProg->isHidden());
+        QVERIFY(w->lastPicture().isNull()); // the timer tick did not save a half-drawn graph
+    }
+
+    void failedChecks()
+    {
+        const auto w = window();
+        w->Button2Click();
+        const QImage drawn = w->plotLayer();
+        const QString max = w->maxd->text();
+
+        // The directory is gone: "Base inexistante", nothing read, the graph and figures stay.
+        m_selected = m_root + QStringLiteral("Gone");
+        w->Button2Click();
+        QCOMPARE(m_boxes.shown().size(), size_t(1));
+        QCOMPARE(m_boxes.shown()[0].caption, QStringLiteral("VORP Beta4"));
+        QCOMPARE(m_boxes.shown()[0].text, QStringLiteral("Base inexistante"));
+        QCOMPARE(m_checks, 1); // the chooser's check is not run
+        QVERIFY(!w->ready());
+        QVERIFY(w->plotLayer() == drawn);
+        QCOMPARE(w->maxd->text(), max);
+        QVERIFY(w->paProg->isHidden());
+        QVERIFY(w->busyIdle());
+
+        // The chooser rejects the directory: the draw completes with an empty graph.
+        m_selected = m_statsDir;
+        m_checkAnswer = false;
+        w->Button2Click();
+        QCOMPARE(m_checks, 2);
+        QVERIFY(w->lastLoad().daysRead.isEmpty());
+        QCOMPARE(w->maxd->text(), QStringLiteral("0 K/s (0%)"));
+        QCOMPARE(w->plotLayer().pixel(73, 231), kBackground);
+        QVERIFY(w->ready()); // set again at the end of a complete draw
+        QVERIFY(w->paProg->isHidden());
+        QVERIFY(w->busyIdle());
+    }
+
+    void minusAndPlus()
+    {
+        const auto w = window();
+        w->Button6Click(); // before any draw: the date only
+        QCOMPARE(w->datep->date(), kSelected.addDays(-1));
+        QCOMPARE(m_checks, 0);
+        QVERIFY(!w->drawnOnce());
+        w->Button7Click();
+        QCOMPARE(w->datep->date(), kSelected);
+        QCOMPARE(m_checks, 0);
+
+        w->Button2Click();
+        w->Button6Click();
+        QCOMPARE(m_checks, 2);
+        QCOMPARE(w->lastLoad().daysRead.first(), kSelectedDay - 1);
+        w->cbG->setCurrentIndex(3); // "-" and "+" move one day whatever the period
+        w->Button7Click();
+        QCOMPARE(w->datep->date(), kSelected);
+        QCOMPARE(w->lastLoad().daysRead.first(), kSelectedDay);
+    }
+
+    void scalePresets_data()
+    {
+        QTest::addColumn<int>("item");
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<bool>("editable");
+        QTest::addColumn<int>("afterDraw");
+        QTest::newRow("64kbps is 8192 B/s") << 0 << 8192 << false << 8192;
+        QTest::newRow("1gbps is 134217728 B/s") << 6 << 134217728 << false << 134217728;
+        // The largest sample, 600000 bytes, div 300.
+        QTest::newRow("Automatique takes the largest rate") << 7 << 1 << false << 2000;
+        QTest::newRow("Manuel shows 1 and becomes editable") << 8 << 1 << true << 1;
+    }
+
+    void scalePresets()
+    {
+        QFETCH(int, item);
+        QFETCH(int, shown);
+        QFETCH(bool, editable);
+        QFETCH(int, afterDraw);
+        const auto w = window();
+        int shownBeforeDraw = 0;
+        // cbChange sets the scale, then draws; the draw's first event pass sees the preset.
+        QTimer::singleShot(0, w.get(), [&] { shownBeforeDraw = w->spdspin->value(); });
+        w->cb->setCurrentIndex(item);
+        QCOMPARE(shownBeforeDraw, shown);
+        QCOMPARE(m_checks, 1);
+        QCOMPARE(w->spdspin->isReadOnly(), !editable);
+        QCOMPARE(w->spdspin->value(), afterDraw);
+    }
+
+    void resizeWipesTheGraph()
+    {
+        const auto w = window();
+        w->Button2Click();
+        QVERIFY(!w->cleared());
+        w->resize(900, 450);
+        w->FormResize(); // a hidden window gets its resize event when shown
+        QCOMPARE(w->shape->geometry(), QRect(8, 120, 884, 330));
+        QCOMPARE(w->im2->geometry(), QRect(98, 132, 784, 290));
+        QCOMPARE(w->Label7->text(), QStringLiteral("884x330"));
+        QVERIFY(w->cleared());
+        QCOMPARE(w->plotLayer().size(), QSize(784, 290));
+        QCOMPARE(w->plotLayer().pixel(73, 287), kBackground);
+        w->Button2Click();
+        QCOMPARE(w->plotLayer().size(), QSize(784, 290));
+    }
+
+    void saveByHand_data()
+    {
+        QTest::addColumn<bool>("legend");
+        QTest::newRow("graph only") << false;
+        QTest::newRow("with the legend, wider by the group") << true;
+    }
+
+    void saveByHand()
+    {
+        QFETCH(bool, legend);
+        const auto w = window();
+        QVERIFY(w->GroupBox1->width() >= 169);
+        const int width = 725 + (legend ? w->GroupBox1->width() : 0);
+        w->legd->setChecked(legend);
+        w->Button2Click();
+        const QString path = m_tmp.path() + QStringLiteral("/hand.gif");
+        QFile::remove(path);
+        m_saveDialog.setNextFileName(path);
+        w->cbG->blockSignals(true);
+        w->cbG->setCurrentIndex(1);
+        w->cbG->blockSignals(false);
+        w->BitBtn1Click();
+
+        QCOMPARE(m_saveDialog.proposed(), QStringList{m_root + QStringLiteral("2004-06-15 Semaine.gif")});
+        QVERIFY(m_errors.messages.isEmpty());
+        const QImage picture = DecodeGif(path);
+        QVERIFY(!picture.isNull());
+        // The picture is the drawing area at the top of the client area, 1 + 273 rows high.
+        QCOMPARE(picture.size(), QSize(width, 274));
+        QCOMPARE(picture.pixel(PicturePoint(*w, 73, 231)), kReceive);
+        QCOMPARE(picture.pixel(PicturePoint(*w, 73, 229)), kBackground);
+        QVERIFY(picture == w->lastPicture().convertToFormat(QImage::Format_RGB32));
+        if (legend)
+        {
+            // Beyond the window's own width only the group can have drawn: its dark text is there.
+            const QImage beyond = picture.copy(725, 1, width - 725, 116);
+            int dark = 0;
+            for (int y = 0; y < beyond.height(); ++y)
+                for (int x = 0; x < beyond.width(); ++x)
+                    dark += qGray(beyond.pixel(x, y)) < 100 ? 1 : 0;
+            QVERIFY(dark > 50);
+        }
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), picture.size());
+        VerifyLayoutRestored(*w);
+        // As after every picture, the automatic-recording boxes are now shown.
+        QVERIFY(!w->autorec->isHidden());
+        QVERIFY(!w->tous->isHidden());
+    }
+
+    void saveCancelled()
+    {
+        const auto w = window();
+        w->Button2Click();
+        m_saveDialog.setNextFileName(std::nullopt);
+        const QStringList before = QDir(m_root).entryList(QDir::Files);
+        QVERIFY(w->SaveGraphPicture(TForm2::PictureSender::SaveButton));
+        QCOMPARE(QDir(m_root).entryList(QDir::Files), before);
+        QVERIFY(!w->lastPicture().isNull()); // still taken for the clipboard
+        VerifyLayoutRestored(*w);
+    }
+
+    void failedWrite()
+    {
+        const auto w = window();
+        w->legd->setChecked(true);
+        w->Button2Click();
+        const QString path = m_tmp.path() + QStringLiteral("/no such folder/picture.gif");
+        m_saveDialog.setNextFileName(path);
+        QVERIFY(!w->SaveGraphPicture(TForm2::PictureSender::SaveButton));
+        QCOMPARE(m_errors.messages, QStringList{QStringLiteral("Impossible d'écrire dans ") + path});
+        QVERIFY(!QFile::exists(path));
+        VerifyLayoutRestored(*w);
+        // The window goes on: the next picture is written.
+        const QString good = m_tmp.path() + QStringLiteral("/after.gif");
+        m_saveDialog.setNextFileName(good);
+        QVERIFY(w->SaveGraphPicture(TForm2::PictureSender::SaveButton));
+        QVERIFY(!DecodeGif(good).isNull());
+    }
+
+    void saveAutomatically_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("no base name: the store root")
+            << QString() << QStringLiteral("%1 Journée.gif").arg(QStringLiteral("Store/"));
+        QTest::newRow("base name from the command line")
+            << QStringLiteral("auto/38153.mdf") << QStringLiteral("auto/38153.mdf Journée.gif");
+    }
+
+    void saveAutomatically()
+    {
+        QFETCH(QString, base);
+        QFETCH(QString, expected);
+        QVERIFY(QDir().mkpath(m_tmp.path() + QStringLiteral("/auto")));
+        const QString file = m_tmp.path() + QLatin1Char('/') + expected;
+        QFile::remove(file);
+        const auto w = window();
+        if (!base.isEmpty())
+        {
+            w->startFromCommandLine(m_tmp.path() + QLatin1Char('/') + base);
+            QVERIFY(w->isVisible());
+            QCOMPARE(m_checks, 1);
+        }
+        // "Enregistrement auto" with "Tous" unchecked: one picture at once, then one every 5 minutes.
+        w->autorec->setChecked(true);
+        w->autorecClick();
+        QVERIFY(w->Timer1->isActive());
+        // Drawn and taken whether the window was ever shown or not.
+        QCOMPARE(DecodeGif(file).pixel(PicturePoint(*w, 73, 231)), kReceive);
+        QVERIFY(m_saveDialog.proposed().isEmpty());
+        QFile::remove(file);
+        w->autorec->setChecked(false);
+        w->autorecClick(); // unticking still draws and saves once
+        QVERIFY(!w->Timer1->isActive());
+        QVERIFY(!DecodeGif(file).isNull());
+        VerifyLayoutRestored(*w);
+    }
+
+    void everyPeriodSequence()
+    {
+        const QStringList names{QStringLiteral(" Journée.gif"), QStringLiteral(" Semaine.gif"),
+                                QStringLiteral(" Mois.gif"), QStringLiteral(" Année.gif")};
+        for (const QString& name : names)
+            QFile::remove(m_root + name);
+        const auto w = window();
+        w->show();
+        w->cbG->setCurrentIndex(2);
+        w->tous->setChecked(true);
+        w->Timer1Timer();
+        QVERIFY(!w->isVisible());
+        QVERIFY(w->Timer2->isActive());
+        QCOMPARE(w->cbG->currentIndex(), 0);
+        QCOMPARE(w->lastLoad().daysRead.size(), 3);
+
+        // Each step saves the graph drawn at the step before, then draws the next period.
+        const int daysRead[] = {13, 51, 60};
+        for (int step = 0; step < 3; ++step)
+        {
+            // A tick that comes while the step's draw runs waits (during the last draw the counter is
+            // already past the end, and such a tick would end the sequence).
+            int periodAfterNestedTick = -1;
+            if (step < 2)
+                QTimer::singleShot(0, w.get(), [&] {
+                    w->Timer2Timer();
+                    periodAfterNestedTick = w->cbG->currentIndex();
+                });
+            w->Timer2Timer();
+            if (step < 2)
+                QCOMPARE(periodAfterNestedTick, step + 1);
+            const QImage saved = DecodeGif(m_root + names[step]);
+            QVERIFY2(!saved.isNull(), qPrintable(names[step]));
+            QCOMPARE(w->cbG->currentIndex(), step + 1);
+            QCOMPARE(w->lastLoad().daysRead.size(), daysRead[step]);
+            QVERIFY(!w->isVisible());
+        }
+        // Journée's noon column stands at x = 73 in the first picture only.
+        QCOMPARE(DecodeGif(m_root + names[0]).pixel(PicturePoint(*w, 73, 231)), kReceive);
+        QCOMPARE(DecodeGif(m_root + names[1]).pixel(PicturePoint(*w, 73, 231)), kBackground);
+
+        w->Timer2Timer();
+        QVERIFY(!w->Timer2->isActive());
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->cbG->currentText(), QStringLiteral("Année"));
+        QVERIFY(!QFile::exists(m_root + names[3])); // the year graph is left on the window unsaved
+        QCOMPARE(m_checks, 5);                      // "Mois" selected by hand, then one draw per step
+    }
+
+    void navigation()
+    {
+        const auto w = window();
+        w->openChooser();
+        QCOMPARE(m_chooserShown, 1);
+        QVERIFY(!w->isEnabled());
+        w->setEnabled(true); // what the chooser does when it closes
+        w->Button4Click();
+        QCOMPARE(m_chooserShown, 2);
+        QVERIFY(!w->isEnabled());
+
+        w->setDateAndDraw(kSelected.addDays(-2));
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->datep->date(), kSelected.addDays(-2));
+        QCOMPARE(w->lastLoad().daysRead.first(), kSelectedDay - 2);
+    }
+
+    void settings_data()
+    {
+        QTest::addColumn<bool>("graphfile");
+        QTest::addColumn<bool>("legende");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("pointedAt");
+        QTest::newRow("first run: nothing read") << false << false << QString() << QString();
+        QTest::newRow("stored directory, no Legende group")
+            << true << false << QStringLiteral("stats") << QStringLiteral("stats");
+        QTest::newRow("whole group") << true << true << QStringLiteral("stats") << QStringLiteral("stats");
+        QTest::newRow("stored directory gone: the store root")
+            << true << true << QStringLiteral("gone") << QStringLiteral("root");
+    }
+
+    void settings()
+    {
+        QFETCH(bool, graphfile);
+        QFETCH(bool, legende);
+        QFETCH(QString, stored);
+        QFETCH(QString, pointedAt);
+        const auto path = [this](const QString& which) {
+            return which == QStringLiteral("stats")  ? m_statsDir
+                   : which == QStringLiteral("root") ? m_root
+                                                     : m_root + QStringLiteral("gone");
+        };
+        if (graphfile)
+            m_store->writeString(QStringLiteral("Graphfile"), path(stored));
+        if (legende)
+        {
+            m_store->writeBool(QStringLiteral("Legende"), true);
+            m_store->writeBool(QStringLiteral("Autorec"), true);
+            m_store->writeBool(QStringLiteral("Tous"), true);
+        }
+        // Read only with "Graphfile"; "Type" is never read.
+        m_store->writeBool(QStringLiteral("Vmax"), false);
+        m_store->writeBool(QStringLiteral("Unite"), true);
+        m_store->writeInt(QStringLiteral("Gradu"), 12);
+        m_store->writeInt(QStringLiteral("Echelle"), 8);
+        m_store->writeInt(QStringLiteral("Vitesse"), 5000);
+        m_store->writeInt(QStringLiteral("Type"), 3);
+
+        const auto w = window();
+        QCOMPARE(m_chooserPointedAt, pointedAt.isEmpty() ? QStringList() : QStringList{path(pointedAt)});
+        QCOMPARE(w->cbmx->isChecked(), !graphfile);
+        QCOMPARE(w->rb1->isChecked(), graphfile);
+        QCOMPARE(w->rb2->isChecked(), !graphfile);
+        QCOMPARE(w->gradspin->value(), graphfile ? 12 : 8);
+        QCOMPARE(w->cb->currentIndex(), graphfile ? 8 : 2);
+        QCOMPARE(w->spdspin->value(), graphfile ? 5000 : 65536);
+        QCOMPARE(w->spdspin->isReadOnly(), !graphfile); // "Manuel" makes it editable
+        QCOMPARE(w->legd->isChecked(), legende);
+        QCOMPARE(w->autorec->isChecked(), legende);
+        QCOMPARE(w->tous->isChecked(), legende);
+        QCOMPARE(w->Timer1->isActive(), legende);
+        QCOMPARE(w->cbG->currentIndex(), 0);
+        QCOMPARE(m_checks, 0); // reading the settings draws nothing
+
+        // Contributed back as the controls now stand.
+        w->cbG->blockSignals(true);
+        w->cbG->setCurrentIndex(2);
+        SettingValues values;
+        w->contributeSettings(values);
+        QCOMPARE(values.size(), size_t(10));
+        QCOMPARE(std::get<QString>(values.at(QStringLiteral("Graphfile"))), m_statsDir);
+        QCOMPARE(std::get<bool>(values.at(QStringLiteral("Autorec"))), legende);
+        QCOMPARE(std::get<bool>(values.at(QStringLiteral("Legende"))), legende);
+        QCOMPARE(std::get<bool>(values.at(QStringLiteral("Tous"))), legende);
+        QCOMPARE(std::get<bool>(values.at(QStringLiteral("Vmax"))), !graphfile);
+        QCOMPARE(std::get<bool>(values.at(QStringLiteral("Unite"))), graphfile);
+        QCOMPARE(std::get<int32_t>(values.at(QStringLiteral("Gradu"))), graphfile ? 12 : 8);
+        QCOMPARE(std::get<int32_t>(values.at(QStringLiteral("Echelle"))), graphfile ? 8 : 2);
+        QCOMPARE(std::get<int32_t>(values.at(QStringLiteral("Vitesse"))), graphfile ? 5000 : 65536);
+        QCOMPARE(std::get<int32_t>(values.at(QStringLiteral("Type"))), 2);
+    }
+};
+
+QTEST_MAIN(TestGraphWindow)
+#include "tst_graphwindow.moc"
