@@ -221,14 +221,13 @@ private slots:
             << 8 << 1200 << QList<int>{-120} << QStringList{QStringLiteral("1000")} << 1025 << 7
             << QStringLiteral("Auto");
         QTest::newRow("up twice from an automatic 5001: Manuel, 6001 then 7201")
-            << 7 << 5001 << QList<int>{120, 120} << QStringList{QStringLiteral("6001"), QStringLiteral("7201")}
-            << 7201 << 8 << QStringLiteral("7201");
+            << 7 << 5001 << QList<int>{120, 120} << QStringList{QStringLiteral("6001"), QStringLiteral("7201")} << 7201
+            << 8 << QStringLiteral("7201");
         QTest::newRow("down from 1500 stays manual at 1250")
             << 8 << 1500 << QList<int>{-120} << QStringList{QStringLiteral("1250")} << 1250 << 8
             << QStringLiteral("1250");
         QTest::newRow("up at the top of the range stays there")
-            << 8 << 2147483647 << QList<int>{120} << QStringList{} << 2147483647 << 8
-            << QStringLiteral("2576980376");
+            << 8 << 2147483647 << QList<int>{120} << QStringList{} << 2147483647 << 8 << QStringLiteral("2576980376");
     }
 
     void wheel()

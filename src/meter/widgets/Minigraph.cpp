@@ -79,14 +79,12 @@ QPixmap CameraIcon()
 
 int32_t ClampFullScale(long double value)
 {
-    return static_cast<int32_t>(std::clamp(value, static_cast<long double>(kMinFullScale),
-                                           static_cast<long double>(kMaxFullScale)));
+    return static_cast<int32_t>(
+        std::clamp(value, static_cast<long double>(kMinFullScale), static_cast<long double>(kMaxFullScale)));
 }
 } // namespace
 
-MeterImage::MeterImage(QWidget* parent) : QWidget(parent)
-{
-}
+MeterImage::MeterImage(QWidget* parent) : QWidget(parent) {}
 
 void MeterImage::setPicture(QImage picture)
 {
@@ -272,7 +270,9 @@ void TForm3::contributeSettings(SettingValues& values) const
     values[QStringLiteral("height")] = static_cast<int32_t>(height());
     values[QStringLiteral("top")] = static_cast<int32_t>(y());
     values[QStringLiteral("left")] = static_cast<int32_t>(x());
-    const int32_t average = m_averageChoice == AverageChoice::Received ? 1 : m_averageChoice == AverageChoice::Sent ? 2 : 0;
+    const int32_t average = m_averageChoice == AverageChoice::Received ? 1
+                            : m_averageChoice == AverageChoice::Sent   ? 2
+                                                                       : 0;
     values[QStringLiteral("Type moyenne")] = average;
 }
 
@@ -546,8 +546,8 @@ void TForm3::drawGraph()
     colours.received2 = m_form1.colour(3);
     colours.sent2 = m_form1.colour(4);
     colours.intersection = m_form1.colour(5);
-    m_average = m_painter.DrawHistory(im2->buffer(), im2->size(), m_tick.ring(), m_pixelScale, colours,
-                                      m_averageChoice);
+    m_average =
+        m_painter.DrawHistory(im2->buffer(), im2->size(), m_tick.ring(), m_pixelScale, colours, m_averageChoice);
     im2->update();
 }
 
@@ -557,8 +557,7 @@ bool TForm3::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Image1)
     {
-        if (event->type() == QEvent::MouseButtonRelease &&
-            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         {
             Image1Click();
             return true;
@@ -570,20 +569,17 @@ bool TForm3::eventFilter(QObject* watched, QEvent* event)
         return QWidget::eventFilter(watched, event);
     switch (event->type())
     {
-    case QEvent::MouseButtonPress:
-    {
+    case QEvent::MouseButtonPress: {
         const auto* e = static_cast<QMouseEvent*>(event);
         Shape1MouseDown(sender, e->button(), e->position().toPoint());
         return false;
     }
-    case QEvent::MouseMove:
-    {
+    case QEvent::MouseMove: {
         const auto* e = static_cast<QMouseEvent*>(event);
         Shape1MouseMove(sender, e->buttons(), e->position().toPoint());
         return false;
     }
-    case QEvent::MouseButtonRelease:
-    {
+    case QEvent::MouseButtonRelease: {
         const auto* e = static_cast<QMouseEvent*>(event);
         Shape1MouseUp(sender, e->button(), e->position().toPoint());
         return false;
