@@ -207,6 +207,31 @@ private slots:
         QCOMPARE(w.height(), std::max(19, metrics.height() + 2));
     }
 
+    void hiddenGraphTitleFillsTheWindow()
+    {
+        Rig rig;
+        TForm3& w = *rig.form3;
+        const int graphFontSize = QFontInfo(w.Label1->font()).pixelSize();
+        rig.form1->cbGr->setChecked(false);
+        QCOMPARE(w.height(), 19);
+        QVERIFY(w.Shape2->isHidden() && w.im1->isHidden() && w.im2->isHidden());
+
+        // Taller than the title bar's 100 pixels: cut back, and the text grows with the bar.
+        w.resize(w.width(), 150);
+        w.FormResize();
+        QCOMPARE(w.height(), 100);
+        QCOMPARE(w.Shape1->height(), 100);
+        QVERIFY(QFontInfo(w.Label1->font()).pixelSize() > graphFontSize);
+        QVERIFY(QFontMetrics(w.Label1->font()).height() <= 98);
+
+        // Back to the graph: the remembered title bar and client heights return.
+        rig.form1->cbGr->setChecked(true);
+        QCOMPARE(w.Shape1->height(), 19);
+        QCOMPARE(w.height(), 189);
+        QCOMPARE(w.im2->geometry(), QRect(48, 18, 403 - 48, 189 - 19));
+        QVERIFY(!w.im2->isHidden());
+    }
+
     void wheel_data()
     {
         QTest::addColumn<int>("scaleIndex");
