@@ -483,6 +483,14 @@ private slots:
         w.im1DblClick();
         QVERIFY(w.frameless() && !rig.form1->micro->isChecked());
 
+        // Translucency follows the configuration window's box and level; off means opaque.
+        rig.form1->tbBlend->setValue(102);
+        QCOMPARE(w.windowOpacity(), 1.0);
+        rig.form1->cbBlend->setChecked(true);
+        QCOMPARE(w.windowOpacity(), 0.4);
+        rig.form1->cbBlend->setChecked(false);
+        QCOMPARE(w.windowOpacity(), 1.0);
+
         const bool recording = rig.form1->recorderTimerActive();
         w.Button1->click();
         QCOMPARE(rig.form1->recorderTimerActive(), !recording);
