@@ -341,9 +341,9 @@ int32_t HistoryPainter::DrawHistory(QImage& image, QSize graphSize, const Histor
     return static_cast<int32_t>(std::clamp(std::trunc(mean), -2147483648.0L, 2147483647.0L));
 }
 
-MeterLayout FormResizeLayout(const MeterLayoutInput& in)
+MeterFormLayout FormResizeLayout(const MeterLayoutInput& in)
 {
-    MeterLayout out;
+    MeterFormLayout out;
     const int width = std::max(0, in.client.width());
     out.clientHeight = std::max(0, in.client.height());
     int titleHeight = std::clamp(in.titleHeight, kTitleMinHeight, kTitleMaxHeight);

@@ -91,7 +91,7 @@ struct MeterLayoutInput
     int snapshotIconWidth = 20; // Image1
 };
 
-struct MeterLayout
+struct MeterFormLayout
 {
     int clientHeight = 0; // cut to the title bar's 100 pixels in the graph-hidden layouts
     QRect shape1;         // title bar
@@ -106,7 +106,7 @@ struct MeterLayout
 inline constexpr int kTitleMinHeight = 19;
 inline constexpr int kTitleMaxHeight = 100;
 
-MeterLayout FormResizeLayout(const MeterLayoutInput& input);
+MeterFormLayout FormResizeLayout(const MeterLayoutInput& input);
 
 // FitTitleFont: grows the font a point at a time while the text is narrower than available and
 // lower than the title bar + 5, then shrinks it while it is wider than available or higher than

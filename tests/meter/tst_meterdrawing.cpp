@@ -395,7 +395,7 @@ private slots:
         QFETCH(QRect, im2);
         QFETCH(QRect, im1);
         QFETCH(bool, fit);
-        const MeterLayout l = FormResizeLayout({client, graph, compact, 19, textWidth, 20});
+        const MeterFormLayout l = FormResizeLayout({client, graph, compact, 19, textWidth, 20});
         QCOMPARE(l.clientHeight, clientHeight);
         QCOMPARE(l.shape1, shape1);
         QCOMPARE(l.label1Left, label1Left);

@@ -4,6 +4,9 @@
 #include "config/RecorderControl.h"
 #include "config/SettingsStore.h"
 #include "config/widgets/Main.h"
+#include "meter/RefreshPeriodControl.h"
+#include "meter/widgets/Chrono.h"
+#include "meter/widgets/Minigraph.h"
 #include "reports/widgets/Histogramme.h"
 #include "reports/widgets/TdlBrowse.h"
 #include "reports/widgets/Totaux.h"
@@ -16,12 +19,25 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSessionManager>
+#include <QSlider>
 #include <QTabWidget>
 
 void MessageBoxErrorReporter::showError(const QString& message)
 {
     QMessageBox::critical(nullptr, QStringLiteral("VORP Beta4"), message);
 }
+
+// The stopwatch holds the configuration window's refresh track bar while it runs.
+class RefreshTrackBar final : public RefreshPeriodControl
+{
+public:
+    explicit RefreshTrackBar(TForm1& config) : m_config(config) {}
+    void setRefreshPosition(int position) override { m_config.tb->setValue(position); }
+    void setRefreshEnabled(bool enabled) override { m_config.tb->setEnabled(enabled); }
+
+private:
+    TForm1& m_config;
+};
 
 namespace
 {
@@ -52,8 +68,13 @@ VorpApp::VorpApp(const CommandLine& commandLine, AppEnvironment environment)
     m_shell = std::make_unique<TForm4>(commandLine.pictureBase);
     m_chooser = std::make_unique<TdlBrowse>(m_messages, m_storeRoot);
     m_config = std::make_unique<TForm1>(*m_sampler, *m_recorderControl, *m_settings, m_errors);
+
+    // The meter registers itself with the configuration window, which then applies its layout.
+    m_meter = std::make_unique<TForm3>(*m_config, *m_sampler, *m_settings, m_clock, m_errors, m_storeRoot);
     m_about = std::make_unique<TOKBottomDlg>(m_shell->Label1->text());
     m_totals = std::make_unique<TForm5>(*m_chooser, m_clock);
+    m_refreshTrackBar = std::make_unique<RefreshTrackBar>(*m_config);
+    m_stopwatch = std::make_unique<TForm6>(m_clock, *m_refreshTrackBar);
     m_histogram = std::make_unique<Thisto>(*m_chooser, m_clock.now().date());
 
     wire();
@@ -86,7 +107,32 @@ void VorpApp::wire()
     QObject::connect(m_config.get(), &TForm1::statisticsFolderRequested, m_chooser.get(),
                      [this] { ShowAndRaise(m_chooser.get()); });
 
+    m_meter->setStopwatchFeed(m_stopwatch.get());
+    m_meter->setTrayPeer([this](const QString& hint, int image) {
+        m_shell->setTrayHint(hint);
+        m_shell->setTrayImage(image);
+    });
+    m_meter->setMeterItemPeer([this](bool checked) { m_shell->setMeterChecked(checked); });
+    m_meter->setActivatePeer([this] { m_shell->Timer2->start(); });
+
     ShellPeers peers;
+    peers.meterVisible = [this] { return m_meter->isVisible(); };
+    peers.setMeterVisible = [this](bool visible) {
+        if (visible)
+            ShowAndRaise(m_meter.get());
+        else
+            m_meter->hide();
+    };
+    peers.meterStaysOnTop = [this] { return m_meter->staysOnTop(); };
+    peers.meterFrame = [this] { return m_meter->frameGeometry(); };
+    peers.meterActive = [this] { return m_meter->isActiveWindow(); };
+    peers.raiseTopMostWindows = [this] { m_meter->raiseTopMost(); };
+    peers.noNotificationArea = [this](QMenu* trayMenu) {
+        m_meter->addTrayMenu(trayMenu);
+        ShowAndRaise(m_meter.get());
+        m_shell->setMeterChecked(true);
+    };
+    peers.showStopwatch = [this] { ShowAndRaise(m_stopwatch.get()); };
     peers.showConfiguration = [this] { m_config->showWindow(); };
     peers.showAbout = [this] { ShowAndRaise(m_about.get()); };
     peers.showTotals = [this] { ShowAndRaise(m_totals.get()); };

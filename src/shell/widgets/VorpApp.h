@@ -16,9 +16,12 @@ class Sampler;
 class SettingsStore;
 class SignalBridge;
 
+class RefreshTrackBar;
 class TForm1;
+class TForm3;
 class TForm4;
 class TForm5;
+class TForm6;
 class TOKBottomDlg;
 class TdlBrowse;
 class Thisto;
@@ -51,6 +54,8 @@ public:
     TForm4& shell() { return *m_shell; }
     TdlBrowse& chooser() { return *m_chooser; }
     TForm1& configuration() { return *m_config; }
+    TForm3& meter() { return *m_meter; }
+    TForm6& stopwatch() { return *m_stopwatch; }
     TOKBottomDlg& about() { return *m_about; }
     TForm5& totals() { return *m_totals; }
     Thisto& histogram() { return *m_histogram; }
@@ -72,8 +77,11 @@ private:
     std::unique_ptr<TForm4> m_shell;
     std::unique_ptr<TdlBrowse> m_chooser;
     std::unique_ptr<TForm1> m_config;
+    std::unique_ptr<TForm3> m_meter;
     std::unique_ptr<TOKBottomDlg> m_about;
     std::unique_ptr<TForm5> m_totals;
+    std::unique_ptr<RefreshTrackBar> m_refreshTrackBar;
+    std::unique_ptr<TForm6> m_stopwatch;
     std::unique_ptr<Thisto> m_histogram;
 
     std::unique_ptr<SignalBridge> m_signals;

@@ -1,0 +1,829 @@
+#include "meter/widgets/Minigraph.h"
+
+#include "common/Colour.h"
+#include "common/ErrorReporter.h"
+#include "common/NumberText.h"
+#include "config/SettingsStore.h"
+#include "config/SettingsTable.h"
+#include "config/widgets/Main.h"
+#include "meter/MeterDrawing.h"
+#include "sampling/Sampler.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+constexpr int kManualScaleIndex = 8;
+constexpr int kSnapshotIconWidth = 20;
+constexpr int kSnapshotIconHeight = 17;
+constexpr double kWheelUp = 1.2;
+constexpr double kWheelDown = 0.8333333333333334;
+
+template <typename T> T* Named(T* object, const char* name)
+{
+    object->setObjectName(QLatin1String(name));
+    return object;
+}
+
+QColor Background()
+{
+    return QColor::fromRgb(BgrToArgb(kMeterBackground));
+}
+
+QWidget* Panel(const char* name, QWidget* parent)
+{
+    auto* panel = Named(new QWidget(parent), name);
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, Background());
+    panel->setPalette(palette);
+    return panel;
+}
+
+// The camera drawn on the snapshot button.
+QPixmap CameraIcon()
+{
+    QImage image(kSnapshotIconWidth, kSnapshotIconHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 40), 1));
+    p.setBrush(QColor(90, 90, 100));
+    p.drawRoundedRect(QRectF(1.5, 4.5, 17, 11), 2, 2);
+    p.drawRect(QRectF(6.5, 2.5, 6, 2));
+    p.setBrush(QColor(200, 220, 240));
+    p.drawEllipse(QPointF(10, 10), 3.5, 3.5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(250, 200, 60));
+    p.drawRect(QRectF(3, 6, 2, 1.5));
+    return QPixmap::fromImage(image);
+}
+
+int32_t ClampFullScale(long double value)
+{
+    return static_cast<int32_t>(
+        std::clamp(value, static_cast<long double>(kMinFullScale), static_cast<long double>(kMaxFullScale)));
+}
+} // namespace
+
+MeterImage::MeterImage(QWidget* parent) : QWidget(parent) {}
+
+void MeterImage::setPicture(QImage picture)
+{
+    m_picture = std::move(picture);
+    update();
+}
+
+void MeterImage::paintEvent(QPaintEvent*)
+{
+    if (m_picture.isNull())
+        return;
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_picture);
+}
+
+TForm3::TForm3(TForm1& form1, Sampler& sampler, SettingsStore& store, const Clock& clock, ErrorReporter& errors,
+               QString storeRoot, QWidget* parent)
+    : QWidget(parent), m_form1(form1), m_sampler(sampler), m_store(store), m_clock(clock), m_errors(errors),
+      m_storeRoot(std::move(storeRoot))
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Tachymetre"));
+    // A tool window: no task-bar button.
+    applyWindowFlags();
+    QWidget::setMinimumHeight(50);
+    setMinimumWidth(60);
+    setMaximumWidth(1024);
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, Background());
+    setPalette(palette);
+
+    buildControls();
+    buildMenu();
+
+    Button1->setVisible(m_form1.debugMode());
+    Label2->setVisible(m_form1.debugMode());
+    Label3->setVisible(m_form1.debugMode());
+
+    // The configuration window has read the full scale (65536 unless stored) and the other meter
+    // values into its controls; the ring and the rate text start empty.
+    m_form1.setPrimed(false);
+    m_tick.reset();
+    Label1->setText(m_tick.rateText());
+
+    Timer1 = Named(new QTimer(this), "Timer1");
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &TForm3::Timer1Timer);
+
+    readSettings();
+
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            ApplicationEvents1Activate();
+    });
+
+    // The layout, behaviour and legend now follow the configuration window's controls.
+    m_form1.setMeterControl(this);
+    m_form1.addSettingsContributor(this);
+    FormResize();
+    Timer1->start();
+}
+
+TForm3::~TForm3()
+{
+    m_form1.setMeterControl(nullptr);
+}
+
+void TForm3::buildControls()
+{
+    Shape1 = Panel("Shape1", this);
+    Shape2 = Panel("Shape2", this);
+
+    im2 = Named(new MeterImage(this), "im2");
+    im1 = Named(new MeterImage(this), "im1");
+    QFont canvasFont = im1->font();
+    canvasFont.setFamily(QStringLiteral("MS Sans Serif"));
+    canvasFont.setPixelSize(11);
+    im1->setFont(canvasFont);
+
+    Label1 = Named(new QLabel(this), "Label1");
+    QFont titleFont(QStringLiteral("Arial"));
+    titleFont.setPixelSize(13);
+    Label1->setFont(titleFont);
+    Label1->setAttribute(Qt::WA_TranslucentBackground);
+
+    Image1 = Named(new QLabel(this), "Image1");
+    Image1->setPixmap(CameraIcon());
+    Image1->resize(kSnapshotIconWidth, kSnapshotIconHeight);
+    Image1->setCursor(Qt::PointingHandCursor);
+    Image1->setToolTip(QStringLiteral("Capture"));
+
+    lbEch = Named(new QLabel(this), "lbEch");
+    QFont readoutFont(QStringLiteral("MS Sans Serif"));
+    readoutFont.setPixelSize(11);
+    lbEch->setFont(readoutFont);
+    lbEch->setStyleSheet(QStringLiteral("color: red; background: transparent;"));
+    lbEch->move(56, 24);
+    lbEch->hide();
+
+    Button1 = Named(new QPushButton(QStringLiteral("ARRET"), this), "Button1");
+    QFont buttonFont(QStringLiteral("Arial"));
+    buttonFont.setBold(true);
+    Button1->setFont(buttonFont);
+    Button1->setStyleSheet(QStringLiteral("color: red;"));
+    Button1->setGeometry(60, 40, 60, 22);
+    Label2 = Named(new QLabel(QStringLiteral("Label2"), this), "Label2");
+    Label2->move(130, 44);
+    Label3 = Named(new QLabel(QStringLiteral("Label3"), this), "Label3");
+    Label3->move(180, 44);
+    connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+
+    for (QWidget* w : {static_cast<QWidget*>(Shape1), static_cast<QWidget*>(Label1), static_cast<QWidget*>(im1)})
+    {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+    Image1->installEventFilter(this);
+    lbEch->raise();
+}
+
+void TForm3::buildMenu()
+{
+    PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
+    popAOT = Named(PopupMenu1->addAction(QStringLiteral("Toujours au &dessus")), "popAOT");
+    popAOT->setCheckable(true);
+    popAOT->setChecked(true);
+    Configuration1 = Named(PopupMenu1->addAction(QStringLiteral("&Configuration")), "Configuration1");
+    Modemicro1 = Named(PopupMenu1->addAction(QStringLiteral("&Mode Compact")), "Modemicro1");
+    Modemicro1->setCheckable(true);
+    VitesseMoyenne1 = Named(PopupMenu1->addMenu(QStringLiteral("Vitesse Moyenne")), "VitesseMoyenne1");
+    auto* averages = new QActionGroup(this);
+    averages->setExclusive(true);
+    Aucun1 = Named(VitesseMoyenne1->addAction(QStringLiteral("Aucun")), "Aucun1");
+    Reception1 = Named(VitesseMoyenne1->addAction(QStringLiteral("Reception")), "Reception1");
+    Envoi1 = Named(VitesseMoyenne1->addAction(QStringLiteral("Envoi")), "Envoi1");
+    for (QAction* a : {Aucun1, Reception1, Envoi1})
+    {
+        a->setCheckable(true);
+        averages->addAction(a);
+    }
+    Aucun1->setChecked(true);
+    N1 = Named(PopupMenu1->addSeparator(), "N1");
+    Fermer1 = Named(PopupMenu1->addAction(QStringLiteral("Fermer")), "Fermer1");
+
+    // popAOT and Modemicro1 take their check marks from the configuration window, not from the click.
+    connect(popAOT, &QAction::triggered, this, &TForm3::popAOTClick);
+    connect(Configuration1, &QAction::triggered, this, &TForm3::Configuration1Click);
+    connect(Modemicro1, &QAction::triggered, this, &TForm3::Modemicro1Click);
+    connect(Aucun1, &QAction::triggered, this, &TForm3::Aucun1Click);
+    connect(Reception1, &QAction::triggered, this, &TForm3::Reception1Click);
+    connect(Envoi1, &QAction::triggered, this, &TForm3::Envoi1Click);
+    connect(Fermer1, &QAction::triggered, this, &TForm3::Fermer1Click);
+}
+
+void TForm3::readSettings()
+{
+    // Defaults stand in for a missing "lrec" or a missing or invalid value: the form's own bounds.
+    const int width = ReadIntSetting(m_store, "width");
+    const int height = ReadIntSetting(m_store, "height");
+    const int top = ReadIntSetting(m_store, "top");
+    const int left = ReadIntSetting(m_store, "left");
+    resize(std::clamp(width, 60, 1024), std::max(height, 19));
+    move(left, top);
+
+    switch (ReadIntSetting(m_store, "Type moyenne"))
+    {
+    case 1:
+        setAverageChoice(AverageChoice::Received);
+        break;
+    case 2:
+        setAverageChoice(AverageChoice::Sent);
+        break;
+    default:
+        setAverageChoice(AverageChoice::None);
+        break;
+    }
+}
+
+void TForm3::contributeSettings(SettingValues& values) const
+{
+    values[QStringLiteral("width")] = static_cast<int32_t>(width());
+    values[QStringLiteral("height")] = static_cast<int32_t>(height());
+    values[QStringLiteral("top")] = static_cast<int32_t>(y());
+    values[QStringLiteral("left")] = static_cast<int32_t>(x());
+    const int32_t average = m_averageChoice == AverageChoice::Received ? 1
+                            : m_averageChoice == AverageChoice::Sent   ? 2
+                                                                       : 0;
+    values[QStringLiteral("Type moyenne")] = average;
+}
+
+void TForm3::addTrayMenu(QMenu* trayMenu)
+{
+    if (!trayMenu)
+        return;
+    PopupMenu1->addSeparator();
+    PopupMenu1->addActions(trayMenu->actions());
+}
+
+bool TForm3::staysOnTop() const
+{
+    return popAOT->isChecked();
+}
+
+void TForm3::raiseTopMost()
+{
+    if (isVisible() && m_stayOnTop)
+        raise();
+}
+
+QString TForm3::SnapshotFileName(const QDateTime& when) const
+{
+    // Written out field by field: no process-wide format is involved.
+    return m_storeRoot + QStringLiteral("VORP ") + when.toString(QStringLiteral("yyyy-MM-dd hh;mm;ss")) +
+           QStringLiteral(".bmp");
+}
+
+// ---- MeterControl
+
+void TForm3::redrawLegend()
+{
+    LegendInput input;
+    input.fullScale = m_form1.fullScale();
+    input.gradations = m_form1.horizontalGradations();
+    input.verticalSpacing = m_form1.verticalGradationSeconds();
+    input.unitMultiplier = m_form1.unitOctets() ? 1 : 8;
+    input.graphSize = im2->size();
+    input.font = im1->font();
+    m_pixelScale = LegendLayout(input).pixelScale;
+    if (!m_form1.graphShown())
+        return;
+    im1->setPicture(DrawLegend(input));
+}
+
+void TForm3::setTimerInterval(int milliseconds)
+{
+    Timer1->setInterval(milliseconds);
+}
+
+void TForm3::setStayOnTop(bool on)
+{
+    if (on == m_stayOnTop)
+        return;
+    m_stayOnTop = on;
+    applyWindowFlags();
+}
+
+void TForm3::setTranslucent(bool on)
+{
+    m_translucent = on;
+    setWindowOpacity(m_translucent ? m_alpha / 255.0 : 1.0);
+}
+
+void TForm3::setOpacityLevel(int alpha)
+{
+    m_alpha = std::clamp(alpha, 0, 255);
+    setWindowOpacity(m_translucent ? m_alpha / 255.0 : 1.0);
+}
+
+int TForm3::clientHeight() const
+{
+    return height();
+}
+
+void TForm3::setClientHeight(int h)
+{
+    resize(width(), std::max(h, minimumHeight()));
+    FormResize();
+}
+
+int TForm3::titleBarHeight() const
+{
+    return m_titleHeight;
+}
+
+void TForm3::setTitleBarHeight(int h)
+{
+    m_titleHeight = std::clamp(h, kTitleMinHeight, kTitleMaxHeight);
+    FormResize();
+}
+
+void TForm3::setMinimumHeight(int h)
+{
+    QWidget::setMinimumHeight(h);
+}
+
+void TForm3::setGraphVisible(bool visible)
+{
+    Shape2->setVisible(visible);
+    im1->setVisible(visible);
+    im2->setVisible(visible);
+    FormResize();
+}
+
+void TForm3::setFrameless(bool frameless)
+{
+    if (frameless == m_frameless)
+        return;
+    m_frameless = frameless;
+    applyWindowFlags();
+}
+
+void TForm3::setSnapshotIconVisible(bool visible)
+{
+    Image1->setVisible(visible);
+}
+
+void TForm3::setStayOnTopChecked(bool checked)
+{
+    popAOT->setChecked(checked);
+}
+
+void TForm3::setCompactChecked(bool checked)
+{
+    Modemicro1->setChecked(checked);
+}
+
+void TForm3::applyWindowFlags()
+{
+    Qt::WindowFlags flags = Qt::Tool;
+    if (m_frameless)
+        flags |= Qt::FramelessWindowHint;
+    else
+        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+    if (m_stayOnTop)
+        flags |= Qt::WindowStaysOnTopHint;
+    if (flags == windowFlags())
+        return;
+    // Changing the flags hides a shown window; it comes back where it was.
+    const bool shown = isVisible();
+    const QPoint where = pos();
+    setWindowFlags(flags);
+    if (shown)
+    {
+        move(where);
+        show();
+    }
+}
+
+// ---- Layout and the tick
+
+int TForm3::labelTextWidth() const
+{
+    return QFontMetrics(Label1->font()).horizontalAdvance(m_tick.rateText());
+}
+
+void TForm3::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TForm3::FormResize()
+{
+    if (m_inLayout)
+        return;
+    m_inLayout = true;
+    MeterLayoutInput input;
+    input.client = size();
+    input.graphShown = m_form1.graphShown();
+    input.compact = m_form1.compactMode();
+    input.titleHeight = m_titleHeight;
+    input.titleTextWidth = labelTextWidth();
+    input.snapshotIconWidth = Image1->width();
+    const MeterFormLayout layout = FormResizeLayout(input);
+
+    if (layout.clientHeight != height())
+        resize(width(), layout.clientHeight);
+    m_titleHeight = layout.shape1.height();
+    Shape1->setGeometry(layout.shape1);
+    if (layout.fitTitleFont)
+        Label1->setFont(FitTitleFont(Label1->font(), m_tick.rateText(), layout.shape1.width() - Image1->width() - 2,
+                                     layout.shape1.height()));
+    const QFontMetrics metrics(Label1->font());
+    const int textWidth = metrics.horizontalAdvance(m_tick.rateText());
+    Label1->setGeometry((layout.shape1.width() - Image1->width() - textWidth) / 2,
+                        std::max(0, (layout.shape1.height() - metrics.height()) / 2), textWidth + 1, metrics.height());
+    Shape2->setGeometry(layout.shape2);
+    Image1->move(layout.image1Left, std::max(0, (layout.shape1.height() - Image1->height()) / 2));
+    im2->setGeometry(layout.im2);
+    im1->setGeometry(layout.im1);
+    m_inLayout = false;
+
+    redrawLegend();
+    tick(false);
+}
+
+void TForm3::Timer1Timer()
+{
+    tick(true);
+}
+
+void TForm3::tick(bool timerTick)
+{
+    const QString& text = m_tick.rateText();
+    if (timerTick)
+    {
+        MeterSettings settings;
+        settings.positionCount = m_form1.interfaceCount();
+        settings.graph1.resize(static_cast<size_t>(settings.positionCount));
+        settings.graph2.resize(static_cast<size_t>(settings.positionCount));
+        for (int i = 0; i < settings.positionCount; ++i)
+        {
+            settings.graph1[static_cast<size_t>(i)] = m_form1.graph1Checked(i);
+            settings.graph2[static_cast<size_t>(i)] = m_form1.graph2Checked(i);
+        }
+        settings.refreshPosition = m_form1.refreshPosition();
+        settings.octets = m_form1.unitOctets();
+        settings.scaleIndex = m_form1.scaleIndex();
+        settings.graphWidth = im2->width();
+
+        // One snapshot serves every ticked interface of both graphs.
+        const InterfaceTable table = m_sampler.FetchInterfaceTable().value_or(InterfaceTable{});
+        bool primed = m_form1.primed();
+        const MeterTickResult result = m_tick.Timer1Timer(table, settings, primed, m_feed);
+        m_form1.setPrimed(primed);
+        if (result.fullScale)
+        {
+            // The spin edit's change handler redraws the legend when the value moves.
+            m_form1.spdspin->setValue(*result.fullScale);
+            m_pixelScale = PixelScale(im2->height(), m_form1.fullScale());
+        }
+        if (m_trayPeer)
+            m_trayPeer(text, result.iconIndex);
+    }
+
+    const QFontMetrics before(Label1->font());
+    if (!m_form1.compactMode())
+    {
+        Label1->setFont(FitTitleFont(Label1->font(), text, Shape1->width() - 2, Shape1->height()));
+    }
+    else
+    {
+        // Compact: the window hugs the text.
+        const int w = before.horizontalAdvance(text) + 2;
+        const int h = before.height() + 2;
+        m_titleHeight = std::clamp(h, kTitleMinHeight, kTitleMaxHeight);
+        if (size() != QSize(w, h))
+            resize(w, h);
+    }
+    if (timerTick)
+    {
+        const QFontMetrics metrics(Label1->font());
+        const int textWidth = metrics.horizontalAdvance(text);
+        Label1->setText(text);
+        Label1->setGeometry((Shape1->width() - textWidth) / 2, std::max(0, (Shape1->height() - metrics.height()) / 2),
+                            textWidth + 1, metrics.height());
+    }
+
+    if (m_form1.graphShown() && isVisible())
+        drawGraph();
+}
+
+void TForm3::drawGraph()
+{
+    MeterColours colours;
+    colours.received1 = m_form1.colour(1);
+    colours.sent1 = m_form1.colour(2);
+    colours.received2 = m_form1.colour(3);
+    colours.sent2 = m_form1.colour(4);
+    colours.intersection = m_form1.colour(5);
+    m_average =
+        m_painter.DrawHistory(im2->buffer(), im2->size(), m_tick.ring(), m_pixelScale, colours, m_averageChoice);
+    im2->update();
+}
+
+// ---- Mouse
+
+bool TForm3::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Image1)
+    {
+        if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        {
+            Image1Click();
+            return true;
+        }
+        return QWidget::eventFilter(watched, event);
+    }
+    auto* sender = qobject_cast<QWidget*>(watched);
+    if (sender != Shape1 && sender != Label1 && sender != im1)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type())
+    {
+    case QEvent::MouseButtonPress: {
+        const auto* e = static_cast<QMouseEvent*>(event);
+        Shape1MouseDown(sender, e->button(), e->position().toPoint());
+        return false;
+    }
+    case QEvent::MouseMove: {
+        const auto* e = static_cast<QMouseEvent*>(event);
+        Shape1MouseMove(sender, e->buttons(), e->position().toPoint());
+        return false;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto* e = static_cast<QMouseEvent*>(event);
+        Shape1MouseUp(sender, e->button(), e->position().toPoint());
+        return false;
+    }
+    case QEvent::MouseButtonDblClick:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        {
+            if (sender == Label1)
+                Label1DblClick();
+            else if (sender == im1)
+                im1DblClick();
+        }
+        return false;
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void TForm3::showReadout(const QString& text)
+{
+    lbEch->setText(text);
+    lbEch->adjustSize();
+    lbEch->show();
+    lbEch->raise();
+}
+
+void TForm3::Shape1MouseDown(QWidget*, Qt::MouseButton button, QPoint pos)
+{
+    m_buttonHeld = true;
+    if (button == Qt::MiddleButton)
+    {
+        m_periodDrag = true;
+        lbEch->show();
+        lbEch->raise();
+    }
+    m_last = pos;
+}
+
+void TForm3::Shape1MouseMove(QWidget* sender, Qt::MouseButtons buttons, QPoint pos)
+{
+    if (m_buttonHeld)
+        m_dragOffset += pos - m_last;
+    if (!(buttons & Qt::MiddleButton))
+    {
+        lbEch->hide();
+        m_periodDrag = false;
+    }
+    if (m_periodDrag && m_buttonHeld && pos.y() != m_last.y())
+    {
+        const int step = pos.y() > m_last.y() ? 1 : -1;
+        m_form1.tb->setValue(std::clamp(m_form1.tb->value() + step, m_form1.tb->minimum(), m_form1.tb->maximum()));
+        showReadout(m_form1.refreshPeriodText());
+    }
+    m_last = pos;
+
+    if (sender != im1)
+        return;
+    const long double line = std::trunc(static_cast<long double>(im2->height()) -
+                                        static_cast<long double>(m_average) * static_cast<long double>(m_pixelScale));
+    if (m_averageChoice != AverageChoice::None && static_cast<long double>(pos.y()) == line)
+        showReadout(FloatText(CutTenths(static_cast<long double>(m_average) / kKilo)) + QStringLiteral("ko/s"));
+    else if (lbEch->isVisible() && !m_periodDrag)
+        // A period drag that passes over the graph keeps showing the period.
+        lbEch->hide();
+}
+
+void TForm3::Shape1MouseUp(QWidget*, Qt::MouseButton button, QPoint)
+{
+    // The window jumps once, on release, by the whole displacement of a left-button drag.
+    if (button == Qt::LeftButton && m_buttonHeld)
+        move(pos() + m_dragOffset);
+    m_dragOffset = QPoint();
+    m_buttonHeld = false;
+}
+
+void TForm3::wheelEvent(QWheelEvent* event)
+{
+    const int delta = event->angleDelta().y();
+    if (delta > 0)
+        FormMouseWheelUp();
+    else if (delta < 0)
+        FormMouseWheelDown();
+    event->accept();
+}
+
+void TForm3::setFullScaleFromWheel(double factor)
+{
+    lbEch->show();
+    // Manual mode without the preset's 1025.
+    m_form1.cb->setCurrentIndex(kManualScaleIndex);
+    m_form1.spdspin->setEnabled(true);
+    const long double product = std::trunc(static_cast<double>(m_form1.fullScale()) * factor);
+    showReadout(QString::number(static_cast<qint64>(product)));
+    m_form1.spdspin->setValue(ClampFullScale(product));
+}
+
+void TForm3::FormMouseWheelUp()
+{
+    setFullScaleFromWheel(kWheelUp);
+}
+
+void TForm3::FormMouseWheelDown()
+{
+    setFullScaleFromWheel(kWheelDown);
+    if (m_form1.fullScale() <= kMinFullScale)
+    {
+        m_form1.cb->setCurrentIndex(kAutomaticScaleIndex);
+        m_form1.spdspin->setEnabled(false);
+        showReadout(QStringLiteral("Auto"));
+    }
+}
+
+void TForm3::Label1DblClick()
+{
+    Modemicro1Click();
+}
+
+void TForm3::im1DblClick()
+{
+    setFrameless(!m_frameless);
+}
+
+// ---- Menu
+
+void TForm3::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The menu takes the button's release: a press must not leave a drag half done.
+    m_buttonHeld = false;
+    m_periodDrag = false;
+    m_dragOffset = QPoint();
+    PopupMenu1->popup(event->globalPos());
+    event->accept();
+}
+
+void TForm3::popAOTClick()
+{
+    m_form1.aot->setChecked(!m_form1.aot->isChecked());
+    popAOT->setChecked(m_form1.aot->isChecked());
+}
+
+void TForm3::Configuration1Click()
+{
+    m_form1.showTachymetrePage();
+}
+
+void TForm3::Modemicro1Click()
+{
+    m_form1.micro->setChecked(!m_form1.micro->isChecked());
+    Modemicro1->setChecked(m_form1.micro->isChecked());
+}
+
+void TForm3::setAverageChoice(AverageChoice choice)
+{
+    m_averageChoice = choice;
+    Aucun1->setChecked(choice == AverageChoice::None);
+    Reception1->setChecked(choice == AverageChoice::Received);
+    Envoi1->setChecked(choice == AverageChoice::Sent);
+    if (m_form1.graphShown() && isVisible())
+        drawGraph();
+}
+
+void TForm3::Aucun1Click()
+{
+    setAverageChoice(AverageChoice::None);
+}
+
+void TForm3::Reception1Click()
+{
+    setAverageChoice(AverageChoice::Received);
+}
+
+void TForm3::Envoi1Click()
+{
+    setAverageChoice(AverageChoice::Sent);
+}
+
+void TForm3::Fermer1Click()
+{
+    hide();
+    if (m_meterItemPeer)
+        m_meterItemPeer(false);
+}
+
+// ---- Close, activation, snapshot, debug
+
+void TForm3::writeGeometry()
+{
+    m_store.writeInt(QStringLiteral("width"), width());
+    m_store.writeInt(QStringLiteral("height"), height());
+    m_store.writeInt(QStringLiteral("top"), y());
+    m_store.writeInt(QStringLiteral("left"), x());
+    if (!m_store.sync())
+        m_errors.showError(QStringLiteral("Impossible d'écrire dans %1").arg(m_store.path()));
+}
+
+bool TForm3::FormCloseQuery()
+{
+    writeGeometry();
+    if (m_meterItemPeer)
+        m_meterItemPeer(false);
+    return true;
+}
+
+void TForm3::closeEvent(QCloseEvent* event)
+{
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm3::ApplicationEvents1Activate()
+{
+    if (m_activatePeer)
+        m_activatePeer();
+}
+
+void TForm3::Button1Click()
+{
+    m_form1.setRecorderTimerActive(!m_form1.recorderTimerActive());
+}
+
+void TForm3::Image1Click()
+{
+    const bool iconShown = Image1->isVisible();
+    Image1->hide();
+    // The icon comes back whatever happens below.
+    struct Restore
+    {
+        QLabel* icon;
+        bool shown;
+        ~Restore() { icon->setVisible(shown); }
+    } restore{Image1, iconShown};
+
+    const QImage shot = grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setImage(shot);
+
+    const QString path = SnapshotFileName(m_clock.now());
+    QSaveFile file(path);
+    const bool saved = !shot.isNull() && file.open(QIODevice::WriteOnly) && shot.save(&file, "BMP") && file.commit();
+    if (!saved)
+    {
+        file.cancelWriting();
+        m_errors.showError(QStringLiteral("Impossible d'écrire dans %1").arg(path));
+    }
+}

@@ -1,0 +1,512 @@
+#include "meter/widgets/Minigraph.h"
+
+#include "common/Clock.h"
+#include "common/ErrorReporter.h"
+#include "config/RecorderControl.h"
+#include "config/SettingsStore.h"
+#include "config/SettingsTable.h"
+#include "config/widgets/Main.h"
+#include "sampling/Sampler.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <memory>
+
+namespace
+{
+class FakeRecorder final : public RecorderControl
+{
+public:
+    void setBaselines(const InterfaceTable&, const std::vector<bool>&) override {}
+    void interfaceChecked(int) override {}
+    void RecordCycle(const QStringList&, const std::vector<bool>&) override {}
+};
+
+// Hands out an exact table and counts the snapshots taken.
+class CountingSource final : public TableSource
+{
+public:
+    std::optional<InterfaceTable> fetch() override
+    {
+        ++fetches;
+        return table;
+    }
+    InterfaceTable table;
+    int fetches = 0;
+};
+
+class FakeFeed final : public StopwatchFeed
+{
+public:
+    bool isRunning() const override { return true; }
+    void addSample(int32_t in, int32_t out) override { samples.push_back({in, out}); }
+    std::vector<std::pair<int32_t, int32_t>> samples;
+};
+
+InterfaceRow Row(const char* name, uint64_t in, uint64_t out)
+{
+    return InterfaceRow{QByteArray(name), in, out};
+}
+
+// A configuration window and its meter over a settings file in a temporary folder. Values written
+// through prepare() are on the file before the windows read it.
+struct Rig
+{
+    explicit Rig(const std::function<void(SettingsStore&)>& prepare = {},
+                 QDateTime now = QDateTime(QDate(2004, 6, 15), QTime(14, 35, 7)))
+        : clock(std::move(now))
+    {
+        store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("VORP.conf")));
+        WriteInterfaceMarks(*store, QStringLiteral("lo"), {false, true, false});
+        WriteInterfaceMarks(*store, QStringLiteral("eth0"), {false, false, true});
+        if (prepare)
+            prepare(*store);
+        store->sync();
+        source.table = {Row("lo", 0, 0), Row("eth0", 0, 0)};
+        sampler = std::make_unique<Sampler>(source);
+        form1 = std::make_unique<TForm1>(*sampler, recorder, *store, errors);
+        form3 = std::make_unique<TForm3>(*form1, *sampler, *store, clock, errors, dir.path() + QLatin1Char('/'));
+        form3->Timer1->stop();
+        form1->Timer1->stop();
+    }
+
+    // One second of traffic at the default period on both rows.
+    void advance(uint64_t loIn, uint64_t loOut, uint64_t ethIn = 0, uint64_t ethOut = 0)
+    {
+        source.table[0].inOctets += loIn;
+        source.table[0].outOctets += loOut;
+        source.table[1].inOctets += ethIn;
+        source.table[1].outOctets += ethOut;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<SettingsStore> store;
+    CountingSource source;
+    std::unique_ptr<Sampler> sampler;
+    FakeRecorder recorder;
+    CollectingErrorReporter errors;
+    TestClock clock;
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TForm3> form3;
+};
+
+void SendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPoint pos)
+{
+    QMouseEvent event(type, QPointF(pos), QPointF(target->mapToGlobal(pos)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+void SendWheel(QWidget* target, int delta)
+{
+    QWheelEvent event(QPointF(10, 10), QPointF(target->mapToGlobal(QPoint(10, 10))), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+} // namespace
+
+class TestMinigraph final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void startsFromStoredSettings_data()
+    {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<bool>("micro");
+        QTest::addColumn<bool>("tracegraph");
+        QTest::addColumn<bool>("graphShown");
+        QTest::addColumn<bool>("frameless");
+        QTest::addColumn<int>("minimumHeight");
+        QTest::addColumn<QRect>("geometry");
+
+        QTest::newRow("empty store: form defaults, graph shown")
+            << false << false << true << true << false << 50 << QRect(197, 123, 403, 189);
+        QTest::newRow("stored geometry with the graph")
+            << true << false << true << true << false << 50 << QRect(40, 30, 300, 150);
+        QTest::newRow("graph hidden: the window is its title bar")
+            << true << false << false << false << false << 19 << QRect(40, 30, 300, 19);
+        QTest::newRow("micro: compact, borderless, graph box unticked and disabled")
+            << true << true << true << false << true << 19 << QRect();
+    }
+
+    void startsFromStoredSettings()
+    {
+        QFETCH(bool, stored);
+        QFETCH(bool, micro);
+        QFETCH(bool, tracegraph);
+        QFETCH(bool, graphShown);
+        QFETCH(bool, frameless);
+        QFETCH(int, minimumHeight);
+        QFETCH(QRect, geometry);
+
+        Rig rig([&](SettingsStore& s) {
+            if (!stored)
+                return;
+            s.writeString(QStringLiteral("lrec"), QStringLiteral("00CC00"));
+            s.writeInt(QStringLiteral("width"), 300);
+            s.writeInt(QStringLiteral("height"), 150);
+            s.writeInt(QStringLiteral("top"), 30);
+            s.writeInt(QStringLiteral("left"), 40);
+            s.writeBool(QStringLiteral("micro"), micro);
+            s.writeBool(QStringLiteral("tracegraph"), tracegraph);
+            s.writeInt(QStringLiteral("Type moyenne"), 2);
+        });
+        TForm3& w = *rig.form3;
+        QCOMPARE(w.windowTitle(), QStringLiteral("Tachymetre"));
+        QVERIFY(w.windowFlags() & Qt::Tool);
+        QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(w.frameless(), frameless);
+        QCOMPARE(bool(w.windowFlags() & Qt::FramelessWindowHint), frameless);
+        QCOMPARE(rig.form1->cbGr->isChecked(), graphShown);
+        QCOMPARE(rig.form1->cbGr->isEnabled(), !micro);
+        QCOMPARE(w.Modemicro1->isChecked(), micro);
+        QCOMPARE(w.Image1->isHidden(), micro);
+        QCOMPARE(w.im2->isHidden(), !graphShown);
+        QCOMPARE(w.minimumHeight(), minimumHeight);
+        QCOMPARE(w.Label1->text(), QStringLiteral("DL : 0ko/s  UL : 0ko/s"));
+        QVERIFY(w.Button1->isHidden() && w.Label2->isHidden() && w.Label3->isHidden());
+        QCOMPARE(w.averageChoice(), stored ? AverageChoice::Sent : AverageChoice::None);
+        QCOMPARE(w.Envoi1->isChecked(), stored);
+        if (!stored)
+        {
+            QCOMPARE(rig.form1->fullScale(), 65536);
+            QCOMPARE(rig.form1->scaleIndex(), -1);
+            QVERIFY(!rig.form1->unitOctets());
+        }
+        if (!micro)
+        {
+            QCOMPARE(w.pos(), geometry.topLeft());
+            QCOMPARE(w.size(), geometry.size());
+            return;
+        }
+        // Compact: after a tick the window hugs the rate text.
+        w.show();
+        rig.advance(0, 0);
+        w.Timer1Timer();
+        const QFontMetrics metrics(w.Label1->font());
+        QCOMPARE(w.width(), std::max(60, metrics.horizontalAdvance(w.rateText()) + 2));
+        QCOMPARE(w.height(), std::max(19, metrics.height() + 2));
+    }
+
+    void hiddenGraphTitleFillsTheWindow()
+    {
+        Rig rig;
+        TForm3& w = *rig.form3;
+        const int graphFontSize = QFontInfo(w.Label1->font()).pixelSize();
+        rig.form1->cbGr->setChecked(false);
+        QCOMPARE(w.height(), 19);
+        QVERIFY(w.Shape2->isHidden() && w.im1->isHidden() && w.im2->isHidden());
+
+        // Taller than the title bar's 100 pixels: cut back, and the text grows with the bar.
+        w.resize(w.width(), 150);
+        w.FormResize();
+        QCOMPARE(w.height(), 100);
+        QCOMPARE(w.Shape1->height(), 100);
+        QVERIFY(QFontInfo(w.Label1->font()).pixelSize() > graphFontSize);
+        QVERIFY(QFontMetrics(w.Label1->font()).height() <= 98);
+
+        // Back to the graph: the remembered title bar and client heights return.
+        rig.form1->cbGr->setChecked(true);
+        QCOMPARE(w.Shape1->height(), 19);
+        QCOMPARE(w.height(), 189);
+        QCOMPARE(w.im2->geometry(), QRect(48, 18, 403 - 48, 189 - 19));
+        QVERIFY(!w.im2->isHidden());
+    }
+
+    void wheel_data()
+    {
+        QTest::addColumn<int>("scaleIndex");
+        QTest::addColumn<int>("fullScale");
+        QTest::addColumn<QList<int>>("turns");
+        QTest::addColumn<QStringList>("readouts"); // lbEch as each new full scale is set
+        QTest::addColumn<int>("expected");
+        QTest::addColumn<int>("expectedIndex");
+        QTest::addColumn<QString>("finalReadout");
+
+        QTest::newRow("down from a manual 1200: 1000 flashes, clamps to 1025, back to Automatique")
+            << 8 << 1200 << QList<int>{-120} << QStringList{QStringLiteral("1000")} << 1025 << 7
+            << QStringLiteral("Auto");
+        QTest::newRow("up twice from an automatic 5001: Manuel, 6001 then 7201")
+            << 7 << 5001 << QList<int>{120, 120} << QStringList{QStringLiteral("6001"), QStringLiteral("7201")} << 7201
+            << 8 << QStringLiteral("7201");
+        QTest::newRow("down from 1500 stays manual at 1250")
+            << 8 << 1500 << QList<int>{-120} << QStringList{QStringLiteral("1250")} << 1250 << 8
+            << QStringLiteral("1250");
+        QTest::newRow("up at the top of the range stays there")
+            << 8 << 2147483647 << QList<int>{120} << QStringList{} << 2147483647 << 8 << QStringLiteral("2576980376");
+    }
+
+    void wheel()
+    {
+        QFETCH(int, scaleIndex);
+        QFETCH(int, fullScale);
+        QFETCH(QList<int>, turns);
+        QFETCH(QStringList, readouts);
+        QFETCH(int, expected);
+        QFETCH(int, expectedIndex);
+        QFETCH(QString, finalReadout);
+
+        Rig rig;
+        TForm1& f1 = *rig.form1;
+        f1.cb->setCurrentIndex(scaleIndex);
+        f1.spdspin->setValue(fullScale);
+        QStringList seen;
+        QObject::connect(f1.spdspin, &QSpinBox::valueChanged, rig.form3.get(),
+                         [&] { seen << rig.form3->lbEch->text(); });
+        for (int delta : turns)
+            SendWheel(rig.form3.get(), delta);
+
+        QCOMPARE(seen, readouts);
+        QCOMPARE(f1.fullScale(), expected);
+        QCOMPARE(f1.scaleIndex(), expectedIndex);
+        QCOMPARE(f1.spdspin->isEnabled(), expectedIndex == 8);
+        QVERIFY(!rig.form3->lbEch->isHidden());
+        QCOMPARE(rig.form3->lbEch->text(), finalReadout);
+        // The legend followed: its pixel scale is that of the new full scale.
+        QCOMPARE(rig.form3->pixelScale(), float(rig.form3->im2->height()) / float(expected));
+
+        // The read-out goes with the next move without the middle button.
+        SendMouse(rig.form3->Label1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, QPoint(3, 3));
+        QVERIFY(rig.form3->lbEch->isHidden());
+    }
+
+    void middleDragChangesPeriodLeftDragMoves()
+    {
+        Rig rig;
+        TForm3& w = *rig.form3;
+        const QPoint start = w.pos();
+        QCOMPARE(rig.form1->tb->value(), 20);
+        rig.form1->setPrimed(true);
+
+        SendMouse(w.Label1, QEvent::MouseButtonPress, Qt::MiddleButton, Qt::MiddleButton, QPoint(5, 2));
+        for (int y = 3; y <= 12; ++y)
+            SendMouse(w.Label1, QEvent::MouseMove, Qt::NoButton, Qt::MiddleButton, QPoint(5, y));
+        QCOMPARE(w.lbEch->text(), rig.form1->refreshPeriodText());
+        QVERIFY(w.lbEch->text().contains(QStringLiteral("1500")));
+        SendMouse(w.Label1, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton, QPoint(5, 12));
+
+        QCOMPARE(rig.form1->tb->value(), 30);
+        QCOMPARE(w.Timer1->interval(), 1500);
+        QVERIFY(!rig.form1->primed()); // readings of the old period give no rate
+        QCOMPARE(w.pos(), start);
+
+        // A left click without movement leaves the window where it is.
+        SendMouse(w.Label1, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(5, 12));
+        SendMouse(w.Label1, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(5, 12));
+        QCOMPARE(w.pos(), start);
+
+        // A left drag on the graph jumps once, on release, by the whole displacement.
+        SendMouse(w.im1, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(60, 40));
+        SendMouse(w.im1, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, QPoint(64, 41));
+        SendMouse(w.im1, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, QPoint(70, 37));
+        QCOMPARE(w.pos(), start);
+        SendMouse(w.im1, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(70, 37));
+        QCOMPARE(w.pos(), start + QPoint(10, -3));
+        QCOMPARE(rig.form1->tb->value(), 30);
+    }
+
+    void averageReadout_data()
+    {
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<QString>("readout"); // empty: hidden
+
+        // Graph 128 high, full scale 65536: the 1600 B/s line is at trunc(128 - 3.125) = 124.
+        QTest::newRow("on the line with Reception") << QStringLiteral("Reception1") << 124 << QStringLiteral("1,5ko/s");
+        QTest::newRow("one pixel above the line") << QStringLiteral("Reception1") << 123 << QString();
+        QTest::newRow("no average chosen") << QStringLiteral("Aucun1") << 124 << QString();
+    }
+
+    void averageReadout()
+    {
+        QFETCH(QString, choice);
+        QFETCH(int, y);
+        QFETCH(QString, readout);
+        QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+
+        Rig rig;
+        TForm3& w = *rig.form3;
+        w.resize(60, 19 + 128);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.im2->size(), QSize(12, 128));
+        w.findChild<QAction*>(choice)->trigger();
+        // A priming tick, then ten samples of 1600 B/s fill the ten drawn columns.
+        w.Timer1Timer();
+        for (int k = 0; k < 10; ++k)
+        {
+            rig.advance(1600, 0);
+            w.Timer1Timer();
+        }
+        QCOMPARE(w.averageValue(), 1600);
+
+        SendMouse(w.im1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, QPoint(30, y));
+        QCOMPARE(w.lbEch->isVisible(), !readout.isEmpty());
+        if (!readout.isEmpty())
+            QCOMPARE(w.lbEch->text(), readout);
+    }
+
+    void tickFeedsTrayStopwatchAndScale()
+    {
+        Rig rig;
+        TForm3& w = *rig.form3;
+        FakeFeed feed;
+        w.setStopwatchFeed(&feed);
+        QList<std::pair<QString, int>> tray;
+        w.setTrayPeer([&](const QString& hint, int image) { tray.append({hint, image}); });
+        rig.form1->cb->setCurrentIndex(7); // Automatique, without the preset
+        const int fetchesBefore = rig.source.fetches;
+
+        w.Timer1Timer(); // primes
+        QCOMPARE(tray.size(), 1);
+        QCOMPARE(tray[0], std::make_pair(QStringLiteral("DL : 0ko/s  UL : 0ko/s"), 0));
+        QVERIFY(feed.samples.empty());
+        QVERIFY(rig.form1->primed());
+
+        // lo is in graph 1, eth0 in graph 2: both read from one snapshot per tick.
+        rig.advance(2000, 50, 1000, 0);
+        w.Timer1Timer();
+        rig.advance(2000, 50, 1000, 0);
+        w.Timer1Timer();
+        QCOMPARE(rig.source.fetches - fetchesBefore, 3);
+        QCOMPARE(tray.size(), 3);
+        // 3000 B/s down is 23.43 kbit/s cut, 50 B/s up 0.39.
+        const auto expected = std::make_pair(QStringLiteral("DL : 23.43kbps  UL : 0.39kbps"), 2);
+        QCOMPARE(tray[1], expected);
+        QCOMPARE(tray[2], expected);
+        QCOMPARE(w.Label1->text(), expected.first);
+        QCOMPARE(feed.samples.size(), size_t(2));
+        QCOMPARE(feed.samples[0], std::make_pair(int32_t(3000), int32_t(50)));
+        // The automatic full scale is the largest value drawn, written back into the spin edit.
+        QCOMPARE(rig.form1->fullScale(), 2000);
+        QCOMPARE(w.pixelScale(), float(w.im2->height()) / 2000.0f);
+    }
+
+    void snapshot_data()
+    {
+        QTest::addColumn<bool>("writable");
+        QTest::newRow("written in the store root") << true;
+        QTest::newRow("unwritable folder: error box, icon back") << false;
+    }
+
+    void snapshot()
+    {
+        QFETCH(bool, writable);
+        Rig rig({}, QDateTime(QDate(2004, 2, 3), QTime(9, 5, 7)));
+        TForm3& w = *rig.form3;
+        const QString name = rig.dir.filePath(QStringLiteral("VORP 2004-02-03 09;05;07.bmp"));
+        QCOMPARE(w.SnapshotFileName(rig.clock.now()), name);
+        if (!writable)
+            QVERIFY(QDir(rig.dir.path()).mkdir(name)); // a folder stands where the file should go
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        rig.advance(0, 0);
+        w.Timer1Timer();
+
+        w.Image1Click();
+        QVERIFY(!w.Image1->isHidden());
+        if (!writable)
+        {
+            QCOMPARE(rig.errors.messages, QStringList{QStringLiteral("Impossible d'écrire dans %1").arg(name)});
+            return;
+        }
+        QVERIFY(rig.errors.messages.isEmpty());
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(2), QByteArray("BM"));
+        file.close();
+        const QImage saved(name, "BMP");
+        QCOMPARE(saved.size(), w.size() * w.devicePixelRatio());
+        // The title bar's grey in the picture, not the hidden icon.
+        QCOMPARE(QColor(saved.pixel(saved.width() - 5, 3)), QColor(245, 245, 245));
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), saved.size());
+    }
+
+    void closeBoxAndMenu()
+    {
+        Rig rig;
+        TForm3& w = *rig.form3;
+        QList<bool> meterItem;
+        w.setMeterItemPeer([&](bool checked) { meterItem.append(checked); });
+        w.show();
+        w.resize(250, 120);
+        w.close();
+        QVERIFY(!w.isVisible());
+        QCOMPARE(meterItem, QList<bool>{false});
+        // Stored at once, on the file.
+        SettingsStore reread(rig.store->path());
+        QCOMPARE(reread.readInt(QStringLiteral("width")), std::optional<int32_t>(250));
+        QCOMPARE(reread.readInt(QStringLiteral("height")), std::optional<int32_t>(120));
+        QCOMPARE(reread.readInt(QStringLiteral("left")), std::optional<int32_t>(w.x()));
+        QCOMPARE(reread.readInt(QStringLiteral("top")), std::optional<int32_t>(w.y()));
+
+        SettingValues values;
+        w.Reception1->trigger();
+        w.contributeSettings(values);
+        QCOMPARE(values.at(QStringLiteral("Type moyenne")), SettingValue(int32_t(1)));
+        QCOMPARE(values.at(QStringLiteral("width")), SettingValue(int32_t(250)));
+
+        w.show();
+        w.Fermer1->trigger();
+        QVERIFY(!w.isVisible());
+        QCOMPARE(meterItem, (QList<bool>{false, false}));
+
+        w.popAOT->trigger();
+        QVERIFY(!rig.form1->aot->isChecked());
+        QVERIFY(!w.popAOT->isChecked() && !w.staysOnTop());
+        QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
+
+        w.Modemicro1->trigger();
+        QVERIFY(rig.form1->micro->isChecked() && w.Modemicro1->isChecked() && w.frameless());
+        QVERIFY(!rig.form1->cbGr->isChecked());
+        w.Label1DblClick();
+        QVERIFY(!rig.form1->micro->isChecked() && !w.frameless() && rig.form1->cbGr->isChecked());
+        w.im1DblClick();
+        QVERIFY(w.frameless() && !rig.form1->micro->isChecked());
+
+        // Translucency follows the configuration window's box and level; off means opaque.
+        rig.form1->tbBlend->setValue(102);
+        QCOMPARE(w.windowOpacity(), 1.0);
+        rig.form1->cbBlend->setChecked(true);
+        QCOMPARE(w.windowOpacity(), 0.4);
+        rig.form1->cbBlend->setChecked(false);
+        QCOMPARE(w.windowOpacity(), 1.0);
+
+        const bool recording = rig.form1->recorderTimerActive();
+        w.Button1->click();
+        QCOMPARE(rig.form1->recorderTimerActive(), !recording);
+
+        int activations = 0;
+        w.setActivatePeer([&] { ++activations; });
+        w.ApplicationEvents1Activate();
+        QCOMPARE(activations, 1);
+
+        // Without a notification area the tray menu's items come after the meter's own.
+        QMenu tray;
+        QAction* quit = tray.addAction(QStringLiteral("&Quitter"));
+        w.addTrayMenu(&tray);
+        QCOMPARE(w.PopupMenu1->actions().last(), quit);
+    }
+};
+
+QTEST_MAIN(TestMinigraph)
+#include "tst_minigraph.moc"
