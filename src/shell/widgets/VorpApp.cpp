@@ -4,6 +4,7 @@
 #include "config/RecorderControl.h"
 #include "config/SettingsStore.h"
 #include "config/widgets/Main.h"
+#include "graph/widgets/Graph.h"
 #include "meter/RefreshPeriodControl.h"
 #include "meter/widgets/Chrono.h"
 #include "meter/widgets/Minigraph.h"
@@ -68,6 +69,12 @@ VorpApp::VorpApp(const CommandLine& commandLine, AppEnvironment environment)
     m_shell = std::make_unique<TForm4>(commandLine.pictureBase);
     m_chooser = std::make_unique<TdlBrowse>(m_messages, m_storeRoot);
     m_config = std::make_unique<TForm1>(*m_sampler, *m_recorderControl, *m_settings, m_errors);
+    GraphPeers graphPeers = ChooserPeersFor(*m_chooser);
+    graphPeers.seriesColours = [this] {
+        return std::array<uint32_t, 4>{m_config->colour(1), m_config->colour(2), m_config->colour(3), m_config->colour(4)};
+    };
+    m_graph = std::make_unique<TForm2>(*m_settings, m_messages, m_errors, m_saveDialog, m_clock, m_storeRoot,
+                                       std::move(graphPeers));
 
     // The meter registers itself with the configuration window, which then applies its layout.
     m_meter = std::make_unique<TForm3>(*m_config, *m_sampler, *m_settings, m_clock, m_errors, m_storeRoot);
@@ -103,9 +110,12 @@ void VorpApp::wire()
         m_config->PageControl1->setCurrentIndex(0);
         m_config->showWindow();
     };
+    chooserPeers.setGraphEnabled = [this](bool enabled) { m_graph->setEnabled(enabled); };
     m_chooser->setPeers(chooserPeers);
-    QObject::connect(m_config.get(), &TForm1::statisticsFolderRequested, m_chooser.get(),
-                     [this] { ShowAndRaise(m_chooser.get()); });
+    QObject::connect(m_config.get(), &TForm1::statisticsFolderRequested, m_graph.get(), [this] { m_graph->Button4Click(); });
+    m_config->addSettingsContributor(m_graph.get());
+    m_totals->setNavigator(m_graph.get());
+    m_histogram->setNavigator(m_graph.get());
 
     m_meter->setStopwatchFeed(m_stopwatch.get());
     m_meter->setTrayPeer([this](const QString& hint, int image) {
@@ -131,7 +141,12 @@ void VorpApp::wire()
         m_meter->addTrayMenu(trayMenu);
         ShowAndRaise(m_meter.get());
         m_shell->setMeterChecked(true);
+        m_messages.information(m_meter.get(), QStringLiteral("Aucune zone de notification n'a été trouvée : le tachymètre "
+                                                             "reste affiché et son menu (clic droit) donne accès à "
+                                                             "toutes les fenêtres."));
     };
+    peers.showGraph = [this] { ShowAndRaise(m_graph.get()); };
+    peers.startGraph = [this](const QString& base) { m_graph->startFromCommandLine(base); };
     peers.showStopwatch = [this] { ShowAndRaise(m_stopwatch.get()); };
     peers.showConfiguration = [this] { m_config->showWindow(); };
     peers.showAbout = [this] { ShowAndRaise(m_about.get()); };

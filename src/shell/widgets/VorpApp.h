@@ -3,6 +3,7 @@
 #include "common/Clock.h"
 #include "common/ErrorReporter.h"
 #include "common/widgets/MessageBoxes.h"
+#include "graph/widgets/SaveFileDialog.h"
 #include "sampling/InterfaceTable.h"
 #include "shell/CommandLine.h"
 
@@ -18,6 +19,7 @@ class SignalBridge;
 
 class RefreshTrackBar;
 class TForm1;
+class TForm2;
 class TForm3;
 class TForm4;
 class TForm5;
@@ -54,6 +56,7 @@ public:
     TForm4& shell() { return *m_shell; }
     TdlBrowse& chooser() { return *m_chooser; }
     TForm1& configuration() { return *m_config; }
+    TForm2& graph() { return *m_graph; }
     TForm3& meter() { return *m_meter; }
     TForm6& stopwatch() { return *m_stopwatch; }
     TOKBottomDlg& about() { return *m_about; }
@@ -66,6 +69,7 @@ private:
     SystemClock m_clock;
     MessageBoxErrorReporter m_errors;
     MessageBoxes m_messages;
+    SaveFileDialog m_saveDialog;
     QString m_storeRoot;
     std::unique_ptr<TableSource> m_tableSource;
     std::unique_ptr<Sampler> m_sampler;
@@ -77,6 +81,7 @@ private:
     std::unique_ptr<TForm4> m_shell;
     std::unique_ptr<TdlBrowse> m_chooser;
     std::unique_ptr<TForm1> m_config;
+    std::unique_ptr<TForm2> m_graph;
     std::unique_ptr<TForm3> m_meter;
     std::unique_ptr<TOKBottomDlg> m_about;
     std::unique_ptr<TForm5> m_totals;
