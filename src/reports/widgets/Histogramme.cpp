@@ -1,5 +1,7 @@
 #include "reports/widgets/Histogramme.h"
 
+#include <algorithm>
+
 #include "reports/HistoryNavigator.h"
 #include "reports/widgets/TdlBrowse.h"
 
@@ -102,7 +104,9 @@ Thisto::Thisto(TdlBrowse& chooser, const QDate& today, QWidget* parent)
 
     BitBtn1 = new QPushButton(QStringLiteral("Selectionner une interface à visualiser"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(512, 8, 209, 25);
+    // Wide enough for its caption in the desktop's font, right-aligned where the design puts it.
+    const int width = std::max(209, BitBtn1->sizeHint().width());
+    BitBtn1->setGeometry(721 - width, 8, width, 25);
 
     HistogramSelection s;
     s.year = today.year();
