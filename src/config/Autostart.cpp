@@ -1,9 +1,10 @@
 #include "config/Autostart.h"
 
+#include "store/ProfileFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QString AutostartEntry::DefaultPath()
 {
@@ -18,20 +19,33 @@ bool AutostartEntry::exists() const
     return QFileInfo::exists(m_path);
 }
 
+bool AutostartEntry::enabled() const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    bool inEntry = false;
+    while (!file.atEnd())
+    {
+        const QByteArray line = file.readLine().trimmed();
+        if (line.startsWith('['))
+            inEntry = line == "[Desktop Entry]";
+        else if (inEntry)
+        {
+            const qsizetype eq = line.indexOf('=');
+            const QByteArray key = line.left(eq).trimmed();
+            const QByteArray value = line.mid(eq + 1).trimmed().toLower();
+            if ((key == "Hidden" && value == "true") || (key == "X-GNOME-Autostart-enabled" && value == "false"))
+                return false;
+        }
+    }
+    return true;
+}
+
 bool AutostartEntry::enable(const QString& executablePath) const
 {
-    if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
-        return false;
-    const QByteArray text = AutostartFileText(executablePath);
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(text) != text.size() || !file.flush())
-    {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return QDir().mkpath(QFileInfo(m_path).absolutePath()) &&
+           WriteFileAtomically(m_path, AutostartFileText(executablePath));
 }
 
 bool AutostartEntry::disable() const
@@ -82,6 +96,8 @@ QByteArray AutostartFileText(const QString& executablePath)
                                   "Comment=Compteur de trafic réseau\n"
                                   "Exec=");
     text += DesktopExecValue(executablePath);
-    text += QStringLiteral("\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
+    // Started after the panel, so that the notification area is there for the icon.
+    text += QStringLiteral("\nIcon=vorp\nTerminal=false\nX-GNOME-Autostart-enabled=true\n"
+                           "X-GNOME-Autostart-Delay=5\nX-KDE-autostart-after=panel\n");
     return text.toUtf8();
 }

@@ -3,7 +3,8 @@
 #include <QString>
 
 // The log-in autostart entry: an XDG desktop file whose Exec is the program's absolute path.
-// "Enabled" means the file exists.
+// It is on when the file exists and the desktop has not turned it off (Hidden=true or
+// X-GNOME-Autostart-enabled=false, written by the desktop's own start-up settings).
 class AutostartEntry final
 {
 public:
@@ -14,6 +15,7 @@ public:
 
     const QString& path() const { return m_path; }
     bool exists() const;
+    bool enabled() const;
     // Both return false when the file could not be written or removed.
     bool enable(const QString& executablePath) const;
     bool disable() const;

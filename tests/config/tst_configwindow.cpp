@@ -367,6 +367,22 @@ private slots:
         QVERIFY(!QFile::exists(autostartPath()));
     }
 
+    void autostartTurnedOffInTheDesktopShowsUnchecked()
+    {
+        {
+            Rig rig(configHome());
+            rig.form->cbWin->setChecked(true);
+            QVERIFY(rig.form->SaveSettings());
+        }
+        QFile file(autostartPath());
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("Hidden=true\n");
+        file.close();
+        Rig rig(configHome());
+        QVERIFY(!rig.form->cbWin->isChecked());
+        QFile::remove(autostartPath());
+    }
+
     void saveRecordsALastSample()
     {
         QTemporaryDir root;

@@ -309,9 +309,37 @@ private slots:
         QVERIFY(text.startsWith("[Desktop Entry]\n"));
         QVERIFY(text.contains("\nType=Application\n"));
         QVERIFY(text.contains("\nExec=/opt/vorp/bin/vorp\n"));
+        QVERIFY(text.contains("\nX-GNOME-Autostart-Delay=5\n") && text.contains("\nX-KDE-autostart-after=panel\n"));
+        QVERIFY(entry.enabled());
         QVERIFY(entry.disable());
         QVERIFY(!entry.exists());
         QVERIFY(entry.disable()); // nothing to remove is not a failure
+    }
+
+    void autostartTurnedOffByTheDesktop_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("Hidden=true") << QByteArray("Hidden=true") << false;
+        QTest::newRow("GNOME switch off") << QByteArray("X-GNOME-Autostart-enabled=false") << false;
+        QTest::newRow("Hidden=false") << QByteArray("Hidden=false") << true;
+        QTest::newRow("in another group") << QByteArray("[Desktop Action x]\nHidden=true") << true;
+    }
+    void autostartTurnedOffByTheDesktop()
+    {
+        AutostartEntry entry(m_dir.filePath(QStringLiteral("autostart/vorp.desktop")));
+        QVERIFY(entry.enable(QStringLiteral("/usr/bin/vorp")));
+        QFETCH(QByteArray, line);
+        QFETCH(bool, enabled);
+        // The desktop's own settings rewrite the file with its switch in it.
+        QByteArray text = ReadAll(entry.path()).replace("X-GNOME-Autostart-enabled=true\n", "");
+        QFile f(entry.path());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text + line + '\n');
+        f.close();
+        QVERIFY(entry.exists());
+        QCOMPARE(entry.enabled(), enabled);
+        QVERIFY(entry.disable());
     }
 
     void autostartExecValue_data()

@@ -323,7 +323,7 @@ void TForm1::fillInterfaceLists(const QStringList& names)
 
 void TForm1::readSettings(const InterfaceTable& table)
 {
-    cbWin->setChecked(m_autostart.exists());
+    cbWin->setChecked(m_autostart.enabled());
 
     std::vector<bool> recorded(static_cast<size_t>(m_names.size()), false);
     for (int i = 0; i < m_names.size(); ++i)
