@@ -56,6 +56,7 @@ VorpApp::VorpApp(const CommandLine& commandLine, AppEnvironment environment)
     if (!m_tableSource)
         m_tableSource = MakeSystemTableSource();
     m_sampler = std::make_unique<Sampler>(*m_tableSource);
+    m_messages.setRecordOnly(environment.recordMessages);
     m_settings = std::make_unique<SettingsStore>();
     if (!m_settings->keptAside().isEmpty())
         m_messages.information(nullptr, QStringLiteral("Le fichier de réglages %1 était endommagé : il a été mis de côté "

@@ -41,6 +41,8 @@ struct AppEnvironment
     QString executableDir;
     std::unique_ptr<TableSource> tableSource;  // the system's when empty
     int trayWaitMs = 30000;
+    // Tests: message boxes are recorded in messages() instead of being shown.
+    bool recordMessages = false;
 };
 
 // Creates the windows once, hidden, in their start-up order, and hands each the peers it uses.
@@ -53,6 +55,7 @@ public:
     VorpApp& operator=(const VorpApp&) = delete;
 
     const QString& storeRoot() const { return m_storeRoot; }
+    MessageBoxes& messages() { return m_messages; }
     TForm4& shell() { return *m_shell; }
     TdlBrowse& chooser() { return *m_chooser; }
     TForm1& configuration() { return *m_config; }
