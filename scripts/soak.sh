@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-300}
 cmake --build build-test --target test_soak >/dev/null
-VORP_SOAK_SECONDS=$seconds QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=quarantine_size_mb=4 \
+QTEST_FUNCTION_TIMEOUT=$(((seconds + 120) * 1000)) VORP_SOAK_SECONDS=$seconds QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=quarantine_size_mb=4 \
     LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp build-test/tests/meter/test_soak
