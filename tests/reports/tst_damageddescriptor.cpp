@@ -96,42 +96,42 @@ private slots:
         QTest::addColumn<QString>("rows");          // the daily table; the load runs only when accepted
         QTest::addColumn<QString>("bars");          // the histogram draws whatever the check says
 
-        QTest::newRow("no VORP DB section") << Join(kData) << kInvalidDescriptor << false << QString() << QString()
-                                            << kGoodBars;
+        QTest::newRow("no VORP DB section")
+            << Join(kData) << kInvalidDescriptor << false << QString() << QString() << kGoodBars;
         QTest::newRow("ifname missing") << Join(kHeader.first(3) + kData) << kInvalidDescriptor << false << QString()
                                         << QString() << kGoodBars;
         QTest::newRow("ifname empty") << Join(kHeader.first(3) + QByteArrayList{"ifname="} + kData)
-                                      << QStringLiteral("Ouverture de l'interface :\n") << true << QString() << kGoodRows
-                                      << kGoodBars;
+                                      << QStringLiteral("Ouverture de l'interface :\n") << true << QString()
+                                      << kGoodRows << kGoodBars;
         // The readers take the section's lines as they stand: both copies of a day's pair are added,
         // and of two "ifname" keys the first is the name. Of two D lines in a row, the first has no partner.
-        QTest::newRow("duplicate keys")
-            << Join(kHeader + QByteArrayList{"IFNAME=second", "[data]", "37690D=100", "37690U=200", "37690D=1000",
-                                             "37690U=2000", "37691D=5", "37691D=300", "37691U=400"})
-            << kOpenEth0 << true << QStringLiteral("eth0")
-            << QStringLiteral("10/03/2003 1,07 Ko 2,14 Ko 3,22 Ko|11/03/2003 0,29 Ko 0,39 Ko 0,68 Ko")
-            << QStringLiteral("10:3300 11:705");
+        QTest::newRow("duplicate keys") << Join(kHeader + QByteArrayList{"IFNAME=second", "[data]", "37690D=100",
+                                                                         "37690U=200", "37690D=1000", "37690U=2000",
+                                                                         "37691D=5", "37691D=300", "37691U=400"})
+                                        << kOpenEth0 << true << QStringLiteral("eth0")
+                                        << QStringLiteral(
+                                               "10/03/2003 1,07 Ko 2,14 Ko 3,22 Ko|11/03/2003 0,29 Ko 0,39 Ko 0,68 Ko")
+                                        << QStringLiteral("10:3300 11:705");
         // A key that is not a day number is skipped wherever it stands, inside a pair too; a six-digit
         // key reads as a day with the letter "1" and is left without a partner.
         QTest::newRow("keys that are not day numbers")
             << Join(kHeader + QByteArrayList{"[data]", "abcdeD=5", "37690D=100", "xyzU=9", "37690U=200", "3769D=7",
                                              "376901D=50", "37691D=300", "-3769U=1", "37691U=400", "99999"})
             << kOpenEth0 << true << QStringLiteral("eth0") << kGoodRows << kGoodBars;
-        QTest::newRow("lines without =")
-            << Join(kHeader + QByteArrayList{"[data]", "37690D100", "37690D=100", "37690U 200", "37690U=200",
-                                             "garbage", "37691D=300", "37691U=400", "37691U:7"})
-            << kOpenEth0 << true << QStringLiteral("eth0") << kGoodRows << kGoodBars;
+        QTest::newRow("lines without =") << Join(kHeader + QByteArrayList{"[data]", "37690D100", "37690D=100",
+                                                                          "37690U 200", "37690U=200", "garbage",
+                                                                          "37691D=300", "37691U=400", "37691U:7"})
+                                         << kOpenEth0 << true << QStringLiteral("eth0") << kGoodRows << kGoodBars;
         QTest::newRow("random bytes") << RandomBytes(65536) << kInvalidDescriptor << false << QString() << QString()
                                       << QString();
-        QTest::newRow("random bytes before a good file")
-            << RandomBytes(65536) + "\r\n" + kGood << kOpenEth0 << true << QStringLiteral("eth0") << kGoodRows
-            << kGoodBars;
-        QTest::newRow("CR-only line ends") << Join(kHeader + kData, "\r") << kOpenEth0 << true << QStringLiteral("eth0")
-                                           << kGoodRows << kGoodBars;
-        QTest::newRow("LF-only line ends") << Join(kHeader + kData, "\n") << kOpenEth0 << true << QStringLiteral("eth0")
-                                           << kGoodRows << kGoodBars;
-        QTest::newRow("UTF-8 byte order mark") << "\xEF\xBB\xBF" + kGood << kOpenEth0 << true << QStringLiteral("eth0")
-                                               << kGoodRows << kGoodBars;
+        QTest::newRow("random bytes before a good file") << RandomBytes(65536) + "\r\n" + kGood << kOpenEth0 << true
+                                                         << QStringLiteral("eth0") << kGoodRows << kGoodBars;
+        QTest::newRow("CR-only line ends")
+            << Join(kHeader + kData, "\r") << kOpenEth0 << true << QStringLiteral("eth0") << kGoodRows << kGoodBars;
+        QTest::newRow("LF-only line ends")
+            << Join(kHeader + kData, "\n") << kOpenEth0 << true << QStringLiteral("eth0") << kGoodRows << kGoodBars;
+        QTest::newRow("UTF-8 byte order mark")
+            << "\xEF\xBB\xBF" + kGood << kOpenEth0 << true << QStringLiteral("eth0") << kGoodRows << kGoodBars;
     }
 
     void damagedDescriptor()
