@@ -110,14 +110,19 @@ std::optional<QByteArrayView> SampleLineReader::next()
     if (m_pos >= m_data.size())
         return std::nullopt;
     const QByteArrayView rest = m_data.sliced(m_pos);
-    const qsizetype cr = rest.indexOf('\r');
-    if (cr < 0)
+    // A damaged file may end its lines with a lone CR or a lone LF; taking either as a line end keeps
+    // the lines of such a file instead of gluing them to their neighbour or eating their first digit.
+    const auto end = std::find_if(rest.begin(), rest.end(), [](char c) { return c == '\r' || c == '\n'; });
+    if (end == rest.end())
     {
         m_pos = m_data.size();
-        return std::nullopt; // a last line without CR
+        return std::nullopt; // a last line without its line end
     }
-    const QByteArrayView raw = rest.first(cr);
-    m_pos += cr + 2; // past the CR and the byte after it (its LF)
+    const qsizetype cut = end - rest.begin();
+    const QByteArrayView raw = rest.first(cut);
+    m_pos += cut + 1;
+    if (*end == '\r' && m_pos < m_data.size() && m_data[m_pos] == '\n')
+        ++m_pos;
     if (std::all_of(raw.begin(), raw.end(), KeptByte))
         return raw;
     m_filtered.resize(0);

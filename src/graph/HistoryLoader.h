@@ -55,8 +55,8 @@ struct Column
 using ColumnBuffer = std::array<Column, kColumnCount>;
 
 // One sample line as the day file reader returns it: the bytes of the line that are digits or one of
-// "/", ":", " ", "F", "D", "U", up to its CR; the byte after the CR (its LF) is skipped whatever it is.
-// A final line without CR is not returned. Works on the whole file read at once.
+// "/", ":", " ", "F", "D", "U", up to its line end: CR LF, or a lone CR or LF in a damaged file.
+// A final line without line end is not returned. Works on the whole file read at once.
 class SampleLineReader final
 {
 public:

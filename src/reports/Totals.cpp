@@ -88,11 +88,23 @@ void TotalsWalk::run(const QStringList& lines, const Progress& progress)
             progress(QStringLiteral("Chargement en cours : ") + QString::number(i * 100 / n) + QLatin1Char('%'));
         while (i < n && !IsDayLine(lines[i]))
             ++i;
-        if (n - i < 2)
+        // The partner is the next day line: a damaged line between a day's D and U lines would
+        // otherwise shift every later pair and file each sent total under the next day.
+        qsizetype j = i + 1;
+        while (j < n && !IsDayLine(lines[j]))
+            ++j;
+        if (j >= n)
             break;
+        // A line whose partner is of another day or has the same letter has no partner: it is left
+        // out, like a last line without one, so the pairs after it stay whole.
+        if (DayOfLine(lines[i]) != DayOfLine(lines[j]) || LetterOfLine(lines[i]) == LetterOfLine(lines[j]))
+        {
+            i = j;
+            continue;
+        }
 
         float received = 0, sent = 0;
-        for (const QString& line : {lines[i], lines[i + 1]})
+        for (const QString& line : {lines[i], lines[j]})
         {
             const QChar letter = LetterOfLine(line);
             if (letter == QLatin1Char('D'))
@@ -100,8 +112,7 @@ void TotalsWalk::run(const QStringList& lines, const Progress& progress)
             else if (letter == QLatin1Char('U'))
                 sent = AmountOfLine(line);
         }
-        // The pair is dated by its second line; a second line without a day number leans on the first.
-        const QDate date = DateOfDay(DayOfLine(IsDayLine(lines[i + 1]) ? lines[i + 1] : lines[i]));
+        const QDate date = DateOfDay(DayOfLine(lines[j]));
 
         m_totalReceived += received;
         m_totalSent += sent;
@@ -145,7 +156,7 @@ void TotalsWalk::run(const QStringList& lines, const Progress& progress)
         m_monthReceived += received;
         m_monthSent += sent;
         ++m_report.pairs;
-        i += 2;
+        i = j + 1;
     }
 }
 

@@ -22,16 +22,19 @@ ProfileFile ProfileFile::parse(const QByteArray& text)
 {
     ProfileFile file;
     Section* current = nullptr;
-    qsizetype start = 0;
+    // A byte order mark would hide the first section header.
+    qsizetype start = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     while (start < text.size())
     {
-        qsizetype end = text.indexOf('\n', start);
-        if (end < 0)
-            end = text.size();
+        // CR LF, or a lone CR or LF: a file whose line ends were converted must not read as one
+        // line, or the next save would keep nothing of it.
+        qsizetype end = start;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n')
+            ++end;
         QByteArray line = text.mid(start, end - start);
         start = end + 1;
-        if (line.endsWith('\r'))
-            line.chop(1);
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
+            ++start;
         line = line.trimmed();
         if (line.isEmpty())
             continue;

@@ -24,7 +24,8 @@ public:
         std::vector<Entry> entries;
     };
 
-    // Parses text; lines that are neither a section, nor key=value, nor blank are dropped.
+    // Parses text (lines end with CR LF, CR or LF; a leading UTF-8 byte order mark is skipped); lines
+    // that are neither a section, nor key=value, nor blank are dropped.
     static ProfileFile parse(const QByteArray& text);
     // Reads a file; a missing file reads as empty, an unreadable one returns nothing.
     static std::optional<ProfileFile> load(const QString& path);

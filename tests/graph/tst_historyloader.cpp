@@ -69,12 +69,15 @@ private slots:
                                    << QList<QByteArray>{"14:35:07123456U7890", "14:40:071000U20"};
         QTest::newRow("last line without CR is not returned")
             << QByteArray("14:35:071U2\r\n14:40:0712") << QList<QByteArray>{"14:35:071U2"};
-        QTest::newRow("LF without CR ends no line") << QByteArray("14:35:071U2\n14:40:073U4\n") << QList<QByteArray>{};
+        QTest::newRow("a lone LF ends a line")
+            << QByteArray("14:35:071U2\n14:40:073U4\n") << QList<QByteArray>{"14:35:071U2", "14:40:073U4"};
         QTest::newRow("comma, dot and letters dropped")
             << QByteArray("14:35:0712,5U7.0xyz\r\n") << QList<QByteArray>{"14:35:07125U70"};
         QTest::newRow("kept specials") << QByteArray("a/b:c FDU-\r\n") << QList<QByteArray>{"/: FDU"};
-        QTest::newRow("byte after CR skipped whatever it is")
-            << QByteArray("14:35:071U1\r914:40:072U2\r\n") << QList<QByteArray>{"14:35:071U1", "14:40:072U2"};
+        QTest::newRow("a lone CR ends a line")
+            << QByteArray("14:35:071U1\r14:40:072U2\r\n") << QList<QByteArray>{"14:35:071U1", "14:40:072U2"};
+        QTest::newRow("CR CR LF: an empty line between")
+            << QByteArray("14:35:071U1\r\r\n14:40:072U2\r\n") << QList<QByteArray>{"14:35:071U1", "", "14:40:072U2"};
         QTest::newRow("CR as the last byte") << QByteArray("14:35:071U1\r") << QList<QByteArray>{"14:35:071U1"};
         QTest::newRow("empty") << QByteArray() << QList<QByteArray>{};
     }
