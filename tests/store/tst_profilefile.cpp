@@ -45,6 +45,22 @@ private slots:
         QCOMPARE(again.value(QStringLiteral("a"), QStringLiteral("k")), QStringLiteral("v"));
     }
 
+    void foreignLineEndsAndByteOrderMark_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("CR only") << QByteArray("[VORP DB]\rifname=eth0\r[data]\r38153D=5\r38153U=6\r");
+        QTest::newRow("LF only") << QByteArray("[VORP DB]\nifname=eth0\n[data]\n38153D=5\n38153U=6\n");
+        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF[VORP DB]\r\nifname=eth0\r\n[data]\r\n38153D=5\r\n38153U=6\r\n");
+    }
+    void foreignLineEndsAndByteOrderMark()
+    {
+        // The recorder rewrites such a file: its header and totals must survive.
+        QFETCH(QByteArray, text);
+        auto file = ProfileFile::parse(text);
+        file.setValue(QStringLiteral("data"), QStringLiteral("38153D"), QStringLiteral("7"));
+        QCOMPARE(file.toText(), QByteArray("[VORP DB]\r\nifname=eth0\r\n[data]\r\n38153D=7\r\n38153U=6\r\n"));
+    }
+
     void savesAtomicallyAndLoads()
     {
         QTemporaryDir dir;
