@@ -427,19 +427,4 @@ DrawingAreaLayout LayoutDrawingArea(QSize clientSize)
     return layout;
 }
 
-const std::array<ScalePreset, 9>& ScalePresets()
-{
-    static const std::array<ScalePreset, 9> presets{{
-        {QStringLiteral("64kbps (RTC, RNIS)"), 8192, false},
-        {QStringLiteral("128kbps (RNIS double)"), 16384, false},
-        {QStringLiteral("512kbps (ADSL, cable)"), 65536, false},
-        {QStringLiteral("1024kbps (ADSL, cable)"), 131072, false},
-        {QStringLiteral("10mbps (Ethernet)"), 1310720, false},
-        {QStringLiteral("100mbps (Fast Ethernet)"), 13107200, false},
-        {QStringLiteral("1gbps (Gigabit Ethernet)"), 134217728, false},
-        {QStringLiteral("Automatique"), 0, false},
-        {QStringLiteral("Manuel"), 0, true},
-    }};
-    return presets;
-}
 } // namespace graph

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/ScaleItems.h"
+
 #include "graph/HistoryLoader.h"
 
 #include <QDate>
@@ -145,16 +147,13 @@ struct DrawingAreaLayout
 };
 DrawingAreaLayout LayoutDrawingArea(QSize clientSize);
 
-// The scale list: caption, value in bytes per second (0 for "Automatique" and "Manuel", which the spin
-// edit shows as 1) and whether the spin edit becomes editable.
-struct ScalePreset
-{
-    QString caption;
-    int32_t scale = 0;
-    bool editable = false;
-};
+// The scale list (0 for "Automatique" and "Manuel", which the spin edit shows as 1).
+using ScalePreset = ScaleItem;
 inline constexpr int kDefaultScaleItem = 2;
 inline constexpr int kAutomaticScaleItem = 7;
 inline constexpr int kManualScaleItem = 8;
-const std::array<ScalePreset, 9>& ScalePresets();
+inline const std::array<ScalePreset, 9>& ScalePresets()
+{
+    return ScaleItems();
+}
 } // namespace graph
