@@ -16,7 +16,13 @@ for target in profile dayfile totals histogram; do
     program=build-fuzz/fuzz/fuzz_$target
     mkdir -p "build-fuzz/corpus/$target"
     echo "fuzz: $target: replaying the seeds, then ${seconds} s"
-    "$program" -runs=0 fuzz/corpus/$target 2>&1 | tail -1
-    "$program" -max_total_time="$seconds" -max_len=4096 -print_final_stats=0 \
-        "build-fuzz/corpus/$target" "fuzz/corpus/$target" 2>&1 | tail -1
+    log=build-fuzz/$target.log
+    if ! "$program" -runs=0 fuzz/corpus/$target >"$log" 2>&1 ||
+        ! "$program" -max_total_time="$seconds" -max_len=4096 -print_final_stats=0 -artifact_prefix=build-fuzz/ \
+            "build-fuzz/corpus/$target" "fuzz/corpus/$target" >"$log" 2>&1; then
+        tail -n 40 "$log"
+        echo "fuzz: $target failed; the input that failed is in build-fuzz/ (crash-*)" >&2
+        exit 1
+    fi
+    tail -n 1 "$log"
 done

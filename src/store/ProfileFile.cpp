@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -16,6 +17,14 @@ bool SameName(const QString& a, const QString& b)
 }
 
 const std::vector<ProfileFile::Entry> kNoEntries;
+
+// UTF-8 that keeps a U+FEFF at the start of a name, as QString::fromUtf8 would not, so that what is
+// written back reads back the same.
+QString Decode(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(bytes);
+}
 }
 
 ProfileFile ProfileFile::parse(const QByteArray& text)
@@ -41,7 +50,7 @@ ProfileFile ProfileFile::parse(const QByteArray& text)
         if (line.startsWith('['))
         {
             const qsizetype close = line.indexOf(']');
-            const QString name = QString::fromUtf8(line.mid(1, close < 0 ? -1 : close - 1).trimmed());
+            const QString name = Decode(line.mid(1, close < 0 ? -1 : close - 1).trimmed());
             file.m_sections.push_back(Section{name, {}});
             current = &file.m_sections.back();
             continue;
@@ -51,7 +60,7 @@ ProfileFile ProfileFile::parse(const QByteArray& text)
             continue;
         // Trimmed as bytes, like the line itself, so a key can never turn into a section header.
         current->entries.push_back(
-            Entry{QString::fromUtf8(line.left(eq).trimmed()), QString::fromUtf8(line.mid(eq + 1).trimmed())});
+            Entry{Decode(line.left(eq).trimmed()), Decode(line.mid(eq + 1).trimmed())});
     }
     return file;
 }

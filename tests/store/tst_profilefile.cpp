@@ -38,10 +38,11 @@ private slots:
     void writtenTextParsesBackTheSame()
     {
         // A key starting with a non-ASCII blank must not come back as a section header.
-        const auto file = ProfileFile::parse("[a]\r\n\xC2\xA0[x=1\r\n k = v \r\n");
+        // Nor one starting with a byte order mark, which a plain UTF-8 conversion would drop.
+        const auto file = ProfileFile::parse("[a]\r\n\xC2\xA0[x=1\r\n k = v \r\n\xEF\xBB\xBF[y=2\r\n");
         const auto again = ProfileFile::parse(file.toText());
         QCOMPARE(again.sections().size(), size_t(1));
-        QCOMPARE(again.entries(QStringLiteral("a")).size(), size_t(2));
+        QCOMPARE(again.entries(QStringLiteral("a")).size(), size_t(3));
         QCOMPARE(again.value(QStringLiteral("a"), QStringLiteral("k")), QStringLiteral("v"));
     }
 
