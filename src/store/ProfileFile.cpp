@@ -22,6 +22,8 @@ const std::vector<ProfileFile::Entry> kNoEntries;
 // written back reads back the same.
 QString Decode(const QByteArray& bytes)
 {
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes);
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     return decoder(bytes);
 }
