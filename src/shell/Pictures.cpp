@@ -81,6 +81,13 @@ QImage SplashPicture()
     p.setPen(QPen(QColor(0x40, 0x90, 0xff), 2));
     p.drawPath(line);
 
+    // A dark footer under the graph, where the version label stands in red.
+    QLinearGradient footer(0, 146, 0, 169);
+    footer.setColorAt(0, QColor(0x02, 0x05, 0x0c, 0));
+    footer.setColorAt(0.35, QColor(0x02, 0x05, 0x0c, 235));
+    footer.setColorAt(1, QColor(0x02, 0x05, 0x0c, 255));
+    p.fillRect(QRect(0, 146, 286, 23), footer);
+
     QFont title(QStringLiteral("DejaVu Sans"));
     title.setPixelSize(44);
     title.setBold(true);
