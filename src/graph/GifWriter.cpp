@@ -1,10 +1,10 @@
 #include "graph/GifWriter.h"
 
+#include "store/ProfileFile.h"
+
 #include <QHash>
-#include <QSaveFile>
 
 #include <gif_lib.h>
-#include <unistd.h>
 
 #include <memory>
 #include <vector>
@@ -115,17 +115,6 @@ QByteArray EncodeGif(const QImage& source)
 bool WriteGif(const QImage& image, const QString& path)
 {
     const QByteArray bytes = EncodeGif(image);
-    if (bytes.isEmpty())
-        return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // QSaveFile alone can report success on a full disk: check every byte and the sync.
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
-    {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !bytes.isEmpty() && WriteFileAtomically(path, bytes);
 }
 } // namespace graph
