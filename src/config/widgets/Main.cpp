@@ -1,6 +1,7 @@
 #include "config/widgets/Main.h"
 
 #include "common/Colour.h"
+#include "common/widgets/Named.h"
 #include "common/ErrorReporter.h"
 #include "config/RecorderControl.h"
 #include "config/ScalePresets.h"
@@ -37,12 +38,6 @@ namespace
 constexpr std::array<const char*, 5> ColourDefaults{"00CC00", "FF0000", "006600", "FF00FF", "01E5DD"};
 constexpr std::array<const char*, 5> ColourValueNames{"lrec", "lenv", "lrep", "lenp", "lint"};
 constexpr int RecorderPeriodMs = 300000;
-
-template <typename T> T* Named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QLabel* Caption(const QString& text, QWidget* parent)
 {

@@ -1,6 +1,7 @@
 #include "graph/widgets/Graph.h"
 
 #include "common/Clock.h"
+#include "common/widgets/Named.h"
 #include "common/Colour.h"
 #include "common/ErrorReporter.h"
 #include "config/SettingsStore.h"
@@ -52,12 +53,6 @@ constexpr int kLegendHeight = 116;
 // In a picture the legend stands this far left of the window's right edge (712 at the design width),
 // so that it lands beside the drawing area whatever the window's width.
 constexpr int kLegendFromRight = kDesignWidth - 712;
-
-template <typename T> T* Named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y)
 {

@@ -1,5 +1,7 @@
 #include "meter/widgets/Chrono.h"
 
+#include "common/widgets/Named.h"
+
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,12 +16,6 @@
 
 namespace
 {
-template <typename T> T* Named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
 QLabel* ClockLabel(const QString& text, const char* name, QWidget* parent)
 {
     auto* label = Named(new QLabel(text, parent), name);

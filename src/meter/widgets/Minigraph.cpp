@@ -1,6 +1,7 @@
 #include "meter/widgets/Minigraph.h"
 
 #include "common/Colour.h"
+#include "common/widgets/Named.h"
 #include "common/ErrorReporter.h"
 #include "common/NumberText.h"
 #include "config/SettingsStore.h"
@@ -36,12 +37,6 @@ constexpr int kSnapshotIconWidth = 20;
 constexpr int kSnapshotIconHeight = 17;
 constexpr double kWheelUp = 1.2;
 constexpr double kWheelDown = 0.8333333333333334;
-
-template <typename T> T* Named(T* object, const char* name)
-{
-    object->setObjectName(QLatin1String(name));
-    return object;
-}
 
 QColor Background()
 {
