@@ -55,26 +55,11 @@ LoadRequest Request(const QString& dir, Period period, int width)
 
 QImage Render(const HistoryLoader& loader, const LoadResult& result, const LoadRequest& r, Period period)
 {
-    PlotInput plot;
-    plot.columns = &loader.columns();
-    plot.width = r.width;
-    plot.height = r.height;
-    plot.secondsPerColumn = r.secondsPerColumn;
-    plot.direction = result.direction;
-    plot.pixelsPerRate = result.pixelsPerRate;
-    plot.drawPeaks = period != Period::Day;
-    AxesInput axes;
-    axes.period = period;
-    axes.date = r.date;
-    axes.timeOfDay = r.timeOfDay;
-    axes.width = r.width;
-    axes.height = r.height;
-    axes.direction = result.direction;
-    axes.scale = result.scale;
-    axes.bitsMultiplier = r.bitsMultiplier;
-    axes.unit = result.unit;
-    axes.pixelsPerRate = result.pixelsPerRate;
-    return ComposeGraph(RenderPlot(plot), RenderAxes(axes, QSize(r.width + 100, r.height + 35)));
+    GraphOptions options;
+    options.period = period;
+    options.axesSize = QSize(r.width + 100, r.height + 35);
+    const GraphLayers layers = DrawGraph(loader.columns(), r, result, options);
+    return ComposeGraph(layers.plot, layers.axes);
 }
 
 void LoadAndRender(benchmark::State& state, const QString& dir, Period period, int width)
