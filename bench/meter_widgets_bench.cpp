@@ -5,8 +5,8 @@
 #include "config/RecorderControl.h"
 #include "config/SettingsStore.h"
 #include "config/SettingsTable.h"
-#include "config/widgets/Main.h"
-#include "meter/widgets/Minigraph.h"
+#include "config/widgets/ConfigWindow.h"
+#include "meter/widgets/MeterWindow.h"
 #include "sampling/Sampler.h"
 
 #include <QApplication>
@@ -39,8 +39,8 @@ void BM_MeterWindowTick(benchmark::State& state)
     NoRecorder recorder;
     CollectingErrorReporter errors;
     TestClock clock;
-    TForm1 form1(sampler, recorder, store, errors);
-    TForm3 form3(form1, sampler, store, clock, errors, dir.path() + QLatin1Char('/'));
+    ConfigWindow form1(sampler, recorder, store, errors);
+    MeterWindow form3(form1, sampler, store, clock, errors, dir.path() + QLatin1Char('/'));
     form3.Timer1->stop();
     form1.cb->setCurrentIndex(7);
     form3.resize(1024, 300);

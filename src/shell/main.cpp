@@ -1,5 +1,5 @@
 #include "shell/CommandLine.h"
-#include "shell/widgets/VorpApp.h"
+#include "shell/widgets/Application.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -33,10 +33,10 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("vorp"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    std::unique_ptr<VorpApp> vorp;
+    std::unique_ptr<Application> vorp;
     try
     {
-        vorp = std::make_unique<VorpApp>(line, AppEnvironment{QCoreApplication::applicationDirPath(), nullptr, 30000});
+        vorp = std::make_unique<Application>(line, AppEnvironment{QCoreApplication::applicationDirPath(), nullptr, 30000});
     }
     catch (const std::exception& e)
     {

@@ -3,7 +3,7 @@
 #include "config/RecorderControl.h"
 #include "config/SettingsStore.h"
 #include "config/widgets/ColourSwatch.h"
-#include "config/widgets/Main.h"
+#include "config/widgets/ConfigWindow.h"
 #include "sampling/Sampler.h"
 #include "store/Recorder.h"
 
@@ -99,7 +99,7 @@ struct Rig
         : store(configHome + QStringLiteral("/VORP/VORP.conf"))
     {
         source.table = std::move(rows);
-        form = std::make_unique<TForm1>(sampler, recorder, store, errors);
+        form = std::make_unique<ConfigWindow>(sampler, recorder, store, errors);
         form->messageBoxes().setRecordOnly(true);
     }
 
@@ -108,7 +108,7 @@ struct Rig
     FakeRecorder recorder;
     SettingsStore store;
     CollectingErrorReporter errors;
-    std::unique_ptr<TForm1> form;
+    std::unique_ptr<ConfigWindow> form;
 };
 
 QByteArray ReadAll(const QString& path)
@@ -152,7 +152,7 @@ private slots:
     void firstRunShowsEveryDefault()
     {
         Rig rig(configHome());
-        TForm1& f = *rig.form;
+        ConfigWindow& f = *rig.form;
         QCOMPARE(f.windowTitle(), QStringLiteral("Configuration"));
         QCOMPARE(f.size(), QSize(522, 352));
         QCOMPARE(f.PageControl1->tabText(0), QStringLiteral("Options Générales / Statistiques"));
@@ -209,7 +209,7 @@ private slots:
         QVERIFY(marker.open(QIODevice::WriteOnly));
         marker.close();
         Rig rig(configHome());
-        TForm1& f = *rig.form;
+        ConfigWindow& f = *rig.form;
         QVERIFY(!f.Button4->isHidden());
         QCOMPARE(f.Button4->text(), QStringLiteral("test timer"));
         QVERIFY(!f.Label1->isHidden());
@@ -233,7 +233,7 @@ private slots:
         QFETCH(bool, compact);
         {
             Rig rig(configHome());
-            TForm1& f = *rig.form;
+            ConfigWindow& f = *rig.form;
             UserCheck(f.lb, 1, true);
             UserCheck(f.lb1, 0, true);
             UserCheck(f.lb2, 2, true);
@@ -261,7 +261,7 @@ private slots:
             QVERIFY(rig.errors.messages.isEmpty());
         }
         Rig rig(configHome());
-        TForm1& f = *rig.form;
+        ConfigWindow& f = *rig.form;
         QCOMPARE(Checks(f.lb), (std::vector<bool>{false, true, false}));
         QCOMPARE(Checks(f.lb1), (std::vector<bool>{true, false, false}));
         QCOMPARE(Checks(f.lb2), (std::vector<bool>{false, false, true}));
@@ -341,7 +341,7 @@ private slots:
             QVERIFY(store.sync());
         }
         Rig rig(configHome());
-        TForm1& f = *rig.form;
+        ConfigWindow& f = *rig.form;
         QCOMPARE(f.colourText(1), QStringLiteral("0000FF"));
         QCOMPARE(f.colourText(2), QStringLiteral("FF0000")); // missing in its group
         QCOMPARE(f.gradspin->value(), 4);
@@ -395,7 +395,7 @@ private slots:
         RecorderAdapter adapter(recorder);
         SettingsStore store(settingsPath());
         store.writeBool(QStringLiteral("eth0"), true);
-        TForm1 form(sampler, adapter, store, errors);
+        ConfigWindow form(sampler, adapter, store, errors);
         QVERIFY(form.statisticsChecked(0));
 
         source.table = InterfaceTable{Row("eth0", 1000 + 123456, 2000 + 7890)};
@@ -563,7 +563,7 @@ private slots:
     void graphListsStayDisjoint()
     {
         Rig rig(configHome());
-        TForm1& f = *rig.form;
+        ConfigWindow& f = *rig.form;
         UserCheck(f.lb2, 0, true);
         UserCheck(f.lb2, 1, true);
         f.setPrimed(true);
@@ -585,7 +585,7 @@ private slots:
     void compactModeOnThenOffRestoresTheGraph()
     {
         Rig rig(configHome());
-        TForm1& f = *rig.form;
+        ConfigWindow& f = *rig.form;
         FakeMeter meter; // graph shown, client 150, title bar 40
         f.setMeterControl(&meter);
         QVERIFY(meter.graphVisible);
@@ -639,7 +639,7 @@ private slots:
     void controlsDriveTheMeter()
     {
         Rig rig(configHome());
-        TForm1& f = *rig.form;
+        ConfigWindow& f = *rig.form;
         FakeMeter meter;
         f.setMeterControl(&meter);
         const int redraws = meter.legendRedraws;
@@ -658,7 +658,7 @@ private slots:
         f.cbBlend->setChecked(false);
         QVERIFY(!meter.translucent);
 
-        QSignalSpy opened(&f, &TForm1::statisticsFolderRequested);
+        QSignalSpy opened(&f, &ConfigWindow::statisticsFolderRequested);
         f.BitBtn1->click();
         QCOMPARE(opened.count(), 1);
     }

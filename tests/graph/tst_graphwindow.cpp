@@ -2,7 +2,7 @@
 #include "common/DayNumber.h"
 #include "common/ErrorReporter.h"
 #include "config/SettingsStore.h"
-#include "graph/widgets/Graph.h"
+#include "graph/widgets/GraphWindow.h"
 #include "graph/widgets/SaveFileDialog.h"
 #include "reports/widgets/MessageBoxes.h"
 
@@ -104,18 +104,18 @@ private:
         return p;
     }
 
-    std::unique_ptr<TForm2> window()
+    std::unique_ptr<GraphWindow> window()
     {
-        return std::make_unique<TForm2>(*m_store, m_boxes, m_errors, m_saveDialog, m_clock, m_root, peers());
+        return std::make_unique<GraphWindow>(*m_store, m_boxes, m_errors, m_saveDialog, m_clock, m_root, peers());
     }
 
     // Where a picture shows plot pixel (x, y): the drawing area moves to the top of the picture.
-    static QPoint PicturePoint(const TForm2& w, int x, int y)
+    static QPoint PicturePoint(const GraphWindow& w, int x, int y)
     {
         return QPoint(w.im2->x() + x, 1 + (w.im2->y() - w.shape->y()) + y);
     }
 
-    static void VerifyLayoutRestored(const TForm2& w)
+    static void VerifyLayoutRestored(const GraphWindow& w)
     {
         QCOMPARE(w.shape->geometry(), QRect(8, 120, 709, 273));
         QCOMPARE(w.im1->geometry(), QRect(8, 120, 709, 273));
@@ -492,7 +492,7 @@ private slots:
         w->Button2Click();
         m_saveDialog.setNextFileName(std::nullopt);
         const QStringList before = QDir(m_root).entryList(QDir::Files);
-        QVERIFY(w->SaveGraphPicture(TForm2::PictureSender::SaveButton));
+        QVERIFY(w->SaveGraphPicture(GraphWindow::PictureSender::SaveButton));
         QCOMPARE(QDir(m_root).entryList(QDir::Files), before);
         QVERIFY(!w->lastPicture().isNull()); // still taken for the clipboard
         VerifyLayoutRestored(*w);
@@ -505,14 +505,14 @@ private slots:
         w->Button2Click();
         const QString path = m_tmp.path() + QStringLiteral("/no such folder/picture.gif");
         m_saveDialog.setNextFileName(path);
-        QVERIFY(!w->SaveGraphPicture(TForm2::PictureSender::SaveButton));
+        QVERIFY(!w->SaveGraphPicture(GraphWindow::PictureSender::SaveButton));
         QCOMPARE(m_errors.messages, QStringList{QStringLiteral("Impossible d'écrire dans ") + path});
         QVERIFY(!QFile::exists(path));
         VerifyLayoutRestored(*w);
         // The window goes on: the next picture is written.
         const QString good = m_tmp.path() + QStringLiteral("/after.gif");
         m_saveDialog.setNextFileName(good);
-        QVERIFY(w->SaveGraphPicture(TForm2::PictureSender::SaveButton));
+        QVERIFY(w->SaveGraphPicture(GraphWindow::PictureSender::SaveButton));
         QVERIFY(!DecodeGif(good).isNull());
     }
 

@@ -2,8 +2,8 @@
 #include "common/ErrorReporter.h"
 #include "config/RecorderControl.h"
 #include "config/SettingsStore.h"
-#include "config/widgets/Main.h"
-#include "meter/widgets/Minigraph.h"
+#include "config/widgets/ConfigWindow.h"
+#include "meter/widgets/MeterWindow.h"
 #include "sampling/Sampler.h"
 #include "store/Recorder.h"
 
@@ -52,8 +52,8 @@ private slots:
         Recorder recorder(sampler, clock, errors, store.path());
         RecorderAdapter recorderControl(recorder);
         SettingsStore settings;
-        TForm1 form1(sampler, recorderControl, settings, errors);
-        TForm3 meter(form1, sampler, settings, clock, errors, store.path() + QLatin1Char('/'));
+        ConfigWindow form1(sampler, recorderControl, settings, errors);
+        MeterWindow meter(form1, sampler, settings, clock, errors, store.path() + QLatin1Char('/'));
         const int lo = static_cast<int>(form1.interfaceNames().indexOf(QStringLiteral("lo")));
         QVERIFY(lo >= 0);
         form1.lb1->item(lo)->setCheckState(Qt::Checked);

@@ -25,13 +25,13 @@ struct ChooserPeers
 };
 
 // The statistics folder chooser "Parcourir": its selected directory is what every reader reads.
-class TdlBrowse final : public QDialog
+class FolderChooser final : public QDialog
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(TdlBrowse)
+    Q_DISABLE_COPY_MOVE(FolderChooser)
 
 public:
-    TdlBrowse(MessageBoxes& messages, QString storeRoot, QWidget* parent = nullptr);
+    FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget* parent = nullptr);
 
     void setPeers(ChooserPeers peers) { m_peers = std::move(peers); }
 

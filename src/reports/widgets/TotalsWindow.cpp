@@ -1,9 +1,9 @@
-#include "reports/widgets/Totaux.h"
+#include "reports/widgets/TotalsWindow.h"
 
 #include "common/Clock.h"
 #include "reports/HistoryNavigator.h"
 #include "reports/Totals.h"
-#include "reports/widgets/TdlBrowse.h"
+#include "reports/widgets/FolderChooser.h"
 
 #include <QCoreApplication>
 #include <QFrame>
@@ -92,7 +92,7 @@ void FillTable(QTableWidget* grid, const QStringList& header, const std::vector<
 }
 } // namespace
 
-TForm5::TForm5(TdlBrowse& chooser, const Clock& clock, QWidget* parent)
+TotalsWindow::TotalsWindow(FolderChooser& chooser, const Clock& clock, QWidget* parent)
     : QDialog(parent), m_chooser(chooser), m_clock(clock)
 {
     setObjectName(QStringLiteral("Form5"));
@@ -141,33 +141,33 @@ TForm5::TForm5(TdlBrowse& chooser, const Clock& clock, QWidget* parent)
     Button1 = new QPushButton(QStringLiteral("go"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->hide();
-    connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, &TotalsWindow::Button1Click);
 
     BitBtn1 = new QPushButton(QStringLiteral("Selectionner une autre interface à visualiser"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(88, 384, 249, 25);
-    connect(BitBtn1, &QPushButton::clicked, this, &TForm5::BitBtn1Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &TotalsWindow::BitBtn1Click);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
     Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &TForm5::Timer1Timer);
+    connect(Timer1, &QTimer::timeout, this, &TotalsWindow::Timer1Timer);
 }
 
-void TForm5::showEvent(QShowEvent* event)
+void TotalsWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     Timer1->start();
 }
 
-void TForm5::Timer1Timer()
+void TotalsWindow::Timer1Timer()
 {
     Timer1->stop();
     Button1Click();
 }
 
-void TForm5::Button1Click()
+void TotalsWindow::Button1Click()
 {
     // The load lets events run once per pair; a second load must not start inside it.
     if (m_loading)
@@ -186,7 +186,7 @@ void TForm5::Button1Click()
     m_loading = false;
 }
 
-void TForm5::showReport(const TotalsReport& report)
+void TotalsWindow::showReport(const TotalsReport& report)
 {
     Label14->setText(report.interfaceName);
     AujD->setText(report.today.received);
@@ -203,13 +203,13 @@ void TForm5::showReport(const TotalsReport& report)
     FillTable(grid2, report.header, report.monthly);
 }
 
-void TForm5::BitBtn1Click()
+void TotalsWindow::BitBtn1Click()
 {
     if (m_navigator)
         m_navigator->openChooser();
 }
 
-void TForm5::grid1MouseUp(Qt::MouseButton button, const QPoint& pos)
+void TotalsWindow::grid1MouseUp(Qt::MouseButton button, const QPoint& pos)
 {
     if (button != Qt::RightButton || !m_navigator)
         return;
@@ -221,7 +221,7 @@ void TForm5::grid1MouseUp(Qt::MouseButton button, const QPoint& pos)
         m_navigator->setDateAndDraw(*date);
 }
 
-bool TForm5::eventFilter(QObject* watched, QEvent* event)
+bool TotalsWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == grid1->viewport() && event->type() == QEvent::MouseButtonRelease)
     {

@@ -1,5 +1,5 @@
 #include "reports/widgets/MessageBoxes.h"
-#include "reports/widgets/TdlBrowse.h"
+#include "reports/widgets/FolderChooser.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,7 +21,7 @@ private:
     int m_configurationShown = 0;
     std::vector<bool> m_checked;
 
-    void attach(TdlBrowse& chooser)
+    void attach(FolderChooser& chooser)
     {
         chooser.setPeers({[this](bool on) { m_graphEnabled += on ? 1 : 0; }, [this] { return m_checked; },
                           [this] { ++m_configurationShown; }});
@@ -50,7 +50,7 @@ private slots:
 
     void controlsAndDirectory()
     {
-        TdlBrowse chooser(m_boxes, m_root);
+        FolderChooser chooser(m_boxes, m_root);
         QCOMPARE(chooser.objectName(), QStringLiteral("dlBrowse"));
         QCOMPARE(chooser.windowTitle(), QStringLiteral("Parcourir"));
         QVERIFY(chooser.findChild<QComboBox*>(QStringLiteral("dcb1")));
@@ -63,7 +63,7 @@ private slots:
 
     void okOnValidDirectoryClosesTheChooser()
     {
-        TdlBrowse chooser(m_boxes, m_root);
+        FolderChooser chooser(m_boxes, m_root);
         attach(chooser);
         chooser.setDirectory(m_valid);
         chooser.show();
@@ -85,7 +85,7 @@ private slots:
     {
         QFETCH(int, answer);
         m_boxes.setNextAnswer(QMessageBox::StandardButton(answer));
-        TdlBrowse chooser(m_boxes, m_root);
+        FolderChooser chooser(m_boxes, m_root);
         attach(chooser);
         chooser.setDirectory(m_bare);
         chooser.show();
@@ -99,7 +99,7 @@ private slots:
     void readerRetryShowsTheChooser()
     {
         m_boxes.setNextAnswer(QMessageBox::Retry);
-        TdlBrowse chooser(m_boxes, m_root);
+        FolderChooser chooser(m_boxes, m_root);
         attach(chooser);
         chooser.setDirectory(m_bare);
         QVERIFY(!chooser.OpeningCheck());
@@ -109,7 +109,7 @@ private slots:
     void noInterfaceCheckedOpensTheConfiguration()
     {
         m_checked = {false, false};
-        TdlBrowse chooser(m_boxes, m_root);
+        FolderChooser chooser(m_boxes, m_root);
         attach(chooser);
         chooser.setDirectory(m_root);
         QVERIFY(!chooser.OpeningCheck());
@@ -123,7 +123,7 @@ private slots:
 
     void cancelHidesAndEnablesTheGraph()
     {
-        TdlBrowse chooser(m_boxes, m_root);
+        FolderChooser chooser(m_boxes, m_root);
         attach(chooser);
         chooser.show();
         chooser.CancelBtn->click();
@@ -134,4 +134,4 @@ private slots:
 };
 
 QTEST_MAIN(TestTdlBrowse)
-#include "tst_tdlbrowse.moc"
+#include "tst_folderchooser.moc"

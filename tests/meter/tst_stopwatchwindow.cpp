@@ -1,4 +1,4 @@
-#include "meter/widgets/Chrono.h"
+#include "meter/widgets/StopwatchWindow.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -30,7 +30,7 @@ private slots:
     {
         TestClock clock;
         FakeTrackBar tb;
-        TForm6 w(clock, tb);
+        StopwatchWindow w(clock, tb);
         QCOMPARE(w.windowTitle(), QStringLiteral("Chronometre"));
         for (const char* name : {"h", "m", "s", "cs", "ti", "tu", "vd", "vu", "md", "mu", "pd", "pu"})
             QVERIFY2(w.findChild<QLabel*>(QLatin1String(name)), name);
@@ -45,7 +45,7 @@ private slots:
     {
         TestClock clock;
         FakeTrackBar tb;
-        TForm6 w(clock, tb);
+        StopwatchWindow w(clock, tb);
         w.addSample(5000, 5000); // not running: ignored
         QTest::mouseClick(w.Button1, Qt::LeftButton);
         QCOMPARE(w.Button1->text(), QStringLiteral("Stop"));
@@ -85,7 +85,7 @@ private slots:
     {
         TestClock clock;
         FakeTrackBar tb;
-        TForm6 w(clock, tb);
+        StopwatchWindow w(clock, tb);
         w.Button1Click();
         w.addSample(1000, 0);
         for (int k = 0; k < 3600; ++k)
@@ -109,4 +109,4 @@ private slots:
 };
 
 QTEST_MAIN(TestChrono)
-#include "tst_chrono.moc"
+#include "tst_stopwatchwindow.moc"

@@ -1,11 +1,11 @@
-#include "meter/widgets/Minigraph.h"
+#include "meter/widgets/MeterWindow.h"
 
 #include "common/Clock.h"
 #include "common/ErrorReporter.h"
 #include "config/RecorderControl.h"
 #include "config/SettingsStore.h"
 #include "config/SettingsTable.h"
-#include "config/widgets/Main.h"
+#include "config/widgets/ConfigWindow.h"
 #include "sampling/Sampler.h"
 
 #include <QAction>
@@ -81,8 +81,8 @@ struct Rig
         store->sync();
         source.table = {Row("lo", 0, 0), Row("eth0", 0, 0)};
         sampler = std::make_unique<Sampler>(source);
-        form1 = std::make_unique<TForm1>(*sampler, recorder, *store, errors);
-        form3 = std::make_unique<TForm3>(*form1, *sampler, *store, clock, errors, dir.path() + QLatin1Char('/'));
+        form1 = std::make_unique<ConfigWindow>(*sampler, recorder, *store, errors);
+        form3 = std::make_unique<MeterWindow>(*form1, *sampler, *store, clock, errors, dir.path() + QLatin1Char('/'));
         form3->Timer1->stop();
         form1->Timer1->stop();
     }
@@ -103,8 +103,8 @@ struct Rig
     FakeRecorder recorder;
     CollectingErrorReporter errors;
     TestClock clock;
-    std::unique_ptr<TForm1> form1;
-    std::unique_ptr<TForm3> form3;
+    std::unique_ptr<ConfigWindow> form1;
+    std::unique_ptr<MeterWindow> form3;
 };
 
 void SendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons, QPoint pos)
@@ -170,7 +170,7 @@ private slots:
             s.writeBool(QStringLiteral("tracegraph"), tracegraph);
             s.writeInt(QStringLiteral("Type moyenne"), 2);
         });
-        TForm3& w = *rig.form3;
+        MeterWindow& w = *rig.form3;
         QCOMPARE(w.windowTitle(), QStringLiteral("Tachymetre"));
         QVERIFY(w.windowFlags() & Qt::Tool);
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -210,7 +210,7 @@ private slots:
     void hiddenGraphTitleFillsTheWindow()
     {
         Rig rig;
-        TForm3& w = *rig.form3;
+        MeterWindow& w = *rig.form3;
         const int graphFontSize = QFontInfo(w.Label1->font()).pixelSize();
         rig.form1->cbGr->setChecked(false);
         QCOMPARE(w.height(), 19);
@@ -266,7 +266,7 @@ private slots:
         QFETCH(QString, finalReadout);
 
         Rig rig;
-        TForm1& f1 = *rig.form1;
+        ConfigWindow& f1 = *rig.form1;
         f1.cb->setCurrentIndex(scaleIndex);
         f1.spdspin->setValue(fullScale);
         QStringList seen;
@@ -292,7 +292,7 @@ private slots:
     void middleDragChangesPeriodLeftDragMoves()
     {
         Rig rig;
-        TForm3& w = *rig.form3;
+        MeterWindow& w = *rig.form3;
         const QPoint start = w.pos();
         QCOMPARE(rig.form1->tb->value(), 20);
         rig.form1->setPrimed(true);
@@ -344,7 +344,7 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
 
         Rig rig;
-        TForm3& w = *rig.form3;
+        MeterWindow& w = *rig.form3;
         w.resize(60, 19 + 128);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -368,7 +368,7 @@ private slots:
     void tickFeedsTrayStopwatchAndScale()
     {
         Rig rig;
-        TForm3& w = *rig.form3;
+        MeterWindow& w = *rig.form3;
         FakeFeed feed;
         w.setStopwatchFeed(&feed);
         QList<std::pair<QString, int>> tray;
@@ -412,7 +412,7 @@ private slots:
     {
         QFETCH(bool, writable);
         Rig rig({}, QDateTime(QDate(2004, 2, 3), QTime(9, 5, 7)));
-        TForm3& w = *rig.form3;
+        MeterWindow& w = *rig.form3;
         const QString name = rig.dir.filePath(QStringLiteral("VORP 2004-02-03 09;05;07.bmp"));
         QCOMPARE(w.SnapshotFileName(rig.clock.now()), name);
         if (!writable)
@@ -444,7 +444,7 @@ private slots:
     void closeBoxAndMenu()
     {
         Rig rig;
-        TForm3& w = *rig.form3;
+        MeterWindow& w = *rig.form3;
         QList<bool> meterItem;
         w.setMeterItemPeer([&](bool checked) { meterItem.append(checked); });
         w.show();
@@ -509,4 +509,4 @@ private slots:
 };
 
 QTEST_MAIN(TestMinigraph)
-#include "tst_minigraph.moc"
+#include "tst_meterwindow.moc"

@@ -1,4 +1,4 @@
-#include "shell/widgets/Genmain.h"
+#include "shell/widgets/SplashAndTray.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -10,7 +10,7 @@ class TestGenmain final : public QObject
 private slots:
     void menuInOrderWithItsCaptions()
     {
-        TForm4 shell(std::nullopt);
+        SplashAndTray shell(std::nullopt);
         QStringList captions;
         for (QAction* a : shell.PopupMenu2->actions())
             captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
@@ -32,12 +32,12 @@ private slots:
     void splashEndsOnceByTimerOrClick()
     {
         QFETCH(bool, click);
-        TForm4 shell(QStringLiteral("base"));
+        SplashAndTray shell(QStringLiteral("base"));
         QStringList started;
         ShellPeers peers;
         peers.startGraph = [&](const QString& base) { started << base; };
         shell.setPeers(peers);
-        QSignalSpy ended(&shell, &TForm4::splashEnded);
+        QSignalSpy ended(&shell, &SplashAndTray::splashEnded);
         shell.start(0);
         QVERIFY(shell.isVisible());
         QCOMPARE(shell.size(), QSize(286, 169));
@@ -55,7 +55,7 @@ private slots:
 
     void noArgumentHandsNothingOver()
     {
-        TForm4 shell(std::nullopt);
+        SplashAndTray shell(std::nullopt);
         int started = 0;
         ShellPeers peers;
         peers.startGraph = [&](const QString&) { ++started; };
@@ -66,7 +66,7 @@ private slots:
 
     void trayClickTogglesTheMeterWithTheCheckMark()
     {
-        TForm4 shell(std::nullopt);
+        SplashAndTray shell(std::nullopt);
         bool visible = false;
         ShellPeers peers;
         peers.meterVisible = [&] { return visible; };
@@ -82,7 +82,7 @@ private slots:
 
     void quitRunsTheCloseQueryOnce()
     {
-        TForm4 shell(std::nullopt);
+        SplashAndTray shell(std::nullopt);
         int saved = 0;
         ShellPeers peers;
         peers.saveSettings = [&] { ++saved; };
@@ -93,7 +93,7 @@ private slots:
 
     void withoutNotificationAreaTheMenuGoesToTheMeter()
     {
-        TForm4 shell(std::nullopt);
+        SplashAndTray shell(std::nullopt);
         QMenu* handed = nullptr;
         ShellPeers peers;
         peers.noNotificationArea = [&](QMenu* m) { handed = m; };
@@ -105,4 +105,4 @@ private slots:
 };
 
 QTEST_MAIN(TestGenmain)
-#include "tst_genmain.moc"
+#include "tst_splashandtray.moc"

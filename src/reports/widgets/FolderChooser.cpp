@@ -1,4 +1,4 @@
-#include "reports/widgets/TdlBrowse.h"
+#include "reports/widgets/FolderChooser.h"
 
 #include "reports/widgets/MessageBoxes.h"
 
@@ -12,7 +12,7 @@
 
 using namespace reports;
 
-TdlBrowse::TdlBrowse(MessageBoxes& messages, QString storeRoot, QWidget* parent)
+FolderChooser::FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget* parent)
     : QDialog(parent), m_messages(messages), m_storeRoot(std::move(storeRoot))
 {
     setObjectName(QStringLiteral("dlBrowse"));
@@ -59,15 +59,15 @@ TdlBrowse::TdlBrowse(MessageBoxes& messages, QString storeRoot, QWidget* parent)
     CancelBtn = new QPushButton(QStringLiteral("Annuler"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setGeometry(103, 260, 75, 25);
-    connect(CancelBtn, &QPushButton::clicked, this, &TdlBrowse::CancelBtnClick);
+    connect(CancelBtn, &QPushButton::clicked, this, &FolderChooser::CancelBtnClick);
 
     fillDrives();
-    connect(dcb1, &QComboBox::currentIndexChanged, this, &TdlBrowse::dcb1Change);
+    connect(dcb1, &QComboBox::currentIndexChanged, this, &FolderChooser::dcb1Change);
     // Until a directory is stored, the tree starts where the process started.
     setDirectory(QDir::currentPath());
 }
 
-void TdlBrowse::fillDrives()
+void FolderChooser::fillDrives()
 {
     dcb1->clear();
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
@@ -75,7 +75,7 @@ void TdlBrowse::fillDrives()
             dcb1->addItem(volume.rootPath(), volume.rootPath());
 }
 
-void TdlBrowse::showDirectory(const QString& dir)
+void FolderChooser::showDirectory(const QString& dir)
 {
     const QModelIndex index = m_model->index(dir);
     if (index.isValid())
@@ -87,7 +87,7 @@ void TdlBrowse::showDirectory(const QString& dir)
     m_selected = dir;
 }
 
-void TdlBrowse::setDirectory(const QString& dir)
+void FolderChooser::setDirectory(const QString& dir)
 {
     const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(dir));
     const QString root = QStorageInfo(clean).rootPath();
@@ -104,7 +104,7 @@ void TdlBrowse::setDirectory(const QString& dir)
     showDirectory(clean);
 }
 
-void TdlBrowse::dcb1Change()
+void FolderChooser::dcb1Change()
 {
     const QString root = dcb1->currentData().toString();
     if (root.isEmpty())
@@ -113,31 +113,31 @@ void TdlBrowse::dcb1Change()
     showDirectory(QDir::cleanPath(root));
 }
 
-void TdlBrowse::CancelBtnClick()
+void FolderChooser::CancelBtnClick()
 {
     hide();
     if (m_peers.setGraphEnabled)
         m_peers.setGraphEnabled(true);
 }
 
-void TdlBrowse::reject()
+void FolderChooser::reject()
 {
     CancelBtnClick();
 }
 
-bool TdlBrowse::OpeningCheck()
+bool FolderChooser::OpeningCheck()
 {
     const bool checked = m_peers.monitoredInterfaces && CheckMonitoredInterfaces(m_peers.monitoredInterfaces());
     return carryOut(EvaluateOpeningCheck(m_selected, m_storeRoot, checked));
 }
 
-bool TdlBrowse::OKBtnClick(CheckSender sender)
+bool FolderChooser::OKBtnClick(CheckSender sender)
 {
     const bool checked = m_peers.monitoredInterfaces && CheckMonitoredInterfaces(m_peers.monitoredInterfaces());
     return carryOut(EvaluateOkBtnClick(sender, m_selected, m_storeRoot, checked));
 }
 
-bool TdlBrowse::carryOut(const CheckOutcome& outcome)
+bool FolderChooser::carryOut(const CheckOutcome& outcome)
 {
     if (outcome.enableGraph && m_peers.setGraphEnabled)
         m_peers.setGraphEnabled(true);

@@ -1,4 +1,4 @@
-#include "meter/widgets/Chrono.h"
+#include "meter/widgets/StopwatchWindow.h"
 
 #include "common/widgets/Named.h"
 
@@ -48,7 +48,7 @@ QGroupBox* Group(const QString& title, const char* name, QLabel* in, QLabel* out
 }
 } // namespace
 
-TForm6::TForm6(const Clock& clock, RefreshPeriodControl& refresh, QWidget* parent)
+StopwatchWindow::StopwatchWindow(const Clock& clock, RefreshPeriodControl& refresh, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_clock(clock), m_refresh(refresh)
 {
     setObjectName(QStringLiteral("Form6"));
@@ -115,10 +115,10 @@ TForm6::TForm6(const Clock& clock, RefreshPeriodControl& refresh, QWidget* paren
     Timer3 = Named(new QTimer(this), "Timer3");
     Timer3->setInterval(100);
 
-    connect(Button1, &QPushButton::clicked, this, &TForm6::Button1Click);
-    connect(Timer1, &QTimer::timeout, this, &TForm6::Timer1Timer);
-    connect(Timer2, &QTimer::timeout, this, &TForm6::Timer2Timer);
-    connect(Timer3, &QTimer::timeout, this, &TForm6::Timer3Timer);
+    connect(Button1, &QPushButton::clicked, this, &StopwatchWindow::Button1Click);
+    connect(Timer1, &QTimer::timeout, this, &StopwatchWindow::Timer1Timer);
+    connect(Timer2, &QTimer::timeout, this, &StopwatchWindow::Timer2Timer);
+    connect(Timer3, &QTimer::timeout, this, &StopwatchWindow::Timer3Timer);
     connect(rb, &QRadioButton::toggled, this,
             [this](bool checked) { m_stopwatch.setForecast(checked ? ForecastSpan::Hour : ForecastSpan::Day); });
 
@@ -126,18 +126,18 @@ TForm6::TForm6(const Clock& clock, RefreshPeriodControl& refresh, QWidget* paren
         move(screen->availableGeometry().center() - rect().center());
 }
 
-bool TForm6::isRunning() const
+bool StopwatchWindow::isRunning() const
 {
     return Timer2->isActive();
 }
 
-void TForm6::addSample(int32_t in, int32_t out)
+void StopwatchWindow::addSample(int32_t in, int32_t out)
 {
     if (isRunning())
         m_stopwatch.addSample(in, out);
 }
 
-void TForm6::Button1Click()
+void StopwatchWindow::Button1Click()
 {
     if (Button1->text() == QStringLiteral("Start"))
         Start();
@@ -145,7 +145,7 @@ void TForm6::Button1Click()
         Stop();
 }
 
-void TForm6::Start()
+void StopwatchWindow::Start()
 {
     Button1->setText(QStringLiteral("Stop"));
     h->setText(QStringLiteral("00"));
@@ -161,7 +161,7 @@ void TForm6::Start()
     Timer3->start();
 }
 
-void TForm6::Stop()
+void StopwatchWindow::Stop()
 {
     Button1->setText(QStringLiteral("Start"));
     Timer1->stop();
@@ -171,7 +171,7 @@ void TForm6::Stop()
     m_refresh.setRefreshEnabled(true);
 }
 
-void TForm6::Timer1Timer()
+void StopwatchWindow::Timer1Timer()
 {
     const ElapsedText elapsed = m_stopwatch.ClockTick(m_clock.now());
     s->setText(elapsed.s);
@@ -180,7 +180,7 @@ void TForm6::Timer1Timer()
     cs->setText(QStringLiteral("0"));
 }
 
-void TForm6::Timer2Timer()
+void StopwatchWindow::Timer2Timer()
 {
     const StopwatchTexts t = m_stopwatch.TotalsTick();
     ti->setText(t.ti);
@@ -196,19 +196,19 @@ void TForm6::Timer2Timer()
     rb->setEnabled(m_stopwatch.hourEnabled());
 }
 
-void TForm6::Timer3Timer()
+void StopwatchWindow::Timer3Timer()
 {
     cs->setText(Stopwatch::NextTenths(cs->text()));
 }
 
-bool TForm6::FormCloseQuery()
+bool StopwatchWindow::FormCloseQuery()
 {
     if (Button1->text() == QStringLiteral("Stop"))
         Stop();
     return true;
 }
 
-void TForm6::closeEvent(QCloseEvent* event)
+void StopwatchWindow::closeEvent(QCloseEvent* event)
 {
     if (FormCloseQuery())
         event->accept();

@@ -1,4 +1,4 @@
-#include "graph/widgets/Graph.h"
+#include "graph/widgets/GraphWindow.h"
 
 #include "common/Clock.h"
 #include "common/widgets/Named.h"
@@ -11,7 +11,7 @@
 #include "graph/widgets/SaveFileDialog.h"
 #include "reports/OpeningCheck.h"
 #include "reports/widgets/MessageBoxes.h"
-#include "reports/widgets/TdlBrowse.h"
+#include "reports/widgets/FolderChooser.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -94,7 +94,7 @@ QPixmap Pixmap(const QImage& image)
 class PictureLayout final
 {
 public:
-    PictureLayout(TForm2& w, const QList<QWidget*>& hidden, bool legend) : m_w(w), m_hidden(hidden), m_legend(legend)
+    PictureLayout(GraphWindow& w, const QList<QWidget*>& hidden, bool legend) : m_w(w), m_hidden(hidden), m_legend(legend)
     {
         m_shape = w.shape->geometry();
         m_im1 = w.im1->geometry();
@@ -147,7 +147,7 @@ public:
     }
 
 private:
-    TForm2& m_w;
+    GraphWindow& m_w;
     QList<QWidget*> m_hidden;
     bool m_legend;
     QRect m_shape, m_im1, m_im2;
@@ -156,7 +156,7 @@ private:
 };
 } // namespace
 
-GraphPeers ChooserPeersFor(TdlBrowse& chooser)
+GraphPeers ChooserPeersFor(FolderChooser& chooser)
 {
     GraphPeers peers;
     peers.selectedDirectory = [&chooser] { return chooser.selectedDirectory(); };
@@ -170,7 +170,7 @@ GraphPeers ChooserPeersFor(TdlBrowse& chooser)
     return peers;
 }
 
-TForm2::TForm2(SettingsStore& store, MessageBoxes& messages, ErrorReporter& errors, SaveFileDialog& saveDialog,
+GraphWindow::GraphWindow(SettingsStore& store, MessageBoxes& messages, ErrorReporter& errors, SaveFileDialog& saveDialog,
                const Clock& clock, QString storeRoot, GraphPeers peers, QWidget* parent)
     : QWidget(parent), m_messages(messages), m_errors(errors), m_saveDialog(saveDialog), m_clock(clock),
       m_storeRoot(std::move(storeRoot)), m_peers(std::move(peers))
@@ -194,9 +194,9 @@ TForm2::TForm2(SettingsStore& store, MessageBoxes& messages, ErrorReporter& erro
         Timer1->start();
 }
 
-TForm2::~TForm2() = default;
+GraphWindow::~GraphWindow() = default;
 
-void TForm2::buildControls()
+void GraphWindow::buildControls()
 {
     // Left column: scale, speed, period, date, actions.
     Label2 = MakeLabel(this, "Label2", QStringLiteral("Echelle :"), 8, 6);
@@ -337,24 +337,24 @@ void TForm2::buildControls()
     Timer2 = Named(new QTimer(this), "Timer2");
     Timer2->setInterval(5000);
 
-    connect(cb, &QComboBox::currentIndexChanged, this, &TForm2::cbChange);
-    connect(cbG, &QComboBox::currentIndexChanged, this, &TForm2::cbGChange);
-    connect(Button6, &QPushButton::clicked, this, &TForm2::Button6Click);
-    connect(Button7, &QPushButton::clicked, this, &TForm2::Button7Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm2::Button2Click);
-    connect(Button21, &QPushButton::clicked, this, &TForm2::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm2::Button3Click);
-    connect(Button31, &QPushButton::clicked, this, &TForm2::Button3Click);
-    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm2::Button4Click);
-    connect(Button5, &QPushButton::clicked, this, &TForm2::Button5Click);
-    connect(BitBtn1, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
-    connect(autorec, &QCheckBox::clicked, this, &TForm2::autorecClick);
-    connect(Timer1, &QTimer::timeout, this, &TForm2::Timer1Timer);
-    connect(Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
+    connect(cb, &QComboBox::currentIndexChanged, this, &GraphWindow::cbChange);
+    connect(cbG, &QComboBox::currentIndexChanged, this, &GraphWindow::cbGChange);
+    connect(Button6, &QPushButton::clicked, this, &GraphWindow::Button6Click);
+    connect(Button7, &QPushButton::clicked, this, &GraphWindow::Button7Click);
+    connect(Button2, &QPushButton::clicked, this, &GraphWindow::Button2Click);
+    connect(Button21, &QPushButton::clicked, this, &GraphWindow::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &GraphWindow::Button3Click);
+    connect(Button31, &QPushButton::clicked, this, &GraphWindow::Button3Click);
+    connect(Button1, &QPushButton::clicked, this, &GraphWindow::Button1Click);
+    connect(Button4, &QPushButton::clicked, this, &GraphWindow::Button4Click);
+    connect(Button5, &QPushButton::clicked, this, &GraphWindow::Button5Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &GraphWindow::BitBtn1Click);
+    connect(autorec, &QCheckBox::clicked, this, &GraphWindow::autorecClick);
+    connect(Timer1, &QTimer::timeout, this, &GraphWindow::Timer1Timer);
+    connect(Timer2, &QTimer::timeout, this, &GraphWindow::Timer2Timer);
 }
 
-void TForm2::readSettings(SettingsStore& store)
+void GraphWindow::readSettings(SettingsStore& store)
 {
     // Nothing of the group is read before the first save has written "Graphfile"; a value missing
     // from the group reads as its default.
@@ -379,7 +379,7 @@ void TForm2::readSettings(SettingsStore& store)
         spdspin->setReadOnly(false);
 }
 
-void TForm2::contributeSettings(SettingValues& values) const
+void GraphWindow::contributeSettings(SettingValues& values) const
 {
     values[QStringLiteral("Graphfile")] = m_peers.selectedDirectory ? m_peers.selectedDirectory() : QString();
     values[QStringLiteral("Autorec")] = autorec->isChecked();
@@ -393,7 +393,7 @@ void TForm2::contributeSettings(SettingValues& values) const
     values[QStringLiteral("Type")] = static_cast<int32_t>(cbG->currentIndex());
 }
 
-std::array<uint32_t, 4> TForm2::colours() const
+std::array<uint32_t, 4> GraphWindow::colours() const
 {
     if (m_peers.seriesColours)
         return m_peers.seriesColours();
@@ -401,7 +401,7 @@ std::array<uint32_t, 4> TForm2::colours() const
     return {defaults.receive, defaults.send, defaults.receivePeak, defaults.sendPeak};
 }
 
-void TForm2::applyCaptionColours()
+void GraphWindow::applyCaptionColours()
 {
     // The captions are the legend of the series: receive, send, receive peak, send peak.
     const std::array<uint32_t, 4> c = colours();
@@ -414,23 +414,23 @@ void TForm2::applyCaptionColours()
     }
 }
 
-Period TForm2::period() const
+Period GraphWindow::period() const
 {
     return static_cast<Period>(std::clamp(cbG->currentIndex(), 0, kPeriodCount - 1));
 }
 
-void TForm2::selectPeriod(Period p)
+void GraphWindow::selectPeriod(Period p)
 {
     const QSignalBlocker block(cbG);
     cbG->setCurrentIndex(static_cast<int>(p));
 }
 
-void TForm2::Button2Click()
+void GraphWindow::Button2Click()
 {
     draw();
 }
 
-bool TForm2::draw()
+bool GraphWindow::draw()
 {
     // A request made while a draw lets events run (a click, a timer) is refused; every way out of an
     // accepted draw hides the progress panel and sets the busy marker again.
@@ -505,13 +505,13 @@ bool TForm2::draw()
     return true;
 }
 
-void TForm2::showLayers()
+void GraphWindow::showLayers()
 {
     im2->setPixmap(Pixmap(m_plot));
     im1->setPixmap(Pixmap(m_axes));
 }
 
-void TForm2::Button1Click()
+void GraphWindow::Button1Click()
 {
     if (m_plot.isNull())
         return;
@@ -533,7 +533,7 @@ void TForm2::Button1Click()
     showLayers();
 }
 
-void TForm2::Button3Click()
+void GraphWindow::Button3Click()
 {
     m_axes = ErasedAxes(im1->size());
     m_plot = ErasedPlot(im2->width(), im2->height());
@@ -541,13 +541,13 @@ void TForm2::Button3Click()
     m_cleared = true;
 }
 
-void TForm2::resizeEvent(QResizeEvent* event)
+void GraphWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     FormResize();
 }
 
-void TForm2::showEvent(QShowEvent* event)
+void GraphWindow::showEvent(QShowEvent* event)
 {
     if (!m_placed)
     {
@@ -558,7 +558,7 @@ void TForm2::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-void TForm2::FormResize()
+void GraphWindow::FormResize()
 {
     if (m_saving)
         return;
@@ -575,7 +575,7 @@ void TForm2::FormResize()
         Button3Click();
 }
 
-void TForm2::cbChange()
+void GraphWindow::cbChange()
 {
     const int item = cb->currentIndex();
     if (item < 0 || item >= static_cast<int>(ScalePresets().size()))
@@ -587,19 +587,19 @@ void TForm2::cbChange()
     draw();
 }
 
-void TForm2::cbGChange()
+void GraphWindow::cbGChange()
 {
     draw();
 }
 
-void TForm2::Button4Click()
+void GraphWindow::Button4Click()
 {
     if (m_peers.showChooser)
         m_peers.showChooser();
     setEnabled(false);
 }
 
-void TForm2::Button5Click()
+void GraphWindow::Button5Click()
 {
     if (Button2->isEnabled())
     {
@@ -616,26 +616,26 @@ void TForm2::Button5Click()
     }
 }
 
-void TForm2::Button6Click()
+void GraphWindow::Button6Click()
 {
     datep->setDate(datep->date().addDays(-1));
     if (m_drawnOnce)
         draw();
 }
 
-void TForm2::Button7Click()
+void GraphWindow::Button7Click()
 {
     datep->setDate(datep->date().addDays(1));
     if (m_drawnOnce)
         draw();
 }
 
-void TForm2::BitBtn1Click()
+void GraphWindow::BitBtn1Click()
 {
     SaveGraphPicture(PictureSender::SaveButton);
 }
 
-QImage TForm2::takePicture()
+QImage GraphWindow::takePicture()
 {
     const QList<QWidget*> hidden{Label1,  Label2,  Label3, Label6,  Label4,    gradspin, cbmx,    cb,
                                  spdspin, cbG,     Panel1, Panel2,  GroupBox1, autorec,  Button2, Button3,
@@ -644,7 +644,7 @@ QImage TForm2::takePicture()
     return layout.grab();
 }
 
-bool TForm2::SaveGraphPicture(PictureSender sender)
+bool GraphWindow::SaveGraphPicture(PictureSender sender)
 {
     // Resizes are ignored while a picture is taken; a picture taken from a timer while the save dialog
     // is open must not end the outer one's marker.
@@ -682,7 +682,7 @@ bool TForm2::SaveGraphPicture(PictureSender sender)
     return false;
 }
 
-void TForm2::autorecClick()
+void GraphWindow::autorecClick()
 {
     if (autorec->isChecked())
         Timer1->start();
@@ -691,7 +691,7 @@ void TForm2::autorecClick()
     Timer1Timer();
 }
 
-void TForm2::Timer1Timer()
+void GraphWindow::Timer1Timer()
 {
     // A tick that lands inside a draw waits for the next one rather than save a half-drawn graph.
     if (!m_busy.idle())
@@ -709,7 +709,7 @@ void TForm2::Timer1Timer()
     draw();
 }
 
-void TForm2::Timer2Timer()
+void GraphWindow::Timer2Timer()
 {
     const PictureSequence::Step step = m_sequence.tick(m_busy.idle());
     switch (step.kind)
@@ -728,7 +728,7 @@ void TForm2::Timer2Timer()
     }
 }
 
-void TForm2::setDateAndDraw(const QDate& date)
+void GraphWindow::setDateAndDraw(const QDate& date)
 {
     datep->setDate(date);
     show();
@@ -737,12 +737,12 @@ void TForm2::setDateAndDraw(const QDate& date)
     draw();
 }
 
-void TForm2::openChooser()
+void GraphWindow::openChooser()
 {
     Button4Click();
 }
 
-void TForm2::startFromCommandLine(const QString& base)
+void GraphWindow::startFromCommandLine(const QString& base)
 {
     m_pictureBase = base;
     show();

@@ -1,9 +1,9 @@
-#include "reports/widgets/Histogramme.h"
+#include "reports/widgets/HistogramWindow.h"
 
 #include <algorithm>
 
 #include "reports/HistoryNavigator.h"
-#include "reports/widgets/TdlBrowse.h"
+#include "reports/widgets/FolderChooser.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -39,7 +39,7 @@ QLineEdit* DisabledEdit(QWidget* parent, const char* name, int x, int width)
 }
 } // namespace
 
-Thisto::Thisto(TdlBrowse& chooser, const QDate& today, QWidget* parent)
+HistogramWindow::HistogramWindow(FolderChooser& chooser, const QDate& today, QWidget* parent)
     : QDialog(parent), m_chooser(chooser), m_font(QStringLiteral("DejaVu Sans"), 8)
 {
     setObjectName(QStringLiteral("histo"));
@@ -118,12 +118,12 @@ Thisto::Thisto(TdlBrowse& chooser, const QDate& today, QWidget* parent)
     connect(cbMode, &QComboBox::activated, this, [this] { bpmClick(cbMode); });
     for (QRadioButton* r : {rbDL, rbUL, rbDLUL})
         connect(r, &QRadioButton::clicked, this, [this, r] { bpmClick(r); });
-    connect(btDes, &QPushButton::clicked, this, &Thisto::btDesClick);
-    connect(btEff, &QPushButton::clicked, this, &Thisto::btEffClick);
-    connect(BitBtn1, &QPushButton::clicked, this, &Thisto::BitBtn1Click);
+    connect(btDes, &QPushButton::clicked, this, &HistogramWindow::btDesClick);
+    connect(btEff, &QPushButton::clicked, this, &HistogramWindow::btEffClick);
+    connect(BitBtn1, &QPushButton::clicked, this, &HistogramWindow::BitBtn1Click);
 }
 
-HistogramSelection Thisto::selection() const
+HistogramSelection HistogramWindow::selection() const
 {
     HistogramSelection s;
     s.year = Edit1->text().toInt();
@@ -133,20 +133,20 @@ HistogramSelection Thisto::selection() const
     return s;
 }
 
-void Thisto::setSelection(const HistogramSelection& s)
+void HistogramWindow::setSelection(const HistogramSelection& s)
 {
     Edit1->setText(QString::number(s.year));
     Edit2->setText(QString::number(s.month));
     cbMode->setCurrentIndex(s.view == HistogramView::Month ? 1 : 0);
 }
 
-void Thisto::showEvent(QShowEvent* event)
+void HistogramWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     btDesClick();
 }
 
-void Thisto::bpmClick(QObject* sender)
+void HistogramWindow::bpmClick(QObject* sender)
 {
     const HistogramSelection s = selection();
     if (sender == bpm)
@@ -160,7 +160,7 @@ void Thisto::bpmClick(QObject* sender)
     btDesClick();
 }
 
-void Thisto::btEffClick()
+void HistogramWindow::btEffClick()
 {
     QPixmap blankFrame(kFrameWidth, kFrameHeight);
     blankFrame.fill(Qt::white);
@@ -170,7 +170,7 @@ void Thisto::btEffClick()
     imG->setPixmap(blankBars);
 }
 
-void Thisto::btDesClick()
+void HistogramWindow::btDesClick()
 {
     // The chart is drawn whatever the check says: without nic.inf it shows empty axes.
     m_chooser.OpeningCheck();
@@ -182,19 +182,19 @@ void Thisto::btDesClick()
     imG->setPixmap(QPixmap::fromImage(images.bars));
 }
 
-void Thisto::BitBtn1Click()
+void HistogramWindow::BitBtn1Click()
 {
     if (m_navigator)
         m_navigator->openChooser();
 }
 
-void Thisto::imGMouseMove(int x)
+void HistogramWindow::imGMouseMove(int x)
 {
     m_lastX = x;
     Label1->setText(ReadOut(m_buckets, selection(), x));
 }
 
-void Thisto::imGMouseUp(Qt::MouseButton button, int x)
+void HistogramWindow::imGMouseUp(Qt::MouseButton button, int x)
 {
     const ClickOutcome out = Click(selection(), m_buckets, button, x, m_lastX);
     switch (out.action)
@@ -212,7 +212,7 @@ void Thisto::imGMouseUp(Qt::MouseButton button, int x)
     }
 }
 
-bool Thisto::eventFilter(QObject* watched, QEvent* event)
+bool HistogramWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == imG)
     {

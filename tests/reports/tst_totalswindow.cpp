@@ -2,8 +2,8 @@
 
 #include "common/Clock.h"
 #include "reports/widgets/MessageBoxes.h"
-#include "reports/widgets/TdlBrowse.h"
-#include "reports/widgets/Totaux.h"
+#include "reports/widgets/FolderChooser.h"
+#include "reports/widgets/TotalsWindow.h"
 
 #include <QFile>
 #include <QGroupBox>
@@ -37,10 +37,10 @@ private slots:
     {
         MessageBoxes boxes;
         boxes.setNextAnswer(QMessageBox::Cancel);
-        TdlBrowse chooser(boxes, m_tmp.path() + QStringLiteral("/"));
+        FolderChooser chooser(boxes, m_tmp.path() + QStringLiteral("/"));
         chooser.setDirectory(m_tmp.path());
         TestClock clock(QDateTime(QDate(2003, 7, 1), QTime(12, 0)));
-        TForm5 totals(chooser, clock);
+        TotalsWindow totals(chooser, clock);
         totals.show();
         QVERIFY(totals.Timer1->isActive());
         totals.Timer1Timer();
@@ -69,11 +69,11 @@ private slots:
     {
         MessageBoxes boxes;
         boxes.setNextAnswer(QMessageBox::Cancel);
-        TdlBrowse chooser(boxes, m_tmp.path() + QStringLiteral("/"));
+        FolderChooser chooser(boxes, m_tmp.path() + QStringLiteral("/"));
         chooser.setDirectory(m_tmp.path());
         TestClock clock(QDateTime(QDate(2003, 7, 1), QTime(12, 0)));
         FakeNavigator navigator;
-        TForm5 totals(chooser, clock);
+        TotalsWindow totals(chooser, clock);
         totals.setNavigator(&navigator);
         totals.Button1Click();
         totals.show();
@@ -94,10 +94,10 @@ private slots:
     {
         MessageBoxes boxes;
         boxes.setNextAnswer(QMessageBox::Cancel);
-        TdlBrowse chooser(boxes, m_tmp.path() + QStringLiteral("/"));
+        FolderChooser chooser(boxes, m_tmp.path() + QStringLiteral("/"));
         chooser.setDirectory(m_tmp.path() + QStringLiteral("/gone"));
         TestClock clock;
-        TForm5 totals(chooser, clock);
+        TotalsWindow totals(chooser, clock);
         totals.Button1Click();
         QVERIFY(!totals.ready());
         QCOMPARE(boxes.shown().size(), size_t(1));
@@ -108,4 +108,4 @@ private slots:
 };
 
 QTEST_MAIN(TestTotaux)
-#include "tst_totaux.moc"
+#include "tst_totalswindow.moc"

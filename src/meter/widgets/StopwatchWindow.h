@@ -16,13 +16,13 @@ class QTimer;
 
 // The stopwatch window ("Chronometre"). The meter feeds it each tick's rates through its
 // StopwatchFeed side; it runs while its totals timer Timer2 does.
-class TForm6 final : public QWidget, public StopwatchFeed
+class StopwatchWindow final : public QWidget, public StopwatchFeed
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(TForm6)
+    Q_DISABLE_COPY_MOVE(StopwatchWindow)
 
 public:
-    TForm6(const Clock& clock, RefreshPeriodControl& refresh, QWidget* parent = nullptr);
+    StopwatchWindow(const Clock& clock, RefreshPeriodControl& refresh, QWidget* parent = nullptr);
 
     bool isRunning() const override;
     void addSample(int32_t in, int32_t out) override;

@@ -1,10 +1,10 @@
 #include "config/SettingsStore.h"
 #include "config/SettingsTable.h"
-#include "config/widgets/Main.h"
-#include "graph/widgets/Graph.h"
-#include "meter/widgets/Minigraph.h"
-#include "shell/widgets/Genmain.h"
-#include "shell/widgets/VorpApp.h"
+#include "config/widgets/ConfigWindow.h"
+#include "graph/widgets/GraphWindow.h"
+#include "meter/widgets/MeterWindow.h"
+#include "shell/widgets/SplashAndTray.h"
+#include "shell/widgets/Application.h"
 
 #include <QCheckBox>
 #include <QMenu>
@@ -21,12 +21,12 @@ class TestVorpApp final : public QObject
     QTemporaryDir m_config, m_store;
     FixedTableSource* m_source = nullptr;
 
-    std::unique_ptr<VorpApp> Start(const QStringList& arguments)
+    std::unique_ptr<Application> Start(const QStringList& arguments)
     {
         auto source = std::make_unique<FixedTableSource>();
         source->table = InterfaceTable{{"eth0", 1000, 2000}, {"lo", 5, 5}};
         m_source = source.get();
-        return std::make_unique<VorpApp>(ParseCommandLine(arguments),
+        return std::make_unique<Application>(ParseCommandLine(arguments),
                                          AppEnvironment{QString(), std::move(source), 0, true});
     }
 
@@ -45,7 +45,7 @@ private slots:
     void windowsCreatedInOrderReadEachOther()
     {
         auto app = Start({});
-        TForm1& config = app->configuration();
+        ConfigWindow& config = app->configuration();
         QCOMPARE(config.interfaceNames(), (QStringList{QStringLiteral("eth0"), QStringLiteral("lo")}));
         QVERIFY(config.statisticsChecked(0));
         QVERIFY(config.graph1Checked(1));
@@ -97,4 +97,4 @@ private slots:
 };
 
 QTEST_MAIN(TestVorpApp)
-#include "tst_vorpapp.moc"
+#include "tst_application.moc"

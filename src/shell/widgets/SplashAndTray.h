@@ -36,13 +36,13 @@ struct ShellPeers
 };
 
 // The shell: splash window, notification-area icon with its menu, and the close chain.
-class TForm4 final : public QWidget
+class SplashAndTray final : public QWidget
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(TForm4)
+    Q_DISABLE_COPY_MOVE(SplashAndTray)
 
 public:
-    TForm4(std::optional<QString> pictureBase, QWidget* parent = nullptr);
+    SplashAndTray(std::optional<QString> pictureBase, QWidget* parent = nullptr);
 
     void setPeers(ShellPeers peers);
     // Starts the splash and the wait for a notification area (trayWaitMs, 30 s at log-in).

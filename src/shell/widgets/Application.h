@@ -18,15 +18,15 @@ class SettingsStore;
 class SignalBridge;
 
 class RefreshTrackBar;
-class TForm1;
-class TForm2;
-class TForm3;
-class TForm4;
-class TForm5;
-class TForm6;
-class TOKBottomDlg;
-class TdlBrowse;
-class Thisto;
+class ConfigWindow;
+class GraphWindow;
+class MeterWindow;
+class SplashAndTray;
+class TotalsWindow;
+class StopwatchWindow;
+class AboutBox;
+class FolderChooser;
+class HistogramWindow;
 
 // Shows failures in the application's error box; the program goes on.
 class MessageBoxErrorReporter final : public ErrorReporter
@@ -46,25 +46,25 @@ struct AppEnvironment
 };
 
 // Creates the windows once, hidden, in their start-up order, and hands each the peers it uses.
-class VorpApp final
+class Application final
 {
 public:
-    VorpApp(const CommandLine& commandLine, AppEnvironment environment);
-    ~VorpApp();
-    VorpApp(const VorpApp&) = delete;
-    VorpApp& operator=(const VorpApp&) = delete;
+    Application(const CommandLine& commandLine, AppEnvironment environment);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
 
     const QString& storeRoot() const { return m_storeRoot; }
     MessageBoxes& messages() { return m_messages; }
-    TForm4& shell() { return *m_shell; }
-    TdlBrowse& chooser() { return *m_chooser; }
-    TForm1& configuration() { return *m_config; }
-    TForm2& graph() { return *m_graph; }
-    TForm3& meter() { return *m_meter; }
-    TForm6& stopwatch() { return *m_stopwatch; }
-    TOKBottomDlg& about() { return *m_about; }
-    TForm5& totals() { return *m_totals; }
-    Thisto& histogram() { return *m_histogram; }
+    SplashAndTray& shell() { return *m_shell; }
+    FolderChooser& chooser() { return *m_chooser; }
+    ConfigWindow& configuration() { return *m_config; }
+    GraphWindow& graph() { return *m_graph; }
+    MeterWindow& meter() { return *m_meter; }
+    StopwatchWindow& stopwatch() { return *m_stopwatch; }
+    AboutBox& about() { return *m_about; }
+    TotalsWindow& totals() { return *m_totals; }
+    HistogramWindow& histogram() { return *m_histogram; }
 
 private:
     void wire();
@@ -81,16 +81,16 @@ private:
     std::unique_ptr<RecorderAdapter> m_recorderControl;
 
     // In creation order; destroyed in reverse.
-    std::unique_ptr<TForm4> m_shell;
-    std::unique_ptr<TdlBrowse> m_chooser;
-    std::unique_ptr<TForm1> m_config;
-    std::unique_ptr<TForm2> m_graph;
-    std::unique_ptr<TForm3> m_meter;
-    std::unique_ptr<TOKBottomDlg> m_about;
-    std::unique_ptr<TForm5> m_totals;
+    std::unique_ptr<SplashAndTray> m_shell;
+    std::unique_ptr<FolderChooser> m_chooser;
+    std::unique_ptr<ConfigWindow> m_config;
+    std::unique_ptr<GraphWindow> m_graph;
+    std::unique_ptr<MeterWindow> m_meter;
+    std::unique_ptr<AboutBox> m_about;
+    std::unique_ptr<TotalsWindow> m_totals;
     std::unique_ptr<RefreshTrackBar> m_refreshTrackBar;
-    std::unique_ptr<TForm6> m_stopwatch;
-    std::unique_ptr<Thisto> m_histogram;
+    std::unique_ptr<StopwatchWindow> m_stopwatch;
+    std::unique_ptr<HistogramWindow> m_histogram;
 
     std::unique_ptr<SignalBridge> m_signals;
 };

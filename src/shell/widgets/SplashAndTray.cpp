@@ -1,4 +1,4 @@
-#include "shell/widgets/Genmain.h"
+#include "shell/widgets/SplashAndTray.h"
 
 #include "shell/Pictures.h"
 
@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QScreen>
 
-TForm4::TForm4(std::optional<QString> pictureBase, QWidget* parent)
+SplashAndTray::SplashAndTray(std::optional<QString> pictureBase, QWidget* parent)
     : QWidget(parent), m_pictureBase(std::move(pictureBase))
 {
     setObjectName(QStringLiteral("Form4"));
@@ -37,22 +37,22 @@ TForm4::TForm4(std::optional<QString> pictureBase, QWidget* parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(3000);
     Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &TForm4::Timer1Timer);
+    connect(Timer1, &QTimer::timeout, this, &SplashAndTray::Timer1Timer);
 
     Timer2 = new QTimer(this);
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(1000);
-    connect(Timer2, &QTimer::timeout, this, &TForm4::Timer2Timer);
+    connect(Timer2, &QTimer::timeout, this, &SplashAndTray::Timer2Timer);
 
     buildMenu();
     m_trayWait.setInterval(500);
-    connect(&m_trayWait, &QTimer::timeout, this, &TForm4::waitForTray);
+    connect(&m_trayWait, &QTimer::timeout, this, &SplashAndTray::waitForTray);
 
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TForm4::buildMenu()
+void SplashAndTray::buildMenu()
 {
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
@@ -73,7 +73,7 @@ void TForm4::buildMenu()
     MenuItem2->setObjectName(QStringLiteral("MenuItem2"));
     Quitter1 = add("Quitter1", QStringLiteral("&Quitter"));
 
-    connect(Meter1, &QAction::triggered, this, &TForm4::Meter1Click);
+    connect(Meter1, &QAction::triggered, this, &SplashAndTray::Meter1Click);
     auto call = [](const std::function<void()>& f) {
         if (f)
             f();
@@ -87,7 +87,7 @@ void TForm4::buildMenu()
     connect(Quitter1, &QAction::triggered, this, &QWidget::close);
 }
 
-void TForm4::setPeers(ShellPeers peers)
+void SplashAndTray::setPeers(ShellPeers peers)
 {
     m_peers = std::move(peers);
     Graphique1->setEnabled(bool(m_peers.showGraph));
@@ -99,7 +99,7 @@ void TForm4::setPeers(ShellPeers peers)
     Meter1->setEnabled(bool(m_peers.setMeterVisible));
 }
 
-void TForm4::start(int trayWaitMs)
+void SplashAndTray::start(int trayWaitMs)
 {
     show();
     Timer1->start();
@@ -107,7 +107,7 @@ void TForm4::start(int trayWaitMs)
     waitForTray();
 }
 
-void TForm4::waitForTray()
+void SplashAndTray::waitForTray()
 {
     if (TrayIcon1 != nullptr)
         return;
@@ -130,7 +130,7 @@ void TForm4::waitForTray()
         m_peers.noNotificationArea(PopupMenu2);
 }
 
-void TForm4::createTrayIcon()
+void SplashAndTray::createTrayIcon()
 {
     TrayIcon1 = new QSystemTrayIcon(this);
     TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
@@ -148,7 +148,7 @@ void TForm4::createTrayIcon()
     emit trayReady();
 }
 
-void TForm4::Timer1Timer()
+void SplashAndTray::Timer1Timer()
 {
     if (m_splashDone)
         return;
@@ -162,7 +162,7 @@ void TForm4::Timer1Timer()
     emit splashEnded();
 }
 
-void TForm4::Timer2Timer()
+void SplashAndTray::Timer2Timer()
 {
     if (!m_peers.meterStaysOnTop || !m_peers.meterStaysOnTop() || !Meter1->isChecked())
         return;
@@ -177,12 +177,12 @@ void TForm4::Timer2Timer()
         m_peers.raiseTopMostWindows();
 }
 
-void TForm4::TrayIcon1Click()
+void SplashAndTray::TrayIcon1Click()
 {
     Meter1Click();
 }
 
-void TForm4::Meter1Click()
+void SplashAndTray::Meter1Click()
 {
     if (!m_peers.meterVisible || !m_peers.setMeterVisible)
         return;
@@ -191,12 +191,12 @@ void TForm4::Meter1Click()
     Meter1->setChecked(show);
 }
 
-void TForm4::setMeterChecked(bool checked)
+void SplashAndTray::setMeterChecked(bool checked)
 {
     Meter1->setChecked(checked);
 }
 
-void TForm4::setTrayHint(const QString& hint)
+void SplashAndTray::setTrayHint(const QString& hint)
 {
     if (hint == m_hint)
         return;
@@ -205,7 +205,7 @@ void TForm4::setTrayHint(const QString& hint)
         TrayIcon1->setToolTip(hint);
 }
 
-void TForm4::setTrayImage(int index)
+void SplashAndTray::setTrayImage(int index)
 {
     if (index == m_image)
         return;
@@ -214,7 +214,7 @@ void TForm4::setTrayImage(int index)
         TrayIcon1->setIcon(QIcon(QPixmap::fromImage(TrayImage(index))));
 }
 
-void TForm4::closeEvent(QCloseEvent* event)
+void SplashAndTray::closeEvent(QCloseEvent* event)
 {
     // The close chain: the configuration window's close query saves, and the close is always allowed.
     if (!m_closing)
@@ -229,7 +229,7 @@ void TForm4::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
-bool TForm4::eventFilter(QObject* watched, QEvent* event)
+bool SplashAndTray::eventFilter(QObject* watched, QEvent* event)
 {
     if ((watched == Image1 || watched == Label1) && event->type() == QEvent::MouseButtonPress && !m_splashDone)
     {

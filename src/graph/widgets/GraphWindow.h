@@ -27,7 +27,7 @@ class QSpinBox;
 class QTimer;
 class SaveFileDialog;
 class SettingsStore;
-class TdlBrowse;
+class FolderChooser;
 
 // What the history graph window reaches in other windows; filled by the object that creates them.
 struct GraphPeers
@@ -45,21 +45,21 @@ struct GraphPeers
 };
 
 // The chooser's part of the peers.
-GraphPeers ChooserPeersFor(TdlBrowse& chooser);
+GraphPeers ChooserPeersFor(FolderChooser& chooser);
 
 // "Module Graphique": the history graph of the selected statistics directory, its controls, picture
 // saving and the automatic recording of pictures.
-class TForm2 final : public QWidget, public HistoryNavigator, public SettingsContributor
+class GraphWindow final : public QWidget, public HistoryNavigator, public SettingsContributor
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(TForm2)
+    Q_DISABLE_COPY_MOVE(GraphWindow)
 
 public:
     // Reads the settings of the group "Graphfile" from store and points the chooser at the stored
     // directory. storeRoot is where pictures go when no other folder is given.
-    TForm2(SettingsStore& store, MessageBoxes& messages, ErrorReporter& errors, SaveFileDialog& saveDialog,
+    GraphWindow(SettingsStore& store, MessageBoxes& messages, ErrorReporter& errors, SaveFileDialog& saveDialog,
            const Clock& clock, QString storeRoot, GraphPeers peers, QWidget* parent = nullptr);
-    ~TForm2() override;
+    ~GraphWindow() override;
 
     // HistoryNavigator: the totals and histogram windows.
     void setDateAndDraw(const QDate& date) override;

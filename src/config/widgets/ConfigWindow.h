@@ -32,15 +32,15 @@ class SettingsStore;
 // The configuration window: which interfaces are recorded and shown, the graph colours, the meter's
 // scale, legend, refresh period, window behaviour and transparency, and autostart. Its controls are
 // the meter's live settings; it owns the recorder's five-minute timer and the settings save.
-class TForm1 final : public QWidget
+class ConfigWindow final : public QWidget
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(TForm1)
+    Q_DISABLE_COPY_MOVE(ConfigWindow)
 
 public:
-    TForm1(Sampler& sampler, RecorderControl& recorder, SettingsStore& store, ErrorReporter& errors,
+    ConfigWindow(Sampler& sampler, RecorderControl& recorder, SettingsStore& store, ErrorReporter& errors,
            QWidget* parent = nullptr);
-    ~TForm1() override;
+    ~ConfigWindow() override;
 
     // Peers wired by the shell once they exist.
     void setMeterControl(MeterControl* meter);

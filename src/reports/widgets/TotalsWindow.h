@@ -11,7 +11,7 @@ class QTabWidget;
 class QTableWidget;
 class QTimer;
 class QFrame;
-class TdlBrowse;
+class FolderChooser;
 namespace reports
 {
 struct TotalsReport;
@@ -19,13 +19,13 @@ struct TotalsReport;
 
 // "Totaux": today's traffic, the monthly forecast, the totals since the first day and the daily and
 // monthly tables of the selected statistics directory, loaded anew at every showing.
-class TForm5 final : public QDialog
+class TotalsWindow final : public QDialog
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(TForm5)
+    Q_DISABLE_COPY_MOVE(TotalsWindow)
 
 public:
-    TForm5(TdlBrowse& chooser, const Clock& clock, QWidget* parent = nullptr);
+    TotalsWindow(FolderChooser& chooser, const Clock& clock, QWidget* parent = nullptr);
 
     void setNavigator(HistoryNavigator* navigator) { m_navigator = navigator; }
     bool ready() const { return m_ready; }
@@ -67,7 +67,7 @@ protected:
 private:
     void showReport(const reports::TotalsReport& report);
 
-    TdlBrowse& m_chooser;
+    FolderChooser& m_chooser;
     const Clock& m_clock;
     HistoryNavigator* m_navigator = nullptr;
     bool m_ready = false;

@@ -1,20 +1,20 @@
-#include "shell/widgets/VorpApp.h"
+#include "shell/widgets/Application.h"
 
 #include "common/StoreRoot.h"
 #include "config/RecorderControl.h"
 #include "config/SettingsStore.h"
-#include "config/widgets/Main.h"
-#include "graph/widgets/Graph.h"
+#include "config/widgets/ConfigWindow.h"
+#include "graph/widgets/GraphWindow.h"
 #include "meter/RefreshPeriodControl.h"
-#include "meter/widgets/Chrono.h"
-#include "meter/widgets/Minigraph.h"
-#include "reports/widgets/Histogramme.h"
-#include "reports/widgets/TdlBrowse.h"
-#include "reports/widgets/Totaux.h"
+#include "meter/widgets/StopwatchWindow.h"
+#include "meter/widgets/MeterWindow.h"
+#include "reports/widgets/HistogramWindow.h"
+#include "reports/widgets/FolderChooser.h"
+#include "reports/widgets/TotalsWindow.h"
 #include "sampling/Sampler.h"
 #include "shell/SignalBridge.h"
-#include "shell/widgets/Genmain.h"
-#include "shell/widgets/TOKBottomDlg.h"
+#include "shell/widgets/SplashAndTray.h"
+#include "shell/widgets/AboutBox.h"
 #include "store/Recorder.h"
 
 #include <QApplication>
@@ -32,12 +32,12 @@ void MessageBoxErrorReporter::showError(const QString& message)
 class RefreshTrackBar final : public RefreshPeriodControl
 {
 public:
-    explicit RefreshTrackBar(TForm1& config) : m_config(config) {}
+    explicit RefreshTrackBar(ConfigWindow& config) : m_config(config) {}
     void setRefreshPosition(int position) override { m_config.tb->setValue(position); }
     void setRefreshEnabled(bool enabled) override { m_config.tb->setEnabled(enabled); }
 
 private:
-    TForm1& m_config;
+    ConfigWindow& m_config;
 };
 
 namespace
@@ -50,7 +50,7 @@ void ShowAndRaise(QWidget* w)
 }
 }
 
-VorpApp::VorpApp(const CommandLine& commandLine, AppEnvironment environment)
+Application::Application(const CommandLine& commandLine, AppEnvironment environment)
     : m_storeRoot(StoreRoot(environment.executableDir)), m_tableSource(std::move(environment.tableSource))
 {
     if (!m_tableSource)
@@ -67,23 +67,23 @@ VorpApp::VorpApp(const CommandLine& commandLine, AppEnvironment environment)
 
     // The order carries data: the configuration window fills the interface lists and reads its
     // settings before the windows that read theirs from it.
-    m_shell = std::make_unique<TForm4>(commandLine.pictureBase);
-    m_chooser = std::make_unique<TdlBrowse>(m_messages, m_storeRoot);
-    m_config = std::make_unique<TForm1>(*m_sampler, *m_recorderControl, *m_settings, m_errors);
+    m_shell = std::make_unique<SplashAndTray>(commandLine.pictureBase);
+    m_chooser = std::make_unique<FolderChooser>(m_messages, m_storeRoot);
+    m_config = std::make_unique<ConfigWindow>(*m_sampler, *m_recorderControl, *m_settings, m_errors);
     GraphPeers graphPeers = ChooserPeersFor(*m_chooser);
     graphPeers.seriesColours = [this] {
         return std::array<uint32_t, 4>{m_config->colour(1), m_config->colour(2), m_config->colour(3), m_config->colour(4)};
     };
-    m_graph = std::make_unique<TForm2>(*m_settings, m_messages, m_errors, m_saveDialog, m_clock, m_storeRoot,
+    m_graph = std::make_unique<GraphWindow>(*m_settings, m_messages, m_errors, m_saveDialog, m_clock, m_storeRoot,
                                        std::move(graphPeers));
 
     // The meter registers itself with the configuration window, which then applies its layout.
-    m_meter = std::make_unique<TForm3>(*m_config, *m_sampler, *m_settings, m_clock, m_errors, m_storeRoot);
-    m_about = std::make_unique<TOKBottomDlg>(m_shell->Label1->text());
-    m_totals = std::make_unique<TForm5>(*m_chooser, m_clock);
+    m_meter = std::make_unique<MeterWindow>(*m_config, *m_sampler, *m_settings, m_clock, m_errors, m_storeRoot);
+    m_about = std::make_unique<AboutBox>(m_shell->Label1->text());
+    m_totals = std::make_unique<TotalsWindow>(*m_chooser, m_clock);
     m_refreshTrackBar = std::make_unique<RefreshTrackBar>(*m_config);
-    m_stopwatch = std::make_unique<TForm6>(m_clock, *m_refreshTrackBar);
-    m_histogram = std::make_unique<Thisto>(*m_chooser, m_clock.now().date());
+    m_stopwatch = std::make_unique<StopwatchWindow>(m_clock, *m_refreshTrackBar);
+    m_histogram = std::make_unique<HistogramWindow>(*m_chooser, m_clock.now().date());
 
     wire();
 
@@ -96,9 +96,9 @@ VorpApp::VorpApp(const CommandLine& commandLine, AppEnvironment environment)
     m_shell->start(environment.trayWaitMs);
 }
 
-VorpApp::~VorpApp() = default;
+Application::~Application() = default;
 
-void VorpApp::wire()
+void Application::wire()
 {
     ChooserPeers chooserPeers;
     chooserPeers.monitoredInterfaces = [this] {
@@ -113,7 +113,7 @@ void VorpApp::wire()
     };
     chooserPeers.setGraphEnabled = [this](bool enabled) { m_graph->setEnabled(enabled); };
     m_chooser->setPeers(chooserPeers);
-    QObject::connect(m_config.get(), &TForm1::statisticsFolderRequested, m_graph.get(), [this] { m_graph->Button4Click(); });
+    QObject::connect(m_config.get(), &ConfigWindow::statisticsFolderRequested, m_graph.get(), [this] { m_graph->Button4Click(); });
     m_config->addSettingsContributor(m_graph.get());
     m_totals->setNavigator(m_graph.get());
     m_histogram->setNavigator(m_graph.get());

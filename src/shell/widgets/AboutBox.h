@@ -5,13 +5,13 @@
 #include <QPushButton>
 
 // The about box: the splash picture on black, the version in bold red, "OK".
-class TOKBottomDlg final : public QDialog
+class AboutBox final : public QDialog
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(TOKBottomDlg)
+    Q_DISABLE_COPY_MOVE(AboutBox)
 
 public:
-    explicit TOKBottomDlg(const QString& versionText, QWidget* parent = nullptr);
+    explicit AboutBox(const QString& versionText, QWidget* parent = nullptr);
 
     QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -1,4 +1,4 @@
-#include "meter/widgets/Minigraph.h"
+#include "meter/widgets/MeterWindow.h"
 
 #include "common/Colour.h"
 #include "common/widgets/Named.h"
@@ -6,7 +6,7 @@
 #include "common/NumberText.h"
 #include "config/SettingsStore.h"
 #include "config/SettingsTable.h"
-#include "config/widgets/Main.h"
+#include "config/widgets/ConfigWindow.h"
 #include "meter/MeterDrawing.h"
 #include "sampling/Sampler.h"
 
@@ -95,7 +95,7 @@ void MeterImage::paintEvent(QPaintEvent*)
     painter.drawImage(0, 0, m_picture);
 }
 
-TForm3::TForm3(TForm1& form1, Sampler& sampler, SettingsStore& store, const Clock& clock, ErrorReporter& errors,
+MeterWindow::MeterWindow(ConfigWindow& form1, Sampler& sampler, SettingsStore& store, const Clock& clock, ErrorReporter& errors,
                QString storeRoot, QWidget* parent)
     : QWidget(parent), m_form1(form1), m_sampler(sampler), m_store(store), m_clock(clock), m_errors(errors),
       m_storeRoot(std::move(storeRoot))
@@ -127,7 +127,7 @@ TForm3::TForm3(TForm1& form1, Sampler& sampler, SettingsStore& store, const Cloc
 
     Timer1 = Named(new QTimer(this), "Timer1");
     Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &TForm3::Timer1Timer);
+    connect(Timer1, &QTimer::timeout, this, &MeterWindow::Timer1Timer);
 
     readSettings();
 
@@ -143,12 +143,12 @@ TForm3::TForm3(TForm1& form1, Sampler& sampler, SettingsStore& store, const Cloc
     Timer1->start();
 }
 
-TForm3::~TForm3()
+MeterWindow::~MeterWindow()
 {
     m_form1.setMeterControl(nullptr);
 }
 
-void TForm3::buildControls()
+void MeterWindow::buildControls()
 {
     Shape1 = Panel("Shape1", this);
     Shape2 = Panel("Shape2", this);
@@ -190,7 +190,7 @@ void TForm3::buildControls()
     Label2->move(130, 44);
     Label3 = Named(new QLabel(QStringLiteral("Label3"), this), "Label3");
     Label3->move(180, 44);
-    connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, &MeterWindow::Button1Click);
 
     for (QWidget* w : {static_cast<QWidget*>(Shape1), static_cast<QWidget*>(Label1), static_cast<QWidget*>(im1)})
     {
@@ -201,7 +201,7 @@ void TForm3::buildControls()
     lbEch->raise();
 }
 
-void TForm3::buildMenu()
+void MeterWindow::buildMenu()
 {
     PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
     popAOT = Named(PopupMenu1->addAction(QStringLiteral("Toujours au &dessus")), "popAOT");
@@ -226,16 +226,16 @@ void TForm3::buildMenu()
     Fermer1 = Named(PopupMenu1->addAction(QStringLiteral("Fermer")), "Fermer1");
 
     // popAOT and Modemicro1 take their check marks from the configuration window, not from the click.
-    connect(popAOT, &QAction::triggered, this, &TForm3::popAOTClick);
-    connect(Configuration1, &QAction::triggered, this, &TForm3::Configuration1Click);
-    connect(Modemicro1, &QAction::triggered, this, &TForm3::Modemicro1Click);
-    connect(Aucun1, &QAction::triggered, this, &TForm3::Aucun1Click);
-    connect(Reception1, &QAction::triggered, this, &TForm3::Reception1Click);
-    connect(Envoi1, &QAction::triggered, this, &TForm3::Envoi1Click);
-    connect(Fermer1, &QAction::triggered, this, &TForm3::Fermer1Click);
+    connect(popAOT, &QAction::triggered, this, &MeterWindow::popAOTClick);
+    connect(Configuration1, &QAction::triggered, this, &MeterWindow::Configuration1Click);
+    connect(Modemicro1, &QAction::triggered, this, &MeterWindow::Modemicro1Click);
+    connect(Aucun1, &QAction::triggered, this, &MeterWindow::Aucun1Click);
+    connect(Reception1, &QAction::triggered, this, &MeterWindow::Reception1Click);
+    connect(Envoi1, &QAction::triggered, this, &MeterWindow::Envoi1Click);
+    connect(Fermer1, &QAction::triggered, this, &MeterWindow::Fermer1Click);
 }
 
-void TForm3::readSettings()
+void MeterWindow::readSettings()
 {
     // Defaults stand in for a missing "lrec" or a missing or invalid value: the form's own bounds.
     const int width = ReadIntSetting(m_store, "width");
@@ -259,7 +259,7 @@ void TForm3::readSettings()
     }
 }
 
-void TForm3::contributeSettings(SettingValues& values) const
+void MeterWindow::contributeSettings(SettingValues& values) const
 {
     values[QStringLiteral("width")] = static_cast<int32_t>(width());
     values[QStringLiteral("height")] = static_cast<int32_t>(height());
@@ -271,7 +271,7 @@ void TForm3::contributeSettings(SettingValues& values) const
     values[QStringLiteral("Type moyenne")] = average;
 }
 
-void TForm3::addTrayMenu(QMenu* trayMenu)
+void MeterWindow::addTrayMenu(QMenu* trayMenu)
 {
     if (!trayMenu)
         return;
@@ -279,18 +279,18 @@ void TForm3::addTrayMenu(QMenu* trayMenu)
     PopupMenu1->addActions(trayMenu->actions());
 }
 
-bool TForm3::staysOnTop() const
+bool MeterWindow::staysOnTop() const
 {
     return popAOT->isChecked();
 }
 
-void TForm3::raiseTopMost()
+void MeterWindow::raiseTopMost()
 {
     if (isVisible() && m_stayOnTop)
         raise();
 }
 
-QString TForm3::SnapshotFileName(const QDateTime& when) const
+QString MeterWindow::SnapshotFileName(const QDateTime& when) const
 {
     // Written out field by field: no process-wide format is involved.
     return m_storeRoot + QStringLiteral("VORP ") + when.toString(QStringLiteral("yyyy-MM-dd hh;mm;ss")) +
@@ -299,7 +299,7 @@ QString TForm3::SnapshotFileName(const QDateTime& when) const
 
 // ---- MeterControl
 
-void TForm3::redrawLegend()
+void MeterWindow::redrawLegend()
 {
     LegendInput input;
     input.fullScale = m_form1.fullScale();
@@ -314,12 +314,12 @@ void TForm3::redrawLegend()
     im1->setPicture(DrawLegend(input));
 }
 
-void TForm3::setTimerInterval(int milliseconds)
+void MeterWindow::setTimerInterval(int milliseconds)
 {
     Timer1->setInterval(milliseconds);
 }
 
-void TForm3::setStayOnTop(bool on)
+void MeterWindow::setStayOnTop(bool on)
 {
     if (on == m_stayOnTop)
         return;
@@ -327,46 +327,46 @@ void TForm3::setStayOnTop(bool on)
     applyWindowFlags();
 }
 
-void TForm3::setTranslucent(bool on)
+void MeterWindow::setTranslucent(bool on)
 {
     m_translucent = on;
     setWindowOpacity(m_translucent ? m_alpha / 255.0 : 1.0);
 }
 
-void TForm3::setOpacityLevel(int alpha)
+void MeterWindow::setOpacityLevel(int alpha)
 {
     m_alpha = std::clamp(alpha, 0, 255);
     setWindowOpacity(m_translucent ? m_alpha / 255.0 : 1.0);
 }
 
-int TForm3::clientHeight() const
+int MeterWindow::clientHeight() const
 {
     return height();
 }
 
-void TForm3::setClientHeight(int h)
+void MeterWindow::setClientHeight(int h)
 {
     resize(width(), std::max(h, minimumHeight()));
     FormResize();
 }
 
-int TForm3::titleBarHeight() const
+int MeterWindow::titleBarHeight() const
 {
     return m_titleHeight;
 }
 
-void TForm3::setTitleBarHeight(int h)
+void MeterWindow::setTitleBarHeight(int h)
 {
     m_titleHeight = std::clamp(h, kTitleMinHeight, kTitleMaxHeight);
     FormResize();
 }
 
-void TForm3::setMinimumHeight(int h)
+void MeterWindow::setMinimumHeight(int h)
 {
     QWidget::setMinimumHeight(h);
 }
 
-void TForm3::setGraphVisible(bool visible)
+void MeterWindow::setGraphVisible(bool visible)
 {
     Shape2->setVisible(visible);
     im1->setVisible(visible);
@@ -374,7 +374,7 @@ void TForm3::setGraphVisible(bool visible)
     FormResize();
 }
 
-void TForm3::setFrameless(bool frameless)
+void MeterWindow::setFrameless(bool frameless)
 {
     if (frameless == m_frameless)
         return;
@@ -382,22 +382,22 @@ void TForm3::setFrameless(bool frameless)
     applyWindowFlags();
 }
 
-void TForm3::setSnapshotIconVisible(bool visible)
+void MeterWindow::setSnapshotIconVisible(bool visible)
 {
     Image1->setVisible(visible);
 }
 
-void TForm3::setStayOnTopChecked(bool checked)
+void MeterWindow::setStayOnTopChecked(bool checked)
 {
     popAOT->setChecked(checked);
 }
 
-void TForm3::setCompactChecked(bool checked)
+void MeterWindow::setCompactChecked(bool checked)
 {
     Modemicro1->setChecked(checked);
 }
 
-void TForm3::applyWindowFlags()
+void MeterWindow::applyWindowFlags()
 {
     Qt::WindowFlags flags = Qt::Tool;
     if (m_frameless)
@@ -421,18 +421,18 @@ void TForm3::applyWindowFlags()
 
 // ---- Layout and the tick
 
-int TForm3::labelTextWidth() const
+int MeterWindow::labelTextWidth() const
 {
     return QFontMetrics(Label1->font()).horizontalAdvance(m_tick.rateText());
 }
 
-void TForm3::resizeEvent(QResizeEvent* event)
+void MeterWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     FormResize();
 }
 
-void TForm3::FormResize()
+void MeterWindow::FormResize()
 {
     if (m_inLayout)
         return;
@@ -467,12 +467,12 @@ void TForm3::FormResize()
     tick(false);
 }
 
-void TForm3::Timer1Timer()
+void MeterWindow::Timer1Timer()
 {
     tick(true);
 }
 
-void TForm3::tick(bool timerTick)
+void MeterWindow::tick(bool timerTick)
 {
     const QString& text = m_tick.rateText();
     if (timerTick)
@@ -533,7 +533,7 @@ void TForm3::tick(bool timerTick)
         drawGraph();
 }
 
-void TForm3::drawGraph()
+void MeterWindow::drawGraph()
 {
     MeterColours colours;
     colours.received1 = m_form1.colour(1);
@@ -548,7 +548,7 @@ void TForm3::drawGraph()
 
 // ---- Mouse
 
-bool TForm3::eventFilter(QObject* watched, QEvent* event)
+bool MeterWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Image1)
     {
@@ -593,7 +593,7 @@ bool TForm3::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-void TForm3::showReadout(const QString& text)
+void MeterWindow::showReadout(const QString& text)
 {
     lbEch->setText(text);
     lbEch->adjustSize();
@@ -601,7 +601,7 @@ void TForm3::showReadout(const QString& text)
     lbEch->raise();
 }
 
-void TForm3::Shape1MouseDown(QWidget*, Qt::MouseButton button, QPoint pos)
+void MeterWindow::Shape1MouseDown(QWidget*, Qt::MouseButton button, QPoint pos)
 {
     m_buttonHeld = true;
     if (button == Qt::MiddleButton)
@@ -613,7 +613,7 @@ void TForm3::Shape1MouseDown(QWidget*, Qt::MouseButton button, QPoint pos)
     m_last = pos;
 }
 
-void TForm3::Shape1MouseMove(QWidget* sender, Qt::MouseButtons buttons, QPoint pos)
+void MeterWindow::Shape1MouseMove(QWidget* sender, Qt::MouseButtons buttons, QPoint pos)
 {
     if (m_buttonHeld)
         m_dragOffset += pos - m_last;
@@ -641,7 +641,7 @@ void TForm3::Shape1MouseMove(QWidget* sender, Qt::MouseButtons buttons, QPoint p
         lbEch->hide();
 }
 
-void TForm3::Shape1MouseUp(QWidget*, Qt::MouseButton button, QPoint)
+void MeterWindow::Shape1MouseUp(QWidget*, Qt::MouseButton button, QPoint)
 {
     // The window jumps once, on release, by the whole displacement of a left-button drag.
     if (button == Qt::LeftButton && m_buttonHeld)
@@ -650,7 +650,7 @@ void TForm3::Shape1MouseUp(QWidget*, Qt::MouseButton button, QPoint)
     m_buttonHeld = false;
 }
 
-void TForm3::wheelEvent(QWheelEvent* event)
+void MeterWindow::wheelEvent(QWheelEvent* event)
 {
     const int delta = event->angleDelta().y();
     if (delta > 0)
@@ -660,7 +660,7 @@ void TForm3::wheelEvent(QWheelEvent* event)
     event->accept();
 }
 
-void TForm3::setFullScaleFromWheel(double factor)
+void MeterWindow::setFullScaleFromWheel(double factor)
 {
     lbEch->show();
     // Manual mode without the preset's 1025.
@@ -671,12 +671,12 @@ void TForm3::setFullScaleFromWheel(double factor)
     m_form1.spdspin->setValue(ClampFullScale(product));
 }
 
-void TForm3::FormMouseWheelUp()
+void MeterWindow::FormMouseWheelUp()
 {
     setFullScaleFromWheel(kWheelUp);
 }
 
-void TForm3::FormMouseWheelDown()
+void MeterWindow::FormMouseWheelDown()
 {
     setFullScaleFromWheel(kWheelDown);
     if (m_form1.fullScale() <= kMinFullScale)
@@ -687,19 +687,19 @@ void TForm3::FormMouseWheelDown()
     }
 }
 
-void TForm3::Label1DblClick()
+void MeterWindow::Label1DblClick()
 {
     Modemicro1Click();
 }
 
-void TForm3::im1DblClick()
+void MeterWindow::im1DblClick()
 {
     setFrameless(!m_frameless);
 }
 
 // ---- Menu
 
-void TForm3::contextMenuEvent(QContextMenuEvent* event)
+void MeterWindow::contextMenuEvent(QContextMenuEvent* event)
 {
     // The menu takes the button's release: a press must not leave a drag half done.
     m_buttonHeld = false;
@@ -709,24 +709,24 @@ void TForm3::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 }
 
-void TForm3::popAOTClick()
+void MeterWindow::popAOTClick()
 {
     m_form1.aot->setChecked(!m_form1.aot->isChecked());
     popAOT->setChecked(m_form1.aot->isChecked());
 }
 
-void TForm3::Configuration1Click()
+void MeterWindow::Configuration1Click()
 {
     m_form1.showTachymetrePage();
 }
 
-void TForm3::Modemicro1Click()
+void MeterWindow::Modemicro1Click()
 {
     m_form1.micro->setChecked(!m_form1.micro->isChecked());
     Modemicro1->setChecked(m_form1.micro->isChecked());
 }
 
-void TForm3::setAverageChoice(AverageChoice choice)
+void MeterWindow::setAverageChoice(AverageChoice choice)
 {
     m_averageChoice = choice;
     Aucun1->setChecked(choice == AverageChoice::None);
@@ -736,22 +736,22 @@ void TForm3::setAverageChoice(AverageChoice choice)
         drawGraph();
 }
 
-void TForm3::Aucun1Click()
+void MeterWindow::Aucun1Click()
 {
     setAverageChoice(AverageChoice::None);
 }
 
-void TForm3::Reception1Click()
+void MeterWindow::Reception1Click()
 {
     setAverageChoice(AverageChoice::Received);
 }
 
-void TForm3::Envoi1Click()
+void MeterWindow::Envoi1Click()
 {
     setAverageChoice(AverageChoice::Sent);
 }
 
-void TForm3::Fermer1Click()
+void MeterWindow::Fermer1Click()
 {
     hide();
     if (m_meterItemPeer)
@@ -760,7 +760,7 @@ void TForm3::Fermer1Click()
 
 // ---- Close, activation, snapshot, debug
 
-void TForm3::writeGeometry()
+void MeterWindow::writeGeometry()
 {
     m_store.writeInt(QStringLiteral("width"), width());
     m_store.writeInt(QStringLiteral("height"), height());
@@ -770,7 +770,7 @@ void TForm3::writeGeometry()
         m_errors.showError(QStringLiteral("Impossible d'écrire dans %1").arg(m_store.path()));
 }
 
-bool TForm3::FormCloseQuery()
+bool MeterWindow::FormCloseQuery()
 {
     writeGeometry();
     if (m_meterItemPeer)
@@ -778,7 +778,7 @@ bool TForm3::FormCloseQuery()
     return true;
 }
 
-void TForm3::closeEvent(QCloseEvent* event)
+void MeterWindow::closeEvent(QCloseEvent* event)
 {
     if (FormCloseQuery())
         event->accept();
@@ -786,18 +786,18 @@ void TForm3::closeEvent(QCloseEvent* event)
         event->ignore();
 }
 
-void TForm3::ApplicationEvents1Activate()
+void MeterWindow::ApplicationEvents1Activate()
 {
     if (m_activatePeer)
         m_activatePeer();
 }
 
-void TForm3::Button1Click()
+void MeterWindow::Button1Click()
 {
     m_form1.setRecorderTimerActive(!m_form1.recorderTimerActive());
 }
 
-void TForm3::Image1Click()
+void MeterWindow::Image1Click()
 {
     const bool iconShown = Image1->isVisible();
     Image1->hide();

@@ -1,4 +1,4 @@
-#include "config/widgets/Main.h"
+#include "config/widgets/ConfigWindow.h"
 
 #include "common/Colour.h"
 #include "common/widgets/Named.h"
@@ -62,7 +62,7 @@ bool IsChecked(const QListWidget* list, int row)
 }
 } // namespace
 
-TForm1::TForm1(Sampler& sampler, RecorderControl& recorder, SettingsStore& store, ErrorReporter& errors,
+ConfigWindow::ConfigWindow(Sampler& sampler, RecorderControl& recorder, SettingsStore& store, ErrorReporter& errors,
                QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
@@ -113,9 +113,9 @@ TForm1::TForm1(Sampler& sampler, RecorderControl& recorder, SettingsStore& store
     Timer1->start();
 }
 
-TForm1::~TForm1() = default;
+ConfigWindow::~ConfigWindow() = default;
 
-void TForm1::buildGeneralPage()
+void ConfigWindow::buildGeneralPage()
 {
     auto* page = new QHBoxLayout(TabSheet1);
     page->setContentsMargins(6, 6, 6, 6);
@@ -182,7 +182,7 @@ void TForm1::buildGeneralPage()
     page->addLayout(right);
 }
 
-void TForm1::buildMeterPage()
+void ConfigWindow::buildMeterPage()
 {
     auto* page = new QHBoxLayout(TabSheet2);
     page->setContentsMargins(6, 6, 6, 6);
@@ -270,39 +270,39 @@ void TForm1::buildMeterPage()
     page->addWidget(lists);
 }
 
-void TForm1::connectHandlers()
+void ConfigWindow::connectHandlers()
 {
     for (int n = 1; n <= 5; ++n)
     {
-        connect(edit(n), &QLineEdit::editingFinished, this, &TForm1::Edit1Exit);
+        connect(edit(n), &QLineEdit::editingFinished, this, &ConfigWindow::Edit1Exit);
         connect(swatch(n), &ColourSwatch::pressed, this, [this, n] { PickColour(n); });
     }
-    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
-    connect(cb, &QComboBox::activated, this, &TForm1::cbChange);
-    connect(gradspin, &QSpinBox::valueChanged, this, &TForm1::spdspinChange);
-    connect(spdspin, &QSpinBox::valueChanged, this, &TForm1::spdspinChange);
-    connect(hspin, &QSpinBox::valueChanged, this, &TForm1::spdspinChange);
-    connect(rb1, &QRadioButton::clicked, this, &TForm1::spdspinChange);
-    connect(rb2, &QRadioButton::clicked, this, &TForm1::spdspinChange);
+    connect(Button1, &QPushButton::clicked, this, &ConfigWindow::Button1Click);
+    connect(cb, &QComboBox::activated, this, &ConfigWindow::cbChange);
+    connect(gradspin, &QSpinBox::valueChanged, this, &ConfigWindow::spdspinChange);
+    connect(spdspin, &QSpinBox::valueChanged, this, &ConfigWindow::spdspinChange);
+    connect(hspin, &QSpinBox::valueChanged, this, &ConfigWindow::spdspinChange);
+    connect(rb1, &QRadioButton::clicked, this, &ConfigWindow::spdspinChange);
+    connect(rb2, &QRadioButton::clicked, this, &ConfigWindow::spdspinChange);
     // Check boxes act whenever their state changes, also when another handler sets them.
-    connect(aot, &QCheckBox::toggled, this, &TForm1::aotClick);
-    connect(micro, &QCheckBox::toggled, this, &TForm1::microClick);
-    connect(cbGr, &QCheckBox::toggled, this, &TForm1::cbGrClick);
-    connect(cbBlend, &QCheckBox::toggled, this, &TForm1::cbBlendClick);
-    connect(tb, &QSlider::valueChanged, this, &TForm1::tbChange);
-    connect(tbBlend, &QSlider::valueChanged, this, &TForm1::tbBlendChange);
+    connect(aot, &QCheckBox::toggled, this, &ConfigWindow::aotClick);
+    connect(micro, &QCheckBox::toggled, this, &ConfigWindow::microClick);
+    connect(cbGr, &QCheckBox::toggled, this, &ConfigWindow::cbGrClick);
+    connect(cbBlend, &QCheckBox::toggled, this, &ConfigWindow::cbBlendClick);
+    connect(tb, &QSlider::valueChanged, this, &ConfigWindow::tbChange);
+    connect(tbBlend, &QSlider::valueChanged, this, &ConfigWindow::tbBlendChange);
     connect(lb, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) { lbItemChanged(lb->row(item)); });
-    connect(lb1, &QListWidget::itemChanged, this, &TForm1::lb1Click);
-    connect(lb1, &QListWidget::itemClicked, this, &TForm1::lb1Click);
-    connect(lb2, &QListWidget::itemChanged, this, &TForm1::lb2Click);
-    connect(lb2, &QListWidget::itemClicked, this, &TForm1::lb2Click);
-    connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(lb1, &QListWidget::itemChanged, this, &ConfigWindow::lb1Click);
+    connect(lb1, &QListWidget::itemClicked, this, &ConfigWindow::lb1Click);
+    connect(lb2, &QListWidget::itemChanged, this, &ConfigWindow::lb2Click);
+    connect(lb2, &QListWidget::itemClicked, this, &ConfigWindow::lb2Click);
+    connect(BitBtn1, &QPushButton::clicked, this, &ConfigWindow::BitBtn1Click);
+    connect(Button3, &QPushButton::clicked, this, &ConfigWindow::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &ConfigWindow::Button4Click);
+    connect(Timer1, &QTimer::timeout, this, &ConfigWindow::Timer1Timer);
 }
 
-void TForm1::fillInterfaceLists(const QStringList& names)
+void ConfigWindow::fillInterfaceLists(const QStringList& names)
 {
     m_names = names;
     for (QListWidget* list : {lb, lb1, lb2})
@@ -316,7 +316,7 @@ void TForm1::fillInterfaceLists(const QStringList& names)
     }
 }
 
-void TForm1::readSettings(const InterfaceTable& table)
+void ConfigWindow::readSettings(const InterfaceTable& table)
 {
     cbWin->setChecked(m_autostart.enabled());
 
@@ -355,14 +355,14 @@ void TForm1::readSettings(const InterfaceTable& table)
     tbBlend->setValue(ReadIntSetting(m_store, "TranspVal"));
 }
 
-void TForm1::setMeterControl(MeterControl* meter)
+void ConfigWindow::setMeterControl(MeterControl* meter)
 {
     m_meter = meter;
     if (m_meter)
         applyStateToMeter();
 }
 
-void TForm1::applyStateToMeter()
+void ConfigWindow::applyStateToMeter()
 {
     // The meter has set its own geometry; the layout, behaviour and legend now follow the controls.
     m_meter->setTimerInterval(refreshPeriodMs());
@@ -378,25 +378,25 @@ void TForm1::applyStateToMeter()
     m_meter->redrawLegend();
 }
 
-void TForm1::addSettingsContributor(const SettingsContributor* contributor)
+void ConfigWindow::addSettingsContributor(const SettingsContributor* contributor)
 {
     if (contributor)
         m_contributors.push_back(contributor);
 }
 
-QLineEdit* TForm1::edit(int n) const
+QLineEdit* ConfigWindow::edit(int n) const
 {
     const std::array<QLineEdit*, 5> edits{Edit1, Edit2, Edit3, Edit4, Edit5};
     return edits.at(static_cast<size_t>(n - 1));
 }
 
-ColourSwatch* TForm1::swatch(int n) const
+ColourSwatch* ConfigWindow::swatch(int n) const
 {
     const std::array<ColourSwatch*, 5> swatches{Shape1, Shape2, Shape3, Shape4, Shape5};
     return swatches.at(static_cast<size_t>(n - 1));
 }
 
-std::vector<bool> TForm1::checkedItems(const QListWidget* list) const
+std::vector<bool> ConfigWindow::checkedItems(const QListWidget* list) const
 {
     std::vector<bool> checked(static_cast<size_t>(list->count()));
     for (int i = 0; i < list->count(); ++i)
@@ -404,97 +404,97 @@ std::vector<bool> TForm1::checkedItems(const QListWidget* list) const
     return checked;
 }
 
-int TForm1::interfaceCount() const
+int ConfigWindow::interfaceCount() const
 {
     return lb->count();
 }
 
-QStringList TForm1::interfaceNames() const
+QStringList ConfigWindow::interfaceNames() const
 {
     return m_names;
 }
 
-bool TForm1::statisticsChecked(int position) const
+bool ConfigWindow::statisticsChecked(int position) const
 {
     return IsChecked(lb, position);
 }
 
-bool TForm1::graph1Checked(int position) const
+bool ConfigWindow::graph1Checked(int position) const
 {
     return IsChecked(lb1, position);
 }
 
-bool TForm1::graph2Checked(int position) const
+bool ConfigWindow::graph2Checked(int position) const
 {
     return IsChecked(lb2, position);
 }
 
-int TForm1::refreshPosition() const
+int ConfigWindow::refreshPosition() const
 {
     return tb->value();
 }
 
-int TForm1::refreshPeriodMs() const
+int ConfigWindow::refreshPeriodMs() const
 {
     return RefreshPeriodMs(tb->value());
 }
 
-QString TForm1::refreshPeriodText() const
+QString ConfigWindow::refreshPeriodText() const
 {
     return Label14->text();
 }
 
-bool TForm1::unitOctets() const
+bool ConfigWindow::unitOctets() const
 {
     return rb1->isChecked();
 }
 
-int TForm1::scaleIndex() const
+int ConfigWindow::scaleIndex() const
 {
     return cb->currentIndex();
 }
 
-int TForm1::fullScale() const
+int ConfigWindow::fullScale() const
 {
     return spdspin->value();
 }
 
-int TForm1::horizontalGradations() const
+int ConfigWindow::horizontalGradations() const
 {
     return gradspin->value();
 }
 
-int TForm1::verticalGradationSeconds() const
+int ConfigWindow::verticalGradationSeconds() const
 {
     return hspin->value();
 }
 
-bool TForm1::graphShown() const
+bool ConfigWindow::graphShown() const
 {
     return cbGr->isChecked();
 }
 
-bool TForm1::compactMode() const
+bool ConfigWindow::compactMode() const
 {
     return micro->isChecked();
 }
 
-QString TForm1::colourText(int n) const
+QString ConfigWindow::colourText(int n) const
 {
     return edit(n)->text();
 }
 
-uint32_t TForm1::colour(int n) const
+uint32_t ConfigWindow::colour(int n) const
 {
     return ColourFromText(colourText(n));
 }
 
-bool TForm1::recorderTimerActive() const
+bool ConfigWindow::recorderTimerActive() const
 {
     return Timer1->isActive();
 }
 
-void TForm1::setRecorderTimerActive(bool active)
+void ConfigWindow::setRecorderTimerActive(bool active)
 {
     if (active)
         Timer1->start();
@@ -502,7 +502,7 @@ void TForm1::setRecorderTimerActive(bool active)
         Timer1->stop();
 }
 
-void TForm1::showWindow()
+void ConfigWindow::showWindow()
 {
     if (!isVisible())
     {
@@ -514,18 +514,18 @@ void TForm1::showWindow()
     activateWindow();
 }
 
-void TForm1::showTachymetrePage()
+void ConfigWindow::showTachymetrePage()
 {
     PageControl1->setCurrentWidget(TabSheet2);
     showWindow();
 }
 
-void TForm1::RecordCycle()
+void ConfigWindow::RecordCycle()
 {
     m_recorder.RecordCycle(m_names, checkedItems(lb));
 }
 
-SettingValues TForm1::ownValues() const
+SettingValues ConfigWindow::ownValues() const
 {
     SettingValues values;
     const auto put = [&values](const char* name, SettingValue value) {
@@ -546,7 +546,7 @@ SettingValues TForm1::ownValues() const
     return values;
 }
 
-bool TForm1::SaveSettings()
+bool ConfigWindow::SaveSettings()
 {
     RecordCycle();
 
@@ -583,20 +583,20 @@ bool TForm1::SaveSettings()
     return ok;
 }
 
-void TForm1::ApplyColourEdits()
+void ConfigWindow::ApplyColourEdits()
 {
     for (int n = 1; n <= 5; ++n)
         swatch(n)->setColour(QColor::fromRgb(BgrToArgb(colour(n))));
 }
 
-void TForm1::Button1Click()
+void ConfigWindow::Button1Click()
 {
     for (int n = 1; n <= 5; ++n)
         edit(n)->setText(QString::fromLatin1(ColourDefaults[static_cast<size_t>(n - 1)]));
     ApplyColourEdits();
 }
 
-void TForm1::PickColour(int n)
+void ConfigWindow::PickColour(int n)
 {
     // The dialog starts from the swatch's colour, and a cancel leaves the colour as it was.
     const auto chosen = m_colourDialog.getColour(swatch(n)->colour(), this);
@@ -606,7 +606,7 @@ void TForm1::PickColour(int n)
     swatch(n)->setColour(QColor::fromRgb(BgrToArgb(colour(n))));
 }
 
-void TForm1::cbChange()
+void ConfigWindow::cbChange()
 {
     ScalePreset preset{};
     if (!ScalePresetAt(cb->currentIndex(), preset))
@@ -615,13 +615,13 @@ void TForm1::cbChange()
     spdspin->setEnabled(preset.editable);
 }
 
-void TForm1::spdspinChange()
+void ConfigWindow::spdspinChange()
 {
     if (m_meter)
         m_meter->redrawLegend();
 }
 
-void TForm1::aotClick()
+void ConfigWindow::aotClick()
 {
     if (!m_meter)
         return;
@@ -629,7 +629,7 @@ void TForm1::aotClick()
     m_meter->setStayOnTopChecked(aot->isChecked());
 }
 
-void TForm1::microClick()
+void ConfigWindow::microClick()
 {
     if (micro->isChecked())
     {
@@ -648,7 +648,7 @@ void TForm1::microClick()
     m_meter->setSnapshotIconVisible(!micro->isChecked());
 }
 
-void TForm1::cbGrClick()
+void ConfigWindow::cbGrClick()
 {
     if (!m_meter)
         return;
@@ -658,7 +658,7 @@ void TForm1::cbGrClick()
         m_layout.hideGraph(*m_meter);
 }
 
-void TForm1::tbChange()
+void ConfigWindow::tbChange()
 {
     Label14->setText(RefreshPeriodText(tb->value()));
     // Readings taken at the old period give no rate at the new one.
@@ -667,26 +667,26 @@ void TForm1::tbChange()
         m_meter->setTimerInterval(refreshPeriodMs());
 }
 
-void TForm1::cbBlendClick()
+void ConfigWindow::cbBlendClick()
 {
     if (m_meter)
         m_meter->setTranslucent(cbBlend->isChecked());
 }
 
-void TForm1::tbBlendChange()
+void ConfigWindow::tbBlendChange()
 {
     if (m_meter)
         m_meter->setOpacityLevel(tbBlend->value());
 }
 
-void TForm1::lbItemChanged(int position)
+void ConfigWindow::lbItemChanged(int position)
 {
     if (m_updatingLists || !IsChecked(lb, position))
         return;
     m_recorder.interfaceChecked(position);
 }
 
-void TForm1::keepListsDisjoint(QListWidget* clicked, QListWidget* other)
+void ConfigWindow::keepListsDisjoint(QListWidget* clicked, QListWidget* other)
 {
     if (m_updatingLists)
         return;
@@ -700,39 +700,39 @@ void TForm1::keepListsDisjoint(QListWidget* clicked, QListWidget* other)
     m_updatingLists = false;
 }
 
-void TForm1::lb1Click()
+void ConfigWindow::lb1Click()
 {
     keepListsDisjoint(lb1, lb2);
 }
 
-void TForm1::lb2Click()
+void ConfigWindow::lb2Click()
 {
     keepListsDisjoint(lb2, lb1);
 }
 
-void TForm1::BitBtn1Click()
+void ConfigWindow::BitBtn1Click()
 {
     emit statisticsFolderRequested();
 }
 
-void TForm1::Button3Click()
+void ConfigWindow::Button3Click()
 {
     hide();
 }
 
-void TForm1::Button4Click()
+void ConfigWindow::Button4Click()
 {
     m_messageBoxes.information(this,
                                Timer1->isActive() ? QStringLiteral("Timer activé") : QStringLiteral("Timer désactivé"));
 }
 
-bool TForm1::FormCloseQuery()
+bool ConfigWindow::FormCloseQuery()
 {
     SaveSettings();
     return true;
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void ConfigWindow::closeEvent(QCloseEvent* event)
 {
     if (FormCloseQuery())
         event->accept();

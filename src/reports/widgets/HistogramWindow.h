@@ -11,16 +11,16 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class TdlBrowse;
+class FolderChooser;
 
 // "Statistiques : représentation par histogrammes": monthly bars of a year or daily bars of a month.
-class Thisto final : public QDialog
+class HistogramWindow final : public QDialog
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(Thisto)
+    Q_DISABLE_COPY_MOVE(HistogramWindow)
 
 public:
-    Thisto(TdlBrowse& chooser, const QDate& today, QWidget* parent = nullptr);
+    HistogramWindow(FolderChooser& chooser, const QDate& today, QWidget* parent = nullptr);
 
     void setNavigator(HistoryNavigator* navigator) { m_navigator = navigator; }
     void setChartFont(const QFont& font) { m_font = font; }
@@ -62,7 +62,7 @@ protected:
 private:
     void setSelection(const reports::HistogramSelection& s);
 
-    TdlBrowse& m_chooser;
+    FolderChooser& m_chooser;
     HistoryNavigator* m_navigator = nullptr;
     reports::HistogramBuckets m_buckets;
     QFont m_font;

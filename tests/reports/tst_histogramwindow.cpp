@@ -1,8 +1,8 @@
 #include "FakeNavigator.h"
 
-#include "reports/widgets/Histogramme.h"
+#include "reports/widgets/HistogramWindow.h"
 #include "reports/widgets/MessageBoxes.h"
-#include "reports/widgets/TdlBrowse.h"
+#include "reports/widgets/FolderChooser.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -34,10 +34,10 @@ private slots:
     {
         MessageBoxes boxes;
         boxes.setNextAnswer(QMessageBox::Cancel);
-        TdlBrowse chooser(boxes, m_tmp.path() + QStringLiteral("/"));
+        FolderChooser chooser(boxes, m_tmp.path() + QStringLiteral("/"));
         chooser.setDirectory(m_tmp.path());
         FakeNavigator navigator;
-        Thisto histo(chooser, QDate(2003, 7, 20));
+        HistogramWindow histo(chooser, QDate(2003, 7, 20));
         histo.setNavigator(&navigator);
         QCOMPARE(histo.objectName(), QStringLiteral("histo"));
         QCOMPARE(histo.Edit1->text(), QStringLiteral("2003"));
@@ -76,9 +76,9 @@ private slots:
     {
         MessageBoxes boxes;
         boxes.setNextAnswer(QMessageBox::Cancel);
-        TdlBrowse chooser(boxes, m_tmp.path() + QStringLiteral("/"));
+        FolderChooser chooser(boxes, m_tmp.path() + QStringLiteral("/"));
         chooser.setDirectory(m_tmp.path());
-        Thisto histo(chooser, QDate(2003, 12, 5));
+        HistogramWindow histo(chooser, QDate(2003, 12, 5));
         histo.bpm->click();
         QCOMPARE(histo.Edit2->text(), QStringLiteral("1"));
         QCOMPARE(histo.Edit1->text(), QStringLiteral("2004"));
@@ -98,9 +98,9 @@ private slots:
         QTemporaryDir empty;
         MessageBoxes boxes;
         boxes.setNextAnswer(QMessageBox::Cancel);
-        TdlBrowse chooser(boxes, empty.path() + QStringLiteral("/other/"));
+        FolderChooser chooser(boxes, empty.path() + QStringLiteral("/other/"));
         chooser.setDirectory(empty.path());
-        Thisto histo(chooser, QDate(2003, 7, 20));
+        HistogramWindow histo(chooser, QDate(2003, 7, 20));
         histo.btDesClick();
         QCOMPARE(boxes.shown().size(), size_t(2)); // path message and question
         QVERIFY(!histo.imL->pixmap().isNull());
@@ -109,4 +109,4 @@ private slots:
 };
 
 QTEST_MAIN(TestHistogramme)
-#include "tst_histogramme.moc"
+#include "tst_histogramwindow.moc"

@@ -1,10 +1,10 @@
-#include "shell/widgets/TOKBottomDlg.h"
+#include "shell/widgets/AboutBox.h"
 
 #include "shell/Pictures.h"
 
 #include <QScreen>
 
-TOKBottomDlg::TOKBottomDlg(const QString& versionText, QWidget* parent) : QDialog(parent)
+AboutBox::AboutBox(const QString& versionText, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("OKBottomDlg"));
     setWindowTitle(QStringLiteral("A propos..."));

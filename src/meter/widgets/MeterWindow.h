@@ -21,7 +21,7 @@ class QPushButton;
 class QTimer;
 class Sampler;
 class SettingsStore;
-class TForm1;
+class ConfigWindow;
 
 // A control that shows one picture at its top-left corner; see-through where the picture is.
 class MeterImage final : public QWidget
@@ -43,17 +43,17 @@ private:
 // The meter window ("Tachymetre"): rate text, scrolling graph and legend. It reads the configuration
 // window's controls on every tick and is driven by it through MeterControl; the shell hands it the
 // peers it reports to.
-class TForm3 final : public QWidget, public MeterControl, public SettingsContributor
+class MeterWindow final : public QWidget, public MeterControl, public SettingsContributor
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(TForm3)
+    Q_DISABLE_COPY_MOVE(MeterWindow)
 
 public:
     // storeRoot ends with "/" (StoreRoot); the snapshot file goes there. Registers itself with form1
     // as its meter and as a settings contributor, which applies the stored layout.
-    TForm3(TForm1& form1, Sampler& sampler, SettingsStore& store, const Clock& clock, ErrorReporter& errors,
+    MeterWindow(ConfigWindow& form1, Sampler& sampler, SettingsStore& store, const Clock& clock, ErrorReporter& errors,
            QString storeRoot, QWidget* parent = nullptr);
-    ~TForm3() override;
+    ~MeterWindow() override;
 
     // Peers; each may stay unset.
     void setStopwatchFeed(StopwatchFeed* feed) { m_feed = feed; }
@@ -172,7 +172,7 @@ private:
     void writeGeometry();
     int labelTextWidth() const;
 
-    TForm1& m_form1;
+    ConfigWindow& m_form1;
     Sampler& m_sampler;
     SettingsStore& m_store;
     const Clock& m_clock;
