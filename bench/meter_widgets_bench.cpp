@@ -2,15 +2,14 @@
 // scale and legend, title fitting and the graph repaint. At the fastest period it runs every 50 ms.
 #include "common/Clock.h"
 #include "common/ErrorReporter.h"
-#include "config/RecorderControl.h"
+#include "config/Settings.h"
 #include "config/SettingsStore.h"
 #include "config/SettingsTable.h"
-#include "config/widgets/ConfigWindow.h"
+#include "meter/MeterTick.h"
 #include "meter/widgets/MeterWindow.h"
 #include "sampling/Sampler.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -18,14 +17,6 @@
 
 namespace
 {
-class NoRecorder final : public RecorderControl
-{
-public:
-    void setBaselines(const InterfaceTable&, const std::vector<bool>&) override {}
-    void interfaceChecked(int) override {}
-    void RecordCycle(const QStringList&, const std::vector<bool>&) override {}
-};
-
 void BM_MeterWindowTick(benchmark::State& state)
 {
     QTemporaryDir dir;
@@ -36,13 +27,14 @@ void BM_MeterWindowTick(benchmark::State& state)
     FixedTableSource source;
     source.table = InterfaceTable{{QByteArray("lo"), 0, 0}, {QByteArray("eth0"), 0, 0}};
     Sampler sampler(source);
-    NoRecorder recorder;
+    Settings model;
+    model.load(store, DisplayNames(*source.table));
+    // The automatic scale, so that every tick also works out the scale and the legend.
+    model.set(settings::MeterScaleIndex, kAutomaticScaleIndex);
     CollectingErrorReporter errors;
     TestClock clock;
-    ConfigWindow form1(sampler, recorder, store, errors);
-    MeterWindow form3(form1, sampler, store, clock, errors, dir.path() + QLatin1Char('/'));
+    MeterWindow form3(model, sampler, clock, errors, dir.path() + QLatin1Char('/'));
     form3.Timer1->stop();
-    form1.cb->setCurrentIndex(7);
     form3.resize(1024, 300);
     form3.show();
     form3.Reception1Click();

@@ -2,46 +2,8 @@
 
 #include "config/SettingsStore.h"
 
-#include <array>
-
 namespace
 {
-using enum SettingType;
-using enum SettingOwner;
-
-constexpr std::array<SettingSpec, 30> Table{{
-    {"Graphfile", String, HistoryGraph, 0, "", nullptr},
-    {"Autorec", Bool, HistoryGraph, 0, nullptr, "Legende", 0, 1},
-    {"Transp", Bool, Configuration, 0, nullptr, "lrec", 0, 1},
-    {"TranspVal", Int, Configuration, 255, nullptr, "Transp", 0, 255},
-    {"Legende", Bool, HistoryGraph, 0, nullptr, "Graphfile", 0, 1},
-    {"Tous", Bool, HistoryGraph, 0, nullptr, "Legende", 0, 1},
-    {"Vmax", Bool, HistoryGraph, 1, nullptr, "Graphfile", 0, 1},
-    {"aot", Bool, Configuration, 1, nullptr, "lrec", 0, 1},
-    {"Unite", Bool, HistoryGraph, 0, nullptr, "Graphfile", 0, 1},
-    {"Unite2", Bool, Configuration, 0, nullptr, "lrec", 0, 1},
-    {"tracegraph", Bool, Configuration, 1, nullptr, "lrec", 0, 1},
-    {"micro", Bool, Configuration, 0, nullptr, "lrec", 0, 1},
-    {"Gradu", Int, HistoryGraph, 8, nullptr, "Graphfile", 1, 999},
-    {"Echelle", Int, HistoryGraph, 2, nullptr, "Graphfile", 0, 8},
-    {"Vitesse", Int, HistoryGraph, 65536, nullptr, "Graphfile", 1, INT32_MAX},
-    {"Gradu2", Int, Configuration, 4, nullptr, "lrec", 0, 999},
-    {"Gradu3", Int, Configuration, 30, nullptr, "lrec", 1, 3600},
-    {"Echelle2", Int, Configuration, -1, nullptr, "lrec", -1, 8},
-    {"Vitesse2", Int, Configuration, 65536, nullptr, "lrec", 1025, INT32_MAX},
-    {"Type", Int, HistoryGraph, 0, nullptr, nullptr, 0, 3},
-    {"width", Int, Meter, 403, nullptr, "lrec"},
-    {"height", Int, Meter, 189, nullptr, "lrec"},
-    {"top", Int, Meter, 123, nullptr, "lrec"},
-    {"left", Int, Meter, 197, nullptr, "lrec"},
-    {"lrec", String, Configuration, 0, "00CC00", nullptr},
-    {"lenv", String, Configuration, 0, "FF0000", "lrec"},
-    {"lrep", String, Configuration, 0, "006600", "lrec"},
-    {"lenp", String, Configuration, 0, "FF00FF", "lrec"},
-    {"lint", String, Configuration, 0, "01E5DD", "lrec"},
-    {"Type moyenne", Int, Meter, 0, nullptr, "lrec", 0, 2},
-}};
-
 QString Name(const char* name)
 {
     return QString::fromLatin1(name);
@@ -50,12 +12,12 @@ QString Name(const char* name)
 
 std::span<const SettingSpec> SettingsTable()
 {
-    return Table;
+    return kSettingsTable;
 }
 
 const SettingSpec* FindSetting(const QString& name)
 {
-    for (const SettingSpec& spec : Table)
+    for (const SettingSpec& spec : kSettingsTable)
     {
         if (name.compare(Name(spec.name), Qt::CaseInsensitive) == 0)
             return &spec;
@@ -112,31 +74,6 @@ SettingValue ReadSetting(const SettingsStore& store, const SettingSpec& spec)
         break;
     }
     return DefaultValue(spec);
-}
-
-namespace
-{
-const SettingSpec& Spec(const char* name)
-{
-    const SettingSpec* spec = FindSetting(Name(name));
-    Q_ASSERT(spec);
-    return *spec;
-}
-} // namespace
-
-bool ReadBoolSetting(const SettingsStore& store, const char* name)
-{
-    return std::get<bool>(ReadSetting(store, Spec(name)));
-}
-
-int32_t ReadIntSetting(const SettingsStore& store, const char* name)
-{
-    return std::get<int32_t>(ReadSetting(store, Spec(name)));
-}
-
-QString ReadStringSetting(const SettingsStore& store, const char* name)
-{
-    return std::get<QString>(ReadSetting(store, Spec(name)));
 }
 
 void WriteSetting(SettingsStore& store, const SettingSpec& spec, const SettingValue& value)

@@ -1,11 +1,41 @@
+#include "common/StoreRoot.h"
 #include "shell/CommandLine.h"
+#include "shell/InstanceChannel.h"
 #include "shell/widgets/Application.h"
+#include "store/StoreLock.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+
+namespace
+{
+// The toolkit ends the process with exit() when the display connection breaks; the close chain still
+// records the last sample then. Set only while the event loop runs.
+Application* g_running = nullptr;
+
+void CloseOnExit()
+{
+    if (Application* app = g_running)
+    {
+        g_running = nullptr;
+        app->closeChain();
+    }
+}
+
+int Refuse(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    // Nobody would see a box on the offscreen platform, and it would never be closed.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QMessageBox::critical(nullptr, kApplicationTitle, text);
+    return 1;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -33,16 +63,51 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("vorp"));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    // One copy per store: a second start hands its argument to the first and ends.
+    const QString storeRoot = StoreRoot(QCoreApplication::applicationDirPath());
+    StoreLock lock(storeRoot);
+    const StoreLock::Result locked = lock.tryAcquire();
+    if (locked == StoreLock::Result::HeldElsewhere)
+    {
+        if (InstanceChannel::handOver(storeRoot, line.pictureBase) == InstanceChannel::HandOver::Accepted)
+            return 0;
+        return Refuse(QStringLiteral("VORP est déjà lancé pour %1 (processus %2) mais ne répond pas. Fermez-le ou "
+                                     "arrêtez ce processus, puis relancez VORP.")
+                          .arg(QDir::toNativeSeparators(storeRoot))
+                          .arg(lock.holderPid()));
+    }
+
     std::unique_ptr<Application> vorp;
     try
     {
-        vorp = std::make_unique<Application>(line, AppEnvironment{QCoreApplication::applicationDirPath(), nullptr, 30000});
+        AppEnvironment environment{QCoreApplication::applicationDirPath(), nullptr, 30000};
+        // Without the lock (an unwritable store root) this copy shows everything but records nothing.
+        environment.recording = locked == StoreLock::Result::Acquired;
+        vorp = std::make_unique<Application>(line, std::move(environment));
     }
     catch (const std::exception& e)
     {
         // A failure while the windows are created ends the program.
-        QMessageBox::critical(nullptr, QStringLiteral("VORP Beta4"), QString::fromLocal8Bit(e.what()));
+        QMessageBox::critical(nullptr, kApplicationTitle, QString::fromLocal8Bit(e.what()));
         return 1;
     }
-    return QApplication::exec();
+
+    InstanceChannel channel(storeRoot);
+    if (lock.held())
+    {
+        QObject::connect(&channel, &InstanceChannel::activationRequested, vorp.get(),
+                         [&vorp](const std::optional<QString>& argument) { vorp->activate(argument); });
+        if (!channel.listen())
+            std::fprintf(stderr, "%s\n",
+                         QStringLiteral("VORP ne pourra pas être rappelé par un second lancement : %1")
+                             .arg(channel.errorString())
+                             .toLocal8Bit()
+                             .constData());
+    }
+
+    g_running = vorp.get();
+    std::atexit(CloseOnExit);
+    const int status = QApplication::exec();
+    g_running = nullptr;
+    return status;
 }

@@ -14,11 +14,6 @@ namespace
 // so that no byte is dropped, only its time stamp coarsened.
 constexpr size_t kMaxPending = 2016;
 
-QString CannotWrite(const QString& path)
-{
-    return QStringLiteral("Impossible d'écrire dans %1").arg(path);
-}
-
 // The row at the position when it still carries the interface's name; otherwise the row of that
 // name wherever it now stands, so a table that changed order never credits another interface.
 std::optional<Counters> CountersOf(const InterfaceTable& table, int position, const QString& name)
@@ -70,6 +65,25 @@ void Recorder::interfaceChecked(int position)
         at(position).baseline = Baseline{true, c->in, c->out};
 }
 
+std::vector<Recorder::Unwritten> Recorder::unwritten() const
+{
+    std::vector<Unwritten> list;
+    for (const Interface& itf : m_interfaces)
+    {
+        if (itf.pending.empty())
+            continue;
+        Unwritten u{itf.name, itf.pending.size(), 0, 0};
+        for (const PendingSample& s : itf.pending)
+        {
+            // A sample whose line is written but whose totals are not still counts: nic.inf lacks it.
+            u.in += s.in;
+            u.out += s.out;
+        }
+        list.push_back(u);
+    }
+    return list;
+}
+
 size_t Recorder::pendingCount() const
 {
     size_t n = 0;
@@ -89,14 +103,19 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
             continue;
         Interface& itf = at(i);
         const QString& name = names[i];
+        itf.name = name;
         const auto dir = store::StatisticsFolderFor(m_root, i, name);
         bool writable = dir.has_value();
         if (!dir)
-            report(CannotWrite(m_root + name));
-        else if (!store::EnsureDescriptor(*dir, name))
+            cannotWrite(m_root + name);
+        else
         {
-            report(CannotWrite(store::DescriptorPath(*dir)));
-            writable = false;
+            written(m_root + name);
+            if (!store::EnsureDescriptor(*dir, name))
+            {
+                cannotWrite(store::DescriptorPath(*dir));
+                writable = false;
+            }
         }
 
         const auto reading = table ? CountersOf(*table, i, name) : std::nullopt;
@@ -144,16 +163,17 @@ bool Recorder::writePending(const QString& dir, Interface& itf)
             const QString dayPath = store::DayFilePath(dir, day);
             if (!AppendDayLine(dayPath, store::SampleLine(s.when.time(), s.in, s.out)))
             {
-                report(CannotWrite(dayPath));
+                cannotWrite(dayPath);
                 return false;
             }
+            written(dayPath);
             s.lineWritten = true;
         }
         const QString infPath = store::DescriptorPath(dir);
         auto file = ProfileFile::load(infPath);
         if (!file)
         {
-            report(CannotWrite(infPath));
+            cannotWrite(infPath);
             return false;
         }
         const QString keyD = QString::number(day) + QLatin1Char('D');
@@ -165,19 +185,25 @@ bool Recorder::writePending(const QString& dir, Interface& itf)
         file->setValue(store::kDataSection, keyU, FloatText(totalOut));
         if (!file->save(infPath))
         {
-            report(CannotWrite(infPath));
+            cannotWrite(infPath);
             return false;
         }
+        written(infPath);
         itf.pending.pop_front();
-        m_lastReported.clear();
     }
     return true;
 }
 
-void Recorder::report(const QString& message)
+void Recorder::cannotWrite(const QString& path)
 {
-    // Once until a write succeeds again, not every cycle.
-    if (m_lastReported.isEmpty())
-        m_errors.showError(message);
-    m_lastReported = message;
+    // A success elsewhere says nothing about this path: it stays reported until it is written.
+    if (m_reported.contains(path))
+        return;
+    m_reported.insert(path);
+    m_errors.showError(QStringLiteral("Impossible d'écrire dans %1").arg(path));
+}
+
+void Recorder::written(const QString& path)
+{
+    m_reported.remove(path);
 }

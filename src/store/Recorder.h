@@ -3,6 +3,7 @@
 #include "sampling/Sampler.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +32,15 @@ public:
     const QString& storeRoot() const { return m_root; }
     // Samples that could not be written yet, kept in order.
     size_t pendingCount() const;
+    // What stays unwritten, per interface that has anything pending.
+    struct Unwritten
+    {
+        QString name;
+        size_t samples = 0;
+        uint64_t in = 0;
+        uint64_t out = 0;
+    };
+    std::vector<Unwritten> unwritten() const;
 
 private:
     struct Baseline
@@ -48,6 +58,7 @@ private:
     };
     struct Interface
     {
+        QString name; // as last recorded
         Baseline baseline;
         std::deque<PendingSample> pending;
     };
@@ -55,12 +66,14 @@ private:
     Interface& at(int position);
     void queue(Interface& itf, PendingSample sample);
     bool writePending(const QString& dir, Interface& itf);
-    void report(const QString& message);
+    // "Impossible d'écrire dans" path, once until that path is written again.
+    void cannotWrite(const QString& path);
+    void written(const QString& path);
 
     Sampler& m_sampler;
     const Clock& m_clock;
     ErrorReporter& m_errors;
     QString m_root;
     std::vector<Interface> m_interfaces;
-    QString m_lastReported;
+    QSet<QString> m_reported;
 };

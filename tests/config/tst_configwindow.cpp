@@ -1,16 +1,14 @@
-#include "common/Clock.h"
 #include "common/ErrorReporter.h"
-#include "config/RecorderControl.h"
+#include "config/Autostart.h"
+#include "config/Settings.h"
 #include "config/SettingsStore.h"
 #include "config/widgets/ColourSwatch.h"
 #include "config/widgets/ConfigWindow.h"
 #include "sampling/Sampler.h"
-#include "store/Recorder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,99 +21,52 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 
+#include "support/Files.h"
+
 namespace
 {
-class FakeRecorder final : public RecorderControl
-{
-public:
-    void setBaselines(const InterfaceTable& table, const std::vector<bool>& checked) override
-    {
-        baselineRows = table.size();
-        baselineChecked = checked;
-    }
-    void interfaceChecked(int position) override { checkedWhileRunning.push_back(position); }
-    void RecordCycle(const QStringList& names, const std::vector<bool>& checked) override
-    {
-        cycles.push_back({names, checked});
-    }
-
-    size_t baselineRows = 0;
-    std::vector<bool> baselineChecked;
-    std::vector<int> checkedWhileRunning;
-    std::vector<std::pair<QStringList, std::vector<bool>>> cycles;
-};
-
-// The meter window's side, recording what the configuration window asks of it.
-class FakeMeter final : public MeterControl
-{
-public:
-    void redrawLegend() override { ++legendRedraws; }
-    void setTimerInterval(int ms) override { interval = ms; }
-    void setStayOnTop(bool on) override { stayOnTop = on; }
-    void setTranslucent(bool on) override { translucent = on; }
-    void setOpacityLevel(int alpha) override { opacity = alpha; }
-    int clientHeight() const override { return client; }
-    void setClientHeight(int h) override { client = std::max(h, minimum); }
-    int titleBarHeight() const override { return titleBar; }
-    void setTitleBarHeight(int h) override { titleBar = h; }
-    void setMinimumHeight(int h) override { minimum = h; }
-    void setGraphVisible(bool visible) override { graphVisible = visible; }
-    void setFrameless(bool on) override { frameless = on; }
-    void setSnapshotIconVisible(bool visible) override { snapshotIcon = visible; }
-    void setStayOnTopChecked(bool checked) override { stayOnTopMark = checked; }
-    void setCompactChecked(bool checked) override { compactMark = checked; }
-
-    int legendRedraws = 0;
-    int interval = 1000;
-    bool stayOnTop = true, stayOnTopMark = true, translucent = false;
-    int opacity = 255;
-    int client = 150, titleBar = 40, minimum = 50;
-    bool graphVisible = true, frameless = false, snapshotIcon = true, compactMark = false;
-};
-
-class FakeGraphWindow final : public SettingsContributor
-{
-public:
-    void contributeSettings(SettingValues& values) const override
-    {
-        values[QStringLiteral("Graphfile")] = QStringLiteral("/data/stats");
-        values[QStringLiteral("Gradu")] = int32_t{12};
-    }
-};
-
-InterfaceRow Row(const char* description, uint64_t in = 1000, uint64_t out = 2000)
-{
-    return InterfaceRow{QByteArray(description), in, out};
-}
-
-// One configuration window over a temporary configuration folder and an exact interface table.
+// One configuration window over a settings model loaded from a temporary configuration folder.
 struct Rig
 {
-    explicit Rig(const QString& configHome, InterfaceTable rows = {Row("eth0"), Row("wlan0"), Row("lo")})
+    explicit Rig(const QString& configHome,
+                 const QStringList& names = {QStringLiteral("eth0"), QStringLiteral("wlan0"), QStringLiteral("lo")})
         : store(configHome + QStringLiteral("/VORP/VORP.conf"))
     {
-        source.table = std::move(rows);
-        form = std::make_unique<ConfigWindow>(sampler, recorder, store, errors);
+        settings.load(store, names);
+        settings.setStartWithSession(autostart.enabled());
+        settings.setDebugMode(QFile::exists(QStringLiteral("debug.txt")));
+        form = std::make_unique<ConfigWindow>(settings);
         form->messageBoxes().setRecordOnly(true);
     }
 
-    FixedTableSource source;
-    Sampler sampler{source};
-    FakeRecorder recorder;
+    bool save()
+    {
+        return SaveSettingsAndAutostart(settings, store, autostart, QCoreApplication::applicationFilePath(), errors);
+    }
+    template <typename T>
+    T* control(const char* name) const
+    {
+        T* c = form->findChild<T*>(QLatin1String(name));
+        if (!c)
+            qFatal("no control %s", name);
+        return c;
+    }
+    QListWidget* list(const char* name) const { return control<QListWidget>(name); }
+    QCheckBox* box(const char* name) const { return control<QCheckBox>(name); }
+    QSpinBox* spin(const char* name) const { return control<QSpinBox>(name); }
+    QSlider* slider(const char* name) const { return control<QSlider>(name); }
+    QLineEdit* edit(int n) const { return control<QLineEdit>(("Edit" + QByteArray::number(n)).constData()); }
+    ColourSwatch* swatch(int n) const { return control<ColourSwatch>(("Shape" + QByteArray::number(n)).constData()); }
+
     SettingsStore store;
+    AutostartEntry autostart;
+    Settings settings;
     CollectingErrorReporter errors;
     std::unique_ptr<ConfigWindow> form;
 };
-
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 std::vector<bool> Checks(const QListWidget* list)
 {
@@ -155,69 +106,67 @@ private slots:
         ConfigWindow& f = *rig.form;
         QCOMPARE(f.windowTitle(), QStringLiteral("Configuration"));
         QCOMPARE(f.size(), QSize(522, 352));
-        QCOMPARE(f.PageControl1->tabText(0), QStringLiteral("Options Générales / Statistiques"));
-        QCOMPARE(f.PageControl1->tabText(1), QStringLiteral("Tachymetre"));
-        QCOMPARE(f.PageControl1->currentIndex(), 0);
-        QCOMPARE(f.findChild<QPushButton*>(QStringLiteral("Button3"))->text(), QStringLiteral("OK"));
+        auto* pages = rig.control<QTabWidget>("PageControl1");
+        QCOMPARE(pages->tabText(0), QStringLiteral("Options Générales / Statistiques"));
+        QCOMPARE(pages->tabText(1), QStringLiteral("Tachymetre"));
+        QCOMPARE(pages->currentIndex(), 0);
+        QCOMPARE(rig.control<QPushButton>("Button3")->text(), QStringLiteral("OK"));
 
-        for (QListWidget* list : {f.lb, f.lb1, f.lb2})
+        for (const char* name : {"lb", "lb1", "lb2"})
         {
+            QListWidget* list = rig.list(name);
             QCOMPARE(list->count(), 3);
             QCOMPARE(list->item(1)->text(), QStringLiteral("wlan0"));
             QCOMPARE(Checks(list), (std::vector<bool>{false, false, false}));
         }
-        QCOMPARE(rig.recorder.baselineRows, size_t{3});
-        QCOMPARE(rig.recorder.baselineChecked, (std::vector<bool>{false, false, false}));
 
-        QVERIFY(!f.cbWin->isChecked());
+        QVERIFY(!rig.box("cbWin")->isChecked());
         const QStringList colours{QStringLiteral("00CC00"), QStringLiteral("FF0000"), QStringLiteral("006600"),
                                   QStringLiteral("FF00FF"), QStringLiteral("01E5DD")};
         for (int n = 1; n <= 5; ++n)
-            QCOMPARE(f.colourText(n), colours[n - 1]);
-        QCOMPARE(f.Shape2->colour(), QColor(0, 0, 255));
-        QCOMPARE(f.Shape5->colour(), QColor(0xDD, 0xE5, 0x01));
-        QVERIFY(!f.cbBlend->isChecked());
-        QCOMPARE(f.tbBlend->value(), 255);
-        QCOMPARE(f.tbBlend->maximum(), 255);
-        QVERIFY(f.cbGr->isChecked());
-        QVERIFY(f.cbGr->isEnabled());
-        QVERIFY(f.rb2->isChecked());
-        QVERIFY(!f.unitOctets());
-        QCOMPARE(f.gradspin->value(), 4);
-        QCOMPARE(f.hspin->value(), 30);
-        QCOMPARE(f.cb->currentIndex(), -1);
-        QCOMPARE(f.cb->count(), 9);
-        QCOMPARE(f.spdspin->value(), 65536);
-        QVERIFY(!f.spdspin->isEnabled());
-        QVERIFY(f.aot->isChecked());
-        QVERIFY(!f.micro->isChecked());
-        QCOMPARE(f.tb->value(), 20);
-        QCOMPARE(f.Label14->text(), QStringLiteral("1000ms"));
-        QVERIFY(!f.primed());
-        QVERIFY(f.Timer1->isActive());
-        QCOMPARE(f.Timer1->interval(), 300000);
+            QCOMPARE(rig.edit(n)->text(), colours[n - 1]);
+        QCOMPARE(rig.swatch(2)->colour(), QColor(0, 0, 255));
+        QCOMPARE(rig.swatch(5)->colour(), QColor(0xDD, 0xE5, 0x01));
+        QVERIFY(!rig.box("cbBlend")->isChecked());
+        QCOMPARE(rig.slider("tbBlend")->value(), 255);
+        QCOMPARE(rig.slider("tbBlend")->maximum(), 255);
+        QVERIFY(rig.box("cbGr")->isChecked());
+        QVERIFY(rig.box("cbGr")->isEnabled());
+        QVERIFY(rig.control<QRadioButton>("rb2")->isChecked());
+        QCOMPARE(rig.spin("gradspin")->value(), 4);
+        QCOMPARE(rig.spin("hspin")->value(), 30);
+        QCOMPARE(rig.control<QComboBox>("cb")->currentIndex(), -1);
+        QCOMPARE(rig.control<QComboBox>("cb")->count(), 9);
+        QCOMPARE(rig.spin("spdspin")->value(), 65536);
+        QVERIFY(!rig.spin("spdspin")->isEnabled());
+        QVERIFY(rig.box("aot")->isChecked());
+        QVERIFY(!rig.box("micro")->isChecked());
+        QCOMPARE(rig.slider("tb")->value(), 20);
+        QCOMPARE(rig.control<QLabel>("Label14")->text(), QStringLiteral("1000ms"));
 
         // Not in debug mode: no "test timer" and no rate label.
-        QVERIFY(f.Button4->isHidden());
-        QVERIFY(f.Label1->isHidden());
+        QVERIFY(rig.control<QPushButton>("Button4")->isHidden());
+        QVERIFY(rig.control<QLabel>("Label1")->isHidden());
         QVERIFY(!QFile::exists(settingsPath()));
     }
 
-    void debugModeShowsTheTimerTest()
+    void debugModeAsksTheRecordingService()
     {
         QFile marker(QStringLiteral("debug.txt"));
         QVERIFY(marker.open(QIODevice::WriteOnly));
         marker.close();
         Rig rig(configHome());
-        ConfigWindow& f = *rig.form;
-        QVERIFY(!f.Button4->isHidden());
-        QCOMPARE(f.Button4->text(), QStringLiteral("test timer"));
-        QVERIFY(!f.Label1->isHidden());
-        QCOMPARE(f.Label1->text(), QStringLiteral("0ko/s"));
-        f.Button4->click();
-        f.setRecorderTimerActive(false);
-        f.Button4->click();
-        QCOMPARE(f.messageBoxes().shownTexts(),
+        bool scheduled = true;
+        rig.form->setRecordingQuery([&scheduled] { return scheduled; });
+        auto* button = rig.control<QPushButton>("Button4");
+        QVERIFY(!button->isHidden());
+        QCOMPARE(button->text(), QStringLiteral("test timer"));
+        QVERIFY(!rig.control<QLabel>("Label1")->isHidden());
+        QCOMPARE(rig.control<QLabel>("Label1")->text(), QStringLiteral("0ko/s"));
+        button->click();
+        scheduled = false;
+        button->click();
+        QCOMPARE(rig.form->messageBoxes().shownTexts(),
                  (QStringList{QStringLiteral("Timer activé"), QStringLiteral("Timer désactivé")}));
     }
 
@@ -233,73 +182,71 @@ private slots:
         QFETCH(bool, compact);
         {
             Rig rig(configHome());
-            ConfigWindow& f = *rig.form;
-            UserCheck(f.lb, 1, true);
-            UserCheck(f.lb1, 0, true);
-            UserCheck(f.lb2, 2, true);
-            f.cbWin->setChecked(true);
+            UserCheck(rig.list("lb"), 1, true);
+            UserCheck(rig.list("lb1"), 0, true);
+            UserCheck(rig.list("lb2"), 2, true);
+            rig.box("cbWin")->setChecked(true);
             const QStringList colours{QStringLiteral("111111"), QStringLiteral("222222"), QStringLiteral("333333"),
                                       QStringLiteral("444444"), QStringLiteral("ABCDEF")};
-            f.Edit1->setText(colours[0]);
-            f.Edit2->setText(colours[1]);
-            f.Edit3->setText(colours[2]);
-            f.Edit4->setText(colours[3]);
-            f.Edit5->setText(colours[4]);
-            f.cbBlend->setChecked(true);
-            f.tbBlend->setValue(100);
-            f.cbGr->setChecked(false);
-            f.micro->setChecked(compact);
-            f.rb1->setChecked(true);
-            f.gradspin->setValue(7);
-            f.hspin->setValue(60);
-            f.cb->setCurrentIndex(8);
-            f.cbChange();
-            f.spdspin->setValue(5000);
-            f.aot->setChecked(false);
-            f.tb->setValue(3);
-            QVERIFY(f.SaveSettings());
+            for (int n = 1; n <= 5; ++n)
+            {
+                rig.edit(n)->setText(colours[n - 1]);
+                emit rig.edit(n)->editingFinished();
+            }
+            rig.box("cbBlend")->setChecked(true);
+            rig.slider("tbBlend")->setValue(100);
+            rig.box("cbGr")->setChecked(false);
+            rig.box("micro")->setChecked(compact);
+            rig.control<QRadioButton>("rb1")->setChecked(true);
+            rig.spin("gradspin")->setValue(7);
+            rig.spin("hspin")->setValue(60);
+            auto* scale = rig.control<QComboBox>("cb");
+            scale->setCurrentIndex(8);
+            emit scale->activated(8);
+            rig.spin("spdspin")->setValue(5000);
+            rig.box("aot")->setChecked(false);
+            rig.slider("tb")->setValue(3);
+            QVERIFY(rig.save());
             QVERIFY(rig.errors.messages.isEmpty());
         }
         Rig rig(configHome());
-        ConfigWindow& f = *rig.form;
-        QCOMPARE(Checks(f.lb), (std::vector<bool>{false, true, false}));
-        QCOMPARE(Checks(f.lb1), (std::vector<bool>{true, false, false}));
-        QCOMPARE(Checks(f.lb2), (std::vector<bool>{false, false, true}));
-        QCOMPARE(rig.recorder.baselineChecked, (std::vector<bool>{false, true, false}));
-        QVERIFY(f.cbWin->isChecked());
-        QCOMPARE(f.colourText(1), QStringLiteral("111111"));
-        QCOMPARE(f.colourText(5), QStringLiteral("ABCDEF"));
-        QCOMPARE(f.Shape5->colour(), QColor(0xEF, 0xCD, 0xAB));
-        QVERIFY(f.cbBlend->isChecked());
-        QCOMPARE(f.tbBlend->value(), 100);
-        QVERIFY(!f.cbGr->isChecked());
-        QCOMPARE(f.cbGr->isEnabled(), !compact);
-        QCOMPARE(f.micro->isChecked(), compact);
-        QVERIFY(f.rb1->isChecked());
-        QCOMPARE(f.gradspin->value(), 7);
-        QCOMPARE(f.hspin->value(), 60);
-        QCOMPARE(f.cb->currentIndex(), 8);
-        QCOMPARE(f.spdspin->value(), 5000);
-        QVERIFY(f.spdspin->isEnabled());
-        QVERIFY(!f.aot->isChecked());
+        QCOMPARE(Checks(rig.list("lb")), (std::vector<bool>{false, true, false}));
+        QCOMPARE(Checks(rig.list("lb1")), (std::vector<bool>{true, false, false}));
+        QCOMPARE(Checks(rig.list("lb2")), (std::vector<bool>{false, false, true}));
+        QCOMPARE(rig.settings.statisticsMarks(), (std::vector<bool>{false, true, false}));
+        QVERIFY(rig.box("cbWin")->isChecked());
+        QCOMPARE(rig.edit(1)->text(), QStringLiteral("111111"));
+        QCOMPARE(rig.edit(5)->text(), QStringLiteral("ABCDEF"));
+        QCOMPARE(rig.swatch(5)->colour(), QColor(0xEF, 0xCD, 0xAB));
+        QVERIFY(rig.box("cbBlend")->isChecked());
+        QCOMPARE(rig.slider("tbBlend")->value(), 100);
+        QVERIFY(!rig.box("cbGr")->isChecked());
+        QCOMPARE(rig.box("cbGr")->isEnabled(), !compact);
+        QCOMPARE(rig.box("micro")->isChecked(), compact);
+        QVERIFY(rig.control<QRadioButton>("rb1")->isChecked());
+        QCOMPARE(rig.spin("gradspin")->value(), 7);
+        QCOMPARE(rig.spin("hspin")->value(), 60);
+        QCOMPARE(rig.control<QComboBox>("cb")->currentIndex(), 8);
+        QCOMPARE(rig.spin("spdspin")->value(), 5000);
+        QVERIFY(rig.spin("spdspin")->isEnabled());
+        QVERIFY(!rig.box("aot")->isChecked());
         // The refresh period is not a setting.
-        QCOMPARE(f.tb->value(), 20);
+        QCOMPARE(rig.slider("tb")->value(), 20);
     }
 
     void aSavedGroupComesWithEveryValue()
     {
-        FakeGraphWindow graph;
         {
             Rig rig(configHome());
-            rig.store.writeInt(QStringLiteral("Echelle"), 5); // the history graph's, kept when it is not asked
-            rig.form->addSettingsContributor(&graph);
-            QVERIFY(rig.form->SaveSettings());
+            rig.settings.set(settings::GraphFolder, QStringLiteral("/data/stats"));
+            rig.settings.set(settings::GraphGradations, 12);
+            QVERIFY(rig.save());
         }
         SettingsStore store(settingsPath());
         QCOMPARE(store.readString(QStringLiteral("Graphfile")), QStringLiteral("/data/stats"));
         QCOMPARE(store.readInt(QStringLiteral("Gradu")), 12);
-        QCOMPARE(store.readInt(QStringLiteral("Echelle")), 5);
-        // Values of windows not asked get their defaults, so no guard is ever without its group.
+        // Every other value gets its default, so no guard is ever without its group.
+        QCOMPARE(store.readInt(QStringLiteral("Echelle")), 2);
         QCOMPARE(store.readInt(QStringLiteral("width")), 403);
         QCOMPARE(store.readInt(QStringLiteral("Type moyenne")), 0);
         QCOMPARE(store.readBool(QStringLiteral("Vmax")), true);
@@ -312,21 +259,21 @@ private slots:
     {
         {
             Rig rig(configHome());
-            UserCheck(rig.form->lb, 1, true);
-            UserCheck(rig.form->lb2, 1, true);
-            QVERIFY(rig.form->SaveSettings());
+            UserCheck(rig.list("lb"), 1, true);
+            UserCheck(rig.list("lb2"), 1, true);
+            QVERIFY(rig.save());
         }
         {
-            Rig rig(configHome(), {Row("eth0"), Row("lo")});
-            QCOMPARE(Checks(rig.form->lb), (std::vector<bool>{false, false}));
-            QVERIFY(rig.form->SaveSettings());
+            Rig rig(configHome(), {QStringLiteral("eth0"), QStringLiteral("lo")});
+            QCOMPARE(Checks(rig.list("lb")), (std::vector<bool>{false, false}));
+            QVERIFY(rig.save());
         }
         // Back, at another position and spelled in capitals: names compare without case.
-        Rig rig(configHome(), {Row("eth0"), Row("lo"), Row("WLAN0")});
-        QCOMPARE(Checks(rig.form->lb), (std::vector<bool>{false, false, true}));
-        QCOMPARE(Checks(rig.form->lb1), (std::vector<bool>{false, false, false}));
-        QCOMPARE(Checks(rig.form->lb2), (std::vector<bool>{false, false, true}));
-        QCOMPARE(rig.recorder.baselineChecked, (std::vector<bool>{false, false, true}));
+        Rig rig(configHome(), {QStringLiteral("eth0"), QStringLiteral("lo"), QStringLiteral("WLAN0")});
+        QCOMPARE(Checks(rig.list("lb")), (std::vector<bool>{false, false, true}));
+        QCOMPARE(Checks(rig.list("lb1")), (std::vector<bool>{false, false, false}));
+        QCOMPARE(Checks(rig.list("lb2")), (std::vector<bool>{false, false, true}));
+        QCOMPARE(rig.settings.statisticsMarks(), (std::vector<bool>{false, false, true}));
     }
 
     void wrongTypesInTheGroupGiveDefaults()
@@ -341,29 +288,28 @@ private slots:
             QVERIFY(store.sync());
         }
         Rig rig(configHome());
-        ConfigWindow& f = *rig.form;
-        QCOMPARE(f.colourText(1), QStringLiteral("0000FF"));
-        QCOMPARE(f.colourText(2), QStringLiteral("FF0000")); // missing in its group
-        QCOMPARE(f.gradspin->value(), 4);
-        QCOMPARE(f.spdspin->value(), 65536);
-        QCOMPARE(f.cb->currentIndex(), -1);
-        QVERIFY(f.aot->isChecked());
+        QCOMPARE(rig.edit(1)->text(), QStringLiteral("0000FF"));
+        QCOMPARE(rig.edit(2)->text(), QStringLiteral("FF0000")); // missing in its group
+        QCOMPARE(rig.spin("gradspin")->value(), 4);
+        QCOMPARE(rig.spin("spdspin")->value(), 65536);
+        QCOMPARE(rig.control<QComboBox>("cb")->currentIndex(), -1);
+        QVERIFY(rig.box("aot")->isChecked());
     }
 
     void autostartOnThenOff()
     {
         {
             Rig rig(configHome());
-            rig.form->cbWin->setChecked(true);
-            QVERIFY(rig.form->SaveSettings());
+            rig.box("cbWin")->setChecked(true);
+            QVERIFY(rig.save());
             QVERIFY(QFile::exists(autostartPath()));
             QVERIFY(
                 ReadAll(autostartPath()).contains("\nExec=" + QCoreApplication::applicationFilePath().toUtf8() + '\n'));
         }
         Rig rig(configHome());
-        QVERIFY(rig.form->cbWin->isChecked());
-        rig.form->cbWin->setChecked(false);
-        QVERIFY(rig.form->SaveSettings());
+        QVERIFY(rig.box("cbWin")->isChecked());
+        rig.box("cbWin")->setChecked(false);
+        QVERIFY(rig.save());
         QVERIFY(!QFile::exists(autostartPath()));
     }
 
@@ -371,57 +317,31 @@ private slots:
     {
         {
             Rig rig(configHome());
-            rig.form->cbWin->setChecked(true);
-            QVERIFY(rig.form->SaveSettings());
+            rig.box("cbWin")->setChecked(true);
+            QVERIFY(rig.save());
         }
         QFile file(autostartPath());
         QVERIFY(file.open(QIODevice::Append));
         file.write("Hidden=true\n");
         file.close();
         Rig rig(configHome());
-        QVERIFY(!rig.form->cbWin->isChecked());
+        QVERIFY(!rig.box("cbWin")->isChecked());
         QFile::remove(autostartPath());
     }
 
-    void saveRecordsALastSample()
-    {
-        QTemporaryDir root;
-        FixedTableSource source;
-        source.table = InterfaceTable{Row("eth0", 1000, 2000)};
-        Sampler sampler(source);
-        TestClock clock; // 15 June 2004, 14:35:07: day 38153
-        CollectingErrorReporter errors;
-        Recorder recorder(sampler, clock, errors, root.path() + QLatin1Char('/'));
-        RecorderAdapter adapter(recorder);
-        SettingsStore store(settingsPath());
-        store.writeBool(QStringLiteral("eth0"), true);
-        ConfigWindow form(sampler, adapter, store, errors);
-        QVERIFY(form.statisticsChecked(0));
-
-        source.table = InterfaceTable{Row("eth0", 1000 + 123456, 2000 + 7890)};
-        QVERIFY(form.SaveSettings());
-        QVERIFY(errors.messages.isEmpty());
-
-        QDirIterator it(root.path(), {QStringLiteral("38153.mdf")}, QDir::Files, QDirIterator::Subdirectories);
-        QVERIFY(it.hasNext());
-        QCOMPARE(ReadAll(it.next()), QByteArray("14:35:07123456U7890\r\n"));
-    }
-
-    void closingTheWindowSavesAndOkDoesNot()
+    void closingTheWindowAsksForASave()
     {
         Rig rig(configHome());
+        QSignalSpy closed(rig.form.get(), &ConfigWindow::closed);
         rig.form->show();
-        rig.form->gradspin->setValue(9);
-        rig.form->Button3->click();
+        rig.spin("gradspin")->setValue(9);
+        QCOMPARE(rig.settings.value(settings::MeterGradations), 9);
+        rig.control<QPushButton>("Button3")->click();
         QVERIFY(!rig.form->isVisible());
-        QVERIFY(!QFile::exists(settingsPath()));
-        QVERIFY(rig.recorder.cycles.empty());
-
         rig.form->show();
         QVERIFY(rig.form->close());
         QVERIFY(!rig.form->isVisible());
-        QCOMPARE(rig.recorder.cycles.size(), size_t{1});
-        QCOMPARE(SettingsStore(settingsPath()).readInt(QStringLiteral("Gradu2")), 9);
+        QCOMPARE(closed.count(), 2);
     }
 
     void anUnwritableSettingsFileIsReported()
@@ -431,23 +351,21 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         Rig rig(configHome());
-        QVERIFY(!rig.form->SaveSettings());
+        QVERIFY(!rig.save());
         QCOMPARE(rig.errors.messages, QStringList{QStringLiteral("Impossible d'écrire dans ") + settingsPath()});
     }
 
-    void recorderCycleFromTheTimer()
+    void checkingAnInterfaceForStatistics()
     {
         Rig rig(configHome());
-        UserCheck(rig.form->lb, 2, true);
-        rig.form->Timer1Timer();
-        QCOMPARE(rig.recorder.cycles.size(), size_t{1});
-        QCOMPARE(rig.recorder.cycles[0].first,
-                 (QStringList{QStringLiteral("eth0"), QStringLiteral("wlan0"), QStringLiteral("lo")}));
-        QCOMPARE(rig.recorder.cycles[0].second, (std::vector<bool>{false, false, true}));
+        QSignalSpy checked(&rig.settings, &Settings::statisticsChecked);
+        UserCheck(rig.list("lb"), 2, true);
+        QCOMPARE(rig.settings.statisticsMarks(), (std::vector<bool>{false, false, true}));
         // Checked while running: the recorder starts that interface from its counters now.
-        QCOMPARE(rig.recorder.checkedWhileRunning, std::vector<int>{2});
-        UserCheck(rig.form->lb, 2, false);
-        QCOMPARE(rig.recorder.checkedWhileRunning, std::vector<int>{2});
+        QCOMPARE(checked.count(), 1);
+        QCOMPARE(checked.at(0).at(0).toInt(), 2);
+        UserCheck(rig.list("lb"), 2, false);
+        QCOMPARE(checked.count(), 1);
     }
 
     void colourEdits_data()
@@ -466,14 +384,15 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QColor, colour);
         Rig rig(configHome());
-        rig.form->Edit5->setText(text);
-        emit rig.form->Edit5->editingFinished();
-        QCOMPARE(rig.form->Shape5->colour(), colour);
-        QCOMPARE(rig.form->colour(5), colour.red() | colour.green() << 8 | colour.blue() << 16);
+        rig.edit(5)->setText(text);
+        emit rig.edit(5)->editingFinished();
+        QCOMPARE(rig.swatch(5)->colour(), colour);
+        QCOMPARE(rig.settings.colour(5), uint32_t(colour.red() | colour.green() << 8 | colour.blue() << 16));
 
-        rig.form->Button1->click();
-        QCOMPARE(rig.form->colourText(5), QStringLiteral("01E5DD"));
-        QCOMPARE(rig.form->Shape5->colour(), QColor(0xDD, 0xE5, 0x01));
+        rig.control<QPushButton>("Button1")->click();
+        QCOMPARE(rig.edit(5)->text(), QStringLiteral("01E5DD"));
+        QCOMPARE(rig.settings.value(settings::Colours[4]), QStringLiteral("01E5DD"));
+        QCOMPARE(rig.swatch(5)->colour(), QColor(0xDD, 0xE5, 0x01));
     }
 
     void pickColour_data()
@@ -496,10 +415,11 @@ private slots:
         QFETCH(QColor, colour);
         Rig rig(configHome());
         rig.form->colourDialog().setNextColour(answer);
-        QTest::mousePress(rig.form->Shape5, Qt::RightButton);
-        QCOMPARE(rig.form->colourText(5), text);
-        QCOMPARE(rig.form->Shape5->colour(), colour);
-        QCOMPARE(rig.form->colourText(4), QStringLiteral("FF00FF"));
+        QTest::mousePress(rig.swatch(5), Qt::RightButton);
+        QCOMPARE(rig.edit(5)->text(), text);
+        QCOMPARE(rig.settings.value(settings::Colours[4]), text);
+        QCOMPARE(rig.swatch(5)->colour(), colour);
+        QCOMPARE(rig.edit(4)->text(), QStringLiteral("FF00FF"));
     }
 
     void scalePresets_data()
@@ -523,13 +443,15 @@ private slots:
         QFETCH(int, value);
         QFETCH(bool, enabled);
         Rig rig(configHome());
-        QCOMPARE(rig.form->cb->itemText(index), text);
-        rig.form->cb->setCurrentIndex(index);
-        emit rig.form->cb->activated(index);
-        QCOMPARE(rig.form->spdspin->value(), value);
-        QCOMPARE(rig.form->spdspin->isEnabled(), enabled);
-        QCOMPARE(rig.form->spdspin->maximum(), 2147483647);
-        QCOMPARE(rig.form->scaleIndex(), index);
+        auto* scale = rig.control<QComboBox>("cb");
+        QCOMPARE(scale->itemText(index), text);
+        scale->setCurrentIndex(index);
+        emit scale->activated(index);
+        QCOMPARE(rig.spin("spdspin")->value(), value);
+        QCOMPARE(rig.spin("spdspin")->isEnabled(), enabled);
+        QCOMPARE(rig.spin("spdspin")->maximum(), 2147483647);
+        QCOMPARE(rig.settings.value(settings::MeterScaleIndex), index);
+        QCOMPARE(rig.settings.value(settings::MeterFullScale), value);
     }
 
     void refreshPeriod_data()
@@ -548,118 +470,87 @@ private slots:
         QFETCH(QString, label);
         QFETCH(int, interval);
         Rig rig(configHome());
-        FakeMeter meter;
-        rig.form->setMeterControl(&meter);
-        rig.form->tb->setValue(position == 20 ? 21 : 20);
-        rig.form->setPrimed(true);
-        rig.form->tb->setValue(position);
-        QCOMPARE(rig.form->Label14->text(), label);
-        QCOMPARE(rig.form->refreshPeriodText(), label);
-        QCOMPARE(meter.interval, interval);
-        QCOMPARE(rig.form->refreshPosition(), position);
-        QVERIFY(!rig.form->primed());
+        rig.slider("tb")->setValue(position == 20 ? 21 : 20);
+        rig.settings.setPrimed(true);
+        rig.slider("tb")->setValue(position);
+        QCOMPARE(rig.control<QLabel>("Label14")->text(), label);
+        QCOMPARE(rig.settings.refreshPeriodMs(), interval);
+        QCOMPARE(rig.settings.refreshPosition(), position);
+        QVERIFY(!rig.settings.primed());
+    }
+
+    void stopwatchHoldsTheRefreshPeriod()
+    {
+        Rig rig(configHome());
+        rig.settings.setRefreshPosition(20);
+        rig.settings.setRefreshLocked(true);
+        QVERIFY(!rig.slider("tb")->isEnabled());
+        rig.settings.setRefreshPosition(7);
+        QCOMPARE(rig.slider("tb")->value(), 7);
+        QCOMPARE(rig.control<QLabel>("Label14")->text(), QStringLiteral("350ms"));
+        rig.settings.setRefreshLocked(false);
+        QVERIFY(rig.slider("tb")->isEnabled());
     }
 
     void graphListsStayDisjoint()
     {
         Rig rig(configHome());
-        ConfigWindow& f = *rig.form;
-        UserCheck(f.lb2, 0, true);
-        UserCheck(f.lb2, 1, true);
-        f.setPrimed(true);
-        UserCheck(f.lb1, 0, true);
-        QVERIFY(!f.primed());
-        QCOMPARE(Checks(f.lb1), (std::vector<bool>{true, false, false}));
-        QCOMPARE(Checks(f.lb2), (std::vector<bool>{false, true, false}));
-        UserCheck(f.lb2, 0, true);
-        QCOMPARE(Checks(f.lb1), (std::vector<bool>{false, false, false}));
-        QCOMPARE(Checks(f.lb2), (std::vector<bool>{true, true, false}));
-        QVERIFY(f.graph2Checked(0));
-        QVERIFY(!f.graph1Checked(0));
-        // A click that changes no mark still makes the meter prime again.
-        f.setPrimed(true);
-        emit f.lb1->itemClicked(f.lb1->item(2));
-        QVERIFY(!f.primed());
+        UserCheck(rig.list("lb2"), 0, true);
+        UserCheck(rig.list("lb2"), 1, true);
+        rig.settings.setPrimed(true);
+        UserCheck(rig.list("lb1"), 0, true);
+        QVERIFY(!rig.settings.primed());
+        QCOMPARE(Checks(rig.list("lb1")), (std::vector<bool>{true, false, false}));
+        QCOMPARE(Checks(rig.list("lb2")), (std::vector<bool>{false, true, false}));
+        UserCheck(rig.list("lb2"), 0, true);
+        QCOMPARE(Checks(rig.list("lb1")), (std::vector<bool>{false, false, false}));
+        QCOMPARE(Checks(rig.list("lb2")), (std::vector<bool>{true, true, false}));
+        QVERIFY(rig.settings.marks(0).graph2);
+        QVERIFY(!rig.settings.marks(0).graph1);
     }
 
-    void compactModeOnThenOffRestoresTheGraph()
+    void compactModeLocksTheGraphBox()
     {
         Rig rig(configHome());
-        ConfigWindow& f = *rig.form;
-        FakeMeter meter; // graph shown, client 150, title bar 40
-        f.setMeterControl(&meter);
-        QVERIFY(meter.graphVisible);
-        QCOMPARE(meter.client, 150);
-
-        f.micro->setChecked(true);
-        QVERIFY(!f.cbGr->isChecked());
-        QVERIFY(!f.cbGr->isEnabled());
-        QCOMPARE(meter.minimum, 19);
-        QCOMPARE(meter.client, 40);
-        QCOMPARE(meter.titleBar, 40);
-        QVERIFY(!meter.graphVisible);
-        QVERIFY(meter.frameless);
-        QVERIFY(meter.compactMark);
-        QVERIFY(!meter.snapshotIcon);
-
-        f.micro->setChecked(false);
-        QVERIFY(f.cbGr->isChecked());
-        QVERIFY(f.cbGr->isEnabled());
-        QCOMPARE(meter.minimum, 50);
-        QCOMPARE(meter.client, 150);
-        QCOMPARE(meter.titleBar, 40);
-        QVERIFY(meter.graphVisible);
-        QVERIFY(!meter.frameless);
-        QVERIFY(!meter.compactMark);
-        QVERIFY(meter.snapshotIcon);
+        rig.box("micro")->setChecked(true);
+        QVERIFY(!rig.box("cbGr")->isChecked());
+        QVERIFY(!rig.box("cbGr")->isEnabled());
+        QVERIFY(!rig.settings.value(settings::MeterGraphShown));
+        rig.box("micro")->setChecked(false);
+        QVERIFY(rig.box("cbGr")->isChecked());
+        QVERIFY(rig.box("cbGr")->isEnabled());
+        QVERIFY(rig.settings.value(settings::MeterGraphShown));
     }
 
-    void hiddenGraphAtStartHidesItOnTheMeter()
-    {
-        {
-            SettingsStore store(settingsPath());
-            store.writeString(QStringLiteral("lrec"), QStringLiteral("00CC00"));
-            store.writeBool(QStringLiteral("tracegraph"), false);
-            store.writeBool(QStringLiteral("aot"), false);
-            QVERIFY(store.sync());
-        }
-        Rig rig(configHome());
-        FakeMeter meter;
-        rig.form->setMeterControl(&meter);
-        QVERIFY(!meter.graphVisible);
-        QCOMPARE(meter.client, 40);
-        QVERIFY(!meter.stayOnTop);
-        QVERIFY(!meter.stayOnTopMark);
-        // Showing the graph again gives back the height the meter had.
-        rig.form->cbGr->setChecked(true);
-        QCOMPARE(meter.client, 150);
-        QVERIFY(meter.graphVisible);
-    }
-
-    void controlsDriveTheMeter()
+    void controlsWriteTheModelAndFollowIt()
     {
         Rig rig(configHome());
-        ConfigWindow& f = *rig.form;
-        FakeMeter meter;
-        f.setMeterControl(&meter);
-        const int redraws = meter.legendRedraws;
-        f.gradspin->setValue(5);
-        f.hspin->setValue(31);
-        f.rb1->click();
-        QCOMPARE(meter.legendRedraws, redraws + 3);
+        QSignalSpy changed(&rig.settings, &Settings::changed);
+        rig.spin("gradspin")->setValue(5);
+        rig.spin("hspin")->setValue(31);
+        rig.control<QRadioButton>("rb1")->click();
+        rig.box("aot")->setChecked(false);
+        rig.box("cbBlend")->setChecked(true);
+        rig.slider("tbBlend")->setValue(128);
+        QCOMPARE(rig.settings.value(settings::MeterGradations), 5);
+        QCOMPARE(rig.settings.value(settings::MeterGradationSeconds), 31);
+        QVERIFY(rig.settings.value(settings::MeterUnitOctets));
+        QVERIFY(!rig.settings.value(settings::MeterStayOnTop));
+        QVERIFY(rig.settings.value(settings::MeterTranslucent));
+        QCOMPARE(rig.settings.value(settings::MeterOpacity), 128);
+        QCOMPARE(changed.count(), 6);
 
-        f.aot->setChecked(false);
-        QVERIFY(!meter.stayOnTop);
-        QVERIFY(!meter.stayOnTopMark);
-        f.cbBlend->setChecked(true);
-        QVERIFY(meter.translucent);
-        f.tbBlend->setValue(128);
-        QCOMPARE(meter.opacity, 128);
-        f.cbBlend->setChecked(false);
-        QVERIFY(!meter.translucent);
+        // Another window (the meter's menu or wheel) changes the model: the controls follow.
+        rig.settings.set(settings::MeterStayOnTop, true);
+        rig.settings.set(settings::MeterScaleIndex, 8);
+        rig.settings.set(settings::MeterFullScale, 40000);
+        QVERIFY(rig.box("aot")->isChecked());
+        QCOMPARE(rig.control<QComboBox>("cb")->currentIndex(), 8);
+        QCOMPARE(rig.spin("spdspin")->value(), 40000);
+        QVERIFY(rig.spin("spdspin")->isEnabled());
 
-        QSignalSpy opened(&f, &ConfigWindow::statisticsFolderRequested);
-        f.BitBtn1->click();
+        QSignalSpy opened(rig.form.get(), &ConfigWindow::statisticsFolderRequested);
+        rig.control<QPushButton>("BitBtn1")->click();
         QCOMPARE(opened.count(), 1);
     }
 };

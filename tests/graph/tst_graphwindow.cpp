@@ -1,10 +1,11 @@
 #include "common/Clock.h"
 #include "common/DayNumber.h"
 #include "common/ErrorReporter.h"
+#include "common/widgets/MessageBoxes.h"
+#include "config/Settings.h"
 #include "config/SettingsStore.h"
 #include "graph/widgets/GraphWindow.h"
 #include "graph/widgets/SaveFileDialog.h"
-#include "reports/widgets/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -18,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,7 +34,12 @@ namespace
 const QDate kSelected(2004, 6, 15); // day 38153
 constexpr int kSelectedDay = 38153;
 constexpr int kDaysStored = 60;
-const QRgb kReceive = qRgb(0x00, 0xCC, 0x00); // "00CC00" read as 0xBBGGRR
+// Series colours of the model, none of them a default, so that the window cannot get them elsewhere:
+// receive, send, receive peak, send peak as texts and as read (0xBBGGRR).
+const char* const kColourTexts[4] = {"0080FF", "FF8000", "004080", "800080"};
+const QRgb kColours[4] = {qRgb(0xFF, 0x80, 0x00), qRgb(0x00, 0x80, 0xFF), qRgb(0x80, 0x40, 0x00),
+                          qRgb(0x80, 0x00, 0x80)};
+const QRgb kReceive = kColours[0];
 const QRgb kBackground = qRgb(0xF5, 0xF5, 0xF5);
 
 QByteArray Line(const char* time, qint64 in, qint64 out)
@@ -89,6 +96,7 @@ private:
     SaveFileDialog m_saveDialog;
     TestClock m_clock{QDateTime(kSelected, QTime(18, 0))};
     std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<Settings> m_settings;
 
     GraphPeers peers()
     {
@@ -100,19 +108,27 @@ private:
             return m_checkAnswer;
         };
         p.showChooser = [this] { ++m_chooserShown; };
-        p.seriesColours = [] { return std::array<uint32_t, 4>{0x00CC00, 0xFF0000, 0x006600, 0xFF00FF}; };
         return p;
     }
 
     std::unique_ptr<GraphWindow> window()
     {
-        return std::make_unique<GraphWindow>(*m_store, m_boxes, m_errors, m_saveDialog, m_clock, m_root, peers());
+        return std::make_unique<GraphWindow>(*m_settings, m_boxes, m_errors, m_saveDialog, m_clock, m_root, peers());
     }
 
     // Where a picture shows plot pixel (x, y): the drawing area moves to the top of the picture.
     static QPoint PicturePoint(const GraphWindow& w, int x, int y)
     {
         return QPoint(w.im2->x() + x, 1 + (w.im2->y() - w.shape->y()) + y);
+    }
+
+    // The legend captions "Actuel In :" to "Max Out :".
+    static QList<QRgb> CaptionColours(const GraphWindow& w)
+    {
+        QList<QRgb> colours;
+        for (const QLabel* caption : {w.Label12, w.Label13, w.Label14, w.Label15})
+            colours.append(caption->palette().color(QPalette::WindowText).rgb());
+        return colours;
     }
 
     static void VerifyLayoutRestored(const GraphWindow& w)
@@ -163,6 +179,9 @@ private slots:
         m_saveDialog.setNextFileName(std::nullopt);
         QFile::remove(m_tmp.path() + QStringLiteral("/VORP.conf"));
         m_store = std::make_unique<SettingsStore>(m_tmp.path() + QStringLiteral("/VORP.conf"));
+        m_settings = std::make_unique<Settings>();
+        for (size_t i = 0; i < 4; ++i)
+            m_settings->set(settings::Colours[i], QString::fromLatin1(kColourTexts[i]));
     }
 
     void controlsAndDefaults()
@@ -244,10 +263,7 @@ private slots:
             QCOMPARE(w->findChild<QAbstractButton*>(QString::fromLatin1(name))->text(), QString::fromUtf8(text));
         QCOMPARE(w->GroupBox1->title(), QStringLiteral("Statistiques"));
         // The captions are the legend: receive, send, receive peak, send peak.
-        QCOMPARE(w->Label12->palette().color(QPalette::WindowText).rgb(), kReceive);
-        QCOMPARE(w->Label13->palette().color(QPalette::WindowText).rgb(), qRgb(0, 0, 0xFF));
-        QCOMPARE(w->Label14->palette().color(QPalette::WindowText).rgb(), qRgb(0, 0x66, 0));
-        QCOMPARE(w->Label15->palette().color(QPalette::WindowText).rgb(), qRgb(0xFF, 0, 0xFF));
+        QCOMPARE(CaptionColours(*w), QList<QRgb>(std::begin(kColours), std::end(kColours)));
 
         // "Redimensionner" trades "Tracer" for a resizable frame and back.
         w->Button5Click();
@@ -661,6 +677,7 @@ private slots:
         m_store->writeInt(QStringLiteral("Echelle"), 8);
         m_store->writeInt(QStringLiteral("Vitesse"), 5000);
         m_store->writeInt(QStringLiteral("Type"), 3);
+        m_settings->load(*m_store, {});
 
         const auto w = window();
         QCOMPARE(m_chooserPointedAt, pointedAt.isEmpty() ? QStringList() : QStringList{path(pointedAt)});
@@ -678,22 +695,73 @@ private slots:
         QCOMPARE(w->cbG->currentIndex(), 0);
         QCOMPARE(m_checks, 0); // reading the settings draws nothing
 
-        // Contributed back as the controls now stand.
+        // Written back at the save as the controls now stand, and nothing else of the model touched.
         w->cbG->blockSignals(true);
         w->cbG->setCurrentIndex(2);
-        SettingValues values;
-        w->contributeSettings(values);
-        QCOMPARE(values.size(), size_t(10));
-        QCOMPARE(std::get<QString>(values.at(QStringLiteral("Graphfile"))), m_statsDir);
-        QCOMPARE(std::get<bool>(values.at(QStringLiteral("Autorec"))), legende);
-        QCOMPARE(std::get<bool>(values.at(QStringLiteral("Legende"))), legende);
-        QCOMPARE(std::get<bool>(values.at(QStringLiteral("Tous"))), legende);
-        QCOMPARE(std::get<bool>(values.at(QStringLiteral("Vmax"))), !graphfile);
-        QCOMPARE(std::get<bool>(values.at(QStringLiteral("Unite"))), graphfile);
-        QCOMPARE(std::get<int32_t>(values.at(QStringLiteral("Gradu"))), graphfile ? 12 : 8);
-        QCOMPARE(std::get<int32_t>(values.at(QStringLiteral("Echelle"))), graphfile ? 8 : 2);
-        QCOMPARE(std::get<int32_t>(values.at(QStringLiteral("Vitesse"))), graphfile ? 5000 : 65536);
-        QCOMPARE(std::get<int32_t>(values.at(QStringLiteral("Type"))), 2);
+        const QList<int> ownRows{settings::GraphFolder.row,     settings::GraphAutoSave.row,
+                                 settings::GraphLegend.row,     settings::GraphAllInterfaces.row,
+                                 settings::GraphPeakScale.row,  settings::GraphUnitOctets.row,
+                                 settings::GraphGradations.row, settings::GraphScaleIndex.row,
+                                 settings::GraphFullScale.row,  settings::GraphPeriod.row};
+        QSignalSpy changed(m_settings.get(), &Settings::changed);
+        QVERIFY(m_settings->save(*m_store));
+        for (const QList<QVariant>& signal : changed)
+            QVERIFY2(ownRows.contains(signal.at(0).toInt()), qPrintable(QString::number(signal.at(0).toInt())));
+        const SettingsStore written(m_store->path());
+        for (const char* name : {"Autorec", "Legende", "Tous", "Vmax", "Unite", "Gradu", "Echelle", "Vitesse", "Type"})
+            QVERIFY2(written.exists(QLatin1String(name)), name);
+        const auto flag = [&written](const char* name) {
+            return written.readBool(QLatin1String(name)).value_or(false);
+        };
+        const auto number = [&written](const char* name) { return written.readInt(QLatin1String(name)).value_or(-1); };
+        QCOMPARE(written.readString(QStringLiteral("Graphfile")).value_or(QString()), m_statsDir);
+        QCOMPARE(flag("Autorec"), legende);
+        QCOMPARE(flag("Legende"), legende);
+        QCOMPARE(flag("Tous"), legende);
+        QCOMPARE(flag("Vmax"), !graphfile);
+        QCOMPARE(flag("Unite"), graphfile);
+        QCOMPARE(number("Gradu"), graphfile ? 12 : 8);
+        QCOMPARE(number("Echelle"), graphfile ? 8 : 2);
+        QCOMPARE(number("Vitesse"), graphfile ? 5000 : 65536);
+        QCOMPARE(number("Type"), 2);
+    }
+
+    void coloursFollowTheModel_data()
+    {
+        QTest::addColumn<int>("series");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<QRgb>>("captions");
+        const QList<QRgb> before(std::begin(kColours), std::end(kColours));
+        auto with = [&](qsizetype i, QRgb c) {
+            QList<QRgb> captions = before;
+            captions[i] = c;
+            return captions;
+        };
+        // Texts read as 0xBBGGRR: "0000FF" is red.
+        QTest::newRow("receive 0000FF colours Actuel In red")
+            << 0 << QStringLiteral("0000FF") << with(0, qRgb(0xFF, 0, 0));
+        QTest::newRow("send 00FF00 colours Actuel Out green")
+            << 1 << QStringLiteral("00FF00") << with(1, qRgb(0, 0xFF, 0));
+        QTest::newRow("receive peak 123456 colours Max In")
+            << 2 << QStringLiteral("123456") << with(2, qRgb(0x56, 0x34, 0x12));
+        QTest::newRow("send peak 000000 colours Max Out black")
+            << 3 << QStringLiteral("000000") << with(3, qRgb(0, 0, 0));
+        QTest::newRow("the intersection colour is not the graph's") << 4 << QStringLiteral("000000") << before;
+    }
+
+    void coloursFollowTheModel()
+    {
+        QFETCH(int, series);
+        QFETCH(QString, text);
+        QFETCH(QList<QRgb>, captions);
+        const auto w = window();
+        w->show();
+        m_settings->set(settings::Colours[static_cast<size_t>(series)], text);
+        QCOMPARE(CaptionColours(*w), captions);
+        // The next draw takes the new colours too.
+        w->Button2Click();
+        QCOMPARE(w->plotLayer().pixel(73, 231), captions[0]);
+        QCOMPARE(CaptionColours(*w), captions);
     }
 };
 

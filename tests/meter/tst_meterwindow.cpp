@@ -2,9 +2,9 @@
 
 #include "common/Clock.h"
 #include "common/ErrorReporter.h"
-#include "config/RecorderControl.h"
+#include "config/ScalePresets.h"
+#include "config/Settings.h"
 #include "config/SettingsStore.h"
-#include "config/SettingsTable.h"
 #include "config/widgets/ConfigWindow.h"
 #include "sampling/Sampler.h"
 
@@ -31,14 +31,6 @@
 
 namespace
 {
-class FakeRecorder final : public RecorderControl
-{
-public:
-    void setBaselines(const InterfaceTable&, const std::vector<bool>&) override {}
-    void interfaceChecked(int) override {}
-    void RecordCycle(const QStringList&, const std::vector<bool>&) override {}
-};
-
 // Hands out an exact table and counts the snapshots taken.
 class CountingSource final : public TableSource
 {
@@ -65,8 +57,9 @@ InterfaceRow Row(const char* name, uint64_t in, uint64_t out)
     return InterfaceRow{QByteArray(name), in, out};
 }
 
-// A configuration window and its meter over a settings file in a temporary folder. Values written
-// through prepare() are on the file before the windows read it.
+// The settings model, the configuration window that edits it and the meter that follows it, over a
+// settings file in a temporary folder. Values written through prepare() are on the file before the
+// model is loaded.
 struct Rig
 {
     explicit Rig(const std::function<void(SettingsStore&)>& prepare = {},
@@ -81,11 +74,22 @@ struct Rig
         store->sync();
         source.table = {Row("lo", 0, 0), Row("eth0", 0, 0)};
         sampler = std::make_unique<Sampler>(source);
-        form1 = std::make_unique<ConfigWindow>(*sampler, recorder, *store, errors);
-        form3 = std::make_unique<MeterWindow>(*form1, *sampler, *store, clock, errors, dir.path() + QLatin1Char('/'));
+        settings.load(*store, DisplayNames(source.table));
+        form1 = std::make_unique<ConfigWindow>(settings);
+        form3 = std::make_unique<MeterWindow>(settings, *sampler, clock, errors, dir.path() + QLatin1Char('/'));
         form3->Timer1->stop();
-        form1->Timer1->stop();
     }
+
+    template <typename T = QCheckBox>
+    T* config(const char* name) const
+    {
+        T* c = form1->findChild<T*>(QLatin1String(name));
+        if (!c)
+            qFatal("no control %s", name);
+        return c;
+    }
+    int32_t fullScale() const { return settings.value(settings::MeterFullScale); }
+    int32_t scaleIndex() const { return settings.value(settings::MeterScaleIndex); }
 
     // One second of traffic at the default period on both rows.
     void advance(uint64_t loIn, uint64_t loOut, uint64_t ethIn = 0, uint64_t ethOut = 0)
@@ -100,7 +104,7 @@ struct Rig
     std::unique_ptr<SettingsStore> store;
     CountingSource source;
     std::unique_ptr<Sampler> sampler;
-    FakeRecorder recorder;
+    Settings settings;
     CollectingErrorReporter errors;
     TestClock clock;
     std::unique_ptr<ConfigWindow> form1;
@@ -121,7 +125,7 @@ void SendWheel(QWidget* target, int delta)
 }
 } // namespace
 
-class TestMinigraph final : public QObject
+class TestMeterWindow final : public QObject
 {
     Q_OBJECT
 
@@ -176,8 +180,9 @@ private slots:
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(w.frameless(), frameless);
         QCOMPARE(bool(w.windowFlags() & Qt::FramelessWindowHint), frameless);
-        QCOMPARE(rig.form1->cbGr->isChecked(), graphShown);
-        QCOMPARE(rig.form1->cbGr->isEnabled(), !micro);
+        QCOMPARE(rig.settings.value(settings::MeterGraphShown), graphShown);
+        QCOMPARE(rig.config("cbGr")->isChecked(), graphShown);
+        QCOMPARE(rig.config("cbGr")->isEnabled(), !micro);
         QCOMPARE(w.Modemicro1->isChecked(), micro);
         QCOMPARE(w.Image1->isHidden(), micro);
         QCOMPARE(w.im2->isHidden(), !graphShown);
@@ -188,9 +193,9 @@ private slots:
         QCOMPARE(w.Envoi1->isChecked(), stored);
         if (!stored)
         {
-            QCOMPARE(rig.form1->fullScale(), 65536);
-            QCOMPARE(rig.form1->scaleIndex(), -1);
-            QVERIFY(!rig.form1->unitOctets());
+            QCOMPARE(rig.fullScale(), 65536);
+            QCOMPARE(rig.scaleIndex(), -1);
+            QVERIFY(!rig.settings.value(settings::MeterUnitOctets));
         }
         if (!micro)
         {
@@ -212,7 +217,7 @@ private slots:
         Rig rig;
         MeterWindow& w = *rig.form3;
         const int graphFontSize = QFontInfo(w.Label1->font()).pixelSize();
-        rig.form1->cbGr->setChecked(false);
+        rig.config("cbGr")->setChecked(false);
         QCOMPARE(w.height(), 19);
         QVERIFY(w.Shape2->isHidden() && w.im1->isHidden() && w.im2->isHidden());
 
@@ -225,7 +230,7 @@ private slots:
         QVERIFY(QFontMetrics(w.Label1->font()).height() <= 98);
 
         // Back to the graph: the remembered title bar and client heights return.
-        rig.form1->cbGr->setChecked(true);
+        rig.config("cbGr")->setChecked(true);
         QCOMPARE(w.Shape1->height(), 19);
         QCOMPARE(w.height(), 189);
         QCOMPARE(w.im2->geometry(), QRect(48, 18, 403 - 48, 189 - 19));
@@ -266,19 +271,23 @@ private slots:
         QFETCH(QString, finalReadout);
 
         Rig rig;
-        ConfigWindow& f1 = *rig.form1;
-        f1.cb->setCurrentIndex(scaleIndex);
-        f1.spdspin->setValue(fullScale);
+        rig.settings.set(settings::MeterScaleIndex, scaleIndex);
+        rig.settings.set(settings::MeterFullScale, fullScale);
         QStringList seen;
-        QObject::connect(f1.spdspin, &QSpinBox::valueChanged, rig.form3.get(),
-                         [&] { seen << rig.form3->lbEch->text(); });
+        QObject::connect(&rig.settings, &Settings::changed, rig.form3.get(), [&](int row) {
+            if (Settings::is(row, settings::MeterFullScale))
+                seen << rig.form3->lbEch->text();
+        });
         for (int delta : turns)
             SendWheel(rig.form3.get(), delta);
 
         QCOMPARE(seen, readouts);
-        QCOMPARE(f1.fullScale(), expected);
-        QCOMPARE(f1.scaleIndex(), expectedIndex);
-        QCOMPARE(f1.spdspin->isEnabled(), expectedIndex == 8);
+        QCOMPARE(rig.fullScale(), expected);
+        QCOMPARE(rig.scaleIndex(), expectedIndex);
+        // The configuration window shows what the wheel did.
+        QCOMPARE(rig.config<QSpinBox>("spdspin")->value(), expected);
+        QCOMPARE(rig.config<QComboBox>("cb")->currentIndex(), expectedIndex);
+        QCOMPARE(rig.config<QSpinBox>("spdspin")->isEnabled(), expectedIndex == 8);
         QVERIFY(!rig.form3->lbEch->isHidden());
         QCOMPARE(rig.form3->lbEch->text(), finalReadout);
         // The legend followed: its pixel scale is that of the new full scale.
@@ -294,19 +303,20 @@ private slots:
         Rig rig;
         MeterWindow& w = *rig.form3;
         const QPoint start = w.pos();
-        QCOMPARE(rig.form1->tb->value(), 20);
-        rig.form1->setPrimed(true);
+        QCOMPARE(rig.settings.refreshPosition(), 20);
+        rig.settings.setPrimed(true);
 
         SendMouse(w.Label1, QEvent::MouseButtonPress, Qt::MiddleButton, Qt::MiddleButton, QPoint(5, 2));
         for (int y = 3; y <= 12; ++y)
             SendMouse(w.Label1, QEvent::MouseMove, Qt::NoButton, Qt::MiddleButton, QPoint(5, y));
-        QCOMPARE(w.lbEch->text(), rig.form1->refreshPeriodText());
+        QCOMPARE(w.lbEch->text(), rig.config<QLabel>("Label14")->text());
         QVERIFY(w.lbEch->text().contains(QStringLiteral("1500")));
         SendMouse(w.Label1, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton, QPoint(5, 12));
 
-        QCOMPARE(rig.form1->tb->value(), 30);
+        QCOMPARE(rig.settings.refreshPosition(), 30);
+        QCOMPARE(rig.config<QSlider>("tb")->value(), 30);
         QCOMPARE(w.Timer1->interval(), 1500);
-        QVERIFY(!rig.form1->primed()); // readings of the old period give no rate
+        QVERIFY(!rig.settings.primed()); // readings of the old period give no rate
         QCOMPARE(w.pos(), start);
 
         // A left click without movement leaves the window where it is.
@@ -321,7 +331,14 @@ private slots:
         QCOMPARE(w.pos(), start);
         SendMouse(w.im1, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(70, 37));
         QCOMPARE(w.pos(), start + QPoint(10, -3));
-        QCOMPARE(rig.form1->tb->value(), 30);
+        QCOMPARE(rig.settings.refreshPosition(), 30);
+
+        // While the stopwatch holds the period, a middle drag leaves it.
+        rig.settings.setRefreshLocked(true);
+        SendMouse(w.Label1, QEvent::MouseButtonPress, Qt::MiddleButton, Qt::MiddleButton, QPoint(5, 2));
+        SendMouse(w.Label1, QEvent::MouseMove, Qt::NoButton, Qt::MiddleButton, QPoint(5, 9));
+        SendMouse(w.Label1, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton, QPoint(5, 9));
+        QCOMPARE(rig.settings.refreshPosition(), 30);
     }
 
     void averageReadout_data()
@@ -373,14 +390,14 @@ private slots:
         w.setStopwatchFeed(&feed);
         QList<std::pair<QString, int>> tray;
         w.setTrayPeer([&](const QString& hint, int image) { tray.append({hint, image}); });
-        rig.form1->cb->setCurrentIndex(7); // Automatique, without the preset
+        rig.settings.set(settings::MeterScaleIndex, 7); // Automatique, without the preset
         const int fetchesBefore = rig.source.fetches;
 
         w.Timer1Timer(); // primes
         QCOMPARE(tray.size(), 1);
         QCOMPARE(tray[0], std::make_pair(QStringLiteral("DL : 0ko/s  UL : 0ko/s"), 0));
         QVERIFY(feed.samples.empty());
-        QVERIFY(rig.form1->primed());
+        QVERIFY(rig.settings.primed());
 
         // lo is in graph 1, eth0 in graph 2: both read from one snapshot per tick.
         rig.advance(2000, 50, 1000, 0);
@@ -396,8 +413,9 @@ private slots:
         QCOMPARE(w.Label1->text(), expected.first);
         QCOMPARE(feed.samples.size(), size_t(2));
         QCOMPARE(feed.samples[0], std::make_pair(int32_t(3000), int32_t(50)));
-        // The automatic full scale is the largest value drawn, written back into the spin edit.
-        QCOMPARE(rig.form1->fullScale(), 2000);
+        // The automatic full scale is the largest value drawn, written back into the settings.
+        QCOMPARE(rig.fullScale(), 2000);
+        QCOMPARE(rig.config<QSpinBox>("spdspin")->value(), 2000);
         QCOMPARE(w.pixelScale(), float(w.im2->height()) / 2000.0f);
     }
 
@@ -447,23 +465,26 @@ private slots:
         MeterWindow& w = *rig.form3;
         QList<bool> meterItem;
         w.setMeterItemPeer([&](bool checked) { meterItem.append(checked); });
+        // The application writes the file when the meter closes.
+        QObject::connect(&w, &MeterWindow::closed, &w, [&rig] { QVERIFY(rig.settings.save(*rig.store)); });
         w.show();
         w.resize(250, 120);
         w.close();
         QVERIFY(!w.isVisible());
         QCOMPARE(meterItem, QList<bool>{false});
-        // Stored at once, on the file.
+        QCOMPARE(rig.settings.value(settings::MeterWidth), 250);
         SettingsStore reread(rig.store->path());
         QCOMPARE(reread.readInt(QStringLiteral("width")), std::optional<int32_t>(250));
         QCOMPARE(reread.readInt(QStringLiteral("height")), std::optional<int32_t>(120));
         QCOMPARE(reread.readInt(QStringLiteral("left")), std::optional<int32_t>(w.x()));
         QCOMPARE(reread.readInt(QStringLiteral("top")), std::optional<int32_t>(w.y()));
 
-        SettingValues values;
+        // Every save asks the meter for its geometry and average choice first.
         w.Reception1->trigger();
-        w.contributeSettings(values);
-        QCOMPARE(values.at(QStringLiteral("Type moyenne")), SettingValue(int32_t(1)));
-        QCOMPARE(values.at(QStringLiteral("width")), SettingValue(int32_t(250)));
+        w.resize(260, 120);
+        QVERIFY(rig.settings.save(*rig.store));
+        QCOMPARE(rig.settings.value(settings::MeterAverage), 1);
+        QCOMPARE(SettingsStore(rig.store->path()).readInt(QStringLiteral("width")), std::optional<int32_t>(260));
 
         w.show();
         w.Fermer1->trigger();
@@ -471,29 +492,34 @@ private slots:
         QCOMPARE(meterItem, (QList<bool>{false, false}));
 
         w.popAOT->trigger();
-        QVERIFY(!rig.form1->aot->isChecked());
+        QVERIFY(!rig.config("aot")->isChecked());
         QVERIFY(!w.popAOT->isChecked() && !w.staysOnTop());
         QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
 
         w.Modemicro1->trigger();
-        QVERIFY(rig.form1->micro->isChecked() && w.Modemicro1->isChecked() && w.frameless());
-        QVERIFY(!rig.form1->cbGr->isChecked());
+        QVERIFY(rig.config("micro")->isChecked() && w.Modemicro1->isChecked() && w.frameless());
+        QVERIFY(!rig.config("cbGr")->isChecked());
         w.Label1DblClick();
-        QVERIFY(!rig.form1->micro->isChecked() && !w.frameless() && rig.form1->cbGr->isChecked());
+        QVERIFY(!rig.config("micro")->isChecked() && !w.frameless() && rig.config("cbGr")->isChecked());
         w.im1DblClick();
-        QVERIFY(w.frameless() && !rig.form1->micro->isChecked());
+        QVERIFY(w.frameless() && !rig.config("micro")->isChecked());
 
         // Translucency follows the configuration window's box and level; off means opaque.
-        rig.form1->tbBlend->setValue(102);
+        rig.config<QSlider>("tbBlend")->setValue(102);
         QCOMPARE(w.windowOpacity(), 1.0);
-        rig.form1->cbBlend->setChecked(true);
+        rig.config("cbBlend")->setChecked(true);
         QCOMPARE(w.windowOpacity(), 0.4);
-        rig.form1->cbBlend->setChecked(false);
+        rig.config("cbBlend")->setChecked(false);
         QCOMPARE(w.windowOpacity(), 1.0);
 
-        const bool recording = rig.form1->recorderTimerActive();
+        int toggles = 0;
+        w.setToggleRecordingPeer([&toggles] { ++toggles; });
         w.Button1->click();
-        QCOMPARE(rig.form1->recorderTimerActive(), !recording);
+        QCOMPARE(toggles, 1);
+        int configurations = 0;
+        w.setShowConfigurationPeer([&configurations] { ++configurations; });
+        w.Configuration1->trigger();
+        QCOMPARE(configurations, 1);
 
         int activations = 0;
         w.setActivatePeer([&] { ++activations; });
@@ -508,5 +534,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMinigraph)
+QTEST_MAIN(TestMeterWindow)
 #include "tst_meterwindow.moc"

@@ -1,16 +1,12 @@
 #include "common/Clock.h"
 #include "common/ErrorReporter.h"
-#include "config/RecorderControl.h"
+#include "config/Settings.h"
 #include "config/SettingsStore.h"
-#include "config/widgets/ConfigWindow.h"
 #include "meter/widgets/MeterWindow.h"
 #include "sampling/Sampler.h"
-#include "store/Recorder.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QListWidget>
-#include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTest>
@@ -49,15 +45,14 @@ private slots:
         Sampler sampler(*source);
         SystemClock clock;
         CollectingErrorReporter errors;
-        Recorder recorder(sampler, clock, errors, store.path());
-        RecorderAdapter recorderControl(recorder);
-        SettingsStore settings;
-        ConfigWindow form1(sampler, recorderControl, settings, errors);
-        MeterWindow meter(form1, sampler, settings, clock, errors, store.path() + QLatin1Char('/'));
-        const int lo = static_cast<int>(form1.interfaceNames().indexOf(QStringLiteral("lo")));
+        SettingsStore file;
+        Settings settings;
+        settings.load(file, DisplayNames(sampler.FetchInterfaceTable().value_or(InterfaceTable{})));
+        MeterWindow meter(settings, sampler, clock, errors, store.path() + QLatin1Char('/'));
+        const int lo = static_cast<int>(settings.interfaceNames().indexOf(QStringLiteral("lo")));
         QVERIFY(lo >= 0);
-        form1.lb1->item(lo)->setCheckState(Qt::Checked);
-        form1.tb->setValue(1);
+        settings.setMarks(lo, {false, true, false});
+        settings.setRefreshPosition(1);
         QCOMPARE(meter.Timer1->interval(), 50);
         meter.show();
 

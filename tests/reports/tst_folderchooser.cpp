@@ -1,5 +1,5 @@
-#include "reports/widgets/MessageBoxes.h"
 #include "reports/widgets/FolderChooser.h"
+#include "common/widgets/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -8,6 +8,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+
+namespace
+{
+// Controls are reached by their objectName, as the window map names them.
+template <typename T> T* Control(const QWidget& window, const char* objectName)
+{
+    T* control = window.findChild<T*>(QLatin1String(objectName));
+    if (!control)
+        qFatal("%s has no control %s", qPrintable(window.objectName()), objectName);
+    return control;
+}
+} // namespace
 
 class TestTdlBrowse final : public QObject
 {
@@ -53,12 +65,13 @@ private slots:
         FolderChooser chooser(m_boxes, m_root);
         QCOMPARE(chooser.objectName(), QStringLiteral("dlBrowse"));
         QCOMPARE(chooser.windowTitle(), QStringLiteral("Parcourir"));
-        QVERIFY(chooser.findChild<QComboBox*>(QStringLiteral("dcb1")));
+        const QComboBox* drives = chooser.findChild<QComboBox*>(QStringLiteral("dcb1"));
+        QVERIFY(drives);
         QVERIFY(chooser.findChild<QTreeView*>(QStringLiteral("do1")));
-        QCOMPARE(chooser.findChild<QPushButton*>(QStringLiteral("CancelBtn"))->text(), QStringLiteral("Annuler"));
+        QCOMPARE(Control<QPushButton>(chooser, "CancelBtn")->text(), QStringLiteral("Annuler"));
         chooser.setDirectory(m_valid + QLatin1Char('/'));
         QCOMPARE(chooser.selectedDirectory(), m_valid); // case kept, no trailing separator
-        QVERIFY(chooser.dcb1->count() > 0);
+        QVERIFY(drives->count() > 0);
     }
 
     void okOnValidDirectoryClosesTheChooser()
@@ -67,7 +80,7 @@ private slots:
         attach(chooser);
         chooser.setDirectory(m_valid);
         chooser.show();
-        chooser.OKBtn->click();
+        Control<QPushButton>(chooser, "OKBtn")->click();
         QVERIFY(!chooser.isVisible());
         QCOMPARE(m_graphEnabled, 1);
         QCOMPARE(m_boxes.shown().size(), size_t(1));
@@ -126,7 +139,7 @@ private slots:
         FolderChooser chooser(m_boxes, m_root);
         attach(chooser);
         chooser.show();
-        chooser.CancelBtn->click();
+        Control<QPushButton>(chooser, "CancelBtn")->click();
         QVERIFY(!chooser.isVisible());
         QCOMPARE(m_graphEnabled, 1);
         QVERIFY(m_boxes.shown().empty());

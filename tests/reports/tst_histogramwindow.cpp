@@ -1,17 +1,38 @@
 #include "FakeNavigator.h"
 
-#include "reports/widgets/HistogramWindow.h"
-#include "reports/widgets/MessageBoxes.h"
 #include "reports/widgets/FolderChooser.h"
+#include "reports/widgets/HistogramWindow.h"
+#include "common/widgets/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+
+namespace
+{
+// Controls are reached by their objectName, as the window map names them.
+template <typename T> T* Control(const QWidget& window, const char* objectName)
+{
+    T* control = window.findChild<T*>(QLatin1String(objectName));
+    if (!control)
+        qFatal("%s has no control %s", qPrintable(window.objectName()), objectName);
+    return control;
+}
+
+// A release sent on its own: QTest would move the pointer to pos first.
+void Release(QWidget* target, Qt::MouseButton button, const QPoint& pos)
+{
+    QMouseEvent release(QEvent::MouseButtonRelease, pos, target->mapToGlobal(pos), button, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &release);
+}
+} // namespace
 
 class TestHistogramme final : public QObject
 {
@@ -40,36 +61,40 @@ private slots:
         HistogramWindow histo(chooser, QDate(2003, 7, 20));
         histo.setNavigator(&navigator);
         QCOMPARE(histo.objectName(), QStringLiteral("histo"));
-        QCOMPARE(histo.Edit1->text(), QStringLiteral("2003"));
-        QCOMPARE(histo.Edit2->text(), QStringLiteral("7"));
-        QCOMPARE(histo.cbMode->currentText(), QStringLiteral("Année"));
-        QVERIFY(histo.rbDL->isChecked());
-        QVERIFY(!histo.Edit1->isEnabled());
+        const QLineEdit* year = Control<QLineEdit>(histo, "Edit1");
+        const QLineEdit* month = Control<QLineEdit>(histo, "Edit2");
+        const QComboBox* view = Control<QComboBox>(histo, "cbMode");
+        QLabel* bars = Control<QLabel>(histo, "imG");
+        const QLabel* readOut = Control<QLabel>(histo, "Label1");
+        QCOMPARE(year->text(), QStringLiteral("2003"));
+        QCOMPARE(month->text(), QStringLiteral("7"));
+        QCOMPARE(view->currentText(), QStringLiteral("Année"));
+        QVERIFY(Control<QRadioButton>(histo, "rbDL")->isChecked());
+        QVERIFY(!year->isEnabled());
 
         histo.show(); // draws
         QVERIFY(boxes.shown().empty());
         QCOMPARE(histo.buckets().at(7), 1293942784.0f + 13107200.0f);
         // July's bar, green for DL, reaches down to the bottom of the bar image.
-        const QImage bars = histo.imG->pixmap().toImage();
-        QCOMPARE(bars.pixelColor(340, 200), QColor(0x00, 0xCC, 0x00));
+        QCOMPARE(bars->pixmap().toImage().pixelColor(340, 200), QColor(0x00, 0xCC, 0x00));
 
-        QTest::mouseMove(histo.imG, QPoint(330, 100));
-        QCOMPARE(histo.Label1->text(), QStringLiteral("7/2003 : 1246 Mo"));
+        QTest::mouseMove(bars, QPoint(330, 100));
+        QCOMPARE(readOut->text(), QStringLiteral("7/2003 : 1246 Mo"));
 
         // A left click on July's twelfth opens July by day.
-        QTest::mouseClick(histo.imG, Qt::LeftButton, {}, QPoint(330, 100));
-        QCOMPARE(histo.cbMode->currentIndex(), 1);
-        QCOMPARE(histo.Edit2->text(), QStringLiteral("7"));
+        QTest::mouseClick(bars, Qt::LeftButton, {}, QPoint(330, 100));
+        QCOMPARE(view->currentIndex(), 1);
+        QCOMPARE(month->text(), QStringLiteral("7"));
         QCOMPARE(histo.buckets().at(15), 13107200.0f);
 
         // In the month view the click uses the last pointer position.
-        QTest::mouseMove(histo.imG, QPoint(290, 100));
-        QCOMPARE(histo.Label1->text(), QStringLiteral("15/7/2003 : 12 Mo"));
-        histo.imGMouseUp(Qt::LeftButton, 5);
+        QTest::mouseMove(bars, QPoint(290, 100));
+        QCOMPARE(readOut->text(), QStringLiteral("15/7/2003 : 12 Mo"));
+        Release(bars, Qt::LeftButton, QPoint(5, 100));
         QCOMPARE(navigator.dates, QList<QDate>{QDate(2003, 7, 15)});
 
-        histo.imGMouseUp(Qt::RightButton, 5);
-        QCOMPARE(histo.cbMode->currentIndex(), 0);
+        Release(bars, Qt::RightButton, QPoint(5, 100));
+        QCOMPARE(view->currentIndex(), 0);
     }
 
     void buttonsWrapAndRedraw()
@@ -79,16 +104,18 @@ private slots:
         FolderChooser chooser(boxes, m_tmp.path() + QStringLiteral("/"));
         chooser.setDirectory(m_tmp.path());
         HistogramWindow histo(chooser, QDate(2003, 12, 5));
-        histo.bpm->click();
-        QCOMPARE(histo.Edit2->text(), QStringLiteral("1"));
-        QCOMPARE(histo.Edit1->text(), QStringLiteral("2004"));
-        histo.bmm->click();
-        QCOMPARE(histo.Edit2->text(), QStringLiteral("12"));
-        QCOMPARE(histo.Edit1->text(), QStringLiteral("2003"));
-        histo.bma->click();
-        QCOMPARE(histo.Edit1->text(), QStringLiteral("2002"));
-        histo.bpa->click();
-        histo.rbUL->click();
+        const QLineEdit* year = Control<QLineEdit>(histo, "Edit1");
+        const QLineEdit* month = Control<QLineEdit>(histo, "Edit2");
+        Control<QPushButton>(histo, "bpm")->click();
+        QCOMPARE(month->text(), QStringLiteral("1"));
+        QCOMPARE(year->text(), QStringLiteral("2004"));
+        Control<QPushButton>(histo, "bmm")->click();
+        QCOMPARE(month->text(), QStringLiteral("12"));
+        QCOMPARE(year->text(), QStringLiteral("2003"));
+        Control<QPushButton>(histo, "bma")->click();
+        QCOMPARE(year->text(), QStringLiteral("2002"));
+        Control<QPushButton>(histo, "bpa")->click();
+        Control<QRadioButton>(histo, "rbUL")->click();
         // July 2003 by month, UL: 1 MiB + 1 byte.
         QCOMPARE(histo.buckets().at(7), 1048577.0f);
     }
@@ -101,9 +128,9 @@ private slots:
         FolderChooser chooser(boxes, empty.path() + QStringLiteral("/other/"));
         chooser.setDirectory(empty.path());
         HistogramWindow histo(chooser, QDate(2003, 7, 20));
-        histo.btDesClick();
+        histo.redraw();
         QCOMPARE(boxes.shown().size(), size_t(2)); // path message and question
-        QVERIFY(!histo.imL->pixmap().isNull());
+        QVERIFY(!Control<QLabel>(histo, "imL")->pixmap().isNull());
         QCOMPARE(histo.buckets().largest(), 0.0f);
     }
 };

@@ -1,8 +1,8 @@
 #include "FakeNavigator.h"
 
 #include "common/Clock.h"
-#include "reports/widgets/MessageBoxes.h"
 #include "reports/widgets/FolderChooser.h"
+#include "common/widgets/MessageBoxes.h"
 #include "reports/widgets/TotalsWindow.h"
 
 #include <QFile>
@@ -14,6 +14,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+namespace
+{
+// Controls are reached by their objectName, as the window map names them.
+template <typename T> T* Control(const QWidget& window, const char* objectName)
+{
+    T* control = window.findChild<T*>(QLatin1String(objectName));
+    if (!control)
+        qFatal("%s has no control %s", qPrintable(window.objectName()), objectName);
+    return control;
+}
+} // namespace
 
 class TestTotaux final : public QObject
 {
@@ -42,27 +54,31 @@ private slots:
         TestClock clock(QDateTime(QDate(2003, 7, 1), QTime(12, 0)));
         TotalsWindow totals(chooser, clock);
         totals.show();
-        QVERIFY(totals.Timer1->isActive());
-        totals.Timer1Timer();
-        QVERIFY(!totals.Timer1->isActive());
+        const QTimer* loadTimer = Control<QTimer>(totals, "Timer1");
+        QVERIFY(loadTimer->isActive());
+        // Loading at once drops the load pending from showing.
+        totals.refresh();
+        QVERIFY(!loadTimer->isActive());
         QVERIFY(boxes.shown().empty());
         QVERIFY(totals.ready());
 
-        QCOMPARE(totals.Label14->text(), QStringLiteral("eth0"));
-        QCOMPARE(totals.AujD->text(), QStringLiteral("3Mo"));
-        QCOMPARE(totals.pd->text(), QStringLiteral("93Mo"));
-        QCOMPARE(totals.Label9->text(), QStringLiteral("5Mo"));
-        QCOMPARE(totals.GroupBox2->title(), QStringLiteral("Transferts depuis le 30/6/2003"));
-        QCOMPARE(totals.grid1->rowCount(), 3);
-        QCOMPARE(totals.grid1->item(0, 0)->text(), QStringLiteral("Date"));
-        QCOMPARE(totals.grid1->item(1, 0)->text(), QStringLiteral("30/06/2003"));
-        QCOMPARE(totals.grid1->item(1, 2)->text(), QStringLiteral("0 Mo"));
-        QCOMPARE(totals.grid2->rowCount(), 3);
-        QCOMPARE(totals.grid2->item(2, 0)->text(), QStringLiteral("7/2003"));
+        QCOMPARE(Control<QLabel>(totals, "Label14")->text(), QStringLiteral("eth0"));
+        QCOMPARE(Control<QLabel>(totals, "AujD")->text(), QStringLiteral("3Mo"));
+        QCOMPARE(Control<QLabel>(totals, "pd")->text(), QStringLiteral("93Mo"));
+        QCOMPARE(Control<QLabel>(totals, "Label9")->text(), QStringLiteral("5Mo"));
+        QCOMPARE(Control<QGroupBox>(totals, "GroupBox2")->title(), QStringLiteral("Transferts depuis le 30/6/2003"));
+        const QTableWidget* daily = Control<QTableWidget>(totals, "grid1");
+        QCOMPARE(daily->rowCount(), 3);
+        QCOMPARE(daily->item(0, 0)->text(), QStringLiteral("Date"));
+        QCOMPARE(daily->item(1, 0)->text(), QStringLiteral("30/06/2003"));
+        QCOMPARE(daily->item(1, 2)->text(), QStringLiteral("0 Mo"));
+        const QTableWidget* monthly = Control<QTableWidget>(totals, "grid2");
+        QCOMPARE(monthly->rowCount(), 3);
+        QCOMPARE(monthly->item(2, 0)->text(), QStringLiteral("7/2003"));
 
         // A second load rebuilds the tables rather than adding to them.
-        totals.Button1Click();
-        QCOMPARE(totals.grid1->rowCount(), 3);
+        totals.refresh();
+        QCOMPARE(daily->rowCount(), 3);
     }
 
     void rightClickOnADayOpensTheGraph()
@@ -75,18 +91,19 @@ private slots:
         FakeNavigator navigator;
         TotalsWindow totals(chooser, clock);
         totals.setNavigator(&navigator);
-        totals.Button1Click();
+        totals.refresh();
         totals.show();
-        const QRect row1 = totals.grid1->visualItemRect(totals.grid1->item(1, 0));
-        QTest::mouseRelease(totals.grid1->viewport(), Qt::LeftButton, {}, row1.center());
+        const QTableWidget* daily = Control<QTableWidget>(totals, "grid1");
+        const QRect row1 = daily->visualItemRect(daily->item(1, 0));
+        QTest::mouseRelease(daily->viewport(), Qt::LeftButton, {}, row1.center());
         QVERIFY(navigator.dates.isEmpty());
-        QTest::mouseRelease(totals.grid1->viewport(), Qt::RightButton, {}, row1.center());
+        QTest::mouseRelease(daily->viewport(), Qt::RightButton, {}, row1.center());
         QCOMPARE(navigator.dates, QList<QDate>{QDate(2003, 7, 1)});
-        const QRect header = totals.grid1->visualItemRect(totals.grid1->item(0, 0));
-        QTest::mouseRelease(totals.grid1->viewport(), Qt::RightButton, {}, header.center());
+        const QRect header = daily->visualItemRect(daily->item(0, 0));
+        QTest::mouseRelease(daily->viewport(), Qt::RightButton, {}, header.center());
         QCOMPARE(navigator.dates.size(), 1);
 
-        totals.BitBtn1->click();
+        Control<QPushButton>(totals, "BitBtn1")->click();
         QCOMPARE(navigator.chooserOpened, 1);
     }
 
@@ -98,12 +115,12 @@ private slots:
         chooser.setDirectory(m_tmp.path() + QStringLiteral("/gone"));
         TestClock clock;
         TotalsWindow totals(chooser, clock);
-        totals.Button1Click();
+        totals.refresh();
         QVERIFY(!totals.ready());
         QCOMPARE(boxes.shown().size(), size_t(1));
         QCOMPARE(boxes.shown()[0].text, QStringLiteral("Base inexistante"));
-        QCOMPARE(totals.Label14->text(), QStringLiteral("Interface"));
-        QCOMPARE(totals.AujD->text(), QStringLiteral("0K"));
+        QCOMPARE(Control<QLabel>(totals, "Label14")->text(), QStringLiteral("Interface"));
+        QCOMPARE(Control<QLabel>(totals, "AujD")->text(), QStringLiteral("0K"));
     }
 };
 

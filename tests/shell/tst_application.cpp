@@ -1,40 +1,45 @@
+#include "config/Settings.h"
 #include "config/SettingsStore.h"
-#include "config/SettingsTable.h"
 #include "config/widgets/ConfigWindow.h"
 #include "graph/widgets/GraphWindow.h"
 #include "meter/widgets/MeterWindow.h"
-#include "shell/widgets/SplashAndTray.h"
 #include "shell/widgets/Application.h"
+#include "shell/widgets/SplashAndTray.h"
+#include "store/RecordingService.h"
 
 #include <QCheckBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "support/Files.h"
 
 // The whole program in one process, on an exact interface table.
-class TestVorpApp final : public QObject
+class TestApplication final : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_config, m_store;
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_storeDir;
     FixedTableSource* m_source = nullptr;
 
-    std::unique_ptr<Application> Start(const QStringList& arguments)
+    std::unique_ptr<Application> Start(const QStringList& arguments, bool recording = true)
     {
         auto source = std::make_unique<FixedTableSource>();
         source->table = InterfaceTable{{"eth0", 1000, 2000}, {"lo", 5, 5}};
         m_source = source.get();
-        return std::make_unique<Application>(ParseCommandLine(arguments),
-                                         AppEnvironment{QString(), std::move(source), 0, true});
+        AppEnvironment environment{QString(), std::move(source), 0, true};
+        environment.recording = recording;
+        return std::make_unique<Application>(ParseCommandLine(arguments), std::move(environment));
     }
 
 private slots:
     void init()
     {
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-        qputenv("VORP_HOME", m_store.path().toUtf8());
+        m_storeDir = std::make_unique<QTemporaryDir>();
+        qputenv("VORP_HOME", m_storeDir->path().toUtf8());
         QFile::remove(SettingsStore::DefaultPath());
         SettingsStore settings;
         WriteInterfaceMarks(settings, QStringLiteral("eth0"), InterfaceMarks{true, false, false});
@@ -42,28 +47,42 @@ private slots:
         QVERIFY(settings.sync());
     }
 
-    void windowsCreatedInOrderReadEachOther()
+    void windowsShareOneSettingsModel()
     {
         auto app = Start({});
-        ConfigWindow& config = app->configuration();
-        QCOMPARE(config.interfaceNames(), (QStringList{QStringLiteral("eth0"), QStringLiteral("lo")}));
-        QVERIFY(config.statisticsChecked(0));
-        QVERIFY(config.graph1Checked(1));
-        // The meter, created after the configuration window, is driven by it.
+        Settings& settings = app->settings();
+        QCOMPARE(settings.interfaceNames(), (QStringList{QStringLiteral("eth0"), QStringLiteral("lo")}));
+        QVERIFY(settings.marks(0).statistics);
+        QVERIFY(settings.marks(1).graph1);
+        // The meter follows what the configuration window's box writes into the model.
         QVERIFY(app->meter().Shape2->isVisibleTo(&app->meter()));
-        config.cbGr->click();
+        app->configuration().findChild<QCheckBox*>(QStringLiteral("cbGr"))->click();
         QVERIFY(!app->meter().Shape2->isVisibleTo(&app->meter()));
         for (QAction* item : app->shell().PopupMenu2->actions())
             QVERIFY2(item->isEnabled(), qPrintable(item->text()));
+        // The schedule runs in the service, not in a window.
+        QVERIFY(app->recording() && app->recording()->scheduled());
+        QCOMPARE(app->recording()->periodMs(), 300000);
     }
 
-    void withoutNotificationAreaTheMeterCarriesTheMenu()
+    void withoutNotificationAreaTheMeterCarriesTheMenuAndASecondStartBringsItBack()
     {
-        auto app = Start({});  // the offscreen platform has no notification area
+        auto app = Start({}); // the offscreen platform has no notification area
         QVERIFY(app->meter().isVisible());
         QVERIFY(app->shell().Meter1->isChecked());
         QVERIFY(app->meter().PopupMenu1->actions().contains(app->shell().Quitter1));
         QCOMPARE(app->messages().shown().size(), size_t(1));
+
+        app->meter().close();
+        QVERIFY(!app->meter().isVisible());
+        app->activate(std::nullopt);
+        QVERIFY(app->meter().isVisible());
+        QVERIFY(app->shell().Meter1->isChecked());
+
+        // Minimised, it comes back whole.
+        app->meter().showMinimized();
+        app->activate(std::nullopt);
+        QVERIFY(!app->meter().isMinimized());
     }
 
     void commandLineHandsTheBaseNameOverOnce_data()
@@ -83,18 +102,60 @@ private slots:
         QCOMPARE(app->graph().isVisible(), !base.isEmpty());
     }
 
+    void aSecondStartsArgumentDrawsTheGraph()
+    {
+        auto app = Start({});
+        app->shell().Timer1Timer();
+        QVERIFY(!app->graph().isVisible());
+        app->activate(QStringLiteral("/x/38153.mdf"));
+        QCOMPARE(app->graph().pictureBaseName(), QStringLiteral("/x/38153.mdf"));
+        QVERIFY(app->graph().isVisible());
+    }
+
     void quitRecordsALastSampleAndSaves()
     {
         auto app = Start({});
         (*m_source->table)[0] = InterfaceRow{"eth0", 1100, 2010};
         app->shell().Quitter1->trigger();
-        const QDir eth0(m_store.filePath(QStringLiteral("eth0")));
+        QVERIFY(!app->recording()->scheduled());
+        const QDir eth0(m_storeDir->filePath(QStringLiteral("eth0")));
         const QStringList days = eth0.entryList({QStringLiteral("*.mdf")});
         QCOMPARE(days.size(), 1);
         QVERIFY(ReadAll(eth0.filePath(days[0])).endsWith("100U10\r\n"));
         QVERIFY(SettingsStore().exists(QStringLiteral("lrec")));
+        // A second way out runs nothing twice.
+        app->closeChain();
+        QCOMPARE(ReadAll(eth0.filePath(days[0])).count("\r\n"), 1);
+    }
+
+    void aCopyWithoutTheLockNeverRecords()
+    {
+        auto app = Start({}, false);
+        QVERIFY(!app->recording());
+        (*m_source->table)[0] = InterfaceRow{"eth0", 1100, 2010};
+        app->closeChain();
+        QVERIFY(!QDir(m_storeDir->filePath(QStringLiteral("eth0"))).exists());
+        // It says so, without a modal box.
+        QTRY_COMPARE(app->desktopErrors().shown().size(), qsizetype(1));
+        QVERIFY(app->desktopErrors().shown().at(0).contains(QStringLiteral("enregistre déjà")));
+    }
+
+    void errorsAreShownWithoutAModalLoop()
+    {
+        auto app = Start({});
+        app->desktopErrors().setRecordOnly(false);
+        app->desktopErrors().showError(QStringLiteral("Impossible d'écrire dans /a"));
+        QMessageBox* box = app->desktopErrors().box();
+        QVERIFY(box);
+        QVERIFY(box->isVisible());
+        QCOMPARE(box->windowModality(), Qt::NonModal);
+        QVERIFY(box->windowFlags() & Qt::WindowStaysOnTopHint);
+        // A second message reuses the open box rather than stacking another.
+        app->desktopErrors().showError(QStringLiteral("Impossible d'écrire dans /b"));
+        QCOMPARE(app->desktopErrors().box(), box);
+        QCOMPARE(box->text(), QStringLiteral("Impossible d'écrire dans /b"));
     }
 };
 
-QTEST_MAIN(TestVorpApp)
+QTEST_MAIN(TestApplication)
 #include "tst_application.moc"

@@ -1,8 +1,13 @@
+#include "common/StoreRoot.h"
 #include "config/SettingsStore.h"
 #include "config/SettingsTable.h"
+#include "shell/InstanceChannel.h"
+#include "store/ProfileFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -11,12 +16,93 @@
 
 #include <csignal>
 
-// The real program, started as a user would, ended by SIGTERM or SIGINT like at log-out.
+namespace
+{
+// One configuration and store for the real program, with lo checked for statistics, and the
+// environment that points the program at them.
+struct Home
+{
+    Home()
+    {
+        QDir().mkpath(config.path() + QStringLiteral("/VORP"));
+        SettingsStore settings(confPath());
+        WriteInterfaceMarks(settings, QStringLiteral("lo"), InterfaceMarks{true, false, false});
+        settings.sync();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        env.insert(QStringLiteral("VORP_HOME"), store.path());
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    }
+    QString confPath() const { return config.path() + QStringLiteral("/VORP/VORP.conf"); }
+    // The socket the program listens on once it is up, worked out as the program does.
+    QString socketPath() const
+    {
+        const QByteArray oldHome = qgetenv("VORP_HOME"), oldRuntime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("VORP_HOME", store.path().toUtf8());
+        qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        const QString name = InstanceChannel::ServerName(StoreRoot(QString()));
+        qputenv("VORP_HOME", oldHome);
+        qputenv("XDG_RUNTIME_DIR", oldRuntime);
+        return name;
+    }
+    // Starts the program and waits until it listens for a second start: its baselines are taken.
+    bool start(QProcess& vorp, const QStringList& arguments = {})
+    {
+        vorp.setProcessEnvironment(env);
+        vorp.start(QStringLiteral(VORP_BINARY_DIR "/vorp"), arguments);
+        if (!vorp.waitForStarted())
+            return false;
+        const QString socket = socketPath();
+        for (int i = 0; i < 6000 && !QFileInfo::exists(socket); ++i)
+            if (vorp.waitForFinished(10))
+                return false;
+        return QFileInfo::exists(socket);
+    }
+    // The lines of lo's only day file, and lo's received total of that day in nic.inf.
+    QList<QByteArray> dayLines() const
+    {
+        const QDir lo(store.path() + QStringLiteral("/IF00_lo"));
+        const QStringList days = lo.entryList({QStringLiteral("*.mdf")});
+        if (days.size() != 1)
+            return {};
+        QFile day(lo.filePath(days[0]));
+        if (!day.open(QIODevice::ReadOnly))
+            return {};
+        QList<QByteArray> lines = day.readAll().split('\n');
+        lines.removeLast();
+        return lines;
+    }
+    double receivedTotal() const
+    {
+        const QDir lo(store.path() + QStringLiteral("/IF00_lo"));
+        const QStringList days = lo.entryList({QStringLiteral("*.mdf")});
+        const auto inf = ProfileFile::load(lo.filePath(QStringLiteral("nic.inf")));
+        if (days.size() != 1 || !inf)
+            return -1;
+        return inf->value(QStringLiteral("data"), days[0].chopped(4) + QLatin1Char('D')).value_or(QString()).toDouble();
+    }
+
+    QTemporaryDir config, store, runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+};
+
+// Received bytes of a sample line "hh:nn:ssRRRUSSS\r".
+double Received(const QByteArray& line)
+{
+    return line.mid(8, line.indexOf('U') - 8).toDouble();
+}
+
+bool Ends(QProcess& vorp, int signal)
+{
+    ::kill(static_cast<pid_t>(vorp.processId()), signal);
+    return vorp.waitForFinished(60000);
+}
+} // namespace
+
+// The real program, started as a user would, ended by a signal like at log-out.
 class TestProgram final : public QObject
 {
     Q_OBJECT
-
-    static QString Program() { return QStringLiteral(VORP_BINARY_DIR "/vorp"); }
 
 private slots:
     void helpAndVersionPrintAndExit_data()
@@ -32,10 +118,10 @@ private slots:
         QFETCH(QString, start);
         QProcess vorp;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));  // no display needed for these
+        env.remove(QStringLiteral("DISPLAY")); // no display needed for these
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("none-such"));
         vorp.setProcessEnvironment(env);
-        vorp.start(Program(), {argument});
+        vorp.start(QStringLiteral(VORP_BINARY_DIR "/vorp"), {argument});
         QVERIFY(vorp.waitForFinished(10000));
         QCOMPARE(vorp.exitCode(), 0);
         QVERIFY(QString::fromLocal8Bit(vorp.readAllStandardOutput()).startsWith(start));
@@ -46,45 +132,98 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGTERM") << int(SIGTERM);
         QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
     }
     void terminationRunsTheCloseChain()
     {
         QFETCH(int, signal);
-        QTemporaryDir config, store;
-        const QString confPath = config.path() + QStringLiteral("/VORP/VORP.conf");
-        {
-            QDir().mkpath(config.path() + QStringLiteral("/VORP"));
-            SettingsStore settings(confPath);
-            WriteInterfaceMarks(settings, QStringLiteral("lo"), InterfaceMarks{true, false, false});
-            QVERIFY(settings.sync());
-        }
+        Home home;
         QProcess vorp;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        env.insert(QStringLiteral("VORP_HOME"), store.path());
-        vorp.setProcessEnvironment(env);
-        vorp.start(Program(), {});
-        QVERIFY(vorp.waitForStarted());
-        // Once the program has read its baselines, move lo's counters.
-        QTest::qWait(1500);
+        QVERIFY(home.start(vorp));
         QVERIFY(SendOverLoopback(1 << 18));
-        ::kill(static_cast<pid_t>(vorp.processId()), signal);
-        QVERIFY(vorp.waitForFinished(20000));
+        QVERIFY(Ends(vorp, signal));
         QCOMPARE(vorp.exitStatus(), QProcess::NormalExit);
         QCOMPARE(vorp.exitCode(), 0);
 
         // The last sample was recorded...
-        const QDir lo(store.path() + QStringLiteral("/IF00_lo"));
-        const QStringList days = lo.entryList({QStringLiteral("*.mdf")});
-        QCOMPARE(days.size(), 1);
-        QFile day(lo.filePath(days[0]));
-        QVERIFY(day.open(QIODevice::ReadOnly));
-        QCOMPARE(day.readAll().count("\r\n"), 1);
+        QCOMPARE(home.dayLines().size(), 1);
         // ...and every setting written, the colour group's guard included.
-        SettingsStore saved(confPath);
+        SettingsStore saved(home.confPath());
         QVERIFY(saved.exists(QStringLiteral("lrec")));
         QCOMPARE(ReadInterfaceMarks(saved, QStringLiteral("lo")).statistics, true);
+        // The lock and the socket go with the program.
+        QVERIFY(!QFileInfo::exists(home.store.filePath(QStringLiteral(".vorp.lock"))));
+    }
+
+    void aSecondStartHandsOverAndEnds()
+    {
+        Home home;
+        QProcess first;
+        QVERIFY(home.start(first));
+        QVERIFY(SendOverLoopback(1 << 20));
+        QProcess second;
+        second.setProcessEnvironment(home.env);
+        second.start(QStringLiteral(VORP_BINARY_DIR "/vorp"), {QStringLiteral("base")});
+        QVERIFY(second.waitForFinished(60000));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(Ends(first, SIGTERM));
+        QCOMPARE(first.exitCode(), 0);
+
+        // One copy recorded: one sample for the whole time, and the day total is that sample.
+        const QList<QByteArray> lines = home.dayLines();
+        QCOMPARE(lines.size(), 1);
+        QVERIFY(Received(lines[0]) >= double(1 << 20));
+        QCOMPARE(home.receivedTotal(), Received(lines[0]));
+    }
+
+    void aFirstCopyThatDoesNotAnswerIsToldAndTheSecondRecordsNothing()
+    {
+        Home home;
+        QProcess first;
+        QVERIFY(home.start(first));
+        ::kill(static_cast<pid_t>(first.processId()), SIGSTOP);
+        QProcess second;
+        second.setProcessEnvironment(home.env);
+        second.start(QStringLiteral(VORP_BINARY_DIR "/vorp"), {});
+        QVERIFY(second.waitForFinished(60000));
+        ::kill(static_cast<pid_t>(first.processId()), SIGCONT);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QVERIFY(second.exitCode() != 0);
+        const QString said = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(said.contains(QStringLiteral("ne répond pas")), qPrintable(said));
+        QVERIFY2(said.contains(QString::number(first.processId())), qPrintable(said));
+        QVERIFY(SendOverLoopback(1 << 18));
+        QVERIFY(Ends(first, SIGTERM));
+        QCOMPARE(home.dayLines().size(), 1);
+    }
+
+    void theLossOfTheDisplayStillRecordsTheLastSample()
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            QSKIP("Xvfb is not installed");
+        QProcess server;
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // -displayfd: the server picks a free display and prints its number once it accepts clients.
+        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("800x600x24")});
+        QVERIFY(server.waitForStarted());
+        while (!server.canReadLine())
+            QVERIFY(server.waitForReadyRead(60000));
+        const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine().trimmed());
+
+        Home home;
+        home.env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        home.env.insert(QStringLiteral("DISPLAY"), display);
+        QProcess vorp;
+        QVERIFY(home.start(vorp));
+        QVERIFY(SendOverLoopback(1 << 18));
+        server.kill();
+        QVERIFY(server.waitForFinished(60000));
+        QVERIFY(vorp.waitForFinished(60000));
+        QCOMPARE(home.dayLines().size(), 1);
+        QVERIFY(SettingsStore(home.confPath()).exists(QStringLiteral("lrec")));
     }
 };
 

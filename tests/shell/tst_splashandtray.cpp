@@ -2,6 +2,26 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+namespace
+{
+// Counts the timer events of 5-second timers, whichever object holds them.
+class LatePolls final : public QObject
+{
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Timer)
+            if (const auto* timer = qobject_cast<QTimer*>(watched); timer && timer->interval() == 5000)
+                ++count;
+        return false;
+    }
+};
+} // namespace
 
 class TestGenmain final : public QObject
 {
@@ -14,12 +34,13 @@ private slots:
         QStringList captions;
         for (QAction* a : shell.PopupMenu2->actions())
             captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(captions, (QStringList{QStringLiteral("&Tachymetre"), QStringLiteral("&Graphique"),
-                                        QStringLiteral("H&istogramme"), QStringLiteral("Totau&x"),
-                                        QStringLiteral("C&hronometre"), QStringLiteral("&Configuration"),
-                                        QStringLiteral("A &propos..."), QStringLiteral("-"), QStringLiteral("&Quitter")}));
+        QCOMPARE(
+            captions,
+            (QStringList{QStringLiteral("&Tachymetre"), QStringLiteral("&Graphique"), QStringLiteral("H&istogramme"),
+                         QStringLiteral("Totau&x"), QStringLiteral("C&hronometre"), QStringLiteral("&Configuration"),
+                         QStringLiteral("A &propos..."), QStringLiteral("-"), QStringLiteral("&Quitter")}));
         shell.setPeers(ShellPeers{});
-        QVERIFY(!shell.Graphique1->isEnabled());  // windows that are not wired stay disabled
+        QVERIFY(!shell.Graphique1->isEnabled()); // windows that are not wired stay disabled
         QVERIFY(shell.Quitter1->isEnabled());
     }
 
@@ -46,7 +67,7 @@ private slots:
         else
             shell.Timer1->setInterval(10);
         QTRY_COMPARE(ended.count(), 1);
-        shell.Timer1Timer();  // a late timer tick after a click changes nothing
+        shell.Timer1Timer(); // a late timer tick after a click changes nothing
         QCOMPARE(started, QStringList{QStringLiteral("base")});
         QCOMPARE(ended.count(), 1);
         QVERIFY(!shell.isVisible());
@@ -80,27 +101,53 @@ private slots:
         QVERIFY(!shell.Meter1->isChecked());
     }
 
-    void quitRunsTheCloseQueryOnce()
+    void quitAndClosingTheSplashRunTheCloseChainOnce_data()
     {
+        QTest::addColumn<bool>("closeSplash");
+        QTest::newRow("&Quitter") << false;
+        QTest::newRow("closing the splash window, twice") << true;
+    }
+    void quitAndClosingTheSplashRunTheCloseChainOnce()
+    {
+        QFETCH(bool, closeSplash);
         SplashAndTray shell(std::nullopt);
-        int saved = 0;
+        int quits = 0;
         ShellPeers peers;
-        peers.saveSettings = [&] { ++saved; };
+        peers.quit = [&] { ++quits; };
         shell.setPeers(peers);
-        shell.Quitter1->trigger();
-        QCOMPARE(saved, 1);
+        shell.show();
+        if (closeSplash)
+        {
+            QVERIFY(shell.close());
+            QVERIFY(!shell.isVisible());
+            QVERIFY(shell.close()); // closed again: still one close chain
+        }
+        else
+        {
+            shell.Quitter1->trigger();
+        }
+        QCOMPARE(quits, 1);
     }
 
-    void withoutNotificationAreaTheMenuGoesToTheMeter()
+    void withoutNotificationAreaTheMenuGoesToTheMeterOnce()
     {
         SplashAndTray shell(std::nullopt);
-        QMenu* handed = nullptr;
+        QList<QMenu*> handed;
         ShellPeers peers;
-        peers.noNotificationArea = [&](QMenu* m) { handed = m; };
+        peers.noNotificationArea = [&](QMenu* m) { handed.append(m); };
         shell.setPeers(peers);
-        shell.start(0);  // the offscreen platform has no notification area
-        QCOMPARE(handed, shell.PopupMenu2);
-        QVERIFY(shell.TrayIcon1 == nullptr);
+        // Ticks of the slow watch for a late notification area: the only 5-second timer here.
+        LatePolls polls;
+        qApp->installEventFilter(&polls);
+        shell.start(0); // the offscreen platform has no notification area
+        QCOMPARE(handed, QList<QMenu*>{shell.PopupMenu2});
+        QVERIFY(!shell.hasTrayIcon());
+        QVERIFY(!shell.showTrayMessage(QStringLiteral("VORP"), QStringLiteral("text")));
+
+        // The watch goes on after the first wait, and the meter is not handed the menu again.
+        QTRY_VERIFY_WITH_TIMEOUT(polls.count >= 1, 30000);
+        QCOMPARE(handed, QList<QMenu*>{shell.PopupMenu2});
+        QVERIFY(!shell.hasTrayIcon());
     }
 };
 

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv)
@@ -30,6 +31,12 @@ int main(int argc, char** argv)
         row.outOctets += 100;
         clock.advanceSecs(7);
         recorder.RecordCycle(names, {true});
+        if (i == 0)
+        {
+            // The store exists from here on: a test may kill at any moment after this line.
+            std::fputs("recording\n", stdout);
+            std::fflush(stdout);
+        }
     }
     return errors.messages.isEmpty() ? 0 : 1;
 }

@@ -57,7 +57,10 @@ private slots:
             QProcess child;
             child.start(program, {root.path(), QString::number(second), QStringLiteral("-1")});
             QVERIFY(child.waitForStarted());
-            QTest::qWait(20 + int(random.bounded(60)));
+            // Killed only once its first cycle has made the store, however busy the machine is.
+            while (!child.canReadLine())
+                QVERIFY(child.waitForReadyRead(60000));
+            QTest::qWait(int(random.bounded(60)));
             ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
             QVERIFY(child.waitForFinished());
             second += 86400 / 3;  // each run starts a third of a day later

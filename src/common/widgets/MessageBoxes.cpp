@@ -11,6 +11,21 @@ void MessageBoxes::information(QWidget* parent, const QString& text)
     box.exec();
 }
 
+void MessageBoxes::notify(QWidget* parent, const QString& text)
+{
+    if (m_answer)
+    {
+        m_shown.push_back({kApplicationTitle, text, QMessageBox::Ok});
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Information, kApplicationTitle, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    // Above the stay-on-top meter it is about.
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    box->show();
+}
+
 QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const QString& caption, const QString& text,
                                               QMessageBox::StandardButtons buttons)
 {

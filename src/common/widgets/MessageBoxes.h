@@ -22,6 +22,8 @@ public:
 
     // Plain message: information box with OK, captioned with the application's title.
     void information(QWidget* parent, const QString& text);
+    // The same box without a modal loop: shown, and the caller goes on at once.
+    void notify(QWidget* parent, const QString& text);
     // Box without icon (caption "VORP" where the chooser uses it); returns the button pressed.
     QMessageBox::StandardButton ask(QWidget* parent, const QString& caption, const QString& text,
                                     QMessageBox::StandardButtons buttons);

@@ -1,19 +1,13 @@
 #pragma once
 
-#include "config/Autostart.h"
-#include "config/MeterControl.h"
-#include "config/SettingsContributor.h"
 #include "config/widgets/Dialogs.h"
-#include "sampling/InterfaceTable.h"
 
 #include <QWidget>
 
 #include <array>
-#include <cstdint>
-#include <vector>
+#include <functional>
 
 class ColourSwatch;
-class ErrorReporter;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -24,165 +18,97 @@ class QRadioButton;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
-class QTimer;
-class RecorderControl;
-class Sampler;
-class SettingsStore;
+class Settings;
 
 // The configuration window: which interfaces are recorded and shown, the graph colours, the meter's
-// scale, legend, refresh period, window behaviour and transparency, and autostart. Its controls are
-// the meter's live settings; it owns the recorder's five-minute timer and the settings save.
+// scale, legend, refresh period, window behaviour and transparency, and autostart. An editor of the
+// settings model: its controls show the model and write their changes into it, and nothing else
+// reads them.
 class ConfigWindow final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ConfigWindow)
 
 public:
-    ConfigWindow(Sampler& sampler, RecorderControl& recorder, SettingsStore& store, ErrorReporter& errors,
-           QWidget* parent = nullptr);
+    explicit ConfigWindow(Settings& settings, QWidget* parent = nullptr);
     ~ConfigWindow() override;
 
-    // Peers wired by the shell once they exist.
-    void setMeterControl(MeterControl* meter);
-    void addSettingsContributor(const SettingsContributor* contributor);
+    // Debug mode's "test timer" button asks the recording service through this.
+    void setRecordingQuery(std::function<bool()> scheduled) { m_recordingScheduled = std::move(scheduled); }
 
-    // What the meter reads on each tick.
-    int interfaceCount() const;
-    QStringList interfaceNames() const;
-    bool statisticsChecked(int position) const;
-    bool graph1Checked(int position) const;
-    bool graph2Checked(int position) const;
-    int refreshPosition() const;
-    int refreshPeriodMs() const;
-    QString refreshPeriodText() const;
-    bool unitOctets() const;
-    int scaleIndex() const;
-    int fullScale() const;
-    int horizontalGradations() const;
-    int verticalGradationSeconds() const;
-    bool graphShown() const;
-    bool compactMode() const;
-    // n = 1 .. 5: the colour text of Edit n and its colour, 0xBBGGRR.
-    QString colourText(int n) const;
-    uint32_t colour(int n) const;
-    // Cleared by a click in the graph lists and a change of period; the meter sets it after it has
-    // stored a reading.
-    bool primed() const { return m_primed; }
-    void setPrimed(bool primed) { m_primed = primed; }
-
-    bool debugMode() const { return m_debug; }
-    bool recorderTimerActive() const;
-    void setRecorderTimerActive(bool active);
-    // Shows the window on the page last shown, or on the "Tachymetre" page.
+    // Shows the window on the page last shown, centred on the screen when it was hidden, and brings
+    // it back from the minimised state.
     void showWindow();
-    void showTachymetrePage();
+    void showGeneralPage();
+    void showMeterPage();
 
     ColourDialog& colourDialog() { return m_colourDialog; }
     MessageBoxes& messageBoxes() { return m_messageBoxes; }
-    const MeterLayout& meterLayout() const { return m_layout; }
-
-    // Operations other windows invoke.
-    void RecordCycle();
-    // Runs a last recorder cycle, then writes autostart, the interface marks and every value.
-    // False when something could not be written (already reported).
-    bool SaveSettings();
-
-    // Handlers.
-    void ApplyColourEdits();
-    void Edit1Exit() { ApplyColourEdits(); }
-    void Button1Click();
-    void PickColour(int n);
-    void cbChange();
-    void spdspinChange();
-    void aotClick();
-    void microClick();
-    void cbGrClick();
-    void tbChange();
-    void cbBlendClick();
-    void tbBlendChange();
-    void lb1Click();
-    void lb2Click();
-    void BitBtn1Click();
-    void Button3Click();
-    void Button4Click();
-    bool FormCloseQuery();
-    void Timer1Timer() { RecordCycle(); }
 
 signals:
     // "Selectionner une interface à visualiser": the shell runs the history graph's "Ouvrir".
     void statisticsFolderRequested();
+    // The window was closed (OK or the close box): the application saves the settings.
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
-public:
-    // Controls, named as in the design; objectName set to the same name.
-    QTabWidget* PageControl1 = nullptr;
-    QWidget* TabSheet1 = nullptr;
-    QWidget* TabSheet2 = nullptr;
-
-    QListWidget* lb = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QCheckBox* cbWin = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QLineEdit* Edit2 = nullptr;
-    QLineEdit* Edit3 = nullptr;
-    QLineEdit* Edit4 = nullptr;
-    QLineEdit* Edit5 = nullptr;
-    ColourSwatch* Shape1 = nullptr;
-    ColourSwatch* Shape2 = nullptr;
-    ColourSwatch* Shape3 = nullptr;
-    ColourSwatch* Shape4 = nullptr;
-    ColourSwatch* Shape5 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QCheckBox* cbBlend = nullptr;
-    QSlider* tbBlend = nullptr;
-
-    QCheckBox* cbGr = nullptr;
-    QRadioButton* rb1 = nullptr;
-    QRadioButton* rb2 = nullptr;
-    QSpinBox* gradspin = nullptr;
-    QSpinBox* hspin = nullptr;
-    QComboBox* cb = nullptr;
-    QSpinBox* spdspin = nullptr;
-    QCheckBox* aot = nullptr;
-    QCheckBox* micro = nullptr;
-    QSlider* tb = nullptr;
-    QLabel* Label14 = nullptr;
-    QListWidget* lb1 = nullptr;
-    QListWidget* lb2 = nullptr;
-
-    QPushButton* Button3 = nullptr;
-    QPushButton* Button4 = nullptr;
-    QLabel* Label1 = nullptr;
-    QTimer* Timer1 = nullptr;
-
 private:
     void buildGeneralPage();
     void buildMeterPage();
-    void connectHandlers();
-    void fillInterfaceLists(const QStringList& names);
-    void readSettings(const InterfaceTable& table);
-    void applyStateToMeter();
-    void lbItemChanged(int position);
-    void keepListsDisjoint(QListWidget* clicked, QListWidget* other);
-    std::vector<bool> checkedItems(const QListWidget* list) const;
-    QLineEdit* edit(int n) const;
-    ColourSwatch* swatch(int n) const;
-    SettingValues ownValues() const;
+    void fillInterfaceLists();
+    void connectControls();
+    void connectModel();
+    // Model -> controls, for one value of the table or all of them.
+    void showValue(int row);
+    void showAllValues();
+    void showMarks(int position);
+    void showRefreshPeriod();
+    void showSwatches();
 
-    RecorderControl& m_recorder;
-    SettingsStore& m_store;
-    ErrorReporter& m_errors;
-    AutostartEntry m_autostart;
-    MeterControl* m_meter = nullptr;
-    std::vector<const SettingsContributor*> m_contributors;
-    MeterLayout m_layout;
+    void applyColourEdits();
+    void restoreDefaultColours();
+    void pickColour(int n);
+    void applyScalePreset();
+    void writeLegend();
+    void listItemChanged(QListWidget* list, int position);
+    void showRecordingState();
+
+    Settings& m_settings;
+    std::function<bool()> m_recordingScheduled;
     ColourDialog m_colourDialog;
     MessageBoxes m_messageBoxes;
-    QStringList m_names;
-    bool m_debug = false;
-    bool m_primed = false;
-    // True while the window sets check marks itself, so the list handlers stay out.
-    bool m_updatingLists = true;
+    // True while the window sets its controls from the model, so their handlers stay out.
+    bool m_showing = false;
+
+    QTabWidget* m_pages = nullptr;
+    QWidget* m_generalPage = nullptr;
+    QWidget* m_meterPage = nullptr;
+    QListWidget* m_statisticsList = nullptr;
+    QPushButton* m_chooseFolderButton = nullptr;
+    QCheckBox* m_startWithSessionBox = nullptr;
+    std::array<QLineEdit*, 5> m_colourEdits{};
+    std::array<ColourSwatch*, 5> m_colourSwatches{};
+    QPushButton* m_defaultColoursButton = nullptr;
+    QCheckBox* m_translucentBox = nullptr;
+    QSlider* m_opacitySlider = nullptr;
+
+    QCheckBox* m_graphShownBox = nullptr;
+    QRadioButton* m_octetsButton = nullptr;
+    QRadioButton* m_bitsButton = nullptr;
+    QSpinBox* m_gradationsSpin = nullptr;
+    QSpinBox* m_gradationSecondsSpin = nullptr;
+    QComboBox* m_scaleCombo = nullptr;
+    QSpinBox* m_fullScaleSpin = nullptr;
+    QCheckBox* m_stayOnTopBox = nullptr;
+    QCheckBox* m_compactBox = nullptr;
+    QSlider* m_refreshSlider = nullptr;
+    QLabel* m_refreshLabel = nullptr;
+    QListWidget* m_graph1List = nullptr;
+    QListWidget* m_graph2List = nullptr;
+
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_timerStateButton = nullptr;
+    QLabel* m_debugLabel = nullptr;
 };

@@ -4,14 +4,12 @@
 #include "common/widgets/Named.h"
 #include "common/Colour.h"
 #include "common/ErrorReporter.h"
-#include "config/SettingsStore.h"
-#include "config/SettingsTable.h"
+#include "config/Settings.h"
 #include "graph/GifWriter.h"
 #include "graph/GraphRender.h"
 #include "graph/widgets/SaveFileDialog.h"
 #include "reports/OpeningCheck.h"
-#include "reports/widgets/MessageBoxes.h"
-#include "reports/widgets/FolderChooser.h"
+#include "common/widgets/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -156,23 +154,9 @@ private:
 };
 } // namespace
 
-GraphPeers ChooserPeersFor(FolderChooser& chooser)
-{
-    GraphPeers peers;
-    peers.selectedDirectory = [&chooser] { return chooser.selectedDirectory(); };
-    peers.setChooserDirectory = [&chooser](const QString& dir) { chooser.setDirectory(dir); };
-    peers.checkDirectory = [&chooser] { return chooser.OKBtnClick(reports::CheckSender::Reader); };
-    peers.showChooser = [&chooser] {
-        chooser.show();
-        chooser.raise();
-        chooser.activateWindow();
-    };
-    return peers;
-}
-
-GraphWindow::GraphWindow(SettingsStore& store, MessageBoxes& messages, ErrorReporter& errors, SaveFileDialog& saveDialog,
-               const Clock& clock, QString storeRoot, GraphPeers peers, QWidget* parent)
-    : QWidget(parent), m_messages(messages), m_errors(errors), m_saveDialog(saveDialog), m_clock(clock),
+GraphWindow::GraphWindow(Settings& settings, MessageBoxes& messages, ErrorReporter& errors, SaveFileDialog& saveDialog,
+                         const Clock& clock, QString storeRoot, GraphPeers peers, QWidget* parent)
+    : QWidget(parent), m_settings(settings), m_messages(messages), m_errors(errors), m_saveDialog(saveDialog), m_clock(clock),
       m_storeRoot(std::move(storeRoot)), m_peers(std::move(peers))
 {
     setObjectName(QStringLiteral("Form2"));
@@ -188,8 +172,14 @@ GraphWindow::GraphWindow(SettingsStore& store, MessageBoxes& messages, ErrorRepo
     FormResize();
     Button3Click();
 
-    readSettings(store);
+    readSettings();
     applyCaptionColours();
+    connect(&m_settings, &Settings::aboutToSave, this, &GraphWindow::storeSettings);
+    connect(&m_settings, &Settings::changed, this, [this](int row) {
+        for (size_t i = 0; i < 4; ++i)
+            if (Settings::is(row, settings::Colours[i]))
+                applyCaptionColours();
+    });
     if (autorec->isChecked())
         Timer1->start();
 }
@@ -354,51 +344,49 @@ void GraphWindow::buildControls()
     connect(Timer2, &QTimer::timeout, this, &GraphWindow::Timer2Timer);
 }
 
-void GraphWindow::readSettings(SettingsStore& store)
+void GraphWindow::readSettings()
 {
-    // Nothing of the group is read before the first save has written "Graphfile"; a value missing
-    // from the group reads as its default.
-    if (!store.exists(QStringLiteral("Graphfile")))
+    using namespace settings;
+    // Nothing of the group is read before the first save has written "Graphfile": the chooser stays in
+    // the working folder and the controls keep their own defaults.
+    if (!m_settings.wasStored(GraphFolder))
         return;
-    const QString dir = ReadStringSetting(store, "Graphfile");
+    const QString dir = m_settings.value(GraphFolder);
     if (m_peers.setChooserDirectory)
         m_peers.setChooserDirectory(!dir.isEmpty() && QFileInfo(dir).isDir() ? dir : m_storeRoot);
-    cbmx->setChecked(ReadBoolSetting(store, "Vmax"));
-    (ReadBoolSetting(store, "Unite") ? rb1 : rb2)->setChecked(true);
-    // The guards of "Legende" (on "Graphfile") and of "Autorec" and "Tous" (on "Legende") are in the table.
-    legd->setChecked(ReadBoolSetting(store, "Legende"));
-    autorec->setChecked(ReadBoolSetting(store, "Autorec"));
-    tous->setChecked(ReadBoolSetting(store, "Tous"));
-    gradspin->setValue(ReadIntSetting(store, "Gradu"));
+    cbmx->setChecked(m_settings.value(GraphPeakScale));
+    (m_settings.value(GraphUnitOctets) ? rb1 : rb2)->setChecked(true);
+    legd->setChecked(m_settings.value(GraphLegend));
+    autorec->setChecked(m_settings.value(GraphAutoSave));
+    tous->setChecked(m_settings.value(GraphAllInterfaces));
+    gradspin->setValue(m_settings.value(GraphGradations));
     {
         const QSignalBlocker block(cb);
-        cb->setCurrentIndex(ReadIntSetting(store, "Echelle"));
+        cb->setCurrentIndex(m_settings.value(GraphScaleIndex));
     }
-    spdspin->setValue(ReadIntSetting(store, "Vitesse"));
+    spdspin->setValue(m_settings.value(GraphFullScale));
     if (cb->currentIndex() == kManualScaleItem)
         spdspin->setReadOnly(false);
 }
 
-void GraphWindow::contributeSettings(SettingValues& values) const
+void GraphWindow::storeSettings()
 {
-    values[QStringLiteral("Graphfile")] = m_peers.selectedDirectory ? m_peers.selectedDirectory() : QString();
-    values[QStringLiteral("Autorec")] = autorec->isChecked();
-    values[QStringLiteral("Legende")] = legd->isChecked();
-    values[QStringLiteral("Tous")] = tous->isChecked();
-    values[QStringLiteral("Vmax")] = cbmx->isChecked();
-    values[QStringLiteral("Unite")] = rb1->isChecked();
-    values[QStringLiteral("Gradu")] = static_cast<int32_t>(gradspin->value());
-    values[QStringLiteral("Echelle")] = static_cast<int32_t>(cb->currentIndex());
-    values[QStringLiteral("Vitesse")] = static_cast<int32_t>(spdspin->value());
-    values[QStringLiteral("Type")] = static_cast<int32_t>(cbG->currentIndex());
+    using namespace settings;
+    m_settings.set(GraphFolder, m_peers.selectedDirectory ? m_peers.selectedDirectory() : QString());
+    m_settings.set(GraphAutoSave, autorec->isChecked());
+    m_settings.set(GraphLegend, legd->isChecked());
+    m_settings.set(GraphAllInterfaces, tous->isChecked());
+    m_settings.set(GraphPeakScale, cbmx->isChecked());
+    m_settings.set(GraphUnitOctets, rb1->isChecked());
+    m_settings.set(GraphGradations, gradspin->value());
+    m_settings.set(GraphScaleIndex, cb->currentIndex());
+    m_settings.set(GraphFullScale, spdspin->value());
+    m_settings.set(GraphPeriod, cbG->currentIndex());
 }
 
 std::array<uint32_t, 4> GraphWindow::colours() const
 {
-    if (m_peers.seriesColours)
-        return m_peers.seriesColours();
-    const SeriesColours defaults;
-    return {defaults.receive, defaults.send, defaults.receivePeak, defaults.sendPeak};
+    return {m_settings.colour(1), m_settings.colour(2), m_settings.colour(3), m_settings.colour(4)};
 }
 
 void GraphWindow::applyCaptionColours()

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "config/SettingsContributor.h"
 #include "graph/HistoryLoader.h"
 #include "graph/PictureNames.h"
 #include "reports/HistoryNavigator.h"
@@ -26,8 +25,7 @@ class QRadioButton;
 class QSpinBox;
 class QTimer;
 class SaveFileDialog;
-class SettingsStore;
-class FolderChooser;
+class Settings;
 
 // What the history graph window reaches in other windows; filled by the object that creates them.
 struct GraphPeers
@@ -40,33 +38,25 @@ struct GraphPeers
     std::function<bool()> checkDirectory;
     // Shows the chooser without a modal loop; the chooser enables this window again when it closes.
     std::function<void()> showChooser;
-    // The configuration window's receive, send, receive-peak and send-peak colours, 0xBBGGRR.
-    std::function<std::array<uint32_t, 4>()> seriesColours;
 };
-
-// The chooser's part of the peers.
-GraphPeers ChooserPeersFor(FolderChooser& chooser);
 
 // "Module Graphique": the history graph of the selected statistics directory, its controls, picture
 // saving and the automatic recording of pictures.
-class GraphWindow final : public QWidget, public HistoryNavigator, public SettingsContributor
+class GraphWindow final : public QWidget, public HistoryNavigator
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(GraphWindow)
 
 public:
-    // Reads the settings of the group "Graphfile" from store and points the chooser at the stored
+    // Takes its values from the settings (series colours included) and points the chooser at the stored
     // directory. storeRoot is where pictures go when no other folder is given.
-    GraphWindow(SettingsStore& store, MessageBoxes& messages, ErrorReporter& errors, SaveFileDialog& saveDialog,
-           const Clock& clock, QString storeRoot, GraphPeers peers, QWidget* parent = nullptr);
+    GraphWindow(Settings& settings, MessageBoxes& messages, ErrorReporter& errors, SaveFileDialog& saveDialog,
+                const Clock& clock, QString storeRoot, GraphPeers peers, QWidget* parent = nullptr);
     ~GraphWindow() override;
 
     // HistoryNavigator: the totals and histogram windows.
     void setDateAndDraw(const QDate& date) override;
     void openChooser() override;
-    // SettingsContributor: "Graphfile", "Autorec", "Legende", "Tous", "Vmax", "Unite", "Gradu",
-    // "Echelle", "Vitesse", "Type".
-    void contributeSettings(SettingValues& values) const override;
 
     // The single command-line argument: becomes the picture base name; the window is shown and drawn.
     void startFromCommandLine(const QString& base);
@@ -177,7 +167,9 @@ protected:
 
 private:
     void buildControls();
-    void readSettings(SettingsStore& store);
+    void readSettings();
+    // Just before a save: this window's values into the model.
+    void storeSettings();
     bool draw();
     graph::Period period() const;
     void selectPeriod(graph::Period period);
@@ -186,6 +178,7 @@ private:
     void showLayers();
     QImage takePicture();
 
+    Settings& m_settings;
     MessageBoxes& m_messages;
     ErrorReporter& m_errors;
     SaveFileDialog& m_saveDialog;

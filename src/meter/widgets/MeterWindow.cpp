@@ -4,26 +4,21 @@
 #include "common/widgets/Named.h"
 #include "common/ErrorReporter.h"
 #include "common/NumberText.h"
-#include "config/SettingsStore.h"
-#include "config/SettingsTable.h"
-#include "config/widgets/ConfigWindow.h"
+#include "config/ScalePresets.h"
+#include "config/Settings.h"
 #include "meter/MeterDrawing.h"
 #include "sampling/Sampler.h"
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QSlider>
-#include <QSpinBox>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -95,9 +90,9 @@ void MeterImage::paintEvent(QPaintEvent*)
     painter.drawImage(0, 0, m_picture);
 }
 
-MeterWindow::MeterWindow(ConfigWindow& form1, Sampler& sampler, SettingsStore& store, const Clock& clock, ErrorReporter& errors,
-               QString storeRoot, QWidget* parent)
-    : QWidget(parent), m_form1(form1), m_sampler(sampler), m_store(store), m_clock(clock), m_errors(errors),
+MeterWindow::MeterWindow(Settings& settings, Sampler& sampler, const Clock& clock, ErrorReporter& errors,
+                         QString storeRoot, QWidget* parent)
+    : QWidget(parent), m_settings(settings), m_sampler(sampler), m_clock(clock), m_errors(errors),
       m_storeRoot(std::move(storeRoot))
 {
     setObjectName(QStringLiteral("Form3"));
@@ -115,13 +110,12 @@ MeterWindow::MeterWindow(ConfigWindow& form1, Sampler& sampler, SettingsStore& s
     buildControls();
     buildMenu();
 
-    Button1->setVisible(m_form1.debugMode());
-    Label2->setVisible(m_form1.debugMode());
-    Label3->setVisible(m_form1.debugMode());
+    Button1->setVisible(m_settings.debugMode());
+    Label2->setVisible(m_settings.debugMode());
+    Label3->setVisible(m_settings.debugMode());
 
-    // The configuration window has read the full scale (65536 unless stored) and the other meter
-    // values into its controls; the ring and the rate text start empty.
-    m_form1.setPrimed(false);
+    // The ring and the rate text start empty.
+    m_settings.setPrimed(false);
     m_tick.reset();
     Label1->setText(m_tick.rateText());
 
@@ -136,16 +130,80 @@ MeterWindow::MeterWindow(ConfigWindow& form1, Sampler& sampler, SettingsStore& s
             ApplicationEvents1Activate();
     });
 
-    // The layout, behaviour and legend now follow the configuration window's controls.
-    m_form1.setMeterControl(this);
-    m_form1.addSettingsContributor(this);
+    // The layout, behaviour and legend follow the settings from now on.
+    applySettings();
+    connect(&m_settings, &Settings::changed, this, &MeterWindow::settingChanged);
+    connect(&m_settings, &Settings::refreshPositionChanged, this,
+            [this] { setTimerInterval(m_settings.refreshPeriodMs()); });
+    connect(&m_settings, &Settings::aboutToSave, this, &MeterWindow::storeGeometry);
     FormResize();
     Timer1->start();
 }
 
-MeterWindow::~MeterWindow()
+MeterWindow::~MeterWindow() = default;
+
+void MeterWindow::applySettings()
 {
-    m_form1.setMeterControl(nullptr);
+    setTimerInterval(m_settings.refreshPeriodMs());
+    setStayOnTop(m_settings.value(settings::MeterStayOnTop));
+    setStayOnTopChecked(m_settings.value(settings::MeterStayOnTop));
+    setTranslucent(m_settings.value(settings::MeterTranslucent));
+    setOpacityLevel(m_settings.value(settings::MeterOpacity));
+    if (!m_settings.value(settings::MeterGraphShown))
+        hideGraph();
+    setFrameless(m_settings.value(settings::MeterCompact));
+    setCompactChecked(m_settings.value(settings::MeterCompact));
+    setSnapshotIconVisible(!m_settings.value(settings::MeterCompact));
+    redrawLegend();
+}
+
+void MeterWindow::settingChanged(int row)
+{
+    using namespace settings;
+    if (Settings::is(row, MeterStayOnTop))
+    {
+        setStayOnTop(m_settings.value(MeterStayOnTop));
+        setStayOnTopChecked(m_settings.value(MeterStayOnTop));
+    }
+    else if (Settings::is(row, MeterTranslucent))
+        setTranslucent(m_settings.value(MeterTranslucent));
+    else if (Settings::is(row, MeterOpacity))
+        setOpacityLevel(m_settings.value(MeterOpacity));
+    else if (Settings::is(row, MeterGraphShown))
+    {
+        if (m_settings.value(MeterGraphShown))
+            showGraph();
+        else
+            hideGraph();
+    }
+    else if (Settings::is(row, MeterCompact))
+    {
+        setFrameless(m_settings.value(MeterCompact));
+        setCompactChecked(m_settings.value(MeterCompact));
+        setSnapshotIconVisible(!m_settings.value(MeterCompact));
+    }
+    else if (Settings::is(row, MeterUnitOctets) || Settings::is(row, MeterGradations) ||
+             Settings::is(row, MeterGradationSeconds) || Settings::is(row, MeterFullScale))
+        redrawLegend();
+}
+
+void MeterWindow::showGraph()
+{
+    setMinimumHeight(50);
+    setTitleBarHeight(m_frameHeight);
+    setClientHeight(m_graphHeight);
+    setGraphVisible(true);
+}
+
+void MeterWindow::hideGraph()
+{
+    // The two sizes are remembered, in whole pixels, for the way back; they are not stored.
+    setMinimumHeight(19);
+    m_graphHeight = clientHeight();
+    setClientHeight(titleBarHeight());
+    setGraphVisible(false);
+    m_frameHeight = titleBarHeight();
+    setTitleBarHeight(clientHeight());
 }
 
 void MeterWindow::buildControls()
@@ -238,14 +296,14 @@ void MeterWindow::buildMenu()
 void MeterWindow::readSettings()
 {
     // Defaults stand in for a missing "lrec" or a missing or invalid value: the form's own bounds.
-    const int width = ReadIntSetting(m_store, "width");
-    const int height = ReadIntSetting(m_store, "height");
-    const int top = ReadIntSetting(m_store, "top");
-    const int left = ReadIntSetting(m_store, "left");
+    const int width = m_settings.value(settings::MeterWidth);
+    const int height = m_settings.value(settings::MeterHeight);
+    const int top = m_settings.value(settings::MeterTop);
+    const int left = m_settings.value(settings::MeterLeft);
     resize(std::clamp(width, 60, 1024), std::max(height, 19));
     move(left, top);
 
-    switch (ReadIntSetting(m_store, "Type moyenne"))
+    switch (m_settings.value(settings::MeterAverage))
     {
     case 1:
         setAverageChoice(AverageChoice::Received);
@@ -259,16 +317,16 @@ void MeterWindow::readSettings()
     }
 }
 
-void MeterWindow::contributeSettings(SettingValues& values) const
+void MeterWindow::storeGeometry()
 {
-    values[QStringLiteral("width")] = static_cast<int32_t>(width());
-    values[QStringLiteral("height")] = static_cast<int32_t>(height());
-    values[QStringLiteral("top")] = static_cast<int32_t>(y());
-    values[QStringLiteral("left")] = static_cast<int32_t>(x());
+    m_settings.set(settings::MeterWidth, width());
+    m_settings.set(settings::MeterHeight, height());
+    m_settings.set(settings::MeterTop, y());
+    m_settings.set(settings::MeterLeft, x());
     const int32_t average = m_averageChoice == AverageChoice::Received ? 1
                             : m_averageChoice == AverageChoice::Sent   ? 2
                                                                        : 0;
-    values[QStringLiteral("Type moyenne")] = average;
+    m_settings.set(settings::MeterAverage, average);
 }
 
 void MeterWindow::addTrayMenu(QMenu* trayMenu)
@@ -297,19 +355,19 @@ QString MeterWindow::SnapshotFileName(const QDateTime& when) const
            QStringLiteral(".bmp");
 }
 
-// ---- MeterControl
+// ---- Layout and behaviour
 
 void MeterWindow::redrawLegend()
 {
     LegendInput input;
-    input.fullScale = m_form1.fullScale();
-    input.gradations = m_form1.horizontalGradations();
-    input.verticalSpacing = m_form1.verticalGradationSeconds();
-    input.unitMultiplier = m_form1.unitOctets() ? 1 : 8;
+    input.fullScale = m_settings.value(settings::MeterFullScale);
+    input.gradations = m_settings.value(settings::MeterGradations);
+    input.verticalSpacing = m_settings.value(settings::MeterGradationSeconds);
+    input.unitMultiplier = m_settings.value(settings::MeterUnitOctets) ? 1 : 8;
     input.graphSize = im2->size();
     input.font = im1->font();
     m_pixelScale = LegendLayout(input).pixelScale;
-    if (!m_form1.graphShown())
+    if (!m_settings.value(settings::MeterGraphShown))
         return;
     im1->setPicture(DrawLegend(input));
 }
@@ -317,6 +375,11 @@ void MeterWindow::redrawLegend()
 void MeterWindow::setTimerInterval(int milliseconds)
 {
     Timer1->setInterval(milliseconds);
+}
+
+int MeterWindow::timerInterval() const
+{
+    return Timer1->interval();
 }
 
 void MeterWindow::setStayOnTop(bool on)
@@ -439,8 +502,8 @@ void MeterWindow::FormResize()
     m_inLayout = true;
     MeterLayoutInput input;
     input.client = size();
-    input.graphShown = m_form1.graphShown();
-    input.compact = m_form1.compactMode();
+    input.graphShown = m_settings.value(settings::MeterGraphShown);
+    input.compact = m_settings.value(settings::MeterCompact);
     input.titleHeight = m_titleHeight;
     input.titleTextWidth = labelTextWidth();
     input.snapshotIconWidth = Image1->width();
@@ -477,37 +540,38 @@ void MeterWindow::tick(bool timerTick)
     const QString& text = m_tick.rateText();
     if (timerTick)
     {
-        MeterSettings settings;
-        settings.positionCount = m_form1.interfaceCount();
-        settings.graph1.resize(static_cast<size_t>(settings.positionCount));
-        settings.graph2.resize(static_cast<size_t>(settings.positionCount));
-        for (int i = 0; i < settings.positionCount; ++i)
+        MeterSettings input;
+        input.positionCount = m_settings.interfaceCount();
+        input.graph1.resize(static_cast<size_t>(input.positionCount));
+        input.graph2.resize(static_cast<size_t>(input.positionCount));
+        for (int i = 0; i < input.positionCount; ++i)
         {
-            settings.graph1[static_cast<size_t>(i)] = m_form1.graph1Checked(i);
-            settings.graph2[static_cast<size_t>(i)] = m_form1.graph2Checked(i);
+            const InterfaceMarks marks = m_settings.marks(i);
+            input.graph1[static_cast<size_t>(i)] = marks.graph1;
+            input.graph2[static_cast<size_t>(i)] = marks.graph2;
         }
-        settings.refreshPosition = m_form1.refreshPosition();
-        settings.octets = m_form1.unitOctets();
-        settings.scaleIndex = m_form1.scaleIndex();
-        settings.graphWidth = im2->width();
+        input.refreshPosition = m_settings.refreshPosition();
+        input.octets = m_settings.value(settings::MeterUnitOctets);
+        input.scaleIndex = m_settings.value(settings::MeterScaleIndex);
+        input.graphWidth = im2->width();
 
         // One snapshot serves every ticked interface of both graphs.
         const InterfaceTable table = m_sampler.FetchInterfaceTable().value_or(InterfaceTable{});
-        bool primed = m_form1.primed();
-        const MeterTickResult result = m_tick.Timer1Timer(table, settings, primed, m_feed);
-        m_form1.setPrimed(primed);
+        bool primed = m_settings.primed();
+        const MeterTickResult result = m_tick.Timer1Timer(table, input, primed, m_feed);
+        m_settings.setPrimed(primed);
         if (result.fullScale)
         {
-            // The spin edit's change handler redraws the legend when the value moves.
-            m_form1.spdspin->setValue(*result.fullScale);
-            m_pixelScale = PixelScale(im2->height(), m_form1.fullScale());
+            // The model's change signal redraws the legend when the value moves.
+            m_settings.set(settings::MeterFullScale, *result.fullScale);
+            m_pixelScale = PixelScale(im2->height(), m_settings.value(settings::MeterFullScale));
         }
         if (m_trayPeer)
             m_trayPeer(text, result.iconIndex);
     }
 
     const QFontMetrics before(Label1->font());
-    if (!m_form1.compactMode())
+    if (!m_settings.value(settings::MeterCompact))
     {
         Label1->setFont(FitTitleFont(Label1->font(), text, Shape1->width() - 2, Shape1->height()));
     }
@@ -529,18 +593,18 @@ void MeterWindow::tick(bool timerTick)
                             textWidth + 1, metrics.height());
     }
 
-    if (m_form1.graphShown() && isVisible())
+    if (m_settings.value(settings::MeterGraphShown) && isVisible())
         drawGraph();
 }
 
 void MeterWindow::drawGraph()
 {
     MeterColours colours;
-    colours.received1 = m_form1.colour(1);
-    colours.sent1 = m_form1.colour(2);
-    colours.received2 = m_form1.colour(3);
-    colours.sent2 = m_form1.colour(4);
-    colours.intersection = m_form1.colour(5);
+    colours.received1 = m_settings.colour(1);
+    colours.sent1 = m_settings.colour(2);
+    colours.received2 = m_settings.colour(3);
+    colours.sent2 = m_settings.colour(4);
+    colours.intersection = m_settings.colour(5);
     m_average =
         m_painter.DrawHistory(im2->buffer(), im2->size(), m_tick.ring(), m_pixelScale, colours, m_averageChoice);
     im2->update();
@@ -624,9 +688,11 @@ void MeterWindow::Shape1MouseMove(QWidget* sender, Qt::MouseButtons buttons, QPo
     }
     if (m_periodDrag && m_buttonHeld && pos.y() != m_last.y())
     {
+        // The stopwatch holds the period while it runs.
         const int step = pos.y() > m_last.y() ? 1 : -1;
-        m_form1.tb->setValue(std::clamp(m_form1.tb->value() + step, m_form1.tb->minimum(), m_form1.tb->maximum()));
-        showReadout(m_form1.refreshPeriodText());
+        if (!m_settings.refreshLocked())
+            m_settings.setRefreshPosition(m_settings.refreshPosition() + step);
+        showReadout(RefreshPeriodText(m_settings.refreshPosition()));
     }
     m_last = pos;
 
@@ -664,11 +730,11 @@ void MeterWindow::setFullScaleFromWheel(double factor)
 {
     lbEch->show();
     // Manual mode without the preset's 1025.
-    m_form1.cb->setCurrentIndex(kManualScaleIndex);
-    m_form1.spdspin->setEnabled(true);
-    const long double product = std::trunc(static_cast<double>(m_form1.fullScale()) * factor);
+    m_settings.set(settings::MeterScaleIndex, kManualScaleIndex);
+    const long double product =
+        std::trunc(static_cast<double>(m_settings.value(settings::MeterFullScale)) * factor);
     showReadout(QString::number(static_cast<qint64>(product)));
-    m_form1.spdspin->setValue(ClampFullScale(product));
+    m_settings.set(settings::MeterFullScale, ClampFullScale(product));
 }
 
 void MeterWindow::FormMouseWheelUp()
@@ -679,10 +745,9 @@ void MeterWindow::FormMouseWheelUp()
 void MeterWindow::FormMouseWheelDown()
 {
     setFullScaleFromWheel(kWheelDown);
-    if (m_form1.fullScale() <= kMinFullScale)
+    if (m_settings.value(settings::MeterFullScale) <= kMinFullScale)
     {
-        m_form1.cb->setCurrentIndex(kAutomaticScaleIndex);
-        m_form1.spdspin->setEnabled(false);
+        m_settings.set(settings::MeterScaleIndex, kAutomaticScaleIndex);
         showReadout(QStringLiteral("Auto"));
     }
 }
@@ -711,19 +776,20 @@ void MeterWindow::contextMenuEvent(QContextMenuEvent* event)
 
 void MeterWindow::popAOTClick()
 {
-    m_form1.aot->setChecked(!m_form1.aot->isChecked());
-    popAOT->setChecked(m_form1.aot->isChecked());
+    m_settings.set(settings::MeterStayOnTop, !m_settings.value(settings::MeterStayOnTop));
+    popAOT->setChecked(m_settings.value(settings::MeterStayOnTop));
 }
 
 void MeterWindow::Configuration1Click()
 {
-    m_form1.showTachymetrePage();
+    if (m_showConfigurationPeer)
+        m_showConfigurationPeer();
 }
 
 void MeterWindow::Modemicro1Click()
 {
-    m_form1.micro->setChecked(!m_form1.micro->isChecked());
-    Modemicro1->setChecked(m_form1.micro->isChecked());
+    m_settings.set(settings::MeterCompact, !m_settings.value(settings::MeterCompact));
+    Modemicro1->setChecked(m_settings.value(settings::MeterCompact));
 }
 
 void MeterWindow::setAverageChoice(AverageChoice choice)
@@ -732,7 +798,7 @@ void MeterWindow::setAverageChoice(AverageChoice choice)
     Aucun1->setChecked(choice == AverageChoice::None);
     Reception1->setChecked(choice == AverageChoice::Received);
     Envoi1->setChecked(choice == AverageChoice::Sent);
-    if (m_form1.graphShown() && isVisible())
+    if (m_settings.value(settings::MeterGraphShown) && isVisible())
         drawGraph();
 }
 
@@ -760,21 +826,13 @@ void MeterWindow::Fermer1Click()
 
 // ---- Close, activation, snapshot, debug
 
-void MeterWindow::writeGeometry()
-{
-    m_store.writeInt(QStringLiteral("width"), width());
-    m_store.writeInt(QStringLiteral("height"), height());
-    m_store.writeInt(QStringLiteral("top"), y());
-    m_store.writeInt(QStringLiteral("left"), x());
-    if (!m_store.sync())
-        m_errors.showError(QStringLiteral("Impossible d'écrire dans %1").arg(m_store.path()));
-}
-
 bool MeterWindow::FormCloseQuery()
 {
-    writeGeometry();
+    storeGeometry();
     if (m_meterItemPeer)
         m_meterItemPeer(false);
+    // The application writes the settings file at once.
+    emit closed();
     return true;
 }
 
@@ -794,7 +852,8 @@ void MeterWindow::ApplicationEvents1Activate()
 
 void MeterWindow::Button1Click()
 {
-    m_form1.setRecorderTimerActive(!m_form1.recorderTimerActive());
+    if (m_toggleRecordingPeer)
+        m_toggleRecordingPeer();
 }
 
 void MeterWindow::Image1Click()

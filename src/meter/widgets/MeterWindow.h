@@ -1,8 +1,6 @@
 #pragma once
 
 #include "common/Clock.h"
-#include "config/MeterControl.h"
-#include "config/SettingsContributor.h"
 #include "meter/MeterDrawing.h"
 #include "meter/MeterTick.h"
 
@@ -20,8 +18,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class Sampler;
-class SettingsStore;
-class ConfigWindow;
+class Settings;
 
 // A control that shows one picture at its top-left corner; see-through where the picture is.
 class MeterImage final : public QWidget
@@ -40,19 +37,17 @@ private:
     QImage m_picture;
 };
 
-// The meter window ("Tachymetre"): rate text, scrolling graph and legend. It reads the configuration
-// window's controls on every tick and is driven by it through MeterControl; the shell hands it the
-// peers it reports to.
-class MeterWindow final : public QWidget, public MeterControl, public SettingsContributor
+// The meter window ("Tachymetre"): rate text, scrolling graph and legend. It reads the settings model on
+// every tick and follows its changes; the shell hands it the peers it reports to.
+class MeterWindow final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MeterWindow)
 
 public:
-    // storeRoot ends with "/" (StoreRoot); the snapshot file goes there. Registers itself with form1
-    // as its meter and as a settings contributor, which applies the stored layout.
-    MeterWindow(ConfigWindow& form1, Sampler& sampler, SettingsStore& store, const Clock& clock, ErrorReporter& errors,
-           QString storeRoot, QWidget* parent = nullptr);
+    // storeRoot ends with "/" (StoreRoot); the snapshot file goes there.
+    MeterWindow(Settings& settings, Sampler& sampler, const Clock& clock, ErrorReporter& errors, QString storeRoot,
+                QWidget* parent = nullptr);
     ~MeterWindow() override;
 
     // Peers; each may stay unset.
@@ -63,6 +58,10 @@ public:
     void setMeterItemPeer(std::function<void(bool checked)> peer) { m_meterItemPeer = std::move(peer); }
     // The application became active: the shell starts its top-most watchdog.
     void setActivatePeer(std::function<void()> peer) { m_activatePeer = std::move(peer); }
+    // "&Configuration" of the popup menu: the configuration window on its meter page.
+    void setShowConfigurationPeer(std::function<void()> peer) { m_showConfigurationPeer = std::move(peer); }
+    // Debug mode's "ARRET" button: stops or restarts the recording schedule.
+    void setToggleRecordingPeer(std::function<void()> peer) { m_toggleRecordingPeer = std::move(peer); }
     // Without a notification area the popup menu also offers the tray menu's items.
     void addTrayMenu(QMenu* trayMenu);
 
@@ -81,25 +80,14 @@ public:
     // The snapshot file for a moment: store root + "VORP yyyy-mm-dd hh;nn;ss.bmp".
     QString SnapshotFileName(const QDateTime& when) const;
 
-    // MeterControl
-    void redrawLegend() override;
-    void setTimerInterval(int milliseconds) override;
-    void setStayOnTop(bool on) override;
-    void setTranslucent(bool on) override;
-    void setOpacityLevel(int alpha) override;
-    int clientHeight() const override;
-    void setClientHeight(int height) override;
-    int titleBarHeight() const override;
-    void setTitleBarHeight(int height) override;
-    void setMinimumHeight(int height) override;
-    void setGraphVisible(bool visible) override;
-    void setFrameless(bool frameless) override;
-    void setSnapshotIconVisible(bool visible) override;
-    void setStayOnTopChecked(bool checked) override;
-    void setCompactChecked(bool checked) override;
-
-    // SettingsContributor: the geometry and "Type moyenne".
-    void contributeSettings(SettingValues& values) const override;
+    // The legend follows a change of scale, gradations or unit.
+    void redrawLegend();
+    int timerInterval() const;
+    int clientHeight() const;
+    int titleBarHeight() const;
+    // The two remembered heights of the graph-shown and graph-hidden layouts.
+    int savedGraphHeight() const { return m_graphHeight; }
+    int savedFrameHeight() const { return m_frameHeight; }
 
     // Controls, named as in the design; objectName set to the same name.
     QWidget* Shape1 = nullptr; // title bar
@@ -158,7 +146,28 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+signals:
+    // The close box: the geometry is in the settings, to be written at once.
+    void closed();
+
 private:
+    void applySettings();
+    void settingChanged(int row);
+    void showGraph();
+    void hideGraph();
+    void storeGeometry();
+    void setTimerInterval(int milliseconds);
+    void setStayOnTop(bool on);
+    void setTranslucent(bool on);
+    void setOpacityLevel(int alpha);
+    void setClientHeight(int height);
+    void setTitleBarHeight(int height);
+    void setMinimumHeight(int height);
+    void setGraphVisible(bool visible);
+    void setFrameless(bool frameless);
+    void setSnapshotIconVisible(bool visible);
+    void setStayOnTopChecked(bool checked);
+    void setCompactChecked(bool checked);
     void buildControls();
     void buildMenu();
     void readSettings();
@@ -169,12 +178,10 @@ private:
     void applyWindowFlags();
     void showReadout(const QString& text);
     void setFullScaleFromWheel(double factor);
-    void writeGeometry();
     int labelTextWidth() const;
 
-    ConfigWindow& m_form1;
+    Settings& m_settings;
     Sampler& m_sampler;
-    SettingsStore& m_store;
     const Clock& m_clock;
     ErrorReporter& m_errors;
     QString m_storeRoot;
@@ -183,6 +190,8 @@ private:
     std::function<void(const QString&, int)> m_trayPeer;
     std::function<void(bool)> m_meterItemPeer;
     std::function<void()> m_activatePeer;
+    std::function<void()> m_showConfigurationPeer;
+    std::function<void()> m_toggleRecordingPeer;
 
     MeterTick m_tick;
     HistoryPainter m_painter;
@@ -190,6 +199,8 @@ private:
     int32_t m_average = 0;
     AverageChoice m_averageChoice = AverageChoice::None;
     int m_titleHeight = 19;
+    int m_graphHeight = 69;
+    int m_frameHeight = 50;
 
     bool m_stayOnTop = true;
     bool m_frameless = false;

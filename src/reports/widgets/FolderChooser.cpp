@@ -1,6 +1,7 @@
 #include "reports/widgets/FolderChooser.h"
 
-#include "reports/widgets/MessageBoxes.h"
+#include "common/widgets/Named.h"
+#include "common/widgets/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -25,54 +26,50 @@ FolderChooser::FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget*
     setFont(small);
     setModal(false);
 
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName(QStringLiteral("Bevel1"));
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Bevel1->setGeometry(8, 8, 185, 249);
+    auto* frame = Named(new QFrame(this), "Bevel1");
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame->setGeometry(8, 8, 185, 249);
 
-    dcb1 = new QComboBox(this);
-    dcb1->setObjectName(QStringLiteral("dcb1"));
-    dcb1->setGeometry(16, 16, 169, 19);
+    m_driveCombo = Named(new QComboBox(this), "dcb1");
+    m_driveCombo->setGeometry(16, 16, 169, 19);
 
     m_model = new QFileSystemModel(this);
     m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     m_model->setRootPath(QString());
 
-    do1 = new QTreeView(this);
-    do1->setObjectName(QStringLiteral("do1"));
-    do1->setGeometry(16, 40, 169, 209);
-    do1->setModel(m_model);
-    do1->setHeaderHidden(true);
+    m_folderTree = Named(new QTreeView(this), "do1");
+    m_folderTree->setGeometry(16, 40, 169, 209);
+    m_folderTree->setModel(m_model);
+    m_folderTree->setHeaderHidden(true);
     for (int c = 1; c < m_model->columnCount(); ++c)
-        do1->hideColumn(c);
-    connect(do1->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
-        if (current.isValid())
-            m_selected = QDir::cleanPath(m_model->filePath(current));
-    });
+        m_folderTree->hideColumn(c);
+    connect(m_folderTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid())
+                    m_selected = QDir::cleanPath(m_model->filePath(current));
+            });
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(23, 260, 75, 25);
-    OKBtn->setDefault(true);
-    connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(CheckSender::OkButton); });
+    auto* okButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
+    okButton->setGeometry(23, 260, 75, 25);
+    okButton->setDefault(true);
+    connect(okButton, &QPushButton::clicked, this, [this] { OKBtnClick(CheckSender::OkButton); });
 
-    CancelBtn = new QPushButton(QStringLiteral("Annuler"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(103, 260, 75, 25);
-    connect(CancelBtn, &QPushButton::clicked, this, &FolderChooser::CancelBtnClick);
+    auto* cancelButton = Named(new QPushButton(QStringLiteral("Annuler"), this), "CancelBtn");
+    cancelButton->setGeometry(103, 260, 75, 25);
+    connect(cancelButton, &QPushButton::clicked, this, &FolderChooser::CancelBtnClick);
 
     fillDrives();
-    connect(dcb1, &QComboBox::currentIndexChanged, this, &FolderChooser::dcb1Change);
+    connect(m_driveCombo, &QComboBox::currentIndexChanged, this, &FolderChooser::dcb1Change);
     // Until a directory is stored, the tree starts where the process started.
     setDirectory(QDir::currentPath());
 }
 
 void FolderChooser::fillDrives()
 {
-    dcb1->clear();
+    m_driveCombo->clear();
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
-        if (volume.isValid() && volume.isReady() && dcb1->findData(volume.rootPath()) < 0)
-            dcb1->addItem(volume.rootPath(), volume.rootPath());
+        if (volume.isValid() && volume.isReady() && m_driveCombo->findData(volume.rootPath()) < 0)
+            m_driveCombo->addItem(volume.rootPath(), volume.rootPath());
 }
 
 void FolderChooser::showDirectory(const QString& dir)
@@ -80,8 +77,8 @@ void FolderChooser::showDirectory(const QString& dir)
     const QModelIndex index = m_model->index(dir);
     if (index.isValid())
     {
-        do1->setCurrentIndex(index);
-        do1->scrollTo(index);
+        m_folderTree->setCurrentIndex(index);
+        m_folderTree->scrollTo(index);
     }
     // The directory as given: the tree may spell it differently (a link resolved).
     m_selected = dir;
@@ -91,25 +88,25 @@ void FolderChooser::setDirectory(const QString& dir)
 {
     const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(dir));
     const QString root = QStorageInfo(clean).rootPath();
-    const QSignalBlocker block(dcb1);
-    int i = dcb1->findData(root);
+    const QSignalBlocker block(m_driveCombo);
+    int i = m_driveCombo->findData(root);
     if (i < 0 && !root.isEmpty())
     {
-        dcb1->addItem(root, root);
-        i = dcb1->count() - 1;
+        m_driveCombo->addItem(root, root);
+        i = m_driveCombo->count() - 1;
     }
-    dcb1->setCurrentIndex(i);
+    m_driveCombo->setCurrentIndex(i);
     if (!root.isEmpty())
-        do1->setRootIndex(m_model->index(root));
+        m_folderTree->setRootIndex(m_model->index(root));
     showDirectory(clean);
 }
 
 void FolderChooser::dcb1Change()
 {
-    const QString root = dcb1->currentData().toString();
+    const QString root = m_driveCombo->currentData().toString();
     if (root.isEmpty())
         return;
-    do1->setRootIndex(m_model->index(root));
+    m_folderTree->setRootIndex(m_model->index(root));
     showDirectory(QDir::cleanPath(root));
 }
 

@@ -10,8 +10,6 @@
 class MessageBoxes;
 class QComboBox;
 class QFileSystemModel;
-class QFrame;
-class QPushButton;
 class QTreeView;
 
 // What the chooser reaches in other windows; filled by the object that creates the windows.
@@ -45,12 +43,6 @@ public:
     // The check, with the OK button or a reader as sender; false when the sender's ready flag is cleared.
     bool OKBtnClick(reports::CheckSender sender = reports::CheckSender::OkButton);
 
-    QFrame* Bevel1 = nullptr;
-    QComboBox* dcb1 = nullptr;
-    QTreeView* do1 = nullptr;
-    QPushButton* OKBtn = nullptr;
-    QPushButton* CancelBtn = nullptr;
-
 public slots:
     void dcb1Change();
     void CancelBtnClick();
@@ -68,4 +60,7 @@ private:
     QString m_selected;
     QFileSystemModel* m_model = nullptr;
     ChooserPeers m_peers;
+
+    QComboBox* m_driveCombo = nullptr;
+    QTreeView* m_folderTree = nullptr;
 };

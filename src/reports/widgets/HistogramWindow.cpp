@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/widgets/Named.h"
 #include "reports/HistoryNavigator.h"
 #include "reports/widgets/FolderChooser.h"
 
@@ -51,150 +52,127 @@ HistogramWindow::HistogramWindow(FolderChooser& chooser, const QDate& today, QWi
     small.setPointSize(8);
     setFont(small);
 
-    Shape1 = new QFrame(this);
-    Shape1->setObjectName(QStringLiteral("Shape1"));
-    Shape1->setGeometry(8, 48, 713, 305);
-    Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Shape1->setStyleSheet(QStringLiteral("background: white;"));
+    auto* chartFrame = Named(new QFrame(this), "Shape1");
+    chartFrame->setGeometry(8, 48, 713, 305);
+    chartFrame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    chartFrame->setStyleSheet(QStringLiteral("background: white;"));
 
-    imL = new QLabel(this);
-    imL->setObjectName(QStringLiteral("imL"));
-    imL->setGeometry(9, 49, kFrameWidth, kFrameHeight);
-    imG = new QLabel(this);
-    imG->setObjectName(QStringLiteral("imG"));
-    imG->setGeometry(9 + kOffsetX, 49 + kOffsetY, kBarsWidth, kBarsHeight);
-    imG->setMouseTracking(true);
-    imG->installEventFilter(this);
+    m_axesImage = Named(new QLabel(this), "imL");
+    m_axesImage->setGeometry(9, 49, kFrameWidth, kFrameHeight);
+    m_barsImage = Named(new QLabel(this), "imG");
+    m_barsImage->setGeometry(9 + kOffsetX, 49 + kOffsetY, kBarsWidth, kBarsHeight);
+    m_barsImage->setMouseTracking(true);
+    m_barsImage->installEventFilter(this);
 
-    Label1 = new QLabel(this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(584, 72);
-    Label1->setMinimumWidth(130);
-    Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_readOutLabel = Named(new QLabel(this), "Label1");
+    m_readOutLabel->move(584, 72);
+    m_readOutLabel->setMinimumWidth(130);
+    m_readOutLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    cbMode = new QComboBox(this);
-    cbMode->setObjectName(QStringLiteral("cbMode"));
-    cbMode->setGeometry(8, 8, 113, 21);
-    cbMode->addItems({QStringLiteral("Année"), QStringLiteral("Mois")});
+    m_viewCombo = Named(new QComboBox(this), "cbMode");
+    m_viewCombo->setGeometry(8, 8, 113, 21);
+    m_viewCombo->addItems({QStringLiteral("Année"), QStringLiteral("Mois")});
 
-    Edit2 = DisabledEdit(this, "Edit2", 136, 25);
-    bpm = SmallButton(this, "bpm", QStringLiteral("+"), 160, 9);
-    bmm = SmallButton(this, "bmm", QStringLiteral("-"), 160, 20);
-    Edit1 = DisabledEdit(this, "Edit1", 176, 41);
-    bpa = SmallButton(this, "bpa", QStringLiteral("+"), 216, 9);
-    bma = SmallButton(this, "bma", QStringLiteral("-"), 216, 20);
+    m_monthEdit = DisabledEdit(this, "Edit2", 136, 25);
+    auto* nextMonthButton = SmallButton(this, "bpm", QStringLiteral("+"), 160, 9);
+    auto* previousMonthButton = SmallButton(this, "bmm", QStringLiteral("-"), 160, 20);
+    m_yearEdit = DisabledEdit(this, "Edit1", 176, 41);
+    auto* nextYearButton = SmallButton(this, "bpa", QStringLiteral("+"), 216, 9);
+    auto* previousYearButton = SmallButton(this, "bma", QStringLiteral("-"), 216, 20);
 
-    rbDL = new QRadioButton(QStringLiteral("DL"), this);
-    rbDL->setObjectName(QStringLiteral("rbDL"));
-    rbDL->move(240, 0);
-    rbUL = new QRadioButton(QStringLiteral("UL"), this);
-    rbUL->setObjectName(QStringLiteral("rbUL"));
-    rbUL->move(240, 16);
-    rbDLUL = new QRadioButton(QStringLiteral("DL/UL"), this);
-    rbDLUL->setObjectName(QStringLiteral("rbDLUL"));
-    rbDLUL->move(240, 32);
-    rbDL->setChecked(true);
+    auto* receivedRadio = Named(new QRadioButton(QStringLiteral("DL"), this), "rbDL");
+    receivedRadio->move(240, 0);
+    m_sentRadio = Named(new QRadioButton(QStringLiteral("UL"), this), "rbUL");
+    m_sentRadio->move(240, 16);
+    m_bothRadio = Named(new QRadioButton(QStringLiteral("DL/UL"), this), "rbDLUL");
+    m_bothRadio->move(240, 32);
+    receivedRadio->setChecked(true);
 
-    btDes = new QPushButton(QStringLiteral("dessin (visible=0)"), this);
-    btDes->setObjectName(QStringLiteral("btDes"));
-    btDes->hide();
-    btEff = new QPushButton(QStringLiteral("effacer (visible=0)"), this);
-    btEff->setObjectName(QStringLiteral("btEff"));
-    btEff->hide();
-
-    BitBtn1 = new QPushButton(QStringLiteral("Selectionner une interface à visualiser"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+    auto* chooseButton =
+        Named(new QPushButton(QStringLiteral("Selectionner une interface à visualiser"), this), "BitBtn1");
     // Wide enough for its caption in the desktop's font, right-aligned where the design puts it.
-    const int width = std::max(209, BitBtn1->sizeHint().width());
-    BitBtn1->setGeometry(721 - width, 8, width, 25);
+    const int width = std::max(209, chooseButton->sizeHint().width());
+    chooseButton->setGeometry(721 - width, 8, width, 25);
 
     HistogramSelection s;
     s.year = today.year();
     s.month = today.month();
     setSelection(s);
 
-    for (QPushButton* b : {bpm, bmm, bpa, bma})
-        connect(b, &QPushButton::clicked, this, [this, b] { bpmClick(b); });
-    connect(cbMode, &QComboBox::activated, this, [this] { bpmClick(cbMode); });
-    for (QRadioButton* r : {rbDL, rbUL, rbDLUL})
-        connect(r, &QRadioButton::clicked, this, [this, r] { bpmClick(r); });
-    connect(btDes, &QPushButton::clicked, this, &HistogramWindow::btDesClick);
-    connect(btEff, &QPushButton::clicked, this, &HistogramWindow::btEffClick);
-    connect(BitBtn1, &QPushButton::clicked, this, &HistogramWindow::BitBtn1Click);
+    connect(nextMonthButton, &QPushButton::clicked, this, [this] { stepSelection(NextMonth); });
+    connect(previousMonthButton, &QPushButton::clicked, this, [this] { stepSelection(PreviousMonth); });
+    connect(nextYearButton, &QPushButton::clicked, this, [this] { stepSelection(NextYear); });
+    connect(previousYearButton, &QPushButton::clicked, this, [this] { stepSelection(PreviousYear); });
+    connect(m_viewCombo, &QComboBox::activated, this, &HistogramWindow::redraw);
+    for (QRadioButton* r : {receivedRadio, m_sentRadio, m_bothRadio})
+        connect(r, &QRadioButton::clicked, this, &HistogramWindow::redraw);
+    connect(chooseButton, &QPushButton::clicked, this, &HistogramWindow::openChooser);
 }
 
 HistogramSelection HistogramWindow::selection() const
 {
     HistogramSelection s;
-    s.year = Edit1->text().toInt();
-    s.month = Edit2->text().toInt();
-    s.view = cbMode->currentIndex() == 1 ? HistogramView::Month : HistogramView::Year;
-    s.direction = rbUL->isChecked() ? Direction::UL : rbDLUL->isChecked() ? Direction::DLUL : Direction::DL;
+    s.year = m_yearEdit->text().toInt();
+    s.month = m_monthEdit->text().toInt();
+    s.view = m_viewCombo->currentIndex() == 1 ? HistogramView::Month : HistogramView::Year;
+    s.direction = m_sentRadio->isChecked() ? Direction::UL : m_bothRadio->isChecked() ? Direction::DLUL : Direction::DL;
     return s;
 }
 
 void HistogramWindow::setSelection(const HistogramSelection& s)
 {
-    Edit1->setText(QString::number(s.year));
-    Edit2->setText(QString::number(s.month));
-    cbMode->setCurrentIndex(s.view == HistogramView::Month ? 1 : 0);
+    m_yearEdit->setText(QString::number(s.year));
+    m_monthEdit->setText(QString::number(s.month));
+    m_viewCombo->setCurrentIndex(s.view == HistogramView::Month ? 1 : 0);
 }
 
 void HistogramWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    btDesClick();
+    redraw();
 }
 
-void HistogramWindow::bpmClick(QObject* sender)
+void HistogramWindow::stepSelection(HistogramSelection (*step)(HistogramSelection))
 {
-    const HistogramSelection s = selection();
-    if (sender == bpm)
-        setSelection(NextMonth(s));
-    else if (sender == bmm)
-        setSelection(PreviousMonth(s));
-    else if (sender == bpa)
-        setSelection(NextYear(s));
-    else if (sender == bma)
-        setSelection(PreviousYear(s));
-    btDesClick();
+    setSelection(step(selection()));
+    redraw();
 }
 
-void HistogramWindow::btEffClick()
+void HistogramWindow::clearChart()
 {
     QPixmap blankFrame(kFrameWidth, kFrameHeight);
     blankFrame.fill(Qt::white);
-    imL->setPixmap(blankFrame);
+    m_axesImage->setPixmap(blankFrame);
     QPixmap blankBars(kBarsWidth, kBarsHeight);
     blankBars.fill(Qt::white);
-    imG->setPixmap(blankBars);
+    m_barsImage->setPixmap(blankBars);
 }
 
-void HistogramWindow::btDesClick()
+void HistogramWindow::redraw()
 {
     // The chart is drawn whatever the check says: without nic.inf it shows empty axes.
     m_chooser.OpeningCheck();
-    btEffClick();
+    clearChart();
     const HistogramSelection s = selection();
     m_buckets = LoadBuckets(m_chooser.selectedDirectory(), s);
     const HistogramImages images = RenderHistogram(m_buckets, s, m_font);
-    imL->setPixmap(QPixmap::fromImage(images.frame));
-    imG->setPixmap(QPixmap::fromImage(images.bars));
+    m_axesImage->setPixmap(QPixmap::fromImage(images.frame));
+    m_barsImage->setPixmap(QPixmap::fromImage(images.bars));
 }
 
-void HistogramWindow::BitBtn1Click()
+void HistogramWindow::openChooser()
 {
     if (m_navigator)
         m_navigator->openChooser();
 }
 
-void HistogramWindow::imGMouseMove(int x)
+void HistogramWindow::showReadOut(int x)
 {
     m_lastX = x;
-    Label1->setText(ReadOut(m_buckets, selection(), x));
+    m_readOutLabel->setText(ReadOut(m_buckets, selection(), x));
 }
 
-void HistogramWindow::imGMouseUp(Qt::MouseButton button, int x)
+void HistogramWindow::clickBars(Qt::MouseButton button, int x)
 {
     const ClickOutcome out = Click(selection(), m_buckets, button, x, m_lastX);
     switch (out.action)
@@ -203,7 +181,7 @@ void HistogramWindow::imGMouseUp(Qt::MouseButton button, int x)
         break;
     case ClickOutcome::Action::Redraw:
         setSelection(out.selection);
-        btDesClick();
+        redraw();
         break;
     case ClickOutcome::Action::OpenHistory:
         if (m_navigator)
@@ -214,14 +192,14 @@ void HistogramWindow::imGMouseUp(Qt::MouseButton button, int x)
 
 bool HistogramWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == imG)
+    if (watched == m_barsImage)
     {
         if (event->type() == QEvent::MouseMove)
-            imGMouseMove(static_cast<QMouseEvent*>(event)->position().toPoint().x());
+            showReadOut(static_cast<QMouseEvent*>(event)->position().toPoint().x());
         else if (event->type() == QEvent::MouseButtonRelease)
         {
             const auto* mouse = static_cast<QMouseEvent*>(event);
-            imGMouseUp(mouse->button(), mouse->position().toPoint().x());
+            clickBars(mouse->button(), mouse->position().toPoint().x());
         }
     }
     return QDialog::eventFilter(watched, event);

@@ -6,7 +6,6 @@
 
 class HistoryNavigator;
 class QComboBox;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -23,48 +22,38 @@ public:
     HistogramWindow(FolderChooser& chooser, const QDate& today, QWidget* parent = nullptr);
 
     void setNavigator(HistoryNavigator* navigator) { m_navigator = navigator; }
-    void setChartFont(const QFont& font) { m_font = font; }
-
-    // The selection as the controls hold it.
-    reports::HistogramSelection selection() const;
     const reports::HistogramBuckets& buckets() const { return m_buckets; }
 
-    QFrame* Shape1 = nullptr;
-    QLabel* imL = nullptr;
-    QLabel* imG = nullptr;
-    QLabel* Label1 = nullptr;
-    QComboBox* cbMode = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QLineEdit* Edit2 = nullptr;
-    QPushButton* bpm = nullptr;
-    QPushButton* bmm = nullptr;
-    QPushButton* bpa = nullptr;
-    QPushButton* bma = nullptr;
-    QRadioButton* rbDL = nullptr;
-    QRadioButton* rbUL = nullptr;
-    QRadioButton* rbDLUL = nullptr;
-    QPushButton* btDes = nullptr;
-    QPushButton* btEff = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-
 public slots:
-    void bpmClick(QObject* sender);
-    void btDesClick();
-    void btEffClick();
-    void BitBtn1Click();
-    void imGMouseMove(int x);
-    void imGMouseUp(Qt::MouseButton button, int x);
+    // Reloads the buckets of the selection and draws them.
+    void redraw();
 
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The selection as the controls hold it.
+    reports::HistogramSelection selection() const;
     void setSelection(const reports::HistogramSelection& s);
+    void stepSelection(reports::HistogramSelection (*step)(reports::HistogramSelection));
+    void clearChart();
+    void openChooser();
+    void showReadOut(int x);
+    void clickBars(Qt::MouseButton button, int x);
 
     FolderChooser& m_chooser;
     HistoryNavigator* m_navigator = nullptr;
     reports::HistogramBuckets m_buckets;
-    QFont m_font;
+    const QFont m_font;
     int m_lastX = 0;
+
+    QLabel* m_axesImage = nullptr;
+    QLabel* m_barsImage = nullptr;
+    QLabel* m_readOutLabel = nullptr;
+    QComboBox* m_viewCombo = nullptr;
+    QLineEdit* m_yearEdit = nullptr;
+    QLineEdit* m_monthEdit = nullptr;
+    QRadioButton* m_sentRadio = nullptr;
+    QRadioButton* m_bothRadio = nullptr;
 };

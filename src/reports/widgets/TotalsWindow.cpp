@@ -1,6 +1,7 @@
 #include "reports/widgets/TotalsWindow.h"
 
 #include "common/Clock.h"
+#include "common/widgets/Named.h"
 #include "reports/HistoryNavigator.h"
 #include "reports/Totals.h"
 #include "reports/widgets/FolderChooser.h"
@@ -30,26 +31,6 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x,
     label->setStyleSheet(
         QStringLiteral("color: %1;%2").arg(colour, bold ? QStringLiteral(" font-weight: bold;") : QString()));
     return label;
-}
-
-// A group of page 1 with its three row captions and its three value labels.
-QGroupBox* MakeGroup(QWidget* page, const char* name, const QString& title, int y, QLabel*& received, QLabel*& sent,
-                     QLabel*& both, const char* names[3])
-{
-    auto* group = new QGroupBox(title, page);
-    group->setObjectName(QString::fromLatin1(name));
-    group->setGeometry(32, y, 337, 81);
-    group->setStyleSheet(QStringLiteral("QGroupBox { color: maroon; font-weight: bold; }"));
-    const QString captions[3] = {QStringLiteral("Récéption:"), QStringLiteral("Envoi:"),
-                                 QStringLiteral("Deux directions:")};
-    const QString colours[3] = {QStringLiteral("green"), QStringLiteral("navy"), QStringLiteral("purple")};
-    QLabel** values[3] = {&received, &sent, &both};
-    for (int i = 0; i < 3; ++i)
-    {
-        MakeLabel(group, "", captions[i], 16, 20 + 18 * i, QStringLiteral("black"), false);
-        *values[i] = MakeLabel(group, names[i], QStringLiteral("0K"), 176, 20 + 18 * i, colours[i], true);
-    }
-    return group;
 }
 
 QTableWidget* MakeGrid(QWidget* page, const char* name)
@@ -92,6 +73,25 @@ void FillTable(QTableWidget* grid, const QStringList& header, const std::vector<
 }
 } // namespace
 
+// A group of page 1 with its three row captions and its three value labels.
+QGroupBox* TotalsWindow::makeGroup(QWidget* page, const char* name, const QString& title, int y,
+                                   const char* const (&valueNames)[3], AmountLabels& values)
+{
+    auto* group = Named(new QGroupBox(title, page), name);
+    group->setGeometry(32, y, 337, 81);
+    group->setStyleSheet(QStringLiteral("QGroupBox { color: maroon; font-weight: bold; }"));
+    const QString captions[3] = {QStringLiteral("Récéption:"), QStringLiteral("Envoi:"),
+                                 QStringLiteral("Deux directions:")};
+    const QString colours[3] = {QStringLiteral("green"), QStringLiteral("navy"), QStringLiteral("purple")};
+    QLabel** labels[3] = {&values.received, &values.sent, &values.both};
+    for (int i = 0; i < 3; ++i)
+    {
+        MakeLabel(group, "", captions[i], 16, 20 + 18 * i, QStringLiteral("black"), false);
+        *labels[i] = MakeLabel(group, valueNames[i], QStringLiteral("0K"), 176, 20 + 18 * i, colours[i], true);
+    }
+    return group;
+}
+
 TotalsWindow::TotalsWindow(FolderChooser& chooser, const Clock& clock, QWidget* parent)
     : QDialog(parent), m_chooser(chooser), m_clock(clock)
 {
@@ -103,72 +103,52 @@ TotalsWindow::TotalsWindow(FolderChooser& chooser, const Clock& clock, QWidget* 
     small.setPointSize(8);
     setFont(small);
 
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName(QStringLiteral("Bevel1"));
-    Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
-    Bevel1->setGeometry(8, 2, 393, 17);
-    Label14 = new QLabel(QStringLiteral("Interface"), this);
-    Label14->setObjectName(QStringLiteral("Label14"));
-    Label14->setGeometry(16, 3, 380, 15);
+    auto* interfaceFrame = Named(new QFrame(this), "Bevel1");
+    interfaceFrame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    interfaceFrame->setGeometry(8, 2, 393, 17);
+    m_interfaceLabel = Named(new QLabel(QStringLiteral("Interface"), this), "Label14");
+    m_interfaceLabel->setGeometry(16, 3, 380, 15);
 
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setGeometry(0, 24, 409, 353);
-    TabSheet1 = new QWidget;
-    TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
-    TabSheet2 = new QWidget;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    TabSheet3 = new QWidget;
-    TabSheet3->setObjectName(QStringLiteral("TabSheet3"));
-    PageControl1->addTab(TabSheet1, QStringLiteral("Totaux/Prévisions"));
-    PageControl1->addTab(TabSheet2, QStringLiteral("Stats Journalières"));
-    PageControl1->addTab(TabSheet3, QStringLiteral("Stats Mensuelles"));
+    auto* pages = Named(new QTabWidget(this), "PageControl1");
+    pages->setGeometry(0, 24, 409, 353);
+    auto* totalsPage = Named(new QWidget, "TabSheet1");
+    auto* dailyPage = Named(new QWidget, "TabSheet2");
+    auto* monthlyPage = Named(new QWidget, "TabSheet3");
+    pages->addTab(totalsPage, QStringLiteral("Totaux/Prévisions"));
+    pages->addTab(dailyPage, QStringLiteral("Stats Journalières"));
+    pages->addTab(monthlyPage, QStringLiteral("Stats Mensuelles"));
 
-    const char* todayNames[3] = {"AujD", "AujU", "AujB"};
-    const char* forecastNames[3] = {"pd", "pu", "pdu"};
-    const char* sinceNames[3] = {"Label7", "Label8", "Label9"};
-    GroupBox1 =
-        MakeGroup(TabSheet1, "GroupBox1", QStringLiteral("Transferts d'aujourd'hui"), 24, AujD, AujU, AujB, todayNames);
-    GroupBox3 =
-        MakeGroup(TabSheet1, "GroupBox3", QStringLiteral("Prévisions sur le mois"), 120, pd, pu, pdu, forecastNames);
-    GroupBox2 = MakeGroup(TabSheet1, "GroupBox2", QStringLiteral("Transferts depuis le"), 216, Label7, Label8, Label9,
-                          sinceNames);
+    makeGroup(totalsPage, "GroupBox1", QStringLiteral("Transferts d'aujourd'hui"), 24, {"AujD", "AujU", "AujB"},
+              m_today);
+    makeGroup(totalsPage, "GroupBox3", QStringLiteral("Prévisions sur le mois"), 120, {"pd", "pu", "pdu"}, m_forecast);
+    m_sinceFirstDayGroup = makeGroup(totalsPage, "GroupBox2", QStringLiteral("Transferts depuis le"), 216,
+                                     {"Label7", "Label8", "Label9"}, m_sinceFirstDay);
 
-    grid1 = MakeGrid(TabSheet2, "grid1");
-    grid1->viewport()->installEventFilter(this);
-    grid2 = MakeGrid(TabSheet3, "grid2");
+    m_dailyTable = MakeGrid(dailyPage, "grid1");
+    m_dailyTable->viewport()->installEventFilter(this);
+    m_monthlyTable = MakeGrid(monthlyPage, "grid2");
 
-    Button1 = new QPushButton(QStringLiteral("go"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->hide();
-    connect(Button1, &QPushButton::clicked, this, &TotalsWindow::Button1Click);
+    auto* chooseButton =
+        Named(new QPushButton(QStringLiteral("Selectionner une autre interface à visualiser"), this), "BitBtn1");
+    chooseButton->setGeometry(88, 384, 249, 25);
+    connect(chooseButton, &QPushButton::clicked, this, &TotalsWindow::openChooser);
 
-    BitBtn1 = new QPushButton(QStringLiteral("Selectionner une autre interface à visualiser"), this);
-    BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-    BitBtn1->setGeometry(88, 384, 249, 25);
-    connect(BitBtn1, &QPushButton::clicked, this, &TotalsWindow::BitBtn1Click);
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(100);
-    Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &TotalsWindow::Timer1Timer);
+    // The load runs from the event loop once the window is up, not inside show().
+    m_loadTimer = Named(new QTimer(this), "Timer1");
+    m_loadTimer->setInterval(100);
+    m_loadTimer->setSingleShot(true);
+    connect(m_loadTimer, &QTimer::timeout, this, &TotalsWindow::refresh);
 }
 
 void TotalsWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    Timer1->start();
+    m_loadTimer->start();
 }
 
-void TotalsWindow::Timer1Timer()
+void TotalsWindow::refresh()
 {
-    Timer1->stop();
-    Button1Click();
-}
-
-void TotalsWindow::Button1Click()
-{
+    m_loadTimer->stop();
     // The load lets events run once per pair; a second load must not start inside it.
     if (m_loading)
         return;
@@ -178,7 +158,7 @@ void TotalsWindow::Button1Click()
     {
         const TotalsReport report =
             TotalsWalk::Load(m_chooser.selectedDirectory(), m_clock.now().date(), [this](const QString& text) {
-                Label14->setText(text);
+                m_interfaceLabel->setText(text);
                 QCoreApplication::processEvents();
             });
         showReport(report);
@@ -188,33 +168,32 @@ void TotalsWindow::Button1Click()
 
 void TotalsWindow::showReport(const TotalsReport& report)
 {
-    Label14->setText(report.interfaceName);
-    AujD->setText(report.today.received);
-    AujU->setText(report.today.sent);
-    AujB->setText(report.today.both);
-    pd->setText(report.forecast.received);
-    pu->setText(report.forecast.sent);
-    pdu->setText(report.forecast.both);
-    GroupBox2->setTitle(report.sinceFirstDayCaption);
-    Label7->setText(report.sinceFirstDay.received);
-    Label8->setText(report.sinceFirstDay.sent);
-    Label9->setText(report.sinceFirstDay.both);
-    FillTable(grid1, report.header, report.daily);
-    FillTable(grid2, report.header, report.monthly);
+    const auto show = [](const AmountLabels& labels, const TotalsGroup& amounts) {
+        labels.received->setText(amounts.received);
+        labels.sent->setText(amounts.sent);
+        labels.both->setText(amounts.both);
+    };
+    m_interfaceLabel->setText(report.interfaceName);
+    show(m_today, report.today);
+    show(m_forecast, report.forecast);
+    m_sinceFirstDayGroup->setTitle(report.sinceFirstDayCaption);
+    show(m_sinceFirstDay, report.sinceFirstDay);
+    FillTable(m_dailyTable, report.header, report.daily);
+    FillTable(m_monthlyTable, report.header, report.monthly);
 }
 
-void TotalsWindow::BitBtn1Click()
+void TotalsWindow::openChooser()
 {
     if (m_navigator)
         m_navigator->openChooser();
 }
 
-void TotalsWindow::grid1MouseUp(Qt::MouseButton button, const QPoint& pos)
+void TotalsWindow::drawDayAt(const QPoint& pos)
 {
-    if (button != Qt::RightButton || !m_navigator)
+    if (!m_navigator)
         return;
-    const int row = grid1->rowAt(pos.y());
-    const QTableWidgetItem* item = row >= 0 ? grid1->item(row, 0) : nullptr;
+    const int row = m_dailyTable->rowAt(pos.y());
+    const QTableWidgetItem* item = row >= 0 ? m_dailyTable->item(row, 0) : nullptr;
     if (!item)
         return;
     if (const auto date = HistoryDateForDailyRow(item->text()))
@@ -223,10 +202,11 @@ void TotalsWindow::grid1MouseUp(Qt::MouseButton button, const QPoint& pos)
 
 bool TotalsWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == grid1->viewport() && event->type() == QEvent::MouseButtonRelease)
+    if (watched == m_dailyTable->viewport() && event->type() == QEvent::MouseButtonRelease)
     {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        grid1MouseUp(mouse->button(), mouse->position().toPoint());
+        if (mouse->button() == Qt::RightButton)
+            drawDayAt(mouse->position().toPoint());
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -6,11 +6,8 @@ class Clock;
 class HistoryNavigator;
 class QGroupBox;
 class QLabel;
-class QPushButton;
-class QTabWidget;
 class QTableWidget;
 class QTimer;
-class QFrame;
 class FolderChooser;
 namespace reports
 {
@@ -30,46 +27,41 @@ public:
     void setNavigator(HistoryNavigator* navigator) { m_navigator = navigator; }
     bool ready() const { return m_ready; }
 
-    QFrame* Bevel1 = nullptr;
-    QLabel* Label14 = nullptr;
-    QTabWidget* PageControl1 = nullptr;
-    QWidget* TabSheet1 = nullptr;
-    QWidget* TabSheet2 = nullptr;
-    QWidget* TabSheet3 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QLabel* AujD = nullptr;
-    QLabel* AujU = nullptr;
-    QLabel* AujB = nullptr;
-    QLabel* pd = nullptr;
-    QLabel* pu = nullptr;
-    QLabel* pdu = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label8 = nullptr;
-    QLabel* Label9 = nullptr;
-    QTableWidget* grid1 = nullptr;
-    QTableWidget* grid2 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QTimer* Timer1 = nullptr;
-
 public slots:
-    void Timer1Timer();
-    void Button1Click();
-    void BitBtn1Click();
-    void grid1MouseUp(Qt::MouseButton button, const QPoint& pos);
+    // Checks the selected directory and loads its report now, dropping a load still pending from showing.
+    void refresh();
 
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The value labels of one group of the first page.
+    struct AmountLabels
+    {
+        QLabel* received = nullptr;
+        QLabel* sent = nullptr;
+        QLabel* both = nullptr;
+    };
+
+    static QGroupBox* makeGroup(QWidget* page, const char* name, const QString& title, int y,
+                                const char* const (&valueNames)[3], AmountLabels& values);
     void showReport(const reports::TotalsReport& report);
+    void openChooser();
+    void drawDayAt(const QPoint& pos);
 
     FolderChooser& m_chooser;
     const Clock& m_clock;
     HistoryNavigator* m_navigator = nullptr;
     bool m_ready = false;
     bool m_loading = false;
+
+    QLabel* m_interfaceLabel = nullptr;
+    QGroupBox* m_sinceFirstDayGroup = nullptr;
+    AmountLabels m_today;
+    AmountLabels m_forecast;
+    AmountLabels m_sinceFirstDay;
+    QTableWidget* m_dailyTable = nullptr;
+    QTableWidget* m_monthlyTable = nullptr;
+    QTimer* m_loadTimer = nullptr;
 };

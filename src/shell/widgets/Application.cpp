@@ -1,120 +1,171 @@
 #include "shell/widgets/Application.h"
 
 #include "common/StoreRoot.h"
-#include "config/RecorderControl.h"
+#include "config/Settings.h"
 #include "config/SettingsStore.h"
 #include "config/widgets/ConfigWindow.h"
 #include "graph/widgets/GraphWindow.h"
 #include "meter/RefreshPeriodControl.h"
-#include "meter/widgets/StopwatchWindow.h"
 #include "meter/widgets/MeterWindow.h"
-#include "reports/widgets/HistogramWindow.h"
+#include "meter/widgets/StopwatchWindow.h"
+#include "reports/OpeningCheck.h"
 #include "reports/widgets/FolderChooser.h"
+#include "reports/widgets/HistogramWindow.h"
 #include "reports/widgets/TotalsWindow.h"
 #include "sampling/Sampler.h"
 #include "shell/SignalBridge.h"
-#include "shell/widgets/SplashAndTray.h"
 #include "shell/widgets/AboutBox.h"
-#include "store/Recorder.h"
+#include "shell/widgets/SplashAndTray.h"
+#include "store/RecordingService.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSessionManager>
-#include <QSlider>
-#include <QTabWidget>
 
-void MessageBoxErrorReporter::showError(const QString& message)
+DesktopErrorReporter::~DesktopErrorReporter()
 {
-    QMessageBox::critical(nullptr, QStringLiteral("VORP Beta4"), message);
+    delete m_box;
 }
 
-// The stopwatch holds the configuration window's refresh track bar while it runs.
-class RefreshTrackBar final : public RefreshPeriodControl
+void DesktopErrorReporter::showError(const QString& message)
+{
+    m_shown.append(message);
+    if (m_recordOnly)
+        return;
+    if (m_trayMessage && m_trayMessage(message))
+        return;
+    // One box, not modal, above the stay-on-top meter; a new message replaces the text of a box
+    // still open rather than stacking boxes.
+    if (!m_box)
+    {
+        m_box = new QMessageBox(QMessageBox::Critical, kApplicationTitle, message, QMessageBox::Ok);
+        m_box->setAttribute(Qt::WA_DeleteOnClose);
+        m_box->setWindowModality(Qt::NonModal);
+        m_box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    }
+    else
+        m_box->setText(message);
+    m_box->show();
+    m_box->raise();
+}
+
+// The stopwatch holds the refresh period of the settings while it runs.
+class SettingsRefreshControl final : public RefreshPeriodControl
 {
 public:
-    explicit RefreshTrackBar(ConfigWindow& config) : m_config(config) {}
-    void setRefreshPosition(int position) override { m_config.tb->setValue(position); }
-    void setRefreshEnabled(bool enabled) override { m_config.tb->setEnabled(enabled); }
+    explicit SettingsRefreshControl(Settings& settings) : m_settings(settings) {}
+    void setRefreshPosition(int position) override { m_settings.setRefreshPosition(position); }
+    void setRefreshEnabled(bool enabled) override { m_settings.setRefreshLocked(!enabled); }
 
 private:
-    ConfigWindow& m_config;
+    Settings& m_settings;
 };
 
 namespace
 {
 void ShowAndRaise(QWidget* w)
 {
+    // A minimised window comes back too.
+    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
     w->show();
     w->raise();
     w->activateWindow();
 }
-}
+} // namespace
 
 Application::Application(const CommandLine& commandLine, AppEnvironment environment)
     : m_storeRoot(StoreRoot(environment.executableDir)), m_tableSource(std::move(environment.tableSource))
 {
+    m_desktopErrors = std::make_unique<DesktopErrorReporter>([this](const QString& text) {
+        return m_shell && m_shell->showTrayMessage(kApplicationTitle, text);
+    });
+    m_desktopErrors->setRecordOnly(environment.recordMessages);
+    m_errors.setSink(m_desktopErrors.get());
     if (!m_tableSource)
         m_tableSource = MakeSystemTableSource();
     m_sampler = std::make_unique<Sampler>(*m_tableSource);
     m_messages.setRecordOnly(environment.recordMessages);
-    m_settings = std::make_unique<SettingsStore>();
-    if (!m_settings->keptAside().isEmpty())
-        m_messages.information(nullptr, QStringLiteral("Le fichier de réglages %1 était endommagé : il a été mis de côté "
+    m_store = std::make_unique<SettingsStore>();
+    if (!m_store->keptAside().isEmpty())
+        m_messages.notify(nullptr, QStringLiteral("Le fichier de réglages %1 était endommagé : il a été mis de côté "
                                                        "sous %2 et les réglages par défaut sont utilisés.")
-                                            .arg(m_settings->path(), m_settings->keptAside()));
-    m_recorder = std::make_unique<Recorder>(*m_sampler, m_clock, m_errors, m_storeRoot);
-    m_recorderControl = std::make_unique<RecorderAdapter>(*m_recorder);
+                                            .arg(m_store->path(), m_store->keptAside()));
 
-    // The order carries data: the configuration window fills the interface lists and reads its
-    // settings before the windows that read theirs from it.
+    // The snapshot that lists the interfaces also gives the recorder its baselines.
+    const InterfaceTable table = m_sampler->FetchInterfaceTable().value_or(InterfaceTable{});
+    m_settings = std::make_unique<Settings>();
+    m_settings->load(*m_store, DisplayNames(table));
+    m_settings->setStartWithSession(m_autostart.enabled());
+    m_settings->setDebugMode(QFileInfo::exists(QDir::current().filePath(QStringLiteral("debug.txt"))));
+    m_refreshControl = std::make_unique<SettingsRefreshControl>(*m_settings);
+
+    if (environment.recording)
+    {
+        m_recording = std::make_unique<RecordingService>(*m_sampler, m_clock, m_errors, m_storeRoot);
+        m_recording->setSelection([this] {
+            return RecordingService::Selection{m_settings->interfaceNames(), m_settings->statisticsMarks()};
+        });
+        connect(m_settings.get(), &Settings::statisticsChecked, m_recording.get(),
+                &RecordingService::interfaceChecked);
+        m_recording->start(table);
+    }
+
     m_shell = std::make_unique<SplashAndTray>(commandLine.pictureBase);
     m_chooser = std::make_unique<FolderChooser>(m_messages, m_storeRoot);
-    m_config = std::make_unique<ConfigWindow>(*m_sampler, *m_recorderControl, *m_settings, m_errors);
-    GraphPeers graphPeers = ChooserPeersFor(*m_chooser);
-    graphPeers.seriesColours = [this] {
-        return std::array<uint32_t, 4>{m_config->colour(1), m_config->colour(2), m_config->colour(3), m_config->colour(4)};
-    };
+    m_config = std::make_unique<ConfigWindow>(*m_settings);
+    GraphPeers graphPeers;
+    graphPeers.selectedDirectory = [this] { return m_chooser->selectedDirectory(); };
+    graphPeers.setChooserDirectory = [this](const QString& dir) { m_chooser->setDirectory(dir); };
+    graphPeers.checkDirectory = [this] { return m_chooser->OKBtnClick(reports::CheckSender::Reader); };
+    graphPeers.showChooser = [this] { ShowAndRaise(m_chooser.get()); };
     m_graph = std::make_unique<GraphWindow>(*m_settings, m_messages, m_errors, m_saveDialog, m_clock, m_storeRoot,
-                                       std::move(graphPeers));
-
-    // The meter registers itself with the configuration window, which then applies its layout.
-    m_meter = std::make_unique<MeterWindow>(*m_config, *m_sampler, *m_settings, m_clock, m_errors, m_storeRoot);
+                                            std::move(graphPeers));
+    m_meter = std::make_unique<MeterWindow>(*m_settings, *m_sampler, m_clock, m_errors, m_storeRoot);
     m_about = std::make_unique<AboutBox>(m_shell->Label1->text());
     m_totals = std::make_unique<TotalsWindow>(*m_chooser, m_clock);
-    m_refreshTrackBar = std::make_unique<RefreshTrackBar>(*m_config);
-    m_stopwatch = std::make_unique<StopwatchWindow>(m_clock, *m_refreshTrackBar);
+    m_stopwatch = std::make_unique<StopwatchWindow>(m_clock, *m_refreshControl);
     m_histogram = std::make_unique<HistogramWindow>(*m_chooser, m_clock.now().date());
 
     wire();
 
-    // SIGTERM, SIGINT and the end of the desktop session run the same close chain as "&Quitter".
+    // SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the same close chain as "&Quitter".
     m_signals = std::make_unique<SignalBridge>();
-    QObject::connect(m_signals.get(), &SignalBridge::terminationRequested, m_shell.get(), [this] { m_shell->close(); });
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_shell.get(),
-                     [this](QSessionManager&) { m_shell->close(); });
+    connect(m_signals.get(), &SignalBridge::terminationRequested, this, &Application::closeChain);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { closeChain(); });
 
+    if (!environment.recording)
+        m_errors.showError(QStringLiteral("Une autre copie de VORP enregistre déjà dans %1 : celle-ci n'enregistre "
+                                          "pas.")
+                               .arg(QDir::toNativeSeparators(m_storeRoot)));
     m_shell->start(environment.trayWaitMs);
 }
 
-Application::~Application() = default;
+Application::~Application()
+{
+    // Windows first (they hold references to the settings and the service), in reverse creation order.
+    m_histogram.reset();
+    m_stopwatch.reset();
+    m_totals.reset();
+    m_about.reset();
+    m_meter.reset();
+    m_graph.reset();
+    m_config.reset();
+    m_chooser.reset();
+    m_shell.reset();
+}
 
 void Application::wire()
 {
     ChooserPeers chooserPeers;
-    chooserPeers.monitoredInterfaces = [this] {
-        std::vector<bool> checked(static_cast<size_t>(m_config->interfaceCount()));
-        for (size_t i = 0; i < checked.size(); ++i)
-            checked[i] = m_config->statisticsChecked(static_cast<int>(i));
-        return checked;
-    };
-    chooserPeers.showConfigurationFirstPage = [this] {
-        m_config->PageControl1->setCurrentIndex(0);
-        m_config->showWindow();
-    };
+    chooserPeers.monitoredInterfaces = [this] { return m_settings->statisticsMarks(); };
+    chooserPeers.showConfigurationFirstPage = [this] { m_config->showGeneralPage(); };
     chooserPeers.setGraphEnabled = [this](bool enabled) { m_graph->setEnabled(enabled); };
     m_chooser->setPeers(chooserPeers);
-    QObject::connect(m_config.get(), &ConfigWindow::statisticsFolderRequested, m_graph.get(), [this] { m_graph->Button4Click(); });
-    m_config->addSettingsContributor(m_graph.get());
+    connect(m_config.get(), &ConfigWindow::statisticsFolderRequested, m_graph.get(), [this] { m_graph->openChooser(); });
+    connect(m_config.get(), &ConfigWindow::closed, this, [this] { saveSettings(m_errors); });
+    m_config->setRecordingQuery([this] { return m_recording && m_recording->scheduled(); });
     m_totals->setNavigator(m_graph.get());
     m_histogram->setNavigator(m_graph.get());
 
@@ -125,9 +176,15 @@ void Application::wire()
     });
     m_meter->setMeterItemPeer([this](bool checked) { m_shell->setMeterChecked(checked); });
     m_meter->setActivatePeer([this] { m_shell->Timer2->start(); });
+    m_meter->setShowConfigurationPeer([this] { m_config->showMeterPage(); });
+    m_meter->setToggleRecordingPeer([this] {
+        if (m_recording)
+            m_recording->setScheduled(!m_recording->scheduled());
+    });
+    connect(m_meter.get(), &MeterWindow::closed, this, [this] { saveSettings(m_errors); });
 
     ShellPeers peers;
-    peers.meterVisible = [this] { return m_meter->isVisible(); };
+    peers.meterVisible = [this] { return m_meter->isVisible() && !m_meter->isMinimized(); };
     peers.setMeterVisible = [this](bool visible) {
         if (visible)
             ShowAndRaise(m_meter.get());
@@ -142,9 +199,10 @@ void Application::wire()
         m_meter->addTrayMenu(trayMenu);
         ShowAndRaise(m_meter.get());
         m_shell->setMeterChecked(true);
-        m_messages.information(m_meter.get(), QStringLiteral("Aucune zone de notification n'a été trouvée : le tachymètre "
+        m_messages.notify(m_meter.get(), QStringLiteral("Aucune zone de notification n'a été trouvée : le tachymètre "
                                                              "reste affiché et son menu (clic droit) donne accès à "
-                                                             "toutes les fenêtres."));
+                                                             "toutes les fenêtres. S'il est fermé, lancer VORP à "
+                                                             "nouveau le fait revenir."));
     };
     peers.showGraph = [this] { ShowAndRaise(m_graph.get()); };
     peers.startGraph = [this](const QString& base) { m_graph->startFromCommandLine(base); };
@@ -153,6 +211,35 @@ void Application::wire()
     peers.showAbout = [this] { ShowAndRaise(m_about.get()); };
     peers.showTotals = [this] { ShowAndRaise(m_totals.get()); };
     peers.showHistogram = [this] { ShowAndRaise(m_histogram.get()); };
-    peers.saveSettings = [this] { m_config->SaveSettings(); };
+    peers.quit = [this] { closeChain(); };
     m_shell->setPeers(std::move(peers));
+}
+
+void Application::activate(const std::optional<QString>& argument)
+{
+    ShowAndRaise(m_meter.get());
+    m_shell->setMeterChecked(true);
+    if (argument)
+        m_graph->startFromCommandLine(*argument);
+}
+
+bool Application::saveSettings(ErrorReporter& errors)
+{
+    return SaveSettingsAndAutostart(*m_settings, *m_store, m_autostart, QCoreApplication::applicationFilePath(),
+                                    errors);
+}
+
+void Application::closeChain()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    // Nothing is shown from here on: what cannot be written goes to standard error.
+    m_errors.setSink(&m_standardError);
+    m_errors.flush();
+    if (m_recording)
+        m_recording->finish(m_standardError);
+    saveSettings(m_standardError);
+    m_shell->removeTrayIcon();
+    QCoreApplication::quit();
 }

@@ -1,61 +1,89 @@
 #pragma once
 
 #include "common/Clock.h"
-#include "common/ErrorReporter.h"
+#include "common/ErrorQueue.h"
 #include "common/widgets/MessageBoxes.h"
+#include "config/Autostart.h"
 #include "graph/widgets/SaveFileDialog.h"
 #include "sampling/InterfaceTable.h"
 #include "shell/CommandLine.h"
 
+#include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
-class Recorder;
-class RecorderAdapter;
+class QMessageBox;
+class QWidget;
+class RecordingService;
 class Sampler;
+class Settings;
 class SettingsStore;
 class SignalBridge;
 
-class RefreshTrackBar;
-class ConfigWindow;
-class GraphWindow;
-class MeterWindow;
-class SplashAndTray;
-class TotalsWindow;
-class StopwatchWindow;
 class AboutBox;
+class ConfigWindow;
 class FolderChooser;
+class GraphWindow;
 class HistogramWindow;
+class MeterWindow;
+class SettingsRefreshControl;
+class SplashAndTray;
+class StopwatchWindow;
+class TotalsWindow;
 
-// Shows failures in the application's error box; the program goes on.
-class MessageBoxErrorReporter final : public ErrorReporter
+// Shows failures without a modal loop: a tray message where a tray exists, otherwise one box that is
+// not modal and stays above the meter. Tests record the messages instead.
+class DesktopErrorReporter final : public ErrorReporter
 {
 public:
+    explicit DesktopErrorReporter(std::function<bool(const QString&)> trayMessage) : m_trayMessage(std::move(trayMessage)) {}
+    ~DesktopErrorReporter() override;
     void showError(const QString& message) override;
+    void setRecordOnly(bool on) { m_recordOnly = on; }
+    const QStringList& shown() const { return m_shown; }
+    // The box in use, if any (tests).
+    QMessageBox* box() const { return m_box; }
+
+private:
+    std::function<bool(const QString&)> m_trayMessage;
+    QPointer<QMessageBox> m_box;
+    QStringList m_shown;
+    bool m_recordOnly = false;
 };
 
 // Where the program finds its platform parts; tests hand in a fixed table and a short tray wait.
 struct AppEnvironment
 {
     QString executableDir;
-    std::unique_ptr<TableSource> tableSource;  // the system's when empty
+    std::unique_ptr<TableSource> tableSource; // the system's when empty
     int trayWaitMs = 30000;
-    // Tests: message boxes are recorded in messages() instead of being shown.
+    // Tests: message boxes and error messages are recorded instead of being shown.
     bool recordMessages = false;
+    // False when this copy does not hold the store's lock: it never records.
+    bool recording = true;
 };
 
-// Creates the windows once, hidden, in their start-up order, and hands each the peers it uses.
-class Application final
+// The application object: owns the settings model, the recording service and the nine windows,
+// created once, hidden, in their start-up order, each handed the peers it uses; runs the close chain.
+class Application final : public QObject
 {
+    Q_OBJECT
+
 public:
     Application(const CommandLine& commandLine, AppEnvironment environment);
-    ~Application();
-    Application(const Application&) = delete;
-    Application& operator=(const Application&) = delete;
+    ~Application() override;
+    Q_DISABLE_COPY_MOVE(Application)
 
     const QString& storeRoot() const { return m_storeRoot; }
     MessageBoxes& messages() { return m_messages; }
+    DesktopErrorReporter& desktopErrors() { return *m_desktopErrors; }
+    Settings& settings() { return *m_settings; }
+    RecordingService* recording() { return m_recording.get(); }
     SplashAndTray& shell() { return *m_shell; }
     FolderChooser& chooser() { return *m_chooser; }
     ConfigWindow& configuration() { return *m_config; }
@@ -66,19 +94,33 @@ public:
     TotalsWindow& totals() { return *m_totals; }
     HistogramWindow& histogram() { return *m_histogram; }
 
+    // A second start handed over: shows the meter and, with an argument, the graph as a first start
+    // would.
+    void activate(const std::optional<QString>& argument);
+    // The one way out ("&Quitter", signals, the session's end, the loss of the display): a last sample
+    // and every setting written, failures on standard error, then the event loop ends. Runs once.
+    void closeChain();
+    // Writes the settings file and the autostart entry; false when something could not be written.
+    bool saveSettings(ErrorReporter& errors);
+
 private:
     void wire();
 
     SystemClock m_clock;
-    MessageBoxErrorReporter m_errors;
     MessageBoxes m_messages;
     SaveFileDialog m_saveDialog;
     QString m_storeRoot;
+    std::unique_ptr<DesktopErrorReporter> m_desktopErrors;
+    // Every window's failures wait here, so that none is shown from inside a timer.
+    ErrorQueue m_errors;
+    StandardErrorReporter m_standardError;
     std::unique_ptr<TableSource> m_tableSource;
     std::unique_ptr<Sampler> m_sampler;
-    std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<Recorder> m_recorder;
-    std::unique_ptr<RecorderAdapter> m_recorderControl;
+    std::unique_ptr<SettingsStore> m_store;
+    AutostartEntry m_autostart;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<RecordingService> m_recording;
+    std::unique_ptr<SettingsRefreshControl> m_refreshControl;
 
     // In creation order; destroyed in reverse.
     std::unique_ptr<SplashAndTray> m_shell;
@@ -88,9 +130,9 @@ private:
     std::unique_ptr<MeterWindow> m_meter;
     std::unique_ptr<AboutBox> m_about;
     std::unique_ptr<TotalsWindow> m_totals;
-    std::unique_ptr<RefreshTrackBar> m_refreshTrackBar;
     std::unique_ptr<StopwatchWindow> m_stopwatch;
     std::unique_ptr<HistogramWindow> m_histogram;
 
     std::unique_ptr<SignalBridge> m_signals;
+    bool m_closing = false;
 };

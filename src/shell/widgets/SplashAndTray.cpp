@@ -8,6 +8,12 @@
 #include <QMessageBox>
 #include <QScreen>
 
+namespace
+{
+// After the first wait, a late notification area is looked for at this pace.
+constexpr int kLateTrayPollMs = 5000;
+}
+
 SplashAndTray::SplashAndTray(std::optional<QString> pictureBase, QWidget* parent)
     : QWidget(parent), m_pictureBase(std::move(pictureBase))
 {
@@ -84,7 +90,7 @@ void SplashAndTray::buildMenu()
     connect(Chronometre1, &QAction::triggered, this, [this, call] { call(m_peers.showStopwatch); });
     connect(MenuItem1, &QAction::triggered, this, [this, call] { call(m_peers.showConfiguration); });
     connect(Apropos1, &QAction::triggered, this, [this, call] { call(m_peers.showAbout); });
-    connect(Quitter1, &QAction::triggered, this, &QWidget::close);
+    connect(Quitter1, &QAction::triggered, this, [this, call] { call(m_peers.quit); });
 }
 
 void SplashAndTray::setPeers(ShellPeers peers)
@@ -124,10 +130,29 @@ void SplashAndTray::waitForTray()
             m_trayWait.start();
         return;
     }
-    m_trayWait.stop();
-    // No notification area at all: the meter window carries the menu instead.
+    if (m_toldNoTray)
+        return;
+    // No notification area yet: the meter window carries the menu, and the watch goes on slowly
+    // for a panel that starts late or is restarted.
+    m_toldNoTray = true;
+    m_trayWait.setInterval(kLateTrayPollMs);
+    m_trayWait.start();
     if (m_peers.noNotificationArea)
         m_peers.noNotificationArea(PopupMenu2);
+}
+
+bool SplashAndTray::showTrayMessage(const QString& title, const QString& text)
+{
+    if (TrayIcon1 == nullptr || !TrayIcon1->isVisible() || !QSystemTrayIcon::supportsMessages())
+        return false;
+    TrayIcon1->showMessage(title, text, QSystemTrayIcon::Critical);
+    return true;
+}
+
+void SplashAndTray::removeTrayIcon()
+{
+    if (TrayIcon1 != nullptr)
+        TrayIcon1->hide();
 }
 
 void SplashAndTray::createTrayIcon()
@@ -216,17 +241,14 @@ void SplashAndTray::setTrayImage(int index)
 
 void SplashAndTray::closeEvent(QCloseEvent* event)
 {
-    // The close chain: the configuration window's close query saves, and the close is always allowed.
+    // Closing the splash window ends the program, as "&Quitter" does.
+    event->accept();
     if (!m_closing)
     {
         m_closing = true;
-        if (m_peers.saveSettings)
-            m_peers.saveSettings();
+        if (m_peers.quit)
+            m_peers.quit();
     }
-    event->accept();
-    if (TrayIcon1 != nullptr)
-        TrayIcon1->hide();
-    QCoreApplication::quit();
 }
 
 bool SplashAndTray::eventFilter(QObject* watched, QEvent* event)

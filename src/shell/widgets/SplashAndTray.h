@@ -22,8 +22,8 @@ struct ShellPeers
     std::function<void()> showStopwatch;
     std::function<void()> showConfiguration;
     std::function<void()> showAbout;
-    // The configuration window's close query: records a last sample and saves every setting.
-    std::function<void()> saveSettings;
+    // The close chain: a last sample, every setting written, then the program ends.
+    std::function<void()> quit;
     // Hands the picture base name to the history graph, shows it and draws.
     std::function<void(const QString&)> startGraph;
     // RestoreTopMost's view of the meter.
@@ -35,7 +35,8 @@ struct ShellPeers
     std::function<void(QMenu*)> noNotificationArea;
 };
 
-// The shell: splash window, notification-area icon with its menu, and the close chain.
+// The splash window and the notification-area icon with its menu. A notification area that appears late,
+// even long after start, still gets the icon.
 class SplashAndTray final : public QWidget
 {
     Q_OBJECT
@@ -54,6 +55,11 @@ public:
     void setMeterChecked(bool checked);
 
     bool splashDone() const { return m_splashDone; }
+    // A message from the tray icon; false when there is no icon to show it.
+    bool showTrayMessage(const QString& title, const QString& text);
+    bool hasTrayIcon() const { return TrayIcon1 != nullptr; }
+    // Hides the icon at the end of the close chain.
+    void removeTrayIcon();
 
     QLabel* Image1 = nullptr;
     QLabel* Label1 = nullptr;
@@ -98,4 +104,5 @@ private:
     int m_image = -1;
     QTimer m_trayWait;
     int m_trayWaitLeft = 0;
+    bool m_toldNoTray = false;
 };

@@ -1,3 +1,0 @@
-#pragma once
-
-#include "common/widgets/MessageBoxes.h"

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class QLocalServer;
+class QLocalSocket;
+class QTimer;
+
+// Lets a second start of the program hand its command-line argument to the copy that holds the
+// store, over a local socket that only this user can reach and that is named after the store.
+class InstanceChannel final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(InstanceChannel)
+
+public:
+    enum class HandOver
+    {
+        Accepted,
+        NoAnswer
+    };
+
+    explicit InstanceChannel(QString storeRoot, QObject* parent = nullptr);
+    ~InstanceChannel() override;
+
+    // Full socket path in $XDG_RUNTIME_DIR (else the temporary folder), one per user and store.
+    static QString ServerName(const QString& storeRoot);
+
+    // Only the copy holding the store lock may listen: a socket already at the name is taken over.
+    bool listen();
+    QString errorString() const;
+    // A connection that has not sent a whole request within this time is dropped.
+    void setRequestTimeout(int ms) { m_requestTimeoutMs = ms; }
+
+    // Blocking, for a second start: retries until the first copy listens, and reports Accepted only
+    // once that copy has confirmed the request.
+    static HandOver handOver(const QString& storeRoot, const std::optional<QString>& argument, int timeoutMs = 2000);
+
+signals:
+    void activationRequested(std::optional<QString> argument);
+
+private:
+    void acceptConnections();
+    void readRequest(QLocalSocket* socket, QTimer* deadline);
+
+    QString m_storeRoot;
+    QLocalServer* m_server = nullptr;
+    int m_requestTimeoutMs = 5000;
+};

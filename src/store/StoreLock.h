@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+
+// Keeps one copy of the program per store: an exclusive lock file in the store root, held until
+// the object is destroyed. Needs a QCoreApplication, whose path the lock file records.
+class StoreLock final
+{
+    Q_DISABLE_COPY_MOVE(StoreLock)
+
+public:
+    enum class Result
+    {
+        Acquired,
+        HeldElsewhere,
+        Error
+    };
+
+    // storeRoot: the store's folder, created by tryAcquire() when missing.
+    explicit StoreLock(const QString& storeRoot);
+    ~StoreLock() = default;
+
+    // Never waits. A lock left by a process that no longer runs is taken.
+    Result tryAcquire();
+    bool held() const { return m_lock.isLocked(); }
+    // The process named in the lock file (ours once acquired), 0 when the file cannot be read.
+    qint64 holderPid() const;
+    QString path() const { return m_path; }
+
+private:
+    bool removeUnreadableLock();
+
+    QString m_root;
+    QString m_path;
+    QLockFile m_lock;
+};
