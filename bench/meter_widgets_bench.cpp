@@ -9,6 +9,7 @@
 #include "meter/widgets/MeterWindow.h"
 #include "sampling/Sampler.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -34,10 +35,10 @@ void BM_MeterWindowTick(benchmark::State& state)
     CollectingErrorReporter errors;
     TestClock clock;
     MeterWindow form3(model, sampler, clock, errors, dir.path() + QLatin1Char('/'));
-    form3.Timer1->stop();
+    form3.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
     form3.resize(1024, 300);
     form3.show();
-    form3.Reception1Click();
+    form3.findChild<QAction*>(QStringLiteral("Reception1"))->trigger();
 
     uint64_t k = 0;
     for (auto _ : state)
@@ -48,7 +49,7 @@ void BM_MeterWindowTick(benchmark::State& state)
         rows[0].outOctets += 300 + (k * 104729) % 9000;
         rows[1].inOctets += (k * 31) % 20000;
         rows[1].outOctets += (k * 17) % 4000;
-        form3.Timer1Timer();
+        form3.tick();
     }
 }
 BENCHMARK(BM_MeterWindowTick)->Unit(benchmark::kMicrosecond);

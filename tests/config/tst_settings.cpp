@@ -67,7 +67,7 @@ private slots:
             Row("graph folder", GraphFolder, "Graphfile", QString()),
             Row("graph auto-save", GraphAutoSave, "Autorec", QStringLiteral("0")),
             Row("graph legend", GraphLegend, "Legende", QStringLiteral("0")),
-            Row("graph all interfaces", GraphAllInterfaces, "Tous", QStringLiteral("0")),
+            Row("graph all periods", GraphAllPeriods, "Tous", QStringLiteral("0")),
             Row("graph peak scale", GraphPeakScale, "Vmax", QStringLiteral("1")),
             Row("graph unit octets", GraphUnitOctets, "Unite", QStringLiteral("0")),
             Row("graph gradations", GraphGradations, "Gradu", QStringLiteral("8")),

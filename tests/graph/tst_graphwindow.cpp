@@ -13,12 +13,13 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -76,6 +77,15 @@ QImage DecodeGif(const QString& path)
     DGifCloseFile(gif, &error);
     return image;
 }
+
+// Controls are reached by their objectName, as the window map names them.
+template <typename T> T* Control(const QWidget& window, const char* objectName)
+{
+    T* control = window.findChild<T*>(QLatin1String(objectName));
+    if (!control)
+        qFatal("%s has no control %s", qPrintable(window.objectName()), objectName);
+    return control;
+}
 } // namespace
 
 class TestGraphWindow final : public QObject
@@ -119,30 +129,29 @@ private:
     // Where a picture shows plot pixel (x, y): the drawing area moves to the top of the picture.
     static QPoint PicturePoint(const GraphWindow& w, int x, int y)
     {
-        return QPoint(w.im2->x() + x, 1 + (w.im2->y() - w.shape->y()) + y);
+        const QLabel* plot = Control<QLabel>(w, "im2");
+        return QPoint(plot->x() + x, 1 + (plot->y() - Control<QLabel>(w, "shape")->y()) + y);
     }
 
     // The legend captions "Actuel In :" to "Max Out :".
     static QList<QRgb> CaptionColours(const GraphWindow& w)
     {
         QList<QRgb> colours;
-        for (const QLabel* caption : {w.Label12, w.Label13, w.Label14, w.Label15})
-            colours.append(caption->palette().color(QPalette::WindowText).rgb());
+        for (const char* caption : {"Label12", "Label13", "Label14", "Label15"})
+            colours.append(Control<QLabel>(w, caption)->palette().color(QPalette::WindowText).rgb());
         return colours;
     }
 
     static void VerifyLayoutRestored(const GraphWindow& w)
     {
-        QCOMPARE(w.shape->geometry(), QRect(8, 120, 709, 273));
-        QCOMPARE(w.im1->geometry(), QRect(8, 120, 709, 273));
-        QCOMPARE(w.im2->geometry(), QRect(98, 132, 609, 233));
-        QCOMPARE(w.GroupBox1->pos(), QPoint(488, 0));
+        QCOMPARE(Control<QLabel>(w, "shape")->geometry(), QRect(8, 120, 709, 273));
+        QCOMPARE(Control<QLabel>(w, "im1")->geometry(), QRect(8, 120, 709, 273));
+        QCOMPARE(Control<QLabel>(w, "im2")->geometry(), QRect(98, 132, 609, 233));
+        QCOMPARE(Control<QGroupBox>(w, "GroupBox1")->pos(), QPoint(488, 0));
         QCOMPARE(w.size(), QSize(725, 393));
         QVERIFY(!w.saving());
-        for (QWidget* control :
-             {static_cast<QWidget*>(w.cb), static_cast<QWidget*>(w.Button2), static_cast<QWidget*>(w.datep),
-              static_cast<QWidget*>(w.GroupBox1), static_cast<QWidget*>(w.legd), static_cast<QWidget*>(w.Panel2)})
-            QVERIFY2(!control->isHidden(), qPrintable(control->objectName()));
+        for (const char* control : {"cb", "Button2", "datep", "GroupBox1", "legd", "Panel2"})
+            QVERIFY2(!Control<QWidget>(w, control)->isHidden(), control);
     }
 
 private slots:
@@ -202,31 +211,35 @@ private slots:
                                 QStringLiteral("1gbps (Gigabit Ethernet)"),
                                 QStringLiteral("Automatique"),
                                 QStringLiteral("Manuel")};
-        QCOMPARE(w->cb->count(), scale.size());
+        const QComboBox* scaleCombo = Control<QComboBox>(*w, "cb");
+        QCOMPARE(scaleCombo->count(), scale.size());
         for (int i = 0; i < scale.size(); ++i)
-            QCOMPARE(w->cb->itemText(i), scale[i]);
-        QCOMPARE(w->cb->currentIndex(), 2);
-        QCOMPARE(w->cbG->count(), 4);
-        QCOMPARE(w->cbG->itemText(3), QStringLiteral("Année"));
-        QCOMPARE(w->cbG->currentText(), QStringLiteral("Journée"));
-        QCOMPARE(w->spdspin->value(), 65536);
-        QCOMPARE(w->spdspin->minimum(), 1);
-        QCOMPARE(w->spdspin->maximum(), 2147483647);
-        QVERIFY(w->spdspin->isReadOnly());
-        QCOMPARE(w->gradspin->value(), 8);
-        QCOMPARE(w->gradspin->maximum(), 999);
-        QVERIFY(w->cbmx->isChecked());
-        QVERIFY(w->rb2->isChecked());
-        QVERIFY(w->cbgd->isChecked());
-        QVERIFY(!w->legd->isChecked());
-        QCOMPARE(w->datep->date(), kSelected);
-        QVERIFY(w->autorec->isHidden());
-        QVERIFY(w->tous->isHidden());
-        QVERIFY(w->paProg->isHidden());
-        QVERIFY(w->Button5->isHidden());
-        QCOMPARE(w->Timer1->interval(), 300000);
-        QVERIFY(!w->Timer1->isActive());
-        QCOMPARE(w->Timer2->interval(), 5000);
+            QCOMPARE(scaleCombo->itemText(i), scale[i]);
+        QCOMPARE(scaleCombo->currentIndex(), 2);
+        const QComboBox* periodCombo = Control<QComboBox>(*w, "cbG");
+        QCOMPARE(periodCombo->count(), 4);
+        QCOMPARE(periodCombo->itemText(3), QStringLiteral("Année"));
+        QCOMPARE(periodCombo->currentText(), QStringLiteral("Journée"));
+        const QSpinBox* fullScale = Control<QSpinBox>(*w, "spdspin");
+        QCOMPARE(fullScale->value(), 65536);
+        QCOMPARE(fullScale->minimum(), 1);
+        QCOMPARE(fullScale->maximum(), 2147483647);
+        QVERIFY(fullScale->isReadOnly());
+        QCOMPARE(Control<QSpinBox>(*w, "gradspin")->value(), 8);
+        QCOMPARE(Control<QSpinBox>(*w, "gradspin")->maximum(), 999);
+        QVERIFY(Control<QCheckBox>(*w, "cbmx")->isChecked());
+        QVERIFY(Control<QRadioButton>(*w, "rb2")->isChecked());
+        QVERIFY(Control<QRadioButton>(*w, "cbgd")->isChecked());
+        QVERIFY(!Control<QCheckBox>(*w, "legd")->isChecked());
+        QCOMPARE(Control<QDateEdit>(*w, "datep")->date(), kSelected);
+        QVERIFY(Control<QCheckBox>(*w, "autorec")->isHidden());
+        QVERIFY(Control<QCheckBox>(*w, "tous")->isHidden());
+        QVERIFY(Control<QFrame>(*w, "paProg")->isHidden());
+        QVERIFY(Control<QPushButton>(*w, "Button5")->isHidden());
+        const QTimer* autoSaveTimer = Control<QTimer>(*w, "Timer1");
+        QCOMPARE(autoSaveTimer->interval(), 300000);
+        QVERIFY(!autoSaveTimer->isActive());
+        QCOMPARE(Control<QTimer>(*w, "Timer2")->interval(), 5000);
         QVERIFY(w->busyIdle());
         QVERIFY(!w->drawnOnce());
 
@@ -261,17 +274,19 @@ private slots:
                                                                {"Button5", "Redimensionner"}};
         for (const auto& [name, text] : buttons)
             QCOMPARE(w->findChild<QAbstractButton*>(QString::fromLatin1(name))->text(), QString::fromUtf8(text));
-        QCOMPARE(w->GroupBox1->title(), QStringLiteral("Statistiques"));
+        QCOMPARE(Control<QGroupBox>(*w, "GroupBox1")->title(), QStringLiteral("Statistiques"));
         // The captions are the legend: receive, send, receive peak, send peak.
         QCOMPARE(CaptionColours(*w), QList<QRgb>(std::begin(kColours), std::end(kColours)));
 
         // "Redimensionner" trades "Tracer" for a resizable frame and back.
-        w->Button5Click();
-        QVERIFY(!w->Button2->isEnabled());
-        QCOMPARE(w->Button5->text(), QStringLiteral("OK"));
-        w->Button5Click();
-        QVERIFY(w->Button2->isEnabled());
-        QCOMPARE(w->Button5->text(), QStringLiteral("Redimensionner"));
+        QPushButton* resize = Control<QPushButton>(*w, "Button5");
+        const QPushButton* draw = Control<QPushButton>(*w, "Button2");
+        resize->click();
+        QVERIFY(!draw->isEnabled());
+        QCOMPARE(resize->text(), QStringLiteral("OK"));
+        resize->click();
+        QVERIFY(draw->isEnabled());
+        QCOMPARE(resize->text(), QStringLiteral("Redimensionner"));
     }
 
     void drawEachPeriod_data()
@@ -302,25 +317,27 @@ private slots:
         QFETCH(QString, actual);
         QFETCH(QString, mean);
         const auto w = window();
-        w->cbG->setCurrentIndex(period); // cbGChange draws, except for the item already selected
+        Control<QComboBox>(*w, "cbG")->setCurrentIndex(
+            period); // choosing a period draws, except the one already selected
         if (period == 0)
-            w->Button2Click();
+            w->draw();
         QCOMPARE(m_checks, 1);
         QCOMPARE(w->lastLoad().daysRead.size(), daysRead);
         QCOMPARE(w->lastLoad().daysRead.first(), kSelectedDay);
-        QCOMPARE(w->actueld->text(), actual);
+        QCOMPARE(Control<QLabel>(*w, "actueld")->text(), actual);
         // 600000 × 8 / 1024 × 100 / 300 = 1562.5; 600000 / 300 / 65536 = 3.05 %
-        QCOMPARE(w->maxd->text(), QStringLiteral("15,62 K/s (3%)"));
-        QCOMPARE(w->maxu->text(), QStringLiteral("1,56 K/s (0%)"));
-        QCOMPARE(w->moyd->text(), mean);
-        QVERIFY(w->paProg->isHidden());
-        QCOMPARE(w->lbProg->text(), QStringLiteral("Dessin en cours..."));
+        QCOMPARE(Control<QLabel>(*w, "maxd")->text(), QStringLiteral("15,62 K/s (3%)"));
+        QCOMPARE(Control<QLabel>(*w, "maxu")->text(), QStringLiteral("1,56 K/s (0%)"));
+        QCOMPARE(Control<QLabel>(*w, "moyd")->text(), mean);
+        QVERIFY(Control<QFrame>(*w, "paProg")->isHidden());
+        QCOMPARE(Control<QLabel>(*w, "lbProg")->text(), QStringLiteral("Dessin en cours..."));
         QVERIFY(w->busyIdle());
         QVERIFY(w->drawnOnce());
         QVERIFY(!w->cleared());
         QCOMPARE(w->plotLayer().size(), QSize(609, 233));
         QCOMPARE(w->axesLayer().size(), QSize(709, 273));
-        QVERIFY(w->im2->pixmap().toImage() == w->plotLayer().convertToFormat(w->im2->pixmap().toImage().format()));
+        const QImage shown = Control<QLabel>(*w, "im2")->pixmap().toImage();
+        QVERIFY(shown == w->plotLayer().convertToFormat(shown.format()));
         if (period == 0)
         {
             // Column 72 (noon, 1000 B/s, 3.55 rows at P = 233 / 65536) is drawn at x = 73 up to row 230.
@@ -339,70 +356,73 @@ private slots:
         // Runs while the draw lets events run after opening its first day file.
         QTimer::singleShot(0, w.get(), [&] {
             busyInside = !w->busyIdle();
-            panelInside = !w->paProg->isHidden();
-            w->Button2Click();
-            w->Timer1Timer();
+            panelInside = !Control<QFrame>(*w, "paProg")->isHidden();
+            w->draw();
+            w->saveScheduledPicture();
         });
-        w->Button2Click();
+        w->draw();
         QVERIFY(busyInside);
         QVERIFY(panelInside);
         QCOMPARE(m_checks, 1); // the requests made inside were refused
         QVERIFY(w->busyIdle());
-        QVERIFY(w->paProg->isHidden());
+        QVERIFY(Control<QFrame>(*w, "paProg")->isHidden());
         QVERIFY(w->lastPicture().isNull()); // the timer tick did not save a half-drawn graph
     }
 
     void failedChecks()
     {
         const auto w = window();
-        w->Button2Click();
+        w->draw();
         const QImage drawn = w->plotLayer();
-        const QString max = w->maxd->text();
+        const QString max = Control<QLabel>(*w, "maxd")->text();
 
         // The directory is gone: "Base inexistante", nothing read, the graph and figures stay.
         m_selected = m_root + QStringLiteral("Gone");
-        w->Button2Click();
+        w->draw();
         QCOMPARE(m_boxes.shown().size(), size_t(1));
         QCOMPARE(m_boxes.shown()[0].caption, QStringLiteral("VORP Beta4"));
         QCOMPARE(m_boxes.shown()[0].text, QStringLiteral("Base inexistante"));
         QCOMPARE(m_checks, 1); // the chooser's check is not run
         QVERIFY(!w->ready());
         QVERIFY(w->plotLayer() == drawn);
-        QCOMPARE(w->maxd->text(), max);
-        QVERIFY(w->paProg->isHidden());
+        QCOMPARE(Control<QLabel>(*w, "maxd")->text(), max);
+        QVERIFY(Control<QFrame>(*w, "paProg")->isHidden());
         QVERIFY(w->busyIdle());
 
         // The chooser rejects the directory: the draw completes with an empty graph.
         m_selected = m_statsDir;
         m_checkAnswer = false;
-        w->Button2Click();
+        w->draw();
         QCOMPARE(m_checks, 2);
         QVERIFY(w->lastLoad().daysRead.isEmpty());
-        QCOMPARE(w->maxd->text(), QStringLiteral("0 K/s (0%)"));
+        QCOMPARE(Control<QLabel>(*w, "maxd")->text(), QStringLiteral("0 K/s (0%)"));
         QCOMPARE(w->plotLayer().pixel(73, 231), kBackground);
         QVERIFY(w->ready()); // set again at the end of a complete draw
-        QVERIFY(w->paProg->isHidden());
+        QVERIFY(Control<QFrame>(*w, "paProg")->isHidden());
         QVERIFY(w->busyIdle());
     }
 
     void minusAndPlus()
     {
         const auto w = window();
-        w->Button6Click(); // before any draw: the date only
-        QCOMPARE(w->datep->date(), kSelected.addDays(-1));
+        QPushButton* minus = Control<QPushButton>(*w, "Button6");
+        QPushButton* plus = Control<QPushButton>(*w, "Button7");
+        const QDateEdit* date = Control<QDateEdit>(*w, "datep");
+        minus->click(); // before any draw: the date only
+        QCOMPARE(date->date(), kSelected.addDays(-1));
         QCOMPARE(m_checks, 0);
         QVERIFY(!w->drawnOnce());
-        w->Button7Click();
-        QCOMPARE(w->datep->date(), kSelected);
+        plus->click();
+        QCOMPARE(date->date(), kSelected);
         QCOMPARE(m_checks, 0);
 
-        w->Button2Click();
-        w->Button6Click();
+        w->draw();
+        minus->click();
         QCOMPARE(m_checks, 2);
         QCOMPARE(w->lastLoad().daysRead.first(), kSelectedDay - 1);
-        w->cbG->setCurrentIndex(3); // "-" and "+" move one day whatever the period
-        w->Button7Click();
-        QCOMPARE(w->datep->date(), kSelected);
+        Control<QComboBox>(*w, "cbG")->setCurrentIndex(3); // "-" and "+" move one day whatever the period
+        plus->click();
+        QCOMPARE(date->date(), kSelected);
         QCOMPARE(w->lastLoad().daysRead.first(), kSelectedDay);
     }
 
@@ -427,29 +447,32 @@ private slots:
         QFETCH(int, afterDraw);
         const auto w = window();
         int shownBeforeDraw = 0;
-        // cbChange sets the scale, then draws; the draw's first event pass sees the preset.
-        QTimer::singleShot(0, w.get(), [&] { shownBeforeDraw = w->spdspin->value(); });
-        w->cb->setCurrentIndex(item);
+        const QSpinBox* fullScale = Control<QSpinBox>(*w, "spdspin");
+        // Choosing a preset sets the scale, then draws; the draw's first event pass sees the preset.
+        QTimer::singleShot(0, w.get(), [&] { shownBeforeDraw = fullScale->value(); });
+        Control<QComboBox>(*w, "cb")->setCurrentIndex(item);
         QCOMPARE(shownBeforeDraw, shown);
         QCOMPARE(m_checks, 1);
-        QCOMPARE(w->spdspin->isReadOnly(), !editable);
-        QCOMPARE(w->spdspin->value(), afterDraw);
+        QCOMPARE(fullScale->isReadOnly(), !editable);
+        QCOMPARE(fullScale->value(), afterDraw);
     }
 
     void resizeWipesTheGraph()
     {
         const auto w = window();
-        w->Button2Click();
+        w->draw();
         QVERIFY(!w->cleared());
         w->resize(900, 450);
-        w->FormResize(); // a hidden window gets its resize event when shown
-        QCOMPARE(w->shape->geometry(), QRect(8, 120, 884, 330));
-        QCOMPARE(w->im2->geometry(), QRect(98, 132, 784, 290));
-        QCOMPARE(w->Label7->text(), QStringLiteral("884x330"));
+        // A hidden window gets its resize event when shown.
+        QResizeEvent resized(w->size(), QSize(725, 393));
+        QCoreApplication::sendEvent(w.get(), &resized);
+        QCOMPARE(Control<QLabel>(*w, "shape")->geometry(), QRect(8, 120, 884, 330));
+        QCOMPARE(Control<QLabel>(*w, "im2")->geometry(), QRect(98, 132, 784, 290));
+        QCOMPARE(Control<QLabel>(*w, "Label7")->text(), QStringLiteral("884x330"));
         QVERIFY(w->cleared());
         QCOMPARE(w->plotLayer().size(), QSize(784, 290));
         QCOMPARE(w->plotLayer().pixel(73, 287), kBackground);
-        w->Button2Click();
+        w->draw();
         QCOMPARE(w->plotLayer().size(), QSize(784, 290));
     }
 
@@ -464,17 +487,20 @@ private slots:
     {
         QFETCH(bool, legend);
         const auto w = window();
-        QVERIFY(w->GroupBox1->width() >= 169);
-        const int width = 725 + (legend ? w->GroupBox1->width() : 0);
-        w->legd->setChecked(legend);
-        w->Button2Click();
+        const int groupWidth = Control<QGroupBox>(*w, "GroupBox1")->width();
+        QVERIFY(groupWidth >= 169);
+        const int width = 725 + (legend ? groupWidth : 0);
+        Control<QCheckBox>(*w, "legd")->setChecked(legend);
+        w->draw();
         const QString path = m_tmp.path() + QStringLiteral("/hand.gif");
         QFile::remove(path);
         m_saveDialog.setNextFileName(path);
-        w->cbG->blockSignals(true);
-        w->cbG->setCurrentIndex(1);
-        w->cbG->blockSignals(false);
-        w->BitBtn1Click();
+        {
+            QComboBox* period = Control<QComboBox>(*w, "cbG");
+            const QSignalBlocker block(period);
+            period->setCurrentIndex(1);
+        }
+        Control<QPushButton>(*w, "BitBtn1")->click();
 
         QCOMPARE(m_saveDialog.proposed(), QStringList{m_root + QStringLiteral("2004-06-15 Semaine.gif")});
         QVERIFY(m_errors.messages.isEmpty());
@@ -498,17 +524,17 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->image().size(), picture.size());
         VerifyLayoutRestored(*w);
         // As after every picture, the automatic-recording boxes are now shown.
-        QVERIFY(!w->autorec->isHidden());
-        QVERIFY(!w->tous->isHidden());
+        QVERIFY(!Control<QCheckBox>(*w, "autorec")->isHidden());
+        QVERIFY(!Control<QCheckBox>(*w, "tous")->isHidden());
     }
 
     void saveCancelled()
     {
         const auto w = window();
-        w->Button2Click();
+        w->draw();
         m_saveDialog.setNextFileName(std::nullopt);
         const QStringList before = QDir(m_root).entryList(QDir::Files);
-        QVERIFY(w->SaveGraphPicture(GraphWindow::PictureSender::SaveButton));
+        QVERIFY(w->savePicture(GraphWindow::PictureSender::SaveButton));
         QCOMPARE(QDir(m_root).entryList(QDir::Files), before);
         QVERIFY(!w->lastPicture().isNull()); // still taken for the clipboard
         VerifyLayoutRestored(*w);
@@ -517,18 +543,18 @@ private slots:
     void failedWrite()
     {
         const auto w = window();
-        w->legd->setChecked(true);
-        w->Button2Click();
+        Control<QCheckBox>(*w, "legd")->setChecked(true);
+        w->draw();
         const QString path = m_tmp.path() + QStringLiteral("/no such folder/picture.gif");
         m_saveDialog.setNextFileName(path);
-        QVERIFY(!w->SaveGraphPicture(GraphWindow::PictureSender::SaveButton));
+        QVERIFY(!w->savePicture(GraphWindow::PictureSender::SaveButton));
         QCOMPARE(m_errors.messages, QStringList{QStringLiteral("Impossible d'écrire dans ") + path});
         QVERIFY(!QFile::exists(path));
         VerifyLayoutRestored(*w);
         // The window goes on: the next picture is written.
         const QString good = m_tmp.path() + QStringLiteral("/after.gif");
         m_saveDialog.setNextFileName(good);
-        QVERIFY(w->SaveGraphPicture(GraphWindow::PictureSender::SaveButton));
+        QVERIFY(w->savePicture(GraphWindow::PictureSender::SaveButton));
         QVERIFY(!DecodeGif(good).isNull());
     }
 
@@ -557,16 +583,18 @@ private slots:
             QCOMPARE(m_checks, 1);
         }
         // "Enregistrement auto" with "Tous" unchecked: one picture at once, then one every 5 minutes.
-        w->autorec->setChecked(true);
-        w->autorecClick();
-        QVERIFY(w->Timer1->isActive());
+        QCheckBox* autoSave = Control<QCheckBox>(*w, "autorec");
+        const QTimer* autoSaveTimer = Control<QTimer>(*w, "Timer1");
+        autoSave->click();
+        QVERIFY(autoSave->isChecked());
+        QVERIFY(autoSaveTimer->isActive());
         // Drawn and taken whether the window was ever shown or not.
         QCOMPARE(DecodeGif(file).pixel(PicturePoint(*w, 73, 231)), kReceive);
         QVERIFY(m_saveDialog.proposed().isEmpty());
         QFile::remove(file);
-        w->autorec->setChecked(false);
-        w->autorecClick(); // unticking still draws and saves once
-        QVERIFY(!w->Timer1->isActive());
+        autoSave->click(); // unticking still draws and saves once
+        QVERIFY(!autoSave->isChecked());
+        QVERIFY(!autoSaveTimer->isActive());
         QVERIFY(!DecodeGif(file).isNull());
         VerifyLayoutRestored(*w);
     }
@@ -578,13 +606,15 @@ private slots:
         for (const QString& name : names)
             QFile::remove(m_root + name);
         const auto w = window();
+        QComboBox* period = Control<QComboBox>(*w, "cbG");
+        const QTimer* sequenceTimer = Control<QTimer>(*w, "Timer2");
         w->show();
-        w->cbG->setCurrentIndex(2);
-        w->tous->setChecked(true);
-        w->Timer1Timer();
+        period->setCurrentIndex(2);
+        Control<QCheckBox>(*w, "tous")->setChecked(true);
+        w->saveScheduledPicture();
         QVERIFY(!w->isVisible());
-        QVERIFY(w->Timer2->isActive());
-        QCOMPARE(w->cbG->currentIndex(), 0);
+        QVERIFY(sequenceTimer->isActive());
+        QCOMPARE(period->currentIndex(), 0);
         QCOMPARE(w->lastLoad().daysRead.size(), 3);
 
         // Each step saves the graph drawn at the step before, then draws the next period.
@@ -596,15 +626,15 @@ private slots:
             int periodAfterNestedTick = -1;
             if (step < 2)
                 QTimer::singleShot(0, w.get(), [&] {
-                    w->Timer2Timer();
-                    periodAfterNestedTick = w->cbG->currentIndex();
+                    w->stepPictureSequence();
+                    periodAfterNestedTick = period->currentIndex();
                 });
-            w->Timer2Timer();
+            w->stepPictureSequence();
             if (step < 2)
                 QCOMPARE(periodAfterNestedTick, step + 1);
             const QImage saved = DecodeGif(m_root + names[step]);
             QVERIFY2(!saved.isNull(), qPrintable(names[step]));
-            QCOMPARE(w->cbG->currentIndex(), step + 1);
+            QCOMPARE(period->currentIndex(), step + 1);
             QCOMPARE(w->lastLoad().daysRead.size(), daysRead[step]);
             QVERIFY(!w->isVisible());
         }
@@ -612,10 +642,10 @@ private slots:
         QCOMPARE(DecodeGif(m_root + names[0]).pixel(PicturePoint(*w, 73, 231)), kReceive);
         QCOMPARE(DecodeGif(m_root + names[1]).pixel(PicturePoint(*w, 73, 231)), kBackground);
 
-        w->Timer2Timer();
-        QVERIFY(!w->Timer2->isActive());
+        w->stepPictureSequence();
+        QVERIFY(!sequenceTimer->isActive());
         QVERIFY(w->isVisible());
-        QCOMPARE(w->cbG->currentText(), QStringLiteral("Année"));
+        QCOMPARE(period->currentText(), QStringLiteral("Année"));
         QVERIFY(!QFile::exists(m_root + names[3])); // the year graph is left on the window unsaved
         QCOMPARE(m_checks, 5);                      // "Mois" selected by hand, then one draw per step
     }
@@ -627,13 +657,13 @@ private slots:
         QCOMPARE(m_chooserShown, 1);
         QVERIFY(!w->isEnabled());
         w->setEnabled(true); // what the chooser does when it closes
-        w->Button4Click();
+        Control<QPushButton>(*w, "Button4")->click();
         QCOMPARE(m_chooserShown, 2);
         QVERIFY(!w->isEnabled());
 
         w->setDateAndDraw(kSelected.addDays(-2));
         QVERIFY(w->isVisible());
-        QCOMPARE(w->datep->date(), kSelected.addDays(-2));
+        QCOMPARE(Control<QDateEdit>(*w, "datep")->date(), kSelected.addDays(-2));
         QCOMPARE(w->lastLoad().daysRead.first(), kSelectedDay - 2);
     }
 
@@ -681,25 +711,27 @@ private slots:
 
         const auto w = window();
         QCOMPARE(m_chooserPointedAt, pointedAt.isEmpty() ? QStringList() : QStringList{path(pointedAt)});
-        QCOMPARE(w->cbmx->isChecked(), !graphfile);
-        QCOMPARE(w->rb1->isChecked(), graphfile);
-        QCOMPARE(w->rb2->isChecked(), !graphfile);
-        QCOMPARE(w->gradspin->value(), graphfile ? 12 : 8);
-        QCOMPARE(w->cb->currentIndex(), graphfile ? 8 : 2);
-        QCOMPARE(w->spdspin->value(), graphfile ? 5000 : 65536);
-        QCOMPARE(w->spdspin->isReadOnly(), !graphfile); // "Manuel" makes it editable
-        QCOMPARE(w->legd->isChecked(), legende);
-        QCOMPARE(w->autorec->isChecked(), legende);
-        QCOMPARE(w->tous->isChecked(), legende);
-        QCOMPARE(w->Timer1->isActive(), legende);
-        QCOMPARE(w->cbG->currentIndex(), 0);
+        QCOMPARE(Control<QCheckBox>(*w, "cbmx")->isChecked(), !graphfile);
+        QCOMPARE(Control<QRadioButton>(*w, "rb1")->isChecked(), graphfile);
+        QCOMPARE(Control<QRadioButton>(*w, "rb2")->isChecked(), !graphfile);
+        QCOMPARE(Control<QSpinBox>(*w, "gradspin")->value(), graphfile ? 12 : 8);
+        QCOMPARE(Control<QComboBox>(*w, "cb")->currentIndex(), graphfile ? 8 : 2);
+        const QSpinBox* fullScale = Control<QSpinBox>(*w, "spdspin");
+        QCOMPARE(fullScale->value(), graphfile ? 5000 : 65536);
+        QCOMPARE(fullScale->isReadOnly(), !graphfile); // "Manuel" makes it editable
+        QCOMPARE(Control<QCheckBox>(*w, "legd")->isChecked(), legende);
+        QCOMPARE(Control<QCheckBox>(*w, "autorec")->isChecked(), legende);
+        QCOMPARE(Control<QCheckBox>(*w, "tous")->isChecked(), legende);
+        QCOMPARE(Control<QTimer>(*w, "Timer1")->isActive(), legende);
+        QComboBox* period = Control<QComboBox>(*w, "cbG");
+        QCOMPARE(period->currentIndex(), 0);
         QCOMPARE(m_checks, 0); // reading the settings draws nothing
 
         // Written back at the save as the controls now stand, and nothing else of the model touched.
-        w->cbG->blockSignals(true);
-        w->cbG->setCurrentIndex(2);
+        period->blockSignals(true);
+        period->setCurrentIndex(2);
         const QList<int> ownRows{settings::GraphFolder.row,     settings::GraphAutoSave.row,
-                                 settings::GraphLegend.row,     settings::GraphAllInterfaces.row,
+                                 settings::GraphLegend.row,     settings::GraphAllPeriods.row,
                                  settings::GraphPeakScale.row,  settings::GraphUnitOctets.row,
                                  settings::GraphGradations.row, settings::GraphScaleIndex.row,
                                  settings::GraphFullScale.row,  settings::GraphPeriod.row};
@@ -759,7 +791,7 @@ private slots:
         m_settings->set(settings::Colours[static_cast<size_t>(series)], text);
         QCOMPARE(CaptionColours(*w), captions);
         // The next draw takes the new colours too.
-        w->Button2Click();
+        w->draw();
         QCOMPARE(w->plotLayer().pixel(73, 231), captions[0]);
         QCOMPARE(CaptionColours(*w), captions);
     }

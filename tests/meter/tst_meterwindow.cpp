@@ -57,6 +57,15 @@ InterfaceRow Row(const char* name, uint64_t in, uint64_t out)
     return InterfaceRow{QByteArray(name), in, out};
 }
 
+// A window's control by its objectName.
+template <typename T> T* Find(const QWidget& window, const char* name)
+{
+    T* control = window.findChild<T*>(QLatin1String(name));
+    if (!control)
+        qFatal("no control %s", name);
+    return control;
+}
+
 // The settings model, the configuration window that edits it and the meter that follows it, over a
 // settings file in a temporary folder. Values written through prepare() are on the file before the
 // model is loaded.
@@ -77,17 +86,10 @@ struct Rig
         settings.load(*store, DisplayNames(source.table));
         form1 = std::make_unique<ConfigWindow>(settings);
         form3 = std::make_unique<MeterWindow>(settings, *sampler, clock, errors, dir.path() + QLatin1Char('/'));
-        form3->Timer1->stop();
+        Find<QTimer>(*form3, "Timer1")->stop();
     }
 
-    template <typename T = QCheckBox>
-    T* config(const char* name) const
-    {
-        T* c = form1->findChild<T*>(QLatin1String(name));
-        if (!c)
-            qFatal("no control %s", name);
-        return c;
-    }
+    template <typename T = QCheckBox> T* config(const char* name) const { return Find<T>(*form1, name); }
     int32_t fullScale() const { return settings.value(settings::MeterFullScale); }
     int32_t scaleIndex() const { return settings.value(settings::MeterScaleIndex); }
 
@@ -175,6 +177,7 @@ private slots:
             s.writeInt(QStringLiteral("Type moyenne"), 2);
         });
         MeterWindow& w = *rig.form3;
+        auto* rate = Find<QLabel>(w, "Label1");
         QCOMPARE(w.windowTitle(), QStringLiteral("Tachymetre"));
         QVERIFY(w.windowFlags() & Qt::Tool);
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
@@ -183,14 +186,14 @@ private slots:
         QCOMPARE(rig.settings.value(settings::MeterGraphShown), graphShown);
         QCOMPARE(rig.config("cbGr")->isChecked(), graphShown);
         QCOMPARE(rig.config("cbGr")->isEnabled(), !micro);
-        QCOMPARE(w.Modemicro1->isChecked(), micro);
-        QCOMPARE(w.Image1->isHidden(), micro);
-        QCOMPARE(w.im2->isHidden(), !graphShown);
+        QCOMPARE(Find<QAction>(w, "Modemicro1")->isChecked(), micro);
+        QCOMPARE(Find<QLabel>(w, "Image1")->isHidden(), micro);
+        QCOMPARE(Find<MeterImage>(w, "im2")->isHidden(), !graphShown);
         QCOMPARE(w.minimumHeight(), minimumHeight);
-        QCOMPARE(w.Label1->text(), QStringLiteral("DL : 0ko/s  UL : 0ko/s"));
-        QVERIFY(w.Button1->isHidden() && w.Label2->isHidden() && w.Label3->isHidden());
+        QCOMPARE(rate->text(), QStringLiteral("DL : 0ko/s  UL : 0ko/s"));
+        QVERIFY(Find<QPushButton>(w, "Button1")->isHidden());
         QCOMPARE(w.averageChoice(), stored ? AverageChoice::Sent : AverageChoice::None);
-        QCOMPARE(w.Envoi1->isChecked(), stored);
+        QCOMPARE(Find<QAction>(w, "Envoi1")->isChecked(), stored);
         if (!stored)
         {
             QCOMPARE(rig.fullScale(), 65536);
@@ -206,8 +209,8 @@ private slots:
         // Compact: after a tick the window hugs the rate text.
         w.show();
         rig.advance(0, 0);
-        w.Timer1Timer();
-        const QFontMetrics metrics(w.Label1->font());
+        w.tick();
+        const QFontMetrics metrics(rate->font());
         QCOMPARE(w.width(), std::max(60, metrics.horizontalAdvance(w.rateText()) + 2));
         QCOMPARE(w.height(), std::max(19, metrics.height() + 2));
     }
@@ -216,25 +219,28 @@ private slots:
     {
         Rig rig;
         MeterWindow& w = *rig.form3;
-        const int graphFontSize = QFontInfo(w.Label1->font()).pixelSize();
+        auto* rate = Find<QLabel>(w, "Label1");
+        auto* titleBar = Find<QWidget>(w, "Shape1");
+        auto* graph = Find<MeterImage>(w, "im2");
+        const int graphFontSize = QFontInfo(rate->font()).pixelSize();
         rig.config("cbGr")->setChecked(false);
         QCOMPARE(w.height(), 19);
-        QVERIFY(w.Shape2->isHidden() && w.im1->isHidden() && w.im2->isHidden());
+        QVERIFY(Find<QWidget>(w, "Shape2")->isHidden() && Find<MeterImage>(w, "im1")->isHidden() && graph->isHidden());
 
         // Taller than the title bar's 100 pixels: cut back, and the text grows with the bar.
         w.resize(w.width(), 150);
-        w.FormResize();
+        w.layOut();
         QCOMPARE(w.height(), 100);
-        QCOMPARE(w.Shape1->height(), 100);
-        QVERIFY(QFontInfo(w.Label1->font()).pixelSize() > graphFontSize);
-        QVERIFY(QFontMetrics(w.Label1->font()).height() <= 98);
+        QCOMPARE(titleBar->height(), 100);
+        QVERIFY(QFontInfo(rate->font()).pixelSize() > graphFontSize);
+        QVERIFY(QFontMetrics(rate->font()).height() <= 98);
 
         // Back to the graph: the remembered title bar and client heights return.
         rig.config("cbGr")->setChecked(true);
-        QCOMPARE(w.Shape1->height(), 19);
+        QCOMPARE(titleBar->height(), 19);
         QCOMPARE(w.height(), 189);
-        QCOMPARE(w.im2->geometry(), QRect(48, 18, 403 - 48, 189 - 19));
-        QVERIFY(!w.im2->isHidden());
+        QCOMPARE(graph->geometry(), QRect(48, 18, 403 - 48, 189 - 19));
+        QVERIFY(!graph->isHidden());
     }
 
     void wheel_data()
@@ -271,12 +277,13 @@ private slots:
         QFETCH(QString, finalReadout);
 
         Rig rig;
+        auto* readout = Find<QLabel>(*rig.form3, "lbEch");
         rig.settings.set(settings::MeterScaleIndex, scaleIndex);
         rig.settings.set(settings::MeterFullScale, fullScale);
         QStringList seen;
         QObject::connect(&rig.settings, &Settings::changed, rig.form3.get(), [&](int row) {
             if (Settings::is(row, settings::MeterFullScale))
-                seen << rig.form3->lbEch->text();
+                seen << readout->text();
         });
         for (int delta : turns)
             SendWheel(rig.form3.get(), delta);
@@ -288,56 +295,59 @@ private slots:
         QCOMPARE(rig.config<QSpinBox>("spdspin")->value(), expected);
         QCOMPARE(rig.config<QComboBox>("cb")->currentIndex(), expectedIndex);
         QCOMPARE(rig.config<QSpinBox>("spdspin")->isEnabled(), expectedIndex == 8);
-        QVERIFY(!rig.form3->lbEch->isHidden());
-        QCOMPARE(rig.form3->lbEch->text(), finalReadout);
+        QVERIFY(!readout->isHidden());
+        QCOMPARE(readout->text(), finalReadout);
         // The legend followed: its pixel scale is that of the new full scale.
-        QCOMPARE(rig.form3->pixelScale(), float(rig.form3->im2->height()) / float(expected));
+        QCOMPARE(rig.form3->pixelScale(), float(Find<MeterImage>(*rig.form3, "im2")->height()) / float(expected));
 
         // The read-out goes with the next move without the middle button.
-        SendMouse(rig.form3->Label1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, QPoint(3, 3));
-        QVERIFY(rig.form3->lbEch->isHidden());
+        SendMouse(Find<QLabel>(*rig.form3, "Label1"), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, QPoint(3, 3));
+        QVERIFY(readout->isHidden());
     }
 
     void middleDragChangesPeriodLeftDragMoves()
     {
         Rig rig;
         MeterWindow& w = *rig.form3;
+        auto* rate = Find<QLabel>(w, "Label1");
+        auto* readout = Find<QLabel>(w, "lbEch");
+        auto* legend = Find<MeterImage>(w, "im1");
         const QPoint start = w.pos();
         QCOMPARE(rig.settings.refreshPosition(), 20);
         rig.settings.setPrimed(true);
 
-        SendMouse(w.Label1, QEvent::MouseButtonPress, Qt::MiddleButton, Qt::MiddleButton, QPoint(5, 2));
+        SendMouse(rate, QEvent::MouseButtonPress, Qt::MiddleButton, Qt::MiddleButton, QPoint(5, 2));
         for (int y = 3; y <= 12; ++y)
-            SendMouse(w.Label1, QEvent::MouseMove, Qt::NoButton, Qt::MiddleButton, QPoint(5, y));
-        QCOMPARE(w.lbEch->text(), rig.config<QLabel>("Label14")->text());
-        QVERIFY(w.lbEch->text().contains(QStringLiteral("1500")));
-        SendMouse(w.Label1, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton, QPoint(5, 12));
+            SendMouse(rate, QEvent::MouseMove, Qt::NoButton, Qt::MiddleButton, QPoint(5, y));
+        QCOMPARE(readout->text(), rig.config<QLabel>("Label14")->text());
+        QVERIFY(readout->text().contains(QStringLiteral("1500")));
+        SendMouse(rate, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton, QPoint(5, 12));
 
         QCOMPARE(rig.settings.refreshPosition(), 30);
         QCOMPARE(rig.config<QSlider>("tb")->value(), 30);
-        QCOMPARE(w.Timer1->interval(), 1500);
+        QCOMPARE(Find<QTimer>(w, "Timer1")->interval(), 1500);
         QVERIFY(!rig.settings.primed()); // readings of the old period give no rate
         QCOMPARE(w.pos(), start);
 
         // A left click without movement leaves the window where it is.
-        SendMouse(w.Label1, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(5, 12));
-        SendMouse(w.Label1, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(5, 12));
+        SendMouse(rate, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(5, 12));
+        SendMouse(rate, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(5, 12));
         QCOMPARE(w.pos(), start);
 
         // A left drag on the graph jumps once, on release, by the whole displacement.
-        SendMouse(w.im1, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(60, 40));
-        SendMouse(w.im1, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, QPoint(64, 41));
-        SendMouse(w.im1, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, QPoint(70, 37));
+        SendMouse(legend, QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton, QPoint(60, 40));
+        SendMouse(legend, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, QPoint(64, 41));
+        SendMouse(legend, QEvent::MouseMove, Qt::NoButton, Qt::LeftButton, QPoint(70, 37));
         QCOMPARE(w.pos(), start);
-        SendMouse(w.im1, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(70, 37));
+        SendMouse(legend, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(70, 37));
         QCOMPARE(w.pos(), start + QPoint(10, -3));
         QCOMPARE(rig.settings.refreshPosition(), 30);
 
         // While the stopwatch holds the period, a middle drag leaves it.
         rig.settings.setRefreshLocked(true);
-        SendMouse(w.Label1, QEvent::MouseButtonPress, Qt::MiddleButton, Qt::MiddleButton, QPoint(5, 2));
-        SendMouse(w.Label1, QEvent::MouseMove, Qt::NoButton, Qt::MiddleButton, QPoint(5, 9));
-        SendMouse(w.Label1, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton, QPoint(5, 9));
+        SendMouse(rate, QEvent::MouseButtonPress, Qt::MiddleButton, Qt::MiddleButton, QPoint(5, 2));
+        SendMouse(rate, QEvent::MouseMove, Qt::NoButton, Qt::MiddleButton, QPoint(5, 9));
+        SendMouse(rate, QEvent::MouseButtonRelease, Qt::MiddleButton, Qt::NoButton, QPoint(5, 9));
         QCOMPARE(rig.settings.refreshPosition(), 30);
     }
 
@@ -365,21 +375,22 @@ private slots:
         w.resize(60, 19 + 128);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QCOMPARE(w.im2->size(), QSize(12, 128));
+        QCOMPARE(Find<MeterImage>(w, "im2")->size(), QSize(12, 128));
         w.findChild<QAction*>(choice)->trigger();
         // A priming tick, then ten samples of 1600 B/s fill the ten drawn columns.
-        w.Timer1Timer();
+        w.tick();
         for (int k = 0; k < 10; ++k)
         {
             rig.advance(1600, 0);
-            w.Timer1Timer();
+            w.tick();
         }
         QCOMPARE(w.averageValue(), 1600);
 
-        SendMouse(w.im1, QEvent::MouseMove, Qt::NoButton, Qt::NoButton, QPoint(30, y));
-        QCOMPARE(w.lbEch->isVisible(), !readout.isEmpty());
+        SendMouse(Find<MeterImage>(w, "im1"), QEvent::MouseMove, Qt::NoButton, Qt::NoButton, QPoint(30, y));
+        auto* readoutLabel = Find<QLabel>(w, "lbEch");
+        QCOMPARE(readoutLabel->isVisible(), !readout.isEmpty());
         if (!readout.isEmpty())
-            QCOMPARE(w.lbEch->text(), readout);
+            QCOMPARE(readoutLabel->text(), readout);
     }
 
     void tickFeedsTrayStopwatchAndScale()
@@ -393,7 +404,7 @@ private slots:
         rig.settings.set(settings::MeterScaleIndex, 7); // Automatique, without the preset
         const int fetchesBefore = rig.source.fetches;
 
-        w.Timer1Timer(); // primes
+        w.tick(); // primes
         QCOMPARE(tray.size(), 1);
         QCOMPARE(tray[0], std::make_pair(QStringLiteral("DL : 0ko/s  UL : 0ko/s"), 0));
         QVERIFY(feed.samples.empty());
@@ -401,22 +412,22 @@ private slots:
 
         // lo is in graph 1, eth0 in graph 2: both read from one snapshot per tick.
         rig.advance(2000, 50, 1000, 0);
-        w.Timer1Timer();
+        w.tick();
         rig.advance(2000, 50, 1000, 0);
-        w.Timer1Timer();
+        w.tick();
         QCOMPARE(rig.source.fetches - fetchesBefore, 3);
         QCOMPARE(tray.size(), 3);
         // 3000 B/s down is 23.43 kbit/s cut, 50 B/s up 0.39.
         const auto expected = std::make_pair(QStringLiteral("DL : 23.43kbps  UL : 0.39kbps"), 2);
         QCOMPARE(tray[1], expected);
         QCOMPARE(tray[2], expected);
-        QCOMPARE(w.Label1->text(), expected.first);
+        QCOMPARE(Find<QLabel>(w, "Label1")->text(), expected.first);
         QCOMPARE(feed.samples.size(), size_t(2));
         QCOMPARE(feed.samples[0], std::make_pair(int32_t(3000), int32_t(50)));
         // The automatic full scale is the largest value drawn, written back into the settings.
         QCOMPARE(rig.fullScale(), 2000);
         QCOMPARE(rig.config<QSpinBox>("spdspin")->value(), 2000);
-        QCOMPARE(w.pixelScale(), float(w.im2->height()) / 2000.0f);
+        QCOMPARE(w.pixelScale(), float(Find<MeterImage>(w, "im2")->height()) / 2000.0f);
     }
 
     void snapshot_data()
@@ -432,16 +443,17 @@ private slots:
         Rig rig({}, QDateTime(QDate(2004, 2, 3), QTime(9, 5, 7)));
         MeterWindow& w = *rig.form3;
         const QString name = rig.dir.filePath(QStringLiteral("VORP 2004-02-03 09;05;07.bmp"));
-        QCOMPARE(w.SnapshotFileName(rig.clock.now()), name);
+        QCOMPARE(w.snapshotFileName(rig.clock.now()), name);
         if (!writable)
             QVERIFY(QDir(rig.dir.path()).mkdir(name)); // a folder stands where the file should go
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         rig.advance(0, 0);
-        w.Timer1Timer();
+        w.tick();
 
-        w.Image1Click();
-        QVERIFY(!w.Image1->isHidden());
+        auto* icon = Find<QLabel>(w, "Image1");
+        SendMouse(icon, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton, QPoint(5, 5));
+        QVERIFY(!icon->isHidden());
         if (!writable)
         {
             QCOMPARE(rig.errors.messages, QStringList{QStringLiteral("Impossible d'écrire dans %1").arg(name)});
@@ -480,28 +492,33 @@ private slots:
         QCOMPARE(reread.readInt(QStringLiteral("top")), std::optional<int32_t>(w.y()));
 
         // Every save asks the meter for its geometry and average choice first.
-        w.Reception1->trigger();
+        Find<QAction>(w, "Reception1")->trigger();
         w.resize(260, 120);
         QVERIFY(rig.settings.save(*rig.store));
         QCOMPARE(rig.settings.value(settings::MeterAverage), 1);
         QCOMPARE(SettingsStore(rig.store->path()).readInt(QStringLiteral("width")), std::optional<int32_t>(260));
 
         w.show();
-        w.Fermer1->trigger();
+        Find<QAction>(w, "Fermer1")->trigger();
         QVERIFY(!w.isVisible());
         QCOMPARE(meterItem, (QList<bool>{false, false}));
 
-        w.popAOT->trigger();
+        auto* stayOnTop = Find<QAction>(w, "popAOT");
+        stayOnTop->trigger();
         QVERIFY(!rig.config("aot")->isChecked());
-        QVERIFY(!w.popAOT->isChecked() && !w.staysOnTop());
+        QVERIFY(!stayOnTop->isChecked() && !w.staysOnTop());
         QVERIFY(!(w.windowFlags() & Qt::WindowStaysOnTopHint));
 
-        w.Modemicro1->trigger();
-        QVERIFY(rig.config("micro")->isChecked() && w.Modemicro1->isChecked() && w.frameless());
+        auto* compact = Find<QAction>(w, "Modemicro1");
+        compact->trigger();
+        QVERIFY(rig.config("micro")->isChecked() && compact->isChecked() && w.frameless());
         QVERIFY(!rig.config("cbGr")->isChecked());
-        w.Label1DblClick();
-        QVERIFY(!rig.config("micro")->isChecked() && !w.frameless() && rig.config("cbGr")->isChecked());
-        w.im1DblClick();
+        // A double click on the rate text toggles compact mode; on the legend, only the frame.
+        SendMouse(Find<QLabel>(w, "Label1"), QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, QPoint(3, 3));
+        QVERIFY(!rig.config("micro")->isChecked() && !compact->isChecked() && !w.frameless() &&
+                rig.config("cbGr")->isChecked());
+        SendMouse(Find<MeterImage>(w, "im1"), QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton,
+                  QPoint(3, 3));
         QVERIFY(w.frameless() && !rig.config("micro")->isChecked());
 
         // Translucency follows the configuration window's box and level; off means opaque.
@@ -514,23 +531,24 @@ private slots:
 
         int toggles = 0;
         w.setToggleRecordingPeer([&toggles] { ++toggles; });
-        w.Button1->click();
+        Find<QPushButton>(w, "Button1")->click();
         QCOMPARE(toggles, 1);
         int configurations = 0;
         w.setShowConfigurationPeer([&configurations] { ++configurations; });
-        w.Configuration1->trigger();
+        Find<QAction>(w, "Configuration1")->trigger();
         QCOMPARE(configurations, 1);
 
         int activations = 0;
         w.setActivatePeer([&] { ++activations; });
-        w.ApplicationEvents1Activate();
+        emit qApp->applicationStateChanged(Qt::ApplicationInactive);
+        emit qApp->applicationStateChanged(Qt::ApplicationActive);
         QCOMPARE(activations, 1);
 
         // Without a notification area the tray menu's items come after the meter's own.
         QMenu tray;
         QAction* quit = tray.addAction(QStringLiteral("&Quitter"));
         w.addTrayMenu(&tray);
-        QCOMPARE(w.PopupMenu1->actions().last(), quit);
+        QCOMPARE(Find<QMenu>(w, "PopupMenu1")->actions().last(), quit);
     }
 };
 

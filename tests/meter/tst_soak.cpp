@@ -53,7 +53,7 @@ private slots:
         QVERIFY(lo >= 0);
         settings.setMarks(lo, {false, true, false});
         settings.setRefreshPosition(1);
-        QCOMPARE(meter.Timer1->interval(), 50);
+        QCOMPARE(meter.findChild<QTimer*>(QStringLiteral("Timer1"))->interval(), 50);
         meter.show();
 
         int ticks = 0;

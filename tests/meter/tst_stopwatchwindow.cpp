@@ -17,6 +17,25 @@ public:
     int position = 7;
     bool enabled = true;
 };
+
+template <typename T = QLabel> T* Find(const QWidget& window, const char* name)
+{
+    T* control = window.findChild<T*>(QLatin1String(name));
+    if (!control)
+        qFatal("no control %s", name);
+    return control;
+}
+
+QString Text(const QWidget& window, const char* name)
+{
+    return Find(window, name)->text();
+}
+
+bool AnyTimerActive(const QWidget& window)
+{
+    return Find<QTimer>(window, "Timer1")->isActive() || Find<QTimer>(window, "Timer2")->isActive() ||
+           Find<QTimer>(window, "Timer3")->isActive();
+}
 } // namespace
 
 class TestChrono final : public QObject
@@ -36,8 +55,8 @@ private slots:
             QVERIFY2(w.findChild<QLabel*>(QLatin1String(name)), name);
         QCOMPARE(w.findChild<QPushButton*>(QStringLiteral("Button1"))->text(), QStringLiteral("Start"));
         QVERIFY(w.findChild<QRadioButton*>(QStringLiteral("rb"))->isChecked());
-        QCOMPARE(w.ti->text(), QStringLiteral("IN : 0ko"));
-        QVERIFY(!w.Timer1->isActive() && !w.Timer2->isActive() && !w.Timer3->isActive());
+        QCOMPARE(Text(w, "ti"), QStringLiteral("IN : 0ko"));
+        QVERIFY(!AnyTimerActive(w));
         QVERIFY(!w.isRunning());
     }
 
@@ -46,39 +65,40 @@ private slots:
         TestClock clock;
         FakeTrackBar tb;
         StopwatchWindow w(clock, tb);
+        auto* startStop = Find<QPushButton>(w, "Button1");
         w.addSample(5000, 5000); // not running: ignored
-        QTest::mouseClick(w.Button1, Qt::LeftButton);
-        QCOMPARE(w.Button1->text(), QStringLiteral("Stop"));
+        QTest::mouseClick(startStop, Qt::LeftButton);
+        QCOMPARE(startStop->text(), QStringLiteral("Stop"));
         QVERIFY(w.isRunning());
         QCOMPARE(tb.position, 20);
         QVERIFY(!tb.enabled);
-        QCOMPARE(w.Timer1->interval(), 1000);
-        QCOMPARE(w.Timer3->interval(), 100);
+        QCOMPARE(Find<QTimer>(w, "Timer1")->interval(), 1000);
+        QCOMPARE(Find<QTimer>(w, "Timer3")->interval(), 100);
 
         for (int k = 1; k <= 10; ++k)
         {
             w.addSample(2000, 0);
             clock.advanceSecs(1);
-            w.Timer1Timer();
-            w.Timer2Timer();
+            w.showElapsed();
+            w.showTotals();
         }
-        QCOMPARE(w.ti->text(), QStringLiteral("IN : 19.53Ko"));
-        QCOMPARE(w.tu->text(), QStringLiteral("OUT : 0Ko"));
-        QCOMPARE(w.vd->text(), QStringLiteral("IN : 1.95Ko/s"));
-        QCOMPARE(w.s->text(), QStringLiteral("10"));
-        QCOMPARE(w.m->text(), QStringLiteral("00"));
+        QCOMPARE(Text(w, "ti"), QStringLiteral("IN : 19.53Ko"));
+        QCOMPARE(Text(w, "tu"), QStringLiteral("OUT : 0Ko"));
+        QCOMPARE(Text(w, "vd"), QStringLiteral("IN : 1.95Ko/s"));
+        QCOMPARE(Text(w, "s"), QStringLiteral("10"));
+        QCOMPARE(Text(w, "m"), QStringLiteral("00"));
 
-        w.Timer3Timer();
-        QCOMPARE(w.cs->text(), QStringLiteral("1"));
+        w.countTenths();
+        QCOMPARE(Text(w, "cs"), QStringLiteral("1"));
 
         // The close box stops it and frees the track bar; the labels keep their values.
         w.show();
         w.close();
         QVERIFY(!w.isRunning());
-        QVERIFY(!w.Timer1->isActive() && !w.Timer3->isActive());
-        QCOMPARE(w.Button1->text(), QStringLiteral("Start"));
+        QVERIFY(!AnyTimerActive(w));
+        QCOMPARE(startStop->text(), QStringLiteral("Start"));
         QVERIFY(tb.enabled);
-        QCOMPARE(w.ti->text(), QStringLiteral("IN : 19.53Ko"));
+        QCOMPARE(Text(w, "ti"), QStringLiteral("IN : 19.53Ko"));
     }
 
     void forecastMovesToDayAfterAnHour()
@@ -86,25 +106,27 @@ private slots:
         TestClock clock;
         FakeTrackBar tb;
         StopwatchWindow w(clock, tb);
-        w.Button1Click();
+        auto* startStop = Find<QPushButton>(w, "Button1");
+        auto* hour = Find<QRadioButton>(w, "rb");
+        startStop->click();
         w.addSample(1000, 0);
         for (int k = 0; k < 3600; ++k)
-            w.Timer1Timer();
-        w.Timer2Timer();
-        QCOMPARE(w.pd->text(), QStringLiteral("IN : 3.43Mo"));
-        QVERIFY(w.rb2->isChecked());
-        QVERIFY(!w.rb->isEnabled());
-        w.Timer2Timer();
-        QCOMPARE(w.pd->text(), QStringLiteral("IN : 82.39Mo"));
+            w.showElapsed();
+        w.showTotals();
+        QCOMPARE(Text(w, "pd"), QStringLiteral("IN : 3.43Mo"));
+        QVERIFY(Find<QRadioButton>(w, "rb2")->isChecked());
+        QVERIFY(!hour->isEnabled());
+        w.showTotals();
+        QCOMPARE(Text(w, "pd"), QStringLiteral("IN : 82.39Mo"));
 
         // A new Start makes "Heure" usable again; choosing it brings the hourly figures back.
-        w.Button1Click();
-        w.Button1Click();
-        QVERIFY(w.rb->isEnabled());
-        w.rb->click();
+        startStop->click();
+        startStop->click();
+        QVERIFY(hour->isEnabled());
+        hour->click();
         w.addSample(1000, 0);
-        w.Timer2Timer();
-        QCOMPARE(w.pd->text(), QStringLiteral("IN : 3.43Mo"));
+        w.showTotals();
+        QCOMPARE(Text(w, "pd"), QStringLiteral("IN : 3.43Mo"));
     }
 };
 

@@ -1,5 +1,5 @@
-#include "reports/widgets/FolderChooser.h"
 #include "common/widgets/MessageBoxes.h"
+#include "reports/widgets/FolderChooser.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,7 +21,7 @@ template <typename T> T* Control(const QWidget& window, const char* objectName)
 }
 } // namespace
 
-class TestTdlBrowse final : public QObject
+class TestFolderChooser final : public QObject
 {
     Q_OBJECT
 
@@ -102,7 +102,7 @@ private slots:
         attach(chooser);
         chooser.setDirectory(m_bare);
         chooser.show();
-        QVERIFY(!chooser.OKBtnClick());
+        QVERIFY(!chooser.checkSelection());
         QVERIFY(chooser.isVisible());
         QCOMPARE(m_boxes.shown().size(), size_t(2));
         QCOMPARE(m_boxes.shown()[1].caption, QStringLiteral("VORP"));
@@ -115,7 +115,7 @@ private slots:
         FolderChooser chooser(m_boxes, m_root);
         attach(chooser);
         chooser.setDirectory(m_bare);
-        QVERIFY(!chooser.OpeningCheck());
+        QVERIFY(!chooser.checkBeforeReading());
         QVERIFY(chooser.isVisible());
     }
 
@@ -125,7 +125,7 @@ private slots:
         FolderChooser chooser(m_boxes, m_root);
         attach(chooser);
         chooser.setDirectory(m_root);
-        QVERIFY(!chooser.OpeningCheck());
+        QVERIFY(!chooser.checkBeforeReading());
         QCOMPARE(m_configurationShown, 1);
         QCOMPARE(m_boxes.shown().size(), size_t(2)); // the path, then the notice; no question
         QCOMPARE(m_boxes.shown()[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
@@ -146,5 +146,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestTdlBrowse)
+QTEST_MAIN(TestFolderChooser)
 #include "tst_folderchooser.moc"

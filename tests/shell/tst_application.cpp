@@ -55,10 +55,11 @@ private slots:
         QVERIFY(settings.marks(0).statistics);
         QVERIFY(settings.marks(1).graph1);
         // The meter follows what the configuration window's box writes into the model.
-        QVERIFY(app->meter().Shape2->isVisibleTo(&app->meter()));
+        const auto* graphPanel = app->meter().findChild<QWidget*>(QStringLiteral("Shape2"));
+        QVERIFY(graphPanel && graphPanel->isVisibleTo(&app->meter()));
         app->configuration().findChild<QCheckBox*>(QStringLiteral("cbGr"))->click();
-        QVERIFY(!app->meter().Shape2->isVisibleTo(&app->meter()));
-        for (QAction* item : app->shell().PopupMenu2->actions())
+        QVERIFY(!graphPanel->isVisibleTo(&app->meter()));
+        for (QAction* item : app->shell().trayMenu()->actions())
             QVERIFY2(item->isEnabled(), qPrintable(item->text()));
         // The schedule runs in the service, not in a window.
         QVERIFY(app->recording() && app->recording()->scheduled());
@@ -69,15 +70,16 @@ private slots:
     {
         auto app = Start({}); // the offscreen platform has no notification area
         QVERIFY(app->meter().isVisible());
-        QVERIFY(app->shell().Meter1->isChecked());
-        QVERIFY(app->meter().PopupMenu1->actions().contains(app->shell().Quitter1));
+        QVERIFY(app->shell().findChild<QAction*>(QStringLiteral("Meter1"))->isChecked());
+        QAction* quitItem = app->shell().findChild<QAction*>(QStringLiteral("Quitter1"));
+        QVERIFY(app->meter().findChild<QMenu*>(QStringLiteral("PopupMenu1"))->actions().contains(quitItem));
         QCOMPARE(app->messages().shown().size(), size_t(1));
 
         app->meter().close();
         QVERIFY(!app->meter().isVisible());
         app->activate(std::nullopt);
         QVERIFY(app->meter().isVisible());
-        QVERIFY(app->shell().Meter1->isChecked());
+        QVERIFY(app->shell().findChild<QAction*>(QStringLiteral("Meter1"))->isChecked());
 
         // Minimised, it comes back whole.
         app->meter().showMinimized();
@@ -97,7 +99,7 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, base);
         auto app = Start(arguments);
-        app->shell().Timer1Timer();
+        app->shell().endSplash();
         QCOMPARE(app->graph().pictureBaseName(), base);
         QCOMPARE(app->graph().isVisible(), !base.isEmpty());
     }
@@ -105,7 +107,7 @@ private slots:
     void aSecondStartsArgumentDrawsTheGraph()
     {
         auto app = Start({});
-        app->shell().Timer1Timer();
+        app->shell().endSplash();
         QVERIFY(!app->graph().isVisible());
         app->activate(QStringLiteral("/x/38153.mdf"));
         QCOMPARE(app->graph().pictureBaseName(), QStringLiteral("/x/38153.mdf"));
@@ -116,7 +118,7 @@ private slots:
     {
         auto app = Start({});
         (*m_source->table)[0] = InterfaceRow{"eth0", 1100, 2010};
-        app->shell().Quitter1->trigger();
+        app->shell().findChild<QAction*>(QStringLiteral("Quitter1"))->trigger();
         QVERIFY(!app->recording()->scheduled());
         const QDir eth0(m_storeDir->filePath(QStringLiteral("eth0")));
         const QStringList days = eth0.entryList({QStringLiteral("*.mdf")});

@@ -1,29 +1,45 @@
+#include "shell/widgets/AboutBox.h"
 #include "shell/widgets/SplashAndTray.h"
 
+#include <QCursor>
+#include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 namespace
 {
-// Counts the timer events of 5-second timers, whichever object holds them.
-class LatePolls final : public QObject
+template <typename T> T* Control(const QObject& window, const char* objectName)
+{
+    T* control = window.findChild<T*>(QLatin1String(objectName));
+    if (!control)
+        qFatal("%s has no control %s", qPrintable(window.objectName()), objectName);
+    return control;
+}
+
+// Counts the timer events of timers with the given interval, whichever object holds them.
+class TimerTicks final : public QObject
 {
 public:
+    explicit TimerTicks(int interval) : m_interval(interval) {}
     int count = 0;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (event->type() == QEvent::Timer)
-            if (const auto* timer = qobject_cast<QTimer*>(watched); timer && timer->interval() == 5000)
+            if (const auto* timer = qobject_cast<QTimer*>(watched); timer && timer->interval() == m_interval)
                 ++count;
         return false;
     }
+
+private:
+    int m_interval;
 };
 } // namespace
 
-class TestGenmain final : public QObject
+class TestSplashAndTray final : public QObject
 {
     Q_OBJECT
 
@@ -32,16 +48,17 @@ private slots:
     {
         SplashAndTray shell(std::nullopt);
         QStringList captions;
-        for (QAction* a : shell.PopupMenu2->actions())
+        for (QAction* a : shell.trayMenu()->actions())
             captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
         QCOMPARE(
             captions,
             (QStringList{QStringLiteral("&Tachymetre"), QStringLiteral("&Graphique"), QStringLiteral("H&istogramme"),
                          QStringLiteral("Totau&x"), QStringLiteral("C&hronometre"), QStringLiteral("&Configuration"),
                          QStringLiteral("A &propos..."), QStringLiteral("-"), QStringLiteral("&Quitter")}));
+        QCOMPARE(shell.trayMenu()->objectName(), QStringLiteral("PopupMenu2"));
         shell.setPeers(ShellPeers{});
-        QVERIFY(!shell.Graphique1->isEnabled()); // windows that are not wired stay disabled
-        QVERIFY(shell.Quitter1->isEnabled());
+        QVERIFY(!Control<QAction>(shell, "Graphique1")->isEnabled()); // windows that are not wired stay disabled
+        QVERIFY(Control<QAction>(shell, "Quitter1")->isEnabled());
     }
 
     void splashEndsOnceByTimerOrClick_data()
@@ -62,16 +79,17 @@ private slots:
         shell.start(0);
         QVERIFY(shell.isVisible());
         QCOMPARE(shell.size(), QSize(286, 169));
+        auto* splashTimer = Control<QTimer>(shell, "Timer1");
         if (click)
-            QTest::mouseClick(shell.Image1, Qt::LeftButton);
+            QTest::mouseClick(Control<QLabel>(shell, "Image1"), Qt::LeftButton);
         else
-            shell.Timer1->setInterval(10);
+            splashTimer->setInterval(10);
         QTRY_COMPARE(ended.count(), 1);
-        shell.Timer1Timer(); // a late timer tick after a click changes nothing
+        shell.endSplash(); // a late timer tick after a click changes nothing
         QCOMPARE(started, QStringList{QStringLiteral("base")});
         QCOMPARE(ended.count(), 1);
         QVERIFY(!shell.isVisible());
-        QVERIFY(!shell.Timer1->isActive());
+        QVERIFY(!splashTimer->isActive());
     }
 
     void noArgumentHandsNothingOver()
@@ -81,7 +99,7 @@ private slots:
         ShellPeers peers;
         peers.startGraph = [&](const QString&) { ++started; };
         shell.setPeers(peers);
-        shell.Timer1Timer();
+        shell.endSplash();
         QCOMPARE(started, 0);
     }
 
@@ -93,12 +111,56 @@ private slots:
         peers.meterVisible = [&] { return visible; };
         peers.setMeterVisible = [&](bool v) { visible = v; };
         shell.setPeers(peers);
-        shell.TrayIcon1Click();
+        auto* meterItem = Control<QAction>(shell, "Meter1");
+        shell.toggleMeter(); // what a click on the icon does
         QVERIFY(visible);
-        QVERIFY(shell.Meter1->isChecked());
-        shell.Meter1->trigger();
+        QVERIFY(meterItem->isChecked());
+        meterItem->trigger();
         QVERIFY(!visible);
-        QVERIFY(!shell.Meter1->isChecked());
+        QVERIFY(!meterItem->isChecked());
+    }
+
+    void topMostWatchRaisesOnlyACoveredTopMostMeter_data()
+    {
+        QTest::addColumn<bool>("staysOnTop");
+        QTest::addColumn<bool>("meterChecked");
+        QTest::addColumn<bool>("cursorOverMeter");
+        QTest::addColumn<bool>("meterActive");
+        QTest::addColumn<bool>("raised");
+        QTest::newRow("on top, shown, cursor away, inactive: raised") << true << true << false << false << true;
+        QTest::newRow("cursor over the meter: left alone") << true << true << true << false << false;
+        QTest::newRow("meter active: left alone") << true << true << false << true << false;
+        QTest::newRow("not on top: left alone") << false << true << false << false << false;
+        QTest::newRow("meter item unchecked: left alone") << true << false << false << false << false;
+    }
+    void topMostWatchRaisesOnlyACoveredTopMostMeter()
+    {
+        QFETCH(bool, staysOnTop);
+        QFETCH(bool, meterChecked);
+        QFETCH(bool, cursorOverMeter);
+        QFETCH(bool, meterActive);
+        QFETCH(bool, raised);
+        SplashAndTray shell(std::nullopt);
+        int raises = 0;
+        const QPoint cursor = QCursor::pos();
+        const QRect frame = cursorOverMeter ? QRect(cursor - QPoint(5, 5), QSize(10, 10))
+                                            : QRect(cursor + QPoint(100, 100), QSize(10, 10));
+        ShellPeers peers;
+        peers.meterStaysOnTop = [&] { return staysOnTop; };
+        peers.meterFrame = [&] { return frame; };
+        peers.meterActive = [&] { return meterActive; };
+        peers.raiseTopMostWindows = [&] { ++raises; };
+        shell.setPeers(peers);
+        shell.setMeterChecked(meterChecked);
+
+        auto* watch = Control<QTimer>(shell, "Timer2");
+        TimerTicks ticks(watch->interval());
+        watch->installEventFilter(&ticks);
+        shell.startTopMostWatch();
+        QTRY_VERIFY(ticks.count >= 1);
+        QCOMPARE(raises, raised ? 1 : 0);
+        // Once raised, the watch waits for the next activation; otherwise it keeps looking.
+        QCOMPARE(watch->isActive(), !raised);
     }
 
     void quitAndClosingTheSplashRunTheCloseChainOnce_data()
@@ -124,7 +186,7 @@ private slots:
         }
         else
         {
-            shell.Quitter1->trigger();
+            Control<QAction>(shell, "Quitter1")->trigger();
         }
         QCOMPARE(quits, 1);
     }
@@ -137,19 +199,32 @@ private slots:
         peers.noNotificationArea = [&](QMenu* m) { handed.append(m); };
         shell.setPeers(peers);
         // Ticks of the slow watch for a late notification area: the only 5-second timer here.
-        LatePolls polls;
+        TimerTicks polls(5000);
         qApp->installEventFilter(&polls);
         shell.start(0); // the offscreen platform has no notification area
-        QCOMPARE(handed, QList<QMenu*>{shell.PopupMenu2});
+        QCOMPARE(handed, QList<QMenu*>{shell.trayMenu()});
         QVERIFY(!shell.hasTrayIcon());
         QVERIFY(!shell.showTrayMessage(QStringLiteral("VORP"), QStringLiteral("text")));
 
         // The watch goes on after the first wait, and the meter is not handed the menu again.
         QTRY_VERIFY_WITH_TIMEOUT(polls.count >= 1, 30000);
-        QCOMPARE(handed, QList<QMenu*>{shell.PopupMenu2});
+        QCOMPARE(handed, QList<QMenu*>{shell.trayMenu()});
         QVERIFY(!shell.hasTrayIcon());
+    }
+
+    void aboutBoxShowsTheSplashVersionAndClosesOnOk()
+    {
+        const SplashAndTray shell(std::nullopt);
+        QCOMPARE(shell.versionText(), Control<QLabel>(shell, "Label1")->text());
+        AboutBox about(shell.versionText());
+        QCOMPARE(Control<QLabel>(about, "Label1")->text(), QStringLiteral("1.10.11.213"));
+        about.show();
+        QSignalSpy accepted(&about, &QDialog::accepted);
+        Control<QPushButton>(about, "OKBtn")->click();
+        QCOMPARE(accepted.count(), 1);
+        QVERIFY(!about.isVisible());
     }
 };
 
-QTEST_MAIN(TestGenmain)
+QTEST_MAIN(TestSplashAndTray)
 #include "tst_splashandtray.moc"

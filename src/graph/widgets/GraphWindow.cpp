@@ -1,15 +1,15 @@
 #include "graph/widgets/GraphWindow.h"
 
 #include "common/Clock.h"
-#include "common/widgets/Named.h"
 #include "common/Colour.h"
 #include "common/ErrorReporter.h"
+#include "common/widgets/MessageBoxes.h"
+#include "common/widgets/Named.h"
 #include "config/Settings.h"
 #include "graph/GifWriter.h"
 #include "graph/GraphRender.h"
 #include "graph/widgets/SaveFileDialog.h"
 #include "reports/OpeningCheck.h"
-#include "common/widgets/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -43,8 +43,7 @@ constexpr int kDesignHeight = 393;
 constexpr int kMinimumWidth = 350;
 constexpr int kMinimumHeight = 250;
 constexpr int kMaximumWidth = 1122;
-constexpr int kDrawingTop = 120; // top of shape and im1
-constexpr int kPictureTop = 1;   // top of shape and im1 in a picture
+constexpr int kPictureTop = 1; // top of the drawing area in a picture
 constexpr int kLegendLeft = 488;
 constexpr int kLegendWidth = 169;
 constexpr int kLegendHeight = 116;
@@ -92,36 +91,36 @@ QPixmap Pixmap(const QImage& image)
 class PictureLayout final
 {
 public:
-    PictureLayout(GraphWindow& w, const QList<QWidget*>& hidden, bool legend) : m_w(w), m_hidden(hidden), m_legend(legend)
+    // The drawing area's three layers move to the top; the legend group stands beside them when shown.
+    PictureLayout(QWidget& window, const std::array<QWidget*, 3>& drawingArea, QWidget& legendGroup,
+                  const QList<QWidget*>& hidden, bool legend)
+        : m_window(window), m_drawingArea(drawingArea), m_legendGroup(legendGroup), m_hidden(hidden), m_legend(legend)
     {
-        m_shape = w.shape->geometry();
-        m_im1 = w.im1->geometry();
-        m_im2 = w.im2->geometry();
-        m_legendPos = w.GroupBox1->pos();
-        m_legendFont = w.GroupBox1->font();
+        for (size_t i = 0; i < m_drawingArea.size(); ++i)
+            m_drawingGeometry[i] = m_drawingArea[i]->geometry();
+        m_legendPos = m_legendGroup.pos();
+        m_legendFont = m_legendGroup.font();
         for (QWidget* widget : m_hidden)
             widget->hide();
-        const int shift = m_shape.top() - kPictureTop;
-        w.shape->move(m_shape.left(), kPictureTop);
-        w.im1->move(m_im1.left(), m_im1.top() - shift);
-        w.im2->move(m_im2.left(), m_im2.top() - shift);
+        const int shift = m_drawingGeometry[0].top() - kPictureTop;
+        for (QWidget* layer : m_drawingArea)
+            layer->move(layer->x(), layer->y() - shift);
         if (m_legend)
         {
             // Smoothed text in four colours would take the picture past the 256 colours of a GIF.
             QFont sharp = m_legendFont;
             sharp.setStyleStrategy(QFont::NoAntialias);
-            w.GroupBox1->setFont(sharp);
-            w.GroupBox1->move(w.width() - kLegendFromRight, kPictureTop);
-            w.GroupBox1->show();
+            m_legendGroup.setFont(sharp);
+            m_legendGroup.move(m_window.width() - kLegendFromRight, kPictureTop);
+            m_legendGroup.show();
         }
     }
     ~PictureLayout()
     {
-        m_w.GroupBox1->move(m_legendPos);
-        m_w.GroupBox1->setFont(m_legendFont);
-        m_w.shape->setGeometry(m_shape);
-        m_w.im1->setGeometry(m_im1);
-        m_w.im2->setGeometry(m_im2);
+        m_legendGroup.move(m_legendPos);
+        m_legendGroup.setFont(m_legendFont);
+        for (size_t i = 0; i < m_drawingArea.size(); ++i)
+            m_drawingArea[i]->setGeometry(m_drawingGeometry[i]);
         // Every control comes back, the hidden-at-first "Enregistrement auto" and "Tous" included.
         for (QWidget* widget : m_hidden)
             widget->show();
@@ -132,23 +131,25 @@ public:
     // What the client area shows now, widened by the legend when it is shown.
     QImage grab() const
     {
-        const int height = kPictureTop + m_shape.height();
-        const int legendLeft = m_w.width() - kLegendFromRight;
-        const int width = m_w.width() + (m_legend ? m_w.GroupBox1->width() : 0);
+        const int height = kPictureTop + m_drawingGeometry[0].height();
+        const int legendLeft = m_window.width() - kLegendFromRight;
+        const int width = m_window.width() + (m_legend ? m_legendGroup.width() : 0);
         QImage image(width, height, QImage::Format_RGB32);
-        image.fill(m_w.palette().color(QPalette::Window));
-        m_w.render(&image, QPoint(), QRegion(0, 0, m_w.width(), height),
-                   QWidget::DrawWindowBackground | QWidget::DrawChildren);
+        image.fill(m_window.palette().color(QPalette::Window));
+        m_window.render(&image, QPoint(), QRegion(0, 0, m_window.width(), height),
+                        QWidget::DrawWindowBackground | QWidget::DrawChildren);
         if (m_legend)
-            m_w.GroupBox1->render(&image, QPoint(legendLeft, kPictureTop));
+            m_legendGroup.render(&image, QPoint(legendLeft, kPictureTop));
         return image;
     }
 
 private:
-    GraphWindow& m_w;
+    QWidget& m_window;
+    std::array<QWidget*, 3> m_drawingArea; // the background first: it spans the whole area
+    std::array<QRect, 3> m_drawingGeometry;
+    QWidget& m_legendGroup;
     QList<QWidget*> m_hidden;
     bool m_legend;
-    QRect m_shape, m_im1, m_im2;
     QPoint m_legendPos;
     QFont m_legendFont;
 };
@@ -156,8 +157,8 @@ private:
 
 GraphWindow::GraphWindow(Settings& settings, MessageBoxes& messages, ErrorReporter& errors, SaveFileDialog& saveDialog,
                          const Clock& clock, QString storeRoot, GraphPeers peers, QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_messages(messages), m_errors(errors), m_saveDialog(saveDialog), m_clock(clock),
-      m_storeRoot(std::move(storeRoot)), m_peers(std::move(peers))
+    : QWidget(parent), m_settings(settings), m_messages(messages), m_errors(errors), m_saveDialog(saveDialog),
+      m_clock(clock), m_storeRoot(std::move(storeRoot)), m_peers(std::move(peers))
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Module Graphique"));
@@ -169,8 +170,8 @@ GraphWindow::GraphWindow(Settings& settings, MessageBoxes& messages, ErrorReport
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     setMaximumWidth(kMaximumWidth);
     resize(kDesignWidth, kDesignHeight);
-    FormResize();
-    Button3Click();
+    layOut();
+    erase();
 
     readSettings();
     applyCaptionColours();
@@ -180,8 +181,8 @@ GraphWindow::GraphWindow(Settings& settings, MessageBoxes& messages, ErrorReport
             if (Settings::is(row, settings::Colours[i]))
                 applyCaptionColours();
     });
-    if (autorec->isChecked())
-        Timer1->start();
+    if (m_autoSaveCheck->isChecked())
+        m_autoSaveTimer->start();
 }
 
 GraphWindow::~GraphWindow() = default;
@@ -189,159 +190,152 @@ GraphWindow::~GraphWindow() = default;
 void GraphWindow::buildControls()
 {
     // Left column: scale, speed, period, date, actions.
-    Label2 = MakeLabel(this, "Label2", QStringLiteral("Echelle :"), 8, 6);
-    cb = Named(new QComboBox(this), "cb");
-    cb->setGeometry(112, 2, 160, 21);
+    auto* scaleCaption = MakeLabel(this, "Label2", QStringLiteral("Echelle :"), 8, 6);
+    m_scaleCombo = Named(new QComboBox(this), "cb");
+    m_scaleCombo->setGeometry(112, 2, 160, 21);
     for (const ScalePreset& preset : ScalePresets())
-        cb->addItem(preset.caption);
-    cb->setCurrentIndex(kDefaultScaleItem);
+        m_scaleCombo->addItem(preset.caption);
+    m_scaleCombo->setCurrentIndex(kDefaultScaleItem);
 
-    Label3 = MakeLabel(this, "Label3", QStringLiteral("Vitesse :"), 8, 29);
-    spdspin = Named(new QSpinBox(this), "spdspin");
-    spdspin->setGeometry(112, 25, 100, 21);
-    spdspin->setRange(1, std::numeric_limits<int32_t>::max());
-    spdspin->setValue(65536);
-    spdspin->setReadOnly(true);
-    Label4 = MakeLabel(this, "Label4", QStringLiteral("octets/s"), 216, 29);
+    auto* fullScaleCaption = MakeLabel(this, "Label3", QStringLiteral("Vitesse :"), 8, 29);
+    m_fullScaleSpin = Named(new QSpinBox(this), "spdspin");
+    m_fullScaleSpin->setGeometry(112, 25, 100, 21);
+    m_fullScaleSpin->setRange(1, std::numeric_limits<int32_t>::max());
+    m_fullScaleSpin->setValue(65536);
+    m_fullScaleSpin->setReadOnly(true);
+    auto* fullScaleUnit = MakeLabel(this, "Label4", QStringLiteral("octets/s"), 216, 29);
 
-    Label6 = MakeLabel(this, "Label6", QStringLiteral("Graphique :"), 8, 52);
-    cbG = Named(new QComboBox(this), "cbG");
-    cbG->setGeometry(112, 48, 100, 21);
+    auto* periodCaption = MakeLabel(this, "Label6", QStringLiteral("Graphique :"), 8, 52);
+    m_periodCombo = Named(new QComboBox(this), "cbG");
+    m_periodCombo->setGeometry(112, 48, 100, 21);
     for (int p = 0; p < kPeriodCount; ++p)
-        cbG->addItem(PeriodText(static_cast<Period>(p)));
-    cbG->setCurrentIndex(0);
+        m_periodCombo->addItem(PeriodText(static_cast<Period>(p)));
+    m_periodCombo->setCurrentIndex(0);
 
-    Label9 = MakeLabel(this, "Label9", QStringLiteral("Tracer a partir du :"), 8, 75);
-    datep = Named(new QDateEdit(m_clock.now().date(), this), "datep");
-    datep->setGeometry(112, 71, 100, 21);
-    datep->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
-    datep->setCalendarPopup(true);
-    Button6 = MakeButton(this, "Button6", QStringLiteral("-"), QRect(214, 71, 22, 21));
-    Button7 = MakeButton(this, "Button7", QStringLiteral("+"), QRect(238, 71, 22, 21));
+    auto* dateCaption = MakeLabel(this, "Label9", QStringLiteral("Tracer a partir du :"), 8, 75);
+    m_dateEdit = Named(new QDateEdit(m_clock.now().date(), this), "datep");
+    m_dateEdit->setGeometry(112, 71, 100, 21);
+    m_dateEdit->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    m_dateEdit->setCalendarPopup(true);
+    auto* previousDayButton = MakeButton(this, "Button6", QStringLiteral("-"), QRect(214, 71, 22, 21));
+    auto* nextDayButton = MakeButton(this, "Button7", QStringLiteral("+"), QRect(238, 71, 22, 21));
 
-    Button2 = MakeButton(this, "Button2", QStringLiteral("Tracer"), QRect(8, 95, 62, 23));
-    Button3 = MakeButton(this, "Button3", QStringLiteral("Effacer"), QRect(72, 95, 62, 23));
-    Button4 = MakeButton(this, "Button4", QStringLiteral("Ouvrir"), QRect(136, 95, 62, 23));
-    BitBtn1 = MakeButton(this, "BitBtn1", QStringLiteral("Enregistrer"), QRect(200, 95, 76, 23));
+    m_drawButton = MakeButton(this, "Button2", QStringLiteral("Tracer"), QRect(8, 95, 62, 23));
+    auto* eraseButton = MakeButton(this, "Button3", QStringLiteral("Effacer"), QRect(72, 95, 62, 23));
+    auto* openButton = MakeButton(this, "Button4", QStringLiteral("Ouvrir"), QRect(136, 95, 62, 23));
+    auto* saveButton = MakeButton(this, "BitBtn1", QStringLiteral("Enregistrer"), QRect(200, 95, 76, 23));
 
     // Middle column: graduations, peaks, legend, automatic recording, direction and unit.
-    Label1 = MakeLabel(this, "Label1", QStringLiteral("Graduations :"), 284, 6);
-    gradspin = Named(new QSpinBox(this), "gradspin");
-    gradspin->setGeometry(Label1->geometry().right() + 6, 2, 48, 21);
-    gradspin->setRange(1, 999);
-    gradspin->setValue(8);
-    tous = MakeCheck(this, "tous", QStringLiteral("Tous"), gradspin->geometry().right() + 10, 4);
-    tous->hide();
-    cbmx = MakeCheck(this, "cbmx", QStringLiteral("Dessiner pics"), 284, 25);
-    cbmx->setChecked(true);
-    legd = MakeCheck(this, "legd", QStringLiteral("Légende"), cbmx->geometry().right() + 10, 25);
-    autorec = MakeCheck(this, "autorec", QStringLiteral("Enregistrement auto"), 284, 44);
-    autorec->hide();
+    auto* gradationsCaption = MakeLabel(this, "Label1", QStringLiteral("Graduations :"), 284, 6);
+    m_gradationsSpin = Named(new QSpinBox(this), "gradspin");
+    m_gradationsSpin->setGeometry(gradationsCaption->geometry().right() + 6, 2, 48, 21);
+    m_gradationsSpin->setRange(1, 999);
+    m_gradationsSpin->setValue(8);
+    m_allPeriodsCheck = MakeCheck(this, "tous", QStringLiteral("Tous"), m_gradationsSpin->geometry().right() + 10, 4);
+    m_allPeriodsCheck->hide();
+    m_peaksCheck = MakeCheck(this, "cbmx", QStringLiteral("Dessiner pics"), 284, 25);
+    m_peaksCheck->setChecked(true);
+    m_legendCheck = MakeCheck(this, "legd", QStringLiteral("Légende"), m_peaksCheck->geometry().right() + 10, 25);
+    m_autoSaveCheck = MakeCheck(this, "autorec", QStringLiteral("Enregistrement auto"), 284, 44);
+    m_autoSaveCheck->hide();
 
-    Panel2 = Named(new QWidget(this), "Panel2");
-    Label8 = MakeLabel(Panel2, "Label8", QStringLiteral("Sens de génération :"), 2, 2);
-    cbdg = MakeRadio(Panel2, "cbdg", QStringLiteral("Droite à Gauche"), 2, 18);
-    cbgd = MakeRadio(Panel2, "cbgd", QStringLiteral("Gauche à Droite"), 2, 36);
-    cbgd->setChecked(true);
-    const int panel2Width = std::max({Label8->width(), cbdg->width(), cbgd->width()}) + 4;
-    Panel2->setGeometry(282, 62, panel2Width, 56);
+    auto* directionPanel = Named(new QWidget(this), "Panel2");
+    auto* directionCaption = MakeLabel(directionPanel, "Label8", QStringLiteral("Sens de génération :"), 2, 2);
+    auto* rightToLeftRadio = MakeRadio(directionPanel, "cbdg", QStringLiteral("Droite à Gauche"), 2, 18);
+    m_leftToRightRadio = MakeRadio(directionPanel, "cbgd", QStringLiteral("Gauche à Droite"), 2, 36);
+    m_leftToRightRadio->setChecked(true);
+    const int directionWidth =
+        std::max({directionCaption->width(), rightToLeftRadio->width(), m_leftToRightRadio->width()}) + 4;
+    directionPanel->setGeometry(282, 62, directionWidth, 56);
 
-    Panel1 = Named(new QWidget(this), "Panel1");
-    rb2 = MakeRadio(Panel1, "rb2", QStringLiteral("Bits"), 2, 0);
-    rb1 = MakeRadio(Panel1, "rb1", QStringLiteral("Octets"), 2, 18);
-    rb2->setChecked(true);
-    Panel1->setGeometry(Panel2->geometry().right() + 4, 80, std::max(rb1->width(), rb2->width()) + 4, 38);
+    auto* unitPanel = Named(new QWidget(this), "Panel1");
+    m_bitsRadio = MakeRadio(unitPanel, "rb2", QStringLiteral("Bits"), 2, 0);
+    m_bytesRadio = MakeRadio(unitPanel, "rb1", QStringLiteral("Octets"), 2, 18);
+    m_bitsRadio->setChecked(true);
+    unitPanel->setGeometry(directionPanel->geometry().right() + 4, 80,
+                           std::max(m_bytesRadio->width(), m_bitsRadio->width()) + 4, 38);
 
     // Right: the statistics, which are also the legend of a saved picture; wide enough for a rate
     // such as "1748,71 K/s (341%)" beside its caption.
-    GroupBox1 = Named(new QGroupBox(QStringLiteral("Statistiques"), this), "GroupBox1");
+    m_statisticsGroup = Named(new QGroupBox(QStringLiteral("Statistiques"), this), "GroupBox1");
     const char* captionNames[6] = {"Label12", "Label13", "Label14", "Label15", "Label16", "Label17"};
     const QString captions[6] = {QStringLiteral("Actuel In :"),  QStringLiteral("Actuel Out :"),
                                  QStringLiteral("Max In :"),     QStringLiteral("Max Out :"),
                                  QStringLiteral("Moyenne In :"), QStringLiteral("Moyenne Out :")};
     const char* valueNames[6] = {"actueld", "actuelu", "maxd", "maxu", "moyd", "moyu"};
-    QLabel** captionLabels[6] = {&Label12, &Label13, &Label14, &Label15, &Label16, &Label17};
-    QLabel** valueLabels[6] = {&actueld, &actuelu, &maxd, &maxu, &moyd, &moyu};
     int captionWidth = 0;
-    for (int i = 0; i < 6; ++i)
+    for (size_t i = 0; i < 6; ++i)
     {
-        *captionLabels[i] = MakeLabel(GroupBox1, captionNames[i], captions[i], 6, 18 + 16 * i);
-        captionWidth = std::max(captionWidth, (*captionLabels[i])->width());
+        m_statisticCaptions[i] =
+            MakeLabel(m_statisticsGroup, captionNames[i], captions[i], 6, 18 + 16 * static_cast<int>(i));
+        captionWidth = std::max(captionWidth, m_statisticCaptions[i]->width());
     }
     const int valueLeft = 6 + captionWidth + 6;
     const int valueWidth = fontMetrics().horizontalAdvance(QStringLiteral("99999,99 K/s (999%)"));
     // It stays within the design width.
-    GroupBox1->setGeometry(kLegendLeft, 0,
-                           std::clamp(valueLeft + valueWidth + 6, kLegendWidth, kDesignWidth - kLegendLeft - 5),
-                           kLegendHeight);
-    for (int i = 0; i < 6; ++i)
+    m_statisticsGroup->setGeometry(kLegendLeft, 0,
+                                   std::clamp(valueLeft + valueWidth + 6, kLegendWidth, kDesignWidth - kLegendLeft - 5),
+                                   kLegendHeight);
+    for (size_t i = 0; i < 6; ++i)
     {
-        *valueLabels[i] = MakeLabel(GroupBox1, valueNames[i], QStringLiteral("0"), valueLeft, 18 + 16 * i);
-        (*valueLabels[i])->setFixedWidth(GroupBox1->width() - valueLeft - 4);
+        m_statisticValues[i] =
+            MakeLabel(m_statisticsGroup, valueNames[i], QStringLiteral("0"), valueLeft, 18 + 16 * static_cast<int>(i));
+        m_statisticValues[i]->setFixedWidth(m_statisticsGroup->width() - valueLeft - 4);
     }
 
     // The drawing area, bottom to top: background, plot layer, axes layer.
-    shape = Named(new QLabel(this), "shape");
-    shape->setAutoFillBackground(true);
-    QPalette background = shape->palette();
+    m_drawingBackground = Named(new QLabel(this), "shape");
+    m_drawingBackground->setAutoFillBackground(true);
+    QPalette background = m_drawingBackground->palette();
     background.setColor(QPalette::Window, QColor::fromRgb(BgrToArgb(kBackgroundBgr)));
-    shape->setPalette(background);
-    im2 = Named(new QLabel(this), "im2");
-    im2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    im1 = Named(new QLabel(this), "im1");
-    im1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_drawingBackground->setPalette(background);
+    m_plotImage = Named(new QLabel(this), "im2");
+    m_plotImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_axesImage = Named(new QLabel(this), "im1");
+    m_axesImage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    paProg = Named(new QFrame(this), "paProg");
-    static_cast<QFrame*>(paProg)->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    paProg->setAutoFillBackground(true);
-    paProg->setGeometry(240, 200, 245, 48);
-    Label11 = MakeLabel(paProg, "Label11", QStringLiteral("Progression :"), 8, 6);
-    lbProg = MakeLabel(paProg, "lbProg", QStringLiteral("0%"), 90, 6);
-    lbProg->setFixedWidth(150);
-    pbProg = Named(new QProgressBar(paProg), "pbProg");
-    pbProg->setGeometry(8, 24, 229, 16);
-    pbProg->setRange(0, 100);
-    pbProg->setValue(0);
-    paProg->hide();
+    m_progressPanel = Named(new QFrame(this), "paProg");
+    m_progressPanel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    m_progressPanel->setAutoFillBackground(true);
+    m_progressPanel->setGeometry(240, 200, 245, 48);
+    MakeLabel(m_progressPanel, "Label11", QStringLiteral("Progression :"), 8, 6);
+    m_progressLabel = MakeLabel(m_progressPanel, "lbProg", QStringLiteral("0%"), 90, 6);
+    m_progressLabel->setFixedWidth(150);
+    m_progressBar = Named(new QProgressBar(m_progressPanel), "pbProg");
+    m_progressBar->setGeometry(8, 24, 229, 16);
+    m_progressBar->setRange(0, 100);
+    m_progressBar->setValue(0);
+    m_progressPanel->hide();
 
-    Image2 = Named(new QLabel(this), "Image2");
-    Image2->setGeometry(0, 0, 17, 17);
-    Image2->hide();
+    // Hidden from the start: the drawing area's size and the switch to a resizable frame.
+    m_sizeLabel = MakeLabel(this, "Label7", QStringLiteral("700x235"), 8, 146);
+    m_sizeLabel->hide();
+    m_resizeButton = MakeButton(this, "Button5", QStringLiteral("Redimensionner"), QRect(248, 130, 100, 25));
+    m_resizeButton->hide();
 
-    // Hidden controls of the design that nothing shows.
-    Label5 = MakeLabel(this, "Label5", QStringLiteral("Traitement en cours..."), 8, 130);
-    Label7 = MakeLabel(this, "Label7", QStringLiteral("700x235"), 8, 146);
-    Label10 = MakeLabel(this, "Label10", QString(), 8, 162);
-    Button1 = MakeButton(this, "Button1", QStringLiteral("Rafraichir"), QRect(8, 130, 75, 25));
-    Button21 = MakeButton(this, "Button21", QStringLiteral("Tracer"), QRect(88, 130, 75, 25));
-    Button31 = MakeButton(this, "Button31", QStringLiteral("Effacer"), QRect(168, 130, 75, 25));
-    Button5 = MakeButton(this, "Button5", QStringLiteral("Redimensionner"), QRect(248, 130, 100, 25));
-    for (QWidget* hidden :
-         {static_cast<QWidget*>(Label5), static_cast<QWidget*>(Label7), static_cast<QWidget*>(Label10),
-          static_cast<QWidget*>(Button1), static_cast<QWidget*>(Button21), static_cast<QWidget*>(Button31),
-          static_cast<QWidget*>(Button5)})
-        hidden->hide();
+    m_autoSaveTimer = Named(new QTimer(this), "Timer1");
+    m_autoSaveTimer->setInterval(300000);
+    m_sequenceTimer = Named(new QTimer(this), "Timer2");
+    m_sequenceTimer->setInterval(5000);
 
-    Timer1 = Named(new QTimer(this), "Timer1");
-    Timer1->setInterval(300000);
-    Timer2 = Named(new QTimer(this), "Timer2");
-    Timer2->setInterval(5000);
+    m_pictureHidden = {gradationsCaption, scaleCaption,   fullScaleCaption,  periodCaption,    fullScaleUnit,
+                       m_gradationsSpin,  m_peaksCheck,   m_scaleCombo,      m_fullScaleSpin,  m_periodCombo,
+                       unitPanel,         directionPanel, m_statisticsGroup, m_autoSaveCheck,  m_drawButton,
+                       eraseButton,       openButton,     saveButton,        dateCaption,      previousDayButton,
+                       nextDayButton,     m_dateEdit,     m_legendCheck,     m_allPeriodsCheck};
 
-    connect(cb, &QComboBox::currentIndexChanged, this, &GraphWindow::cbChange);
-    connect(cbG, &QComboBox::currentIndexChanged, this, &GraphWindow::cbGChange);
-    connect(Button6, &QPushButton::clicked, this, &GraphWindow::Button6Click);
-    connect(Button7, &QPushButton::clicked, this, &GraphWindow::Button7Click);
-    connect(Button2, &QPushButton::clicked, this, &GraphWindow::Button2Click);
-    connect(Button21, &QPushButton::clicked, this, &GraphWindow::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &GraphWindow::Button3Click);
-    connect(Button31, &QPushButton::clicked, this, &GraphWindow::Button3Click);
-    connect(Button1, &QPushButton::clicked, this, &GraphWindow::Button1Click);
-    connect(Button4, &QPushButton::clicked, this, &GraphWindow::Button4Click);
-    connect(Button5, &QPushButton::clicked, this, &GraphWindow::Button5Click);
-    connect(BitBtn1, &QPushButton::clicked, this, &GraphWindow::BitBtn1Click);
-    connect(autorec, &QCheckBox::clicked, this, &GraphWindow::autorecClick);
-    connect(Timer1, &QTimer::timeout, this, &GraphWindow::Timer1Timer);
-    connect(Timer2, &QTimer::timeout, this, &GraphWindow::Timer2Timer);
+    connect(m_scaleCombo, &QComboBox::currentIndexChanged, this, &GraphWindow::applyScalePreset);
+    connect(m_periodCombo, &QComboBox::currentIndexChanged, this, &GraphWindow::draw);
+    connect(previousDayButton, &QPushButton::clicked, this, [this] { moveDate(-1); });
+    connect(nextDayButton, &QPushButton::clicked, this, [this] { moveDate(1); });
+    connect(m_drawButton, &QPushButton::clicked, this, &GraphWindow::draw);
+    connect(eraseButton, &QPushButton::clicked, this, &GraphWindow::erase);
+    connect(openButton, &QPushButton::clicked, this, &GraphWindow::openChooser);
+    connect(m_resizeButton, &QPushButton::clicked, this, &GraphWindow::toggleResizable);
+    connect(saveButton, &QPushButton::clicked, this, [this] { savePicture(PictureSender::SaveButton); });
+    connect(m_autoSaveCheck, &QCheckBox::clicked, this, &GraphWindow::startOrStopAutoSave);
+    connect(m_autoSaveTimer, &QTimer::timeout, this, &GraphWindow::saveScheduledPicture);
+    connect(m_sequenceTimer, &QTimer::timeout, this, &GraphWindow::stepPictureSequence);
 }
 
 void GraphWindow::readSettings()
@@ -354,34 +348,34 @@ void GraphWindow::readSettings()
     const QString dir = m_settings.value(GraphFolder);
     if (m_peers.setChooserDirectory)
         m_peers.setChooserDirectory(!dir.isEmpty() && QFileInfo(dir).isDir() ? dir : m_storeRoot);
-    cbmx->setChecked(m_settings.value(GraphPeakScale));
-    (m_settings.value(GraphUnitOctets) ? rb1 : rb2)->setChecked(true);
-    legd->setChecked(m_settings.value(GraphLegend));
-    autorec->setChecked(m_settings.value(GraphAutoSave));
-    tous->setChecked(m_settings.value(GraphAllInterfaces));
-    gradspin->setValue(m_settings.value(GraphGradations));
+    m_peaksCheck->setChecked(m_settings.value(GraphPeakScale));
+    (m_settings.value(GraphUnitOctets) ? m_bytesRadio : m_bitsRadio)->setChecked(true);
+    m_legendCheck->setChecked(m_settings.value(GraphLegend));
+    m_autoSaveCheck->setChecked(m_settings.value(GraphAutoSave));
+    m_allPeriodsCheck->setChecked(m_settings.value(GraphAllPeriods));
+    m_gradationsSpin->setValue(m_settings.value(GraphGradations));
     {
-        const QSignalBlocker block(cb);
-        cb->setCurrentIndex(m_settings.value(GraphScaleIndex));
+        const QSignalBlocker block(m_scaleCombo);
+        m_scaleCombo->setCurrentIndex(m_settings.value(GraphScaleIndex));
     }
-    spdspin->setValue(m_settings.value(GraphFullScale));
-    if (cb->currentIndex() == kManualScaleItem)
-        spdspin->setReadOnly(false);
+    m_fullScaleSpin->setValue(m_settings.value(GraphFullScale));
+    if (m_scaleCombo->currentIndex() == kManualScaleItem)
+        m_fullScaleSpin->setReadOnly(false);
 }
 
 void GraphWindow::storeSettings()
 {
     using namespace settings;
     m_settings.set(GraphFolder, m_peers.selectedDirectory ? m_peers.selectedDirectory() : QString());
-    m_settings.set(GraphAutoSave, autorec->isChecked());
-    m_settings.set(GraphLegend, legd->isChecked());
-    m_settings.set(GraphAllInterfaces, tous->isChecked());
-    m_settings.set(GraphPeakScale, cbmx->isChecked());
-    m_settings.set(GraphUnitOctets, rb1->isChecked());
-    m_settings.set(GraphGradations, gradspin->value());
-    m_settings.set(GraphScaleIndex, cb->currentIndex());
-    m_settings.set(GraphFullScale, spdspin->value());
-    m_settings.set(GraphPeriod, cbG->currentIndex());
+    m_settings.set(GraphAutoSave, m_autoSaveCheck->isChecked());
+    m_settings.set(GraphLegend, m_legendCheck->isChecked());
+    m_settings.set(GraphAllPeriods, m_allPeriodsCheck->isChecked());
+    m_settings.set(GraphPeakScale, m_peaksCheck->isChecked());
+    m_settings.set(GraphUnitOctets, m_bytesRadio->isChecked());
+    m_settings.set(GraphGradations, m_gradationsSpin->value());
+    m_settings.set(GraphScaleIndex, m_scaleCombo->currentIndex());
+    m_settings.set(GraphFullScale, m_fullScaleSpin->value());
+    m_settings.set(GraphPeriod, m_periodCombo->currentIndex());
 }
 
 std::array<uint32_t, 4> GraphWindow::colours() const
@@ -393,43 +387,37 @@ void GraphWindow::applyCaptionColours()
 {
     // The captions are the legend of the series: receive, send, receive peak, send peak.
     const std::array<uint32_t, 4> c = colours();
-    QLabel* captions[4] = {Label12, Label13, Label14, Label15};
-    for (int i = 0; i < 4; ++i)
+    for (size_t i = 0; i < c.size(); ++i)
     {
-        QPalette palette = captions[i]->palette();
-        palette.setColor(QPalette::WindowText, QColor::fromRgb(BgrToArgb(c[static_cast<size_t>(i)])));
-        captions[i]->setPalette(palette);
+        QPalette palette = m_statisticCaptions[i]->palette();
+        palette.setColor(QPalette::WindowText, QColor::fromRgb(BgrToArgb(c[i])));
+        m_statisticCaptions[i]->setPalette(palette);
     }
 }
 
 Period GraphWindow::period() const
 {
-    return static_cast<Period>(std::clamp(cbG->currentIndex(), 0, kPeriodCount - 1));
+    return static_cast<Period>(std::clamp(m_periodCombo->currentIndex(), 0, kPeriodCount - 1));
 }
 
 void GraphWindow::selectPeriod(Period p)
 {
-    const QSignalBlocker block(cbG);
-    cbG->setCurrentIndex(static_cast<int>(p));
-}
-
-void GraphWindow::Button2Click()
-{
-    draw();
+    const QSignalBlocker block(m_periodCombo);
+    m_periodCombo->setCurrentIndex(static_cast<int>(p));
 }
 
 bool GraphWindow::draw()
 {
     // A request made while a draw lets events run (a click, a timer) is refused; every way out of an
     // accepted draw hides the progress panel and sets the busy marker again.
-    DrawScope scope(m_busy, [this] { paProg->hide(); });
+    DrawScope scope(m_busy, [this] { m_progressPanel->hide(); });
     if (!scope.acquired())
         return false;
-    lbProg->setText(QStringLiteral("0%"));
-    pbProg->setValue(0);
-    paProg->move(shape->geometry().center() - paProg->rect().center());
-    paProg->show();
-    paProg->raise();
+    m_progressLabel->setText(QStringLiteral("0%"));
+    m_progressBar->setValue(0);
+    m_progressPanel->move(m_drawingBackground->geometry().center() - m_progressPanel->rect().center());
+    m_progressPanel->show();
+    m_progressPanel->raise();
     m_ready = true;
 
     const QString dir = m_peers.selectedDirectory ? m_peers.selectedDirectory() : QString();
@@ -446,47 +434,45 @@ bool GraphWindow::draw()
 
     LoadRequest request;
     request.directory = dir;
-    request.date = datep->date();
+    request.date = m_dateEdit->date();
     request.timeOfDay = m_clock.now().time();
     request.secondsPerColumn = SecondsPerColumn(period());
-    request.direction = cbgd->isChecked() ? Direction::LeftToRight : Direction::RightToLeft;
-    request.width = im2->width();
-    request.height = im2->height();
-    request.bitsMultiplier = rb1->isChecked() ? 1 : 8;
-    request.automaticScale = cb->currentIndex() == kAutomaticScaleItem;
-    request.scale = spdspin->value();
+    request.direction = m_leftToRightRadio->isChecked() ? Direction::LeftToRight : Direction::RightToLeft;
+    request.width = m_plotImage->width();
+    request.height = m_plotImage->height();
+    request.bitsMultiplier = m_bytesRadio->isChecked() ? 1 : 8;
+    request.automaticScale = m_scaleCombo->currentIndex() == kAutomaticScaleItem;
+    request.scale = m_fullScaleSpin->value();
     request.readDayFiles = m_ready;
 
     GraphOptions options;
     options.period = period();
-    options.graduations = gradspin->value();
-    options.peaksAsked = cbmx->isChecked();
+    options.graduations = m_gradationsSpin->value();
+    options.peaksAsked = m_peaksCheck->isChecked();
     const std::array<uint32_t, 4> c = colours();
     options.colours = SeriesColours{c[0], c[1], c[2], c[3]};
-    options.axesSize = im1->size();
+    options.axesSize = m_axesImage->size();
 
-    Button3Click();
+    erase();
     const std::optional<LoadResult> result = m_loader.load(request, [this](int percent) {
-        pbProg->setValue(percent);
-        lbProg->setText(QString::number(pbProg->value()) + QLatin1Char('%'));
+        m_progressBar->setValue(percent);
+        m_progressLabel->setText(QString::number(m_progressBar->value()) + QLatin1Char('%'));
         QCoreApplication::processEvents();
     });
     if (!result)
         return false;
-    lbProg->setText(QStringLiteral("Dessin en cours..."));
+    m_progressLabel->setText(QStringLiteral("Dessin en cours..."));
     if (request.automaticScale)
-        spdspin->setValue(result->scale);
+        m_fullScaleSpin->setValue(result->scale);
 
-    QLabel* labels[6] = {actueld, actuelu, maxd, maxu, moyd, moyu};
-    for (int i = 0; i < 6; ++i)
-        labels[i]->setText(result->statistics[static_cast<size_t>(i)].text);
+    for (size_t i = 0; i < m_statisticValues.size(); ++i)
+        m_statisticValues[i]->setText(result->statistics[i].text);
     applyCaptionColours();
 
     GraphLayers layers = DrawGraph(m_loader.columns(), request, *result, options);
     m_plot = std::move(layers.plot);
     m_axes = std::move(layers.axes);
     showLayers();
-    m_lastRequest = request;
     m_lastLoad = *result;
     m_ready = true;
     m_cleared = false;
@@ -495,36 +481,14 @@ bool GraphWindow::draw()
 
 void GraphWindow::showLayers()
 {
-    im2->setPixmap(Pixmap(m_plot));
-    im1->setPixmap(Pixmap(m_axes));
+    m_plotImage->setPixmap(Pixmap(m_plot));
+    m_axesImage->setPixmap(Pixmap(m_axes));
 }
 
-void GraphWindow::Button1Click()
+void GraphWindow::erase()
 {
-    if (m_plot.isNull())
-        return;
-    DrawFrame(m_plot);
-    AxesInput axes;
-    axes.period = period();
-    axes.date = datep->date();
-    axes.timeOfDay = m_clock.now().time();
-    axes.width = m_plot.width();
-    axes.height = m_plot.height();
-    axes.direction =
-        DirectionParamsFor(cbgd->isChecked() ? Direction::LeftToRight : Direction::RightToLeft, m_plot.width());
-    axes.scale = spdspin->value();
-    axes.bitsMultiplier = rb1->isChecked() ? 1 : 8;
-    axes.unit = m_loader.unit();
-    axes.pixelsPerRate = static_cast<float>(m_plot.height()) / static_cast<float>(spdspin->value());
-    axes.graduations = gradspin->value();
-    m_axes = RenderAxes(axes, im1->size());
-    showLayers();
-}
-
-void GraphWindow::Button3Click()
-{
-    m_axes = ErasedAxes(im1->size());
-    m_plot = ErasedPlot(im2->width(), im2->height());
+    m_axes = ErasedAxes(m_axesImage->size());
+    m_plot = ErasedPlot(m_plotImage->width(), m_plotImage->height());
     showLayers();
     m_cleared = true;
 }
@@ -532,7 +496,7 @@ void GraphWindow::Button3Click()
 void GraphWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    FormResize();
+    layOut();
 }
 
 void GraphWindow::showEvent(QShowEvent* event)
@@ -546,93 +510,67 @@ void GraphWindow::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
 }
 
-void GraphWindow::FormResize()
+void GraphWindow::layOut()
 {
     if (m_saving)
         return;
     const DrawingAreaLayout layout = LayoutDrawingArea(size());
     // Only a change of the drawing area wipes the graph: a window manager may confirm a size twice.
-    if (layout.shape == shape->geometry() && layout.plot == im2->geometry())
+    if (layout.shape == m_drawingBackground->geometry() && layout.plot == m_plotImage->geometry())
         return;
-    shape->setGeometry(layout.shape);
-    im1->setGeometry(layout.shape);
-    im2->setGeometry(layout.plot);
-    Label7->setText(layout.sizeText);
+    m_drawingBackground->setGeometry(layout.shape);
+    m_axesImage->setGeometry(layout.shape);
+    m_plotImage->setGeometry(layout.plot);
+    m_sizeLabel->setText(layout.sizeText);
     // Resizing wipes a drawn graph; the user draws again.
     if (!m_cleared)
-        Button3Click();
+        erase();
 }
 
-void GraphWindow::cbChange()
+void GraphWindow::applyScalePreset()
 {
-    const int item = cb->currentIndex();
+    const int item = m_scaleCombo->currentIndex();
     if (item < 0 || item >= static_cast<int>(ScalePresets().size()))
         return;
     const ScalePreset& preset = ScalePresets()[static_cast<size_t>(item)];
-    spdspin->setValue(preset.scale); // 0 shows as the minimum, 1
+    m_fullScaleSpin->setValue(preset.scale); // 0 shows as the minimum, 1
     if (preset.editable)
-        spdspin->setReadOnly(false);
+        m_fullScaleSpin->setReadOnly(false);
     draw();
 }
 
-void GraphWindow::cbGChange()
+void GraphWindow::toggleResizable()
 {
-    draw();
-}
-
-void GraphWindow::Button4Click()
-{
-    if (m_peers.showChooser)
-        m_peers.showChooser();
-    setEnabled(false);
-}
-
-void GraphWindow::Button5Click()
-{
-    if (Button2->isEnabled())
+    if (m_drawButton->isEnabled())
     {
-        Button2->setEnabled(false);
+        m_drawButton->setEnabled(false);
         setMinimumSize(kMinimumWidth, kMinimumHeight);
         setMaximumSize(kMaximumWidth, QWIDGETSIZE_MAX);
-        Button5->setText(QStringLiteral("OK"));
+        m_resizeButton->setText(QStringLiteral("OK"));
     }
     else
     {
-        Button2->setEnabled(true);
+        m_drawButton->setEnabled(true);
         setFixedSize(size());
-        Button5->setText(QStringLiteral("Redimensionner"));
+        m_resizeButton->setText(QStringLiteral("Redimensionner"));
     }
 }
 
-void GraphWindow::Button6Click()
+void GraphWindow::moveDate(int days)
 {
-    datep->setDate(datep->date().addDays(-1));
+    m_dateEdit->setDate(m_dateEdit->date().addDays(days));
     if (m_drawnOnce)
         draw();
-}
-
-void GraphWindow::Button7Click()
-{
-    datep->setDate(datep->date().addDays(1));
-    if (m_drawnOnce)
-        draw();
-}
-
-void GraphWindow::BitBtn1Click()
-{
-    SaveGraphPicture(PictureSender::SaveButton);
 }
 
 QImage GraphWindow::takePicture()
 {
-    const QList<QWidget*> hidden{Label1,  Label2,  Label3, Label6,  Label4,    gradspin, cbmx,    cb,
-                                 spdspin, cbG,     Panel1, Panel2,  GroupBox1, autorec,  Button2, Button3,
-                                 Button4, BitBtn1, Label9, Button6, Button7,   datep,    legd,    tous};
-    const PictureLayout layout(*this, hidden, legd->isChecked());
+    const PictureLayout layout(*this, {m_drawingBackground, m_axesImage, m_plotImage}, *m_statisticsGroup,
+                               m_pictureHidden, m_legendCheck->isChecked());
     return layout.grab();
 }
 
-bool GraphWindow::SaveGraphPicture(PictureSender sender)
+bool GraphWindow::savePicture(PictureSender sender)
 {
     // Resizes are ignored while a picture is taken; a picture taken from a timer while the save dialog
     // is open must not end the outer one's marker.
@@ -647,7 +585,7 @@ bool GraphWindow::SaveGraphPicture(PictureSender sender)
     QString fileName;
     if (sender == PictureSender::SaveButton)
     {
-        const QString proposed = QDir(m_storeRoot).filePath(ProposedPictureName(datep->date(), period()));
+        const QString proposed = QDir(m_storeRoot).filePath(ProposedPictureName(m_dateEdit->date(), period()));
         if (const std::optional<QString> chosen = m_saveDialog.getSaveFileName(this, proposed))
             fileName = *chosen;
     }
@@ -663,53 +601,52 @@ bool GraphWindow::SaveGraphPicture(PictureSender sender)
     m_picture = takePicture();
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         clipboard->setImage(m_picture);
-    Image2->setPixmap(Pixmap(m_picture));
     if (fileName.isEmpty() || WriteGif(m_picture, fileName))
         return true;
     m_errors.showError(QStringLiteral("Impossible d'écrire dans %1").arg(fileName));
     return false;
 }
 
-void GraphWindow::autorecClick()
+void GraphWindow::startOrStopAutoSave()
 {
-    if (autorec->isChecked())
-        Timer1->start();
+    if (m_autoSaveCheck->isChecked())
+        m_autoSaveTimer->start();
     else
-        Timer1->stop();
-    Timer1Timer();
+        m_autoSaveTimer->stop();
+    saveScheduledPicture();
 }
 
-void GraphWindow::Timer1Timer()
+void GraphWindow::saveScheduledPicture()
 {
     // A tick that lands inside a draw waits for the next one rather than save a half-drawn graph.
     if (!m_busy.idle())
         return;
-    if (!tous->isChecked())
+    if (!m_allPeriodsCheck->isChecked())
     {
         if (draw())
-            SaveGraphPicture(PictureSender::Timer);
+            savePicture(PictureSender::Timer);
         return;
     }
     hide();
-    Timer2->start();
-    Button3Click();
+    m_sequenceTimer->start();
+    erase();
     selectPeriod(m_sequence.start());
     draw();
 }
 
-void GraphWindow::Timer2Timer()
+void GraphWindow::stepPictureSequence()
 {
     const PictureSequence::Step step = m_sequence.tick(m_busy.idle());
     switch (step.kind)
     {
     case PictureSequence::Step::Finished:
-        Timer2->stop();
+        m_sequenceTimer->stop();
         show();
         return;
     case PictureSequence::Step::Wait:
         return;
     case PictureSequence::Step::SaveAndDraw:
-        SaveGraphPicture(PictureSender::Timer);
+        savePicture(PictureSender::Timer);
         selectPeriod(step.period);
         draw();
         return;
@@ -718,7 +655,7 @@ void GraphWindow::Timer2Timer()
 
 void GraphWindow::setDateAndDraw(const QDate& date)
 {
-    datep->setDate(date);
+    m_dateEdit->setDate(date);
     show();
     raise();
     activateWindow();
@@ -727,7 +664,9 @@ void GraphWindow::setDateAndDraw(const QDate& date)
 
 void GraphWindow::openChooser()
 {
-    Button4Click();
+    if (m_peers.showChooser)
+        m_peers.showChooser();
+    setEnabled(false);
 }
 
 void GraphWindow::startFromCommandLine(const QString& base)

@@ -17,6 +17,7 @@ class MessageBoxes;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QProgressBar;
@@ -68,98 +69,29 @@ public:
     bool drawnOnce() const { return m_drawnOnce; }
     bool cleared() const { return m_cleared; }
     bool saving() const { return m_saving; }
-    const graph::PictureSequence& sequence() const { return m_sequence; }
     // The last draw's reading (day files opened, maxima, scale).
     const graph::LoadResult& lastLoad() const { return m_lastLoad; }
-    // The two layers as shown: im2 (series and frame) and im1 (axes, transparent elsewhere).
+    // The two layers as shown: the plot (series and frame) and the axes (transparent elsewhere).
     const QImage& plotLayer() const { return m_plot; }
     const QImage& axesLayer() const { return m_axes; }
-    // The last picture taken by SaveGraphPicture (also on the clipboard).
+    // The last picture taken by savePicture (also on the clipboard).
     const QImage& lastPicture() const { return m_picture; }
 
     enum class PictureSender
     {
-        SaveButton, // BitBtn1: asks for the file name
-        Timer,      // Timer1: names the file after the picture base name
+        SaveButton, // "Enregistrer": asks for the file name
+        Timer,      // automatic recording: names the file after the picture base name
     };
     // False when a file name was given and the file could not be written.
-    bool SaveGraphPicture(PictureSender sender);
+    bool savePicture(PictureSender sender);
 
-    // Controls, named as in the window's design.
-    QLabel* Label1 = nullptr;
-    QSpinBox* gradspin = nullptr;
-    QCheckBox* cbmx = nullptr;
-    QWidget* Panel1 = nullptr;
-    QRadioButton* rb1 = nullptr;
-    QRadioButton* rb2 = nullptr;
-    QWidget* Panel2 = nullptr;
-    QLabel* Label8 = nullptr;
-    QRadioButton* cbdg = nullptr;
-    QRadioButton* cbgd = nullptr;
-    QLabel* Label2 = nullptr;
-    QComboBox* cb = nullptr;
-    QLabel* Label3 = nullptr;
-    QSpinBox* spdspin = nullptr;
-    QLabel* Label4 = nullptr;
-    QLabel* Label6 = nullptr;
-    QComboBox* cbG = nullptr;
-    QLabel* Label9 = nullptr;
-    QDateEdit* datep = nullptr;
-    QPushButton* Button6 = nullptr;
-    QPushButton* Button7 = nullptr;
-    QPushButton* Button2 = nullptr;
-    QPushButton* Button3 = nullptr;
-    QPushButton* Button4 = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    QCheckBox* legd = nullptr;
-    QCheckBox* autorec = nullptr;
-    QCheckBox* tous = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* Label12 = nullptr; // "Actuel In :"
-    QLabel* Label13 = nullptr; // "Actuel Out :"
-    QLabel* Label14 = nullptr; // "Max In :"
-    QLabel* Label15 = nullptr; // "Max Out :"
-    QLabel* Label16 = nullptr; // "Moyenne In :"
-    QLabel* Label17 = nullptr; // "Moyenne Out :"
-    QLabel* actueld = nullptr;
-    QLabel* actuelu = nullptr;
-    QLabel* maxd = nullptr;
-    QLabel* maxu = nullptr;
-    QLabel* moyd = nullptr;
-    QLabel* moyu = nullptr;
-    QWidget* paProg = nullptr;
-    QLabel* Label11 = nullptr;
-    QLabel* lbProg = nullptr;
-    QProgressBar* pbProg = nullptr;
-    QLabel* shape = nullptr;
-    QLabel* im2 = nullptr;
-    QLabel* im1 = nullptr;
-    QLabel* Image2 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label10 = nullptr;
-    QPushButton* Button1 = nullptr;
-    QPushButton* Button21 = nullptr;
-    QPushButton* Button31 = nullptr;
-    QPushButton* Button5 = nullptr;
-    QTimer* Timer1 = nullptr;
-    QTimer* Timer2 = nullptr;
-
-public slots:
-    void Button2Click(); // "Tracer": the draw action
-    void Button1Click(); // "Rafraichir": the frame and the axes of the last draw
-    void Button3Click(); // "Effacer"
-    void FormResize();
-    void cbChange();
-    void cbGChange();
-    void Button4Click(); // "Ouvrir"
-    void Button5Click(); // "Redimensionner"
-    void Button6Click(); // "-"
-    void Button7Click(); // "+"
-    void BitBtn1Click(); // "Enregistrer"
-    void autorecClick();
-    void Timer1Timer();
-    void Timer2Timer();
+    // "Tracer". False when refused because a draw is running, or when the reading was abandoned.
+    bool draw();
+    // The automatic recording's five-minute tick: one picture, or with "Tous" the start of a sequence
+    // of every period.
+    void saveScheduledPicture();
+    // The sequence's tick: saves the graph drawn at the previous step and draws the next period.
+    void stepPictureSequence();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -170,7 +102,14 @@ private:
     void readSettings();
     // Just before a save: this window's values into the model.
     void storeSettings();
-    bool draw();
+    // Fits the drawing area to the window; a change of the area wipes the graph.
+    void layOut();
+    void erase(); // "Effacer"
+    void applyScalePreset();
+    // "Redimensionner": trades "Tracer" for a resizable frame, and back.
+    void toggleResizable();
+    void moveDate(int days); // "-" and "+"
+    void startOrStopAutoSave();
     graph::Period period() const;
     void selectPeriod(graph::Period period);
     std::array<uint32_t, 4> colours() const;
@@ -186,17 +125,48 @@ private:
     QString m_storeRoot;
     GraphPeers m_peers;
 
+    QComboBox* m_scaleCombo = nullptr;
+    QSpinBox* m_fullScaleSpin = nullptr;
+    QComboBox* m_periodCombo = nullptr;
+    QDateEdit* m_dateEdit = nullptr;
+    QPushButton* m_drawButton = nullptr;
+    QSpinBox* m_gradationsSpin = nullptr;
+    QCheckBox* m_peaksCheck = nullptr;
+    QCheckBox* m_legendCheck = nullptr;
+    QCheckBox* m_autoSaveCheck = nullptr;
+    QCheckBox* m_allPeriodsCheck = nullptr;
+    QRadioButton* m_leftToRightRadio = nullptr;
+    QRadioButton* m_bytesRadio = nullptr;
+    QRadioButton* m_bitsRadio = nullptr;
+    QGroupBox* m_statisticsGroup = nullptr;
+    // Actual, maximum and mean rates, each receive then send; the first four captions are the legend
+    // of the series and take their colours.
+    std::array<QLabel*, 6> m_statisticCaptions{};
+    std::array<QLabel*, 6> m_statisticValues{};
+    QFrame* m_progressPanel = nullptr;
+    QLabel* m_progressLabel = nullptr;
+    QProgressBar* m_progressBar = nullptr;
+    // The drawing area, bottom to top.
+    QLabel* m_drawingBackground = nullptr;
+    QLabel* m_plotImage = nullptr;
+    QLabel* m_axesImage = nullptr;
+    QLabel* m_sizeLabel = nullptr;         // hidden: the drawing area's size
+    QPushButton* m_resizeButton = nullptr; // hidden: "Redimensionner"
+    QTimer* m_autoSaveTimer = nullptr;
+    QTimer* m_sequenceTimer = nullptr;
+    // The controls above the drawing area, which a picture leaves out.
+    QList<QWidget*> m_pictureHidden;
+
     graph::HistoryLoader m_loader;
     graph::BusyMarker m_busy;
     graph::LoadResult m_lastLoad;
-    graph::LoadRequest m_lastRequest;
     graph::PictureSequence m_sequence;
     bool m_ready = false;
     bool m_drawnOnce = false;
     bool m_cleared = false;
     bool m_saving = false;
     bool m_placed = false; // centred on the screen at the first showing
-    QString m_pictureBase; // held by OpenDialog1 in the window's design
+    QString m_pictureBase;
     QImage m_plot;
     QImage m_axes;
     QImage m_picture;

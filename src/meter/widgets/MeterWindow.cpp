@@ -1,9 +1,9 @@
 #include "meter/widgets/MeterWindow.h"
 
 #include "common/Colour.h"
-#include "common/widgets/Named.h"
 #include "common/ErrorReporter.h"
 #include "common/NumberText.h"
+#include "common/widgets/Named.h"
 #include "config/ScalePresets.h"
 #include "config/Settings.h"
 #include "meter/MeterDrawing.h"
@@ -99,7 +99,7 @@ MeterWindow::MeterWindow(Settings& settings, Sampler& sampler, const Clock& cloc
     setWindowTitle(QStringLiteral("Tachymetre"));
     // A tool window: no task-bar button.
     applyWindowFlags();
-    QWidget::setMinimumHeight(50);
+    setMinimumHeight(50);
     setMinimumWidth(60);
     setMaximumWidth(1024);
     setAutoFillBackground(true);
@@ -110,24 +110,22 @@ MeterWindow::MeterWindow(Settings& settings, Sampler& sampler, const Clock& cloc
     buildControls();
     buildMenu();
 
-    Button1->setVisible(m_settings.debugMode());
-    Label2->setVisible(m_settings.debugMode());
-    Label3->setVisible(m_settings.debugMode());
+    m_recordingButton->setVisible(m_settings.debugMode());
 
     // The ring and the rate text start empty.
     m_settings.setPrimed(false);
     m_tick.reset();
-    Label1->setText(m_tick.rateText());
+    m_rateLabel->setText(m_tick.rateText());
 
-    Timer1 = Named(new QTimer(this), "Timer1");
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &MeterWindow::Timer1Timer);
+    m_tickTimer = Named(new QTimer(this), "Timer1");
+    m_tickTimer->setInterval(1000);
+    connect(m_tickTimer, &QTimer::timeout, this, &MeterWindow::tick);
 
     readSettings();
 
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
-            ApplicationEvents1Activate();
+            reportActivation();
     });
 
     // The layout, behaviour and legend follow the settings from now on.
@@ -136,8 +134,8 @@ MeterWindow::MeterWindow(Settings& settings, Sampler& sampler, const Clock& cloc
     connect(&m_settings, &Settings::refreshPositionChanged, this,
             [this] { setTimerInterval(m_settings.refreshPeriodMs()); });
     connect(&m_settings, &Settings::aboutToSave, this, &MeterWindow::storeGeometry);
-    FormResize();
-    Timer1->start();
+    layOut();
+    m_tickTimer->start();
 }
 
 MeterWindow::~MeterWindow() = default;
@@ -199,98 +197,94 @@ void MeterWindow::hideGraph()
 {
     // The two sizes are remembered, in whole pixels, for the way back; they are not stored.
     setMinimumHeight(19);
-    m_graphHeight = clientHeight();
-    setClientHeight(titleBarHeight());
+    m_graphHeight = height();
+    setClientHeight(m_titleHeight);
     setGraphVisible(false);
-    m_frameHeight = titleBarHeight();
-    setTitleBarHeight(clientHeight());
+    m_frameHeight = m_titleHeight;
+    setTitleBarHeight(height());
 }
 
 void MeterWindow::buildControls()
 {
-    Shape1 = Panel("Shape1", this);
-    Shape2 = Panel("Shape2", this);
+    m_titleBar = Panel("Shape1", this);
+    m_graphPanel = Panel("Shape2", this);
 
-    im2 = Named(new MeterImage(this), "im2");
-    im1 = Named(new MeterImage(this), "im1");
-    QFont canvasFont = im1->font();
+    m_graphImage = Named(new MeterImage(this), "im2");
+    m_legendImage = Named(new MeterImage(this), "im1");
+    QFont canvasFont = m_legendImage->font();
     canvasFont.setFamily(QStringLiteral("MS Sans Serif"));
     canvasFont.setPixelSize(11);
-    im1->setFont(canvasFont);
+    m_legendImage->setFont(canvasFont);
 
-    Label1 = Named(new QLabel(this), "Label1");
+    m_rateLabel = Named(new QLabel(this), "Label1");
     QFont titleFont(QStringLiteral("Arial"));
     titleFont.setPixelSize(13);
-    Label1->setFont(titleFont);
-    Label1->setAttribute(Qt::WA_TranslucentBackground);
+    m_rateLabel->setFont(titleFont);
+    m_rateLabel->setAttribute(Qt::WA_TranslucentBackground);
 
-    Image1 = Named(new QLabel(this), "Image1");
-    Image1->setPixmap(CameraIcon());
-    Image1->resize(kSnapshotIconWidth, kSnapshotIconHeight);
-    Image1->setCursor(Qt::PointingHandCursor);
-    Image1->setToolTip(QStringLiteral("Capture"));
+    m_snapshotIcon = Named(new QLabel(this), "Image1");
+    m_snapshotIcon->setPixmap(CameraIcon());
+    m_snapshotIcon->resize(kSnapshotIconWidth, kSnapshotIconHeight);
+    m_snapshotIcon->setCursor(Qt::PointingHandCursor);
+    m_snapshotIcon->setToolTip(QStringLiteral("Capture"));
 
-    lbEch = Named(new QLabel(this), "lbEch");
+    m_readoutLabel = Named(new QLabel(this), "lbEch");
     QFont readoutFont(QStringLiteral("MS Sans Serif"));
     readoutFont.setPixelSize(11);
-    lbEch->setFont(readoutFont);
-    lbEch->setStyleSheet(QStringLiteral("color: red; background: transparent;"));
-    lbEch->move(56, 24);
-    lbEch->hide();
+    m_readoutLabel->setFont(readoutFont);
+    m_readoutLabel->setStyleSheet(QStringLiteral("color: red; background: transparent;"));
+    m_readoutLabel->move(56, 24);
+    m_readoutLabel->hide();
 
-    Button1 = Named(new QPushButton(QStringLiteral("ARRET"), this), "Button1");
+    m_recordingButton = Named(new QPushButton(QStringLiteral("ARRET"), this), "Button1");
     QFont buttonFont(QStringLiteral("Arial"));
     buttonFont.setBold(true);
-    Button1->setFont(buttonFont);
-    Button1->setStyleSheet(QStringLiteral("color: red;"));
-    Button1->setGeometry(60, 40, 60, 22);
-    Label2 = Named(new QLabel(QStringLiteral("Label2"), this), "Label2");
-    Label2->move(130, 44);
-    Label3 = Named(new QLabel(QStringLiteral("Label3"), this), "Label3");
-    Label3->move(180, 44);
-    connect(Button1, &QPushButton::clicked, this, &MeterWindow::Button1Click);
+    m_recordingButton->setFont(buttonFont);
+    m_recordingButton->setStyleSheet(QStringLiteral("color: red;"));
+    m_recordingButton->setGeometry(60, 40, 60, 22);
+    connect(m_recordingButton, &QPushButton::clicked, this, &MeterWindow::toggleRecording);
 
-    for (QWidget* w : {static_cast<QWidget*>(Shape1), static_cast<QWidget*>(Label1), static_cast<QWidget*>(im1)})
+    for (QWidget* w : {m_titleBar, static_cast<QWidget*>(m_rateLabel), static_cast<QWidget*>(m_legendImage)})
     {
         w->setMouseTracking(true);
         w->installEventFilter(this);
     }
-    Image1->installEventFilter(this);
-    lbEch->raise();
+    m_snapshotIcon->installEventFilter(this);
+    m_readoutLabel->raise();
 }
 
 void MeterWindow::buildMenu()
 {
-    PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
-    popAOT = Named(PopupMenu1->addAction(QStringLiteral("Toujours au &dessus")), "popAOT");
-    popAOT->setCheckable(true);
-    popAOT->setChecked(true);
-    Configuration1 = Named(PopupMenu1->addAction(QStringLiteral("&Configuration")), "Configuration1");
-    Modemicro1 = Named(PopupMenu1->addAction(QStringLiteral("&Mode Compact")), "Modemicro1");
-    Modemicro1->setCheckable(true);
-    VitesseMoyenne1 = Named(PopupMenu1->addMenu(QStringLiteral("Vitesse Moyenne")), "VitesseMoyenne1");
+    m_contextMenu = Named(new QMenu(this), "PopupMenu1");
+    m_stayOnTopAction = Named(m_contextMenu->addAction(QStringLiteral("Toujours au &dessus")), "popAOT");
+    m_stayOnTopAction->setCheckable(true);
+    m_stayOnTopAction->setChecked(true);
+    QAction* configuration = Named(m_contextMenu->addAction(QStringLiteral("&Configuration")), "Configuration1");
+    m_compactAction = Named(m_contextMenu->addAction(QStringLiteral("&Mode Compact")), "Modemicro1");
+    m_compactAction->setCheckable(true);
+    QMenu* averageMenu = Named(m_contextMenu->addMenu(QStringLiteral("Vitesse Moyenne")), "VitesseMoyenne1");
     auto* averages = new QActionGroup(this);
     averages->setExclusive(true);
-    Aucun1 = Named(VitesseMoyenne1->addAction(QStringLiteral("Aucun")), "Aucun1");
-    Reception1 = Named(VitesseMoyenne1->addAction(QStringLiteral("Reception")), "Reception1");
-    Envoi1 = Named(VitesseMoyenne1->addAction(QStringLiteral("Envoi")), "Envoi1");
-    for (QAction* a : {Aucun1, Reception1, Envoi1})
+    m_noAverageAction = Named(averageMenu->addAction(QStringLiteral("Aucun")), "Aucun1");
+    m_receivedAverageAction = Named(averageMenu->addAction(QStringLiteral("Reception")), "Reception1");
+    m_sentAverageAction = Named(averageMenu->addAction(QStringLiteral("Envoi")), "Envoi1");
+    for (QAction* a : {m_noAverageAction, m_receivedAverageAction, m_sentAverageAction})
     {
         a->setCheckable(true);
         averages->addAction(a);
     }
-    Aucun1->setChecked(true);
-    N1 = Named(PopupMenu1->addSeparator(), "N1");
-    Fermer1 = Named(PopupMenu1->addAction(QStringLiteral("Fermer")), "Fermer1");
+    m_noAverageAction->setChecked(true);
+    Named(m_contextMenu->addSeparator(), "N1");
+    QAction* close = Named(m_contextMenu->addAction(QStringLiteral("Fermer")), "Fermer1");
 
-    // popAOT and Modemicro1 take their check marks from the configuration window, not from the click.
-    connect(popAOT, &QAction::triggered, this, &MeterWindow::popAOTClick);
-    connect(Configuration1, &QAction::triggered, this, &MeterWindow::Configuration1Click);
-    connect(Modemicro1, &QAction::triggered, this, &MeterWindow::Modemicro1Click);
-    connect(Aucun1, &QAction::triggered, this, &MeterWindow::Aucun1Click);
-    connect(Reception1, &QAction::triggered, this, &MeterWindow::Reception1Click);
-    connect(Envoi1, &QAction::triggered, this, &MeterWindow::Envoi1Click);
-    connect(Fermer1, &QAction::triggered, this, &MeterWindow::Fermer1Click);
+    // The stay-on-top and compact items take their check marks from the settings, not from the click.
+    connect(m_stayOnTopAction, &QAction::triggered, this, &MeterWindow::toggleStayOnTop);
+    connect(configuration, &QAction::triggered, this, &MeterWindow::showConfiguration);
+    connect(m_compactAction, &QAction::triggered, this, &MeterWindow::toggleCompact);
+    connect(m_noAverageAction, &QAction::triggered, this, [this] { setAverageChoice(AverageChoice::None); });
+    connect(m_receivedAverageAction, &QAction::triggered, this, [this] { setAverageChoice(AverageChoice::Received); });
+    connect(m_sentAverageAction, &QAction::triggered, this, [this] { setAverageChoice(AverageChoice::Sent); });
+    connect(close, &QAction::triggered, this, &MeterWindow::hideFromMenu);
 }
 
 void MeterWindow::readSettings()
@@ -333,13 +327,13 @@ void MeterWindow::addTrayMenu(QMenu* trayMenu)
 {
     if (!trayMenu)
         return;
-    PopupMenu1->addSeparator();
-    PopupMenu1->addActions(trayMenu->actions());
+    m_contextMenu->addSeparator();
+    m_contextMenu->addActions(trayMenu->actions());
 }
 
 bool MeterWindow::staysOnTop() const
 {
-    return popAOT->isChecked();
+    return m_stayOnTopAction->isChecked();
 }
 
 void MeterWindow::raiseTopMost()
@@ -348,7 +342,7 @@ void MeterWindow::raiseTopMost()
         raise();
 }
 
-QString MeterWindow::SnapshotFileName(const QDateTime& when) const
+QString MeterWindow::snapshotFileName(const QDateTime& when) const
 {
     // Written out field by field: no process-wide format is involved.
     return m_storeRoot + QStringLiteral("VORP ") + when.toString(QStringLiteral("yyyy-MM-dd hh;mm;ss")) +
@@ -364,22 +358,17 @@ void MeterWindow::redrawLegend()
     input.gradations = m_settings.value(settings::MeterGradations);
     input.verticalSpacing = m_settings.value(settings::MeterGradationSeconds);
     input.unitMultiplier = m_settings.value(settings::MeterUnitOctets) ? 1 : 8;
-    input.graphSize = im2->size();
-    input.font = im1->font();
+    input.graphSize = m_graphImage->size();
+    input.font = m_legendImage->font();
     m_pixelScale = LegendLayout(input).pixelScale;
     if (!m_settings.value(settings::MeterGraphShown))
         return;
-    im1->setPicture(DrawLegend(input));
+    m_legendImage->setPicture(DrawLegend(input));
 }
 
 void MeterWindow::setTimerInterval(int milliseconds)
 {
-    Timer1->setInterval(milliseconds);
-}
-
-int MeterWindow::timerInterval() const
-{
-    return Timer1->interval();
+    m_tickTimer->setInterval(milliseconds);
 }
 
 void MeterWindow::setStayOnTop(bool on)
@@ -402,39 +391,24 @@ void MeterWindow::setOpacityLevel(int alpha)
     setWindowOpacity(m_translucent ? m_alpha / 255.0 : 1.0);
 }
 
-int MeterWindow::clientHeight() const
-{
-    return height();
-}
-
 void MeterWindow::setClientHeight(int h)
 {
     resize(width(), std::max(h, minimumHeight()));
-    FormResize();
-}
-
-int MeterWindow::titleBarHeight() const
-{
-    return m_titleHeight;
+    layOut();
 }
 
 void MeterWindow::setTitleBarHeight(int h)
 {
     m_titleHeight = std::clamp(h, kTitleMinHeight, kTitleMaxHeight);
-    FormResize();
-}
-
-void MeterWindow::setMinimumHeight(int h)
-{
-    QWidget::setMinimumHeight(h);
+    layOut();
 }
 
 void MeterWindow::setGraphVisible(bool visible)
 {
-    Shape2->setVisible(visible);
-    im1->setVisible(visible);
-    im2->setVisible(visible);
-    FormResize();
+    m_graphPanel->setVisible(visible);
+    m_legendImage->setVisible(visible);
+    m_graphImage->setVisible(visible);
+    layOut();
 }
 
 void MeterWindow::setFrameless(bool frameless)
@@ -447,17 +421,17 @@ void MeterWindow::setFrameless(bool frameless)
 
 void MeterWindow::setSnapshotIconVisible(bool visible)
 {
-    Image1->setVisible(visible);
+    m_snapshotIcon->setVisible(visible);
 }
 
 void MeterWindow::setStayOnTopChecked(bool checked)
 {
-    popAOT->setChecked(checked);
+    m_stayOnTopAction->setChecked(checked);
 }
 
 void MeterWindow::setCompactChecked(bool checked)
 {
-    Modemicro1->setChecked(checked);
+    m_compactAction->setChecked(checked);
 }
 
 void MeterWindow::applyWindowFlags()
@@ -486,16 +460,16 @@ void MeterWindow::applyWindowFlags()
 
 int MeterWindow::labelTextWidth() const
 {
-    return QFontMetrics(Label1->font()).horizontalAdvance(m_tick.rateText());
+    return QFontMetrics(m_rateLabel->font()).horizontalAdvance(m_tick.rateText());
 }
 
 void MeterWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    FormResize();
+    layOut();
 }
 
-void MeterWindow::FormResize()
+void MeterWindow::layOut()
 {
     if (m_inLayout)
         return;
@@ -506,39 +480,40 @@ void MeterWindow::FormResize()
     input.compact = m_settings.value(settings::MeterCompact);
     input.titleHeight = m_titleHeight;
     input.titleTextWidth = labelTextWidth();
-    input.snapshotIconWidth = Image1->width();
+    input.snapshotIconWidth = m_snapshotIcon->width();
     const MeterFormLayout layout = FormResizeLayout(input);
 
     if (layout.clientHeight != height())
         resize(width(), layout.clientHeight);
     m_titleHeight = layout.shape1.height();
-    Shape1->setGeometry(layout.shape1);
+    m_titleBar->setGeometry(layout.shape1);
     if (layout.fitTitleFont)
-        Label1->setFont(FitTitleFont(Label1->font(), m_tick.rateText(), layout.shape1.width() - Image1->width() - 2,
-                                     layout.shape1.height()));
-    const QFontMetrics metrics(Label1->font());
+        m_rateLabel->setFont(FitTitleFont(m_rateLabel->font(), m_tick.rateText(),
+                                          layout.shape1.width() - m_snapshotIcon->width() - 2, layout.shape1.height()));
+    const QFontMetrics metrics(m_rateLabel->font());
     const int textWidth = metrics.horizontalAdvance(m_tick.rateText());
-    Label1->setGeometry((layout.shape1.width() - Image1->width() - textWidth) / 2,
-                        std::max(0, (layout.shape1.height() - metrics.height()) / 2), textWidth + 1, metrics.height());
-    Shape2->setGeometry(layout.shape2);
-    Image1->move(layout.image1Left, std::max(0, (layout.shape1.height() - Image1->height()) / 2));
-    im2->setGeometry(layout.im2);
-    im1->setGeometry(layout.im1);
+    m_rateLabel->setGeometry((layout.shape1.width() - m_snapshotIcon->width() - textWidth) / 2,
+                             std::max(0, (layout.shape1.height() - metrics.height()) / 2), textWidth + 1,
+                             metrics.height());
+    m_graphPanel->setGeometry(layout.shape2);
+    m_snapshotIcon->move(layout.image1Left, std::max(0, (layout.shape1.height() - m_snapshotIcon->height()) / 2));
+    m_graphImage->setGeometry(layout.im2);
+    m_legendImage->setGeometry(layout.im1);
     m_inLayout = false;
 
     redrawLegend();
-    tick(false);
+    runTick(false);
 }
 
-void MeterWindow::Timer1Timer()
+void MeterWindow::tick()
 {
-    tick(true);
+    runTick(true);
 }
 
-void MeterWindow::tick(bool timerTick)
+void MeterWindow::runTick(bool sample)
 {
     const QString& text = m_tick.rateText();
-    if (timerTick)
+    if (sample)
     {
         MeterSettings input;
         input.positionCount = m_settings.interfaceCount();
@@ -553,7 +528,7 @@ void MeterWindow::tick(bool timerTick)
         input.refreshPosition = m_settings.refreshPosition();
         input.octets = m_settings.value(settings::MeterUnitOctets);
         input.scaleIndex = m_settings.value(settings::MeterScaleIndex);
-        input.graphWidth = im2->width();
+        input.graphWidth = m_graphImage->width();
 
         // One snapshot serves every ticked interface of both graphs.
         const InterfaceTable table = m_sampler.FetchInterfaceTable().value_or(InterfaceTable{});
@@ -564,16 +539,16 @@ void MeterWindow::tick(bool timerTick)
         {
             // The model's change signal redraws the legend when the value moves.
             m_settings.set(settings::MeterFullScale, *result.fullScale);
-            m_pixelScale = PixelScale(im2->height(), m_settings.value(settings::MeterFullScale));
+            m_pixelScale = PixelScale(m_graphImage->height(), m_settings.value(settings::MeterFullScale));
         }
         if (m_trayPeer)
             m_trayPeer(text, result.iconIndex);
     }
 
-    const QFontMetrics before(Label1->font());
+    const QFontMetrics before(m_rateLabel->font());
     if (!m_settings.value(settings::MeterCompact))
     {
-        Label1->setFont(FitTitleFont(Label1->font(), text, Shape1->width() - 2, Shape1->height()));
+        m_rateLabel->setFont(FitTitleFont(m_rateLabel->font(), text, m_titleBar->width() - 2, m_titleBar->height()));
     }
     else
     {
@@ -584,13 +559,14 @@ void MeterWindow::tick(bool timerTick)
         if (size() != QSize(w, h))
             resize(w, h);
     }
-    if (timerTick)
+    if (sample)
     {
-        const QFontMetrics metrics(Label1->font());
+        const QFontMetrics metrics(m_rateLabel->font());
         const int textWidth = metrics.horizontalAdvance(text);
-        Label1->setText(text);
-        Label1->setGeometry((Shape1->width() - textWidth) / 2, std::max(0, (Shape1->height() - metrics.height()) / 2),
-                            textWidth + 1, metrics.height());
+        m_rateLabel->setText(text);
+        m_rateLabel->setGeometry((m_titleBar->width() - textWidth) / 2,
+                                 std::max(0, (m_titleBar->height() - metrics.height()) / 2), textWidth + 1,
+                                 metrics.height());
     }
 
     if (m_settings.value(settings::MeterGraphShown) && isVisible())
@@ -605,51 +581,49 @@ void MeterWindow::drawGraph()
     colours.received2 = m_settings.colour(3);
     colours.sent2 = m_settings.colour(4);
     colours.intersection = m_settings.colour(5);
-    m_average =
-        m_painter.DrawHistory(im2->buffer(), im2->size(), m_tick.ring(), m_pixelScale, colours, m_averageChoice);
-    im2->update();
+    m_average = m_painter.DrawHistory(m_graphImage->buffer(), m_graphImage->size(), m_tick.ring(), m_pixelScale,
+                                      colours, m_averageChoice);
+    m_graphImage->update();
 }
 
 // ---- Mouse
 
 bool MeterWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Image1)
+    if (watched == m_snapshotIcon)
     {
         if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         {
-            Image1Click();
+            takeSnapshot();
             return true;
         }
         return QWidget::eventFilter(watched, event);
     }
     auto* sender = qobject_cast<QWidget*>(watched);
-    if (sender != Shape1 && sender != Label1 && sender != im1)
+    if (sender != m_titleBar && sender != m_rateLabel && sender != m_legendImage)
         return QWidget::eventFilter(watched, event);
     switch (event->type())
     {
     case QEvent::MouseButtonPress: {
         const auto* e = static_cast<QMouseEvent*>(event);
-        Shape1MouseDown(sender, e->button(), e->position().toPoint());
+        beginDrag(e->button(), e->position().toPoint());
         return false;
     }
     case QEvent::MouseMove: {
         const auto* e = static_cast<QMouseEvent*>(event);
-        Shape1MouseMove(sender, e->buttons(), e->position().toPoint());
+        dragOrHover(sender, e->buttons(), e->position().toPoint());
         return false;
     }
-    case QEvent::MouseButtonRelease: {
-        const auto* e = static_cast<QMouseEvent*>(event);
-        Shape1MouseUp(sender, e->button(), e->position().toPoint());
+    case QEvent::MouseButtonRelease:
+        endDrag(static_cast<QMouseEvent*>(event)->button());
         return false;
-    }
     case QEvent::MouseButtonDblClick:
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         {
-            if (sender == Label1)
-                Label1DblClick();
-            else if (sender == im1)
-                im1DblClick();
+            if (sender == m_rateLabel)
+                toggleCompact();
+            else if (sender == m_legendImage)
+                setFrameless(!m_frameless);
         }
         return false;
     default:
@@ -659,31 +633,31 @@ bool MeterWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MeterWindow::showReadout(const QString& text)
 {
-    lbEch->setText(text);
-    lbEch->adjustSize();
-    lbEch->show();
-    lbEch->raise();
+    m_readoutLabel->setText(text);
+    m_readoutLabel->adjustSize();
+    m_readoutLabel->show();
+    m_readoutLabel->raise();
 }
 
-void MeterWindow::Shape1MouseDown(QWidget*, Qt::MouseButton button, QPoint pos)
+void MeterWindow::beginDrag(Qt::MouseButton button, QPoint pos)
 {
     m_buttonHeld = true;
     if (button == Qt::MiddleButton)
     {
         m_periodDrag = true;
-        lbEch->show();
-        lbEch->raise();
+        m_readoutLabel->show();
+        m_readoutLabel->raise();
     }
     m_last = pos;
 }
 
-void MeterWindow::Shape1MouseMove(QWidget* sender, Qt::MouseButtons buttons, QPoint pos)
+void MeterWindow::dragOrHover(QWidget* sender, Qt::MouseButtons buttons, QPoint pos)
 {
     if (m_buttonHeld)
         m_dragOffset += pos - m_last;
     if (!(buttons & Qt::MiddleButton))
     {
-        lbEch->hide();
+        m_readoutLabel->hide();
         m_periodDrag = false;
     }
     if (m_periodDrag && m_buttonHeld && pos.y() != m_last.y())
@@ -696,18 +670,18 @@ void MeterWindow::Shape1MouseMove(QWidget* sender, Qt::MouseButtons buttons, QPo
     }
     m_last = pos;
 
-    if (sender != im1)
+    if (sender != m_legendImage)
         return;
-    const long double line = std::trunc(static_cast<long double>(im2->height()) -
+    const long double line = std::trunc(static_cast<long double>(m_graphImage->height()) -
                                         static_cast<long double>(m_average) * static_cast<long double>(m_pixelScale));
     if (m_averageChoice != AverageChoice::None && static_cast<long double>(pos.y()) == line)
         showReadout(FloatText(CutTenths(static_cast<long double>(m_average) / kKilo)) + QStringLiteral("ko/s"));
-    else if (lbEch->isVisible() && !m_periodDrag)
+    else if (m_readoutLabel->isVisible() && !m_periodDrag)
         // A period drag that passes over the graph keeps showing the period.
-        lbEch->hide();
+        m_readoutLabel->hide();
 }
 
-void MeterWindow::Shape1MouseUp(QWidget*, Qt::MouseButton button, QPoint)
+void MeterWindow::endDrag(Qt::MouseButton button)
 {
     // The window jumps once, on release, by the whole displacement of a left-button drag.
     if (button == Qt::LeftButton && m_buttonHeld)
@@ -720,29 +694,28 @@ void MeterWindow::wheelEvent(QWheelEvent* event)
 {
     const int delta = event->angleDelta().y();
     if (delta > 0)
-        FormMouseWheelUp();
+        raiseFullScale();
     else if (delta < 0)
-        FormMouseWheelDown();
+        lowerFullScale();
     event->accept();
 }
 
 void MeterWindow::setFullScaleFromWheel(double factor)
 {
-    lbEch->show();
+    m_readoutLabel->show();
     // Manual mode without the preset's 1025.
     m_settings.set(settings::MeterScaleIndex, kManualScaleIndex);
-    const long double product =
-        std::trunc(static_cast<double>(m_settings.value(settings::MeterFullScale)) * factor);
+    const long double product = std::trunc(static_cast<double>(m_settings.value(settings::MeterFullScale)) * factor);
     showReadout(QString::number(static_cast<qint64>(product)));
     m_settings.set(settings::MeterFullScale, ClampFullScale(product));
 }
 
-void MeterWindow::FormMouseWheelUp()
+void MeterWindow::raiseFullScale()
 {
     setFullScaleFromWheel(kWheelUp);
 }
 
-void MeterWindow::FormMouseWheelDown()
+void MeterWindow::lowerFullScale()
 {
     setFullScaleFromWheel(kWheelDown);
     if (m_settings.value(settings::MeterFullScale) <= kMinFullScale)
@@ -750,16 +723,6 @@ void MeterWindow::FormMouseWheelDown()
         m_settings.set(settings::MeterScaleIndex, kAutomaticScaleIndex);
         showReadout(QStringLiteral("Auto"));
     }
-}
-
-void MeterWindow::Label1DblClick()
-{
-    Modemicro1Click();
-}
-
-void MeterWindow::im1DblClick()
-{
-    setFrameless(!m_frameless);
 }
 
 // ---- Menu
@@ -770,54 +733,39 @@ void MeterWindow::contextMenuEvent(QContextMenuEvent* event)
     m_buttonHeld = false;
     m_periodDrag = false;
     m_dragOffset = QPoint();
-    PopupMenu1->popup(event->globalPos());
+    m_contextMenu->popup(event->globalPos());
     event->accept();
 }
 
-void MeterWindow::popAOTClick()
+void MeterWindow::toggleStayOnTop()
 {
     m_settings.set(settings::MeterStayOnTop, !m_settings.value(settings::MeterStayOnTop));
-    popAOT->setChecked(m_settings.value(settings::MeterStayOnTop));
+    m_stayOnTopAction->setChecked(m_settings.value(settings::MeterStayOnTop));
 }
 
-void MeterWindow::Configuration1Click()
+void MeterWindow::showConfiguration()
 {
     if (m_showConfigurationPeer)
         m_showConfigurationPeer();
 }
 
-void MeterWindow::Modemicro1Click()
+void MeterWindow::toggleCompact()
 {
     m_settings.set(settings::MeterCompact, !m_settings.value(settings::MeterCompact));
-    Modemicro1->setChecked(m_settings.value(settings::MeterCompact));
+    m_compactAction->setChecked(m_settings.value(settings::MeterCompact));
 }
 
 void MeterWindow::setAverageChoice(AverageChoice choice)
 {
     m_averageChoice = choice;
-    Aucun1->setChecked(choice == AverageChoice::None);
-    Reception1->setChecked(choice == AverageChoice::Received);
-    Envoi1->setChecked(choice == AverageChoice::Sent);
+    m_noAverageAction->setChecked(choice == AverageChoice::None);
+    m_receivedAverageAction->setChecked(choice == AverageChoice::Received);
+    m_sentAverageAction->setChecked(choice == AverageChoice::Sent);
     if (m_settings.value(settings::MeterGraphShown) && isVisible())
         drawGraph();
 }
 
-void MeterWindow::Aucun1Click()
-{
-    setAverageChoice(AverageChoice::None);
-}
-
-void MeterWindow::Reception1Click()
-{
-    setAverageChoice(AverageChoice::Received);
-}
-
-void MeterWindow::Envoi1Click()
-{
-    setAverageChoice(AverageChoice::Sent);
-}
-
-void MeterWindow::Fermer1Click()
+void MeterWindow::hideFromMenu()
 {
     hide();
     if (m_meterItemPeer)
@@ -826,53 +774,45 @@ void MeterWindow::Fermer1Click()
 
 // ---- Close, activation, snapshot, debug
 
-bool MeterWindow::FormCloseQuery()
+void MeterWindow::closeEvent(QCloseEvent* event)
 {
     storeGeometry();
     if (m_meterItemPeer)
         m_meterItemPeer(false);
     // The application writes the settings file at once.
     emit closed();
-    return true;
+    event->accept();
 }
 
-void MeterWindow::closeEvent(QCloseEvent* event)
-{
-    if (FormCloseQuery())
-        event->accept();
-    else
-        event->ignore();
-}
-
-void MeterWindow::ApplicationEvents1Activate()
+void MeterWindow::reportActivation()
 {
     if (m_activatePeer)
         m_activatePeer();
 }
 
-void MeterWindow::Button1Click()
+void MeterWindow::toggleRecording()
 {
     if (m_toggleRecordingPeer)
         m_toggleRecordingPeer();
 }
 
-void MeterWindow::Image1Click()
+void MeterWindow::takeSnapshot()
 {
-    const bool iconShown = Image1->isVisible();
-    Image1->hide();
+    const bool iconShown = m_snapshotIcon->isVisible();
+    m_snapshotIcon->hide();
     // The icon comes back whatever happens below.
     struct Restore
     {
         QLabel* icon;
         bool shown;
         ~Restore() { icon->setVisible(shown); }
-    } restore{Image1, iconShown};
+    } restore{m_snapshotIcon, iconShown};
 
     const QImage shot = grab().toImage().convertToFormat(QImage::Format_RGB32);
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         clipboard->setImage(shot);
 
-    const QString path = SnapshotFileName(m_clock.now());
+    const QString path = snapshotFileName(m_clock.now());
     QSaveFile file(path);
     const bool saved = !shot.isNull() && file.open(QIODevice::WriteOnly) && shot.save(&file, "BMP") && file.commit();
     if (!saved)

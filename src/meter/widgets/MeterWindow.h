@@ -12,7 +12,6 @@
 
 class ErrorReporter;
 class QAction;
-class QActionGroup;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -25,7 +24,6 @@ class MeterImage final : public QWidget
 {
 public:
     explicit MeterImage(QWidget* parent = nullptr);
-    const QImage& picture() const { return m_picture; }
     void setPicture(QImage picture);
     // The picture buffer, painted into in place; call update() afterwards.
     QImage& buffer() { return m_picture; }
@@ -65,82 +63,26 @@ public:
     // Without a notification area the popup menu also offers the tray menu's items.
     void addTrayMenu(QMenu* trayMenu);
 
-    // What the shell's watchdog reads (popAOT's check mark) and does.
+    // What the shell's watchdog reads (the stay-on-top item's check mark) and does.
     bool staysOnTop() const;
     void raiseTopMost();
 
-    const MeterTick& meter() const { return m_tick; }
     const QString& rateText() const { return m_tick.rateText(); }
     float pixelScale() const { return m_pixelScale; }
     int32_t averageValue() const { return m_average; }
     AverageChoice averageChoice() const { return m_averageChoice; }
     bool frameless() const { return m_frameless; }
-    bool translucent() const { return m_translucent; }
-    int opacityLevel() const { return m_alpha; }
     // The snapshot file for a moment: store root + "VORP yyyy-mm-dd hh;nn;ss.bmp".
-    QString SnapshotFileName(const QDateTime& when) const;
+    QString snapshotFileName(const QDateTime& when) const;
 
-    // The legend follows a change of scale, gradations or unit.
-    void redrawLegend();
-    int timerInterval() const;
-    int clientHeight() const;
-    int titleBarHeight() const;
-    // The two remembered heights of the graph-shown and graph-hidden layouts.
-    int savedGraphHeight() const { return m_graphHeight; }
-    int savedFrameHeight() const { return m_frameHeight; }
-
-    // Controls, named as in the design; objectName set to the same name.
-    QWidget* Shape1 = nullptr; // title bar
-    QLabel* Label1 = nullptr;  // rate text
-    QLabel* Image1 = nullptr;  // snapshot icon
-    QWidget* Shape2 = nullptr; // graph panel
-    MeterImage* im2 = nullptr; // graph
-    MeterImage* im1 = nullptr; // legend, over the graph
-    QLabel* lbEch = nullptr;   // transient read-outs
-    QPushButton* Button1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* popAOT = nullptr;
-    QAction* Configuration1 = nullptr;
-    QAction* Modemicro1 = nullptr;
-    QMenu* VitesseMoyenne1 = nullptr;
-    QAction* Aucun1 = nullptr;
-    QAction* Reception1 = nullptr;
-    QAction* Envoi1 = nullptr;
-    QAction* N1 = nullptr;
-    QAction* Fermer1 = nullptr;
-    QTimer* Timer1 = nullptr;
-
-public slots:
-    // The meter tick: one snapshot, rates, ring, scale, tray and stopwatch, then the title and graph.
-    void Timer1Timer();
-    void FormResize();
-    void FormMouseWheelUp();
-    void FormMouseWheelDown();
-    void Label1DblClick();
-    void im1DblClick();
-    void Image1Click();
-    void Button1Click();
-    void popAOTClick();
-    void Configuration1Click();
-    void Modemicro1Click();
-    void Aucun1Click();
-    void Reception1Click();
-    void Envoi1Click();
-    void Fermer1Click();
-    // The close box: stores the geometry at once and unticks the shell's item; the window hides.
-    bool FormCloseQuery();
-    void ApplicationEvents1Activate();
-
-public:
-    // Shared by Shape1, Label1 and im1; positions in the sender's own coordinates.
-    void Shape1MouseDown(QWidget* sender, Qt::MouseButton button, QPoint pos);
-    void Shape1MouseMove(QWidget* sender, Qt::MouseButtons buttons, QPoint pos);
-    void Shape1MouseUp(QWidget* sender, Qt::MouseButton button, QPoint pos);
+    // One snapshot, rates, ring, scale, tray and stopwatch, then the title and graph; the tick timer's slot.
+    void tick();
+    // Places the title bar, rate text, snapshot icon, graph and legend for the window's size, then redraws.
+    void layOut();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // The close box stores the geometry at once and unticks the shell's item; the window hides.
     void closeEvent(QCloseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -156,13 +98,14 @@ private:
     void showGraph();
     void hideGraph();
     void storeGeometry();
+    // The legend follows a change of scale, gradations or unit.
+    void redrawLegend();
     void setTimerInterval(int milliseconds);
     void setStayOnTop(bool on);
     void setTranslucent(bool on);
     void setOpacityLevel(int alpha);
     void setClientHeight(int height);
     void setTitleBarHeight(int height);
-    void setMinimumHeight(int height);
     void setGraphVisible(bool visible);
     void setFrameless(bool frameless);
     void setSnapshotIconVisible(bool visible);
@@ -171,14 +114,47 @@ private:
     void buildControls();
     void buildMenu();
     void readSettings();
-    // The tick's body; a redraw-only tick (from the resize) skips sampling and the caption.
-    void tick(bool timerTick);
+    // The tick's body; without sampling (from the layout) it skips the snapshot and the caption.
+    void runTick(bool sample);
     void drawGraph();
     void setAverageChoice(AverageChoice choice);
     void applyWindowFlags();
     void showReadout(const QString& text);
     void setFullScaleFromWheel(double factor);
+    void raiseFullScale();
+    void lowerFullScale();
     int labelTextWidth() const;
+
+    // The title bar, the rate text and the legend drag the window (left button) or change the refresh
+    // period (middle button); positions in the sender's own coordinates.
+    void beginDrag(Qt::MouseButton button, QPoint pos);
+    void dragOrHover(QWidget* sender, Qt::MouseButtons buttons, QPoint pos);
+    void endDrag(Qt::MouseButton button);
+
+    void toggleStayOnTop();
+    void showConfiguration();
+    void toggleCompact();
+    void hideFromMenu();
+    void reportActivation();
+    void toggleRecording();
+    void takeSnapshot();
+
+    // Controls; each keeps its original name as objectName.
+    QWidget* m_titleBar = nullptr;              // "Shape1"
+    QLabel* m_rateLabel = nullptr;              // "Label1"
+    QLabel* m_snapshotIcon = nullptr;           // "Image1"
+    QWidget* m_graphPanel = nullptr;            // "Shape2"
+    MeterImage* m_graphImage = nullptr;         // "im2"
+    MeterImage* m_legendImage = nullptr;        // "im1", over the graph
+    QLabel* m_readoutLabel = nullptr;           // "lbEch", transient read-outs
+    QPushButton* m_recordingButton = nullptr;   // "Button1", debug mode only
+    QMenu* m_contextMenu = nullptr;             // "PopupMenu1"
+    QAction* m_stayOnTopAction = nullptr;       // "popAOT"
+    QAction* m_compactAction = nullptr;         // "Modemicro1"
+    QAction* m_noAverageAction = nullptr;       // "Aucun1"
+    QAction* m_receivedAverageAction = nullptr; // "Reception1"
+    QAction* m_sentAverageAction = nullptr;     // "Envoi1"
+    QTimer* m_tickTimer = nullptr;              // "Timer1"
 
     Settings& m_settings;
     Sampler& m_sampler;

@@ -54,46 +54,47 @@ StopwatchWindow::StopwatchWindow(const Clock& clock, RefreshPeriodControl& refre
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("Chronometre"));
 
-    h = ClockLabel(QStringLiteral("00"), "h", this);
-    m = ClockLabel(QStringLiteral("00"), "m", this);
-    s = ClockLabel(QStringLiteral("00"), "s", this);
-    cs = ClockLabel(QStringLiteral("0"), "cs", this);
-    Button1 = Named(new QPushButton(QStringLiteral("Start"), this), "Button1");
+    m_hoursLabel = ClockLabel(QStringLiteral("00"), "h", this);
+    m_minutesLabel = ClockLabel(QStringLiteral("00"), "m", this);
+    m_secondsLabel = ClockLabel(QStringLiteral("00"), "s", this);
+    m_tenthsLabel = ClockLabel(QStringLiteral("0"), "cs", this);
+    m_startStopButton = Named(new QPushButton(QStringLiteral("Start"), this), "Button1");
 
-    ti = ResultLabel(QStringLiteral("IN : 0ko"), "ti", this, QColor(0, 128, 0));
-    tu = ResultLabel(QStringLiteral("OUT : 0ko"), "tu", this, QColor(0, 0, 128));
-    vd = ResultLabel(QStringLiteral("IN : 0ko/s"), "vd", this);
-    vu = ResultLabel(QStringLiteral("OUT : 0ko/s"), "vu", this);
-    md = ResultLabel(QStringLiteral("IN : 0ko/s"), "md", this);
-    mu = ResultLabel(QStringLiteral("OUT : 0ko/s"), "mu", this);
-    pd = ResultLabel(QStringLiteral("IN : 0ko"), "pd", this);
-    pu = ResultLabel(QStringLiteral("OUT : 0ko"), "pu", this);
+    m_totalInLabel = ResultLabel(QStringLiteral("IN : 0ko"), "ti", this, QColor(0, 128, 0));
+    m_totalOutLabel = ResultLabel(QStringLiteral("OUT : 0ko"), "tu", this, QColor(0, 0, 128));
+    m_peakInLabel = ResultLabel(QStringLiteral("IN : 0ko/s"), "vd", this);
+    m_peakOutLabel = ResultLabel(QStringLiteral("OUT : 0ko/s"), "vu", this);
+    m_averageInLabel = ResultLabel(QStringLiteral("IN : 0ko/s"), "md", this);
+    m_averageOutLabel = ResultLabel(QStringLiteral("OUT : 0ko/s"), "mu", this);
+    m_forecastInLabel = ResultLabel(QStringLiteral("IN : 0ko"), "pd", this);
+    m_forecastOutLabel = ResultLabel(QStringLiteral("OUT : 0ko"), "pu", this);
 
-    GroupBox1 = Group(QStringLiteral("Total Transferré"), "GroupBox1", ti, tu, this);
-    GroupBox2 = Group(QStringLiteral("Vitesse Maximale"), "GroupBox2", vd, vu, this);
-    GroupBox3 = Group(QStringLiteral("Vitesse Moyenne"), "GroupBox3", md, mu, this);
+    QGroupBox* totals = Group(QStringLiteral("Total Transferré"), "GroupBox1", m_totalInLabel, m_totalOutLabel, this);
+    QGroupBox* peaks = Group(QStringLiteral("Vitesse Maximale"), "GroupBox2", m_peakInLabel, m_peakOutLabel, this);
+    QGroupBox* averages =
+        Group(QStringLiteral("Vitesse Moyenne"), "GroupBox3", m_averageInLabel, m_averageOutLabel, this);
 
-    GroupBox4 = Named(new QGroupBox(QStringLiteral("Prévisions"), this), "GroupBox4");
-    rb = Named(new QRadioButton(QStringLiteral("Heure"), GroupBox4), "rb");
-    rb2 = Named(new QRadioButton(QStringLiteral("Jour"), GroupBox4), "rb2");
-    rb->setChecked(true);
-    auto* forecast = new QGridLayout(GroupBox4);
+    auto* forecasts = Named(new QGroupBox(QStringLiteral("Prévisions"), this), "GroupBox4");
+    m_hourButton = Named(new QRadioButton(QStringLiteral("Heure"), forecasts), "rb");
+    m_dayButton = Named(new QRadioButton(QStringLiteral("Jour"), forecasts), "rb2");
+    m_hourButton->setChecked(true);
+    auto* forecast = new QGridLayout(forecasts);
     forecast->setContentsMargins(6, 2, 6, 2);
     forecast->setVerticalSpacing(0);
-    forecast->addWidget(rb, 0, 0);
-    forecast->addWidget(rb2, 0, 1);
-    forecast->addWidget(pd, 1, 0);
-    forecast->addWidget(pu, 1, 1);
+    forecast->addWidget(m_hourButton, 0, 0);
+    forecast->addWidget(m_dayButton, 0, 1);
+    forecast->addWidget(m_forecastInLabel, 1, 0);
+    forecast->addWidget(m_forecastOutLabel, 1, 1);
 
     auto* clockRow = new QHBoxLayout;
     clockRow->addStretch();
-    clockRow->addWidget(h);
+    clockRow->addWidget(m_hoursLabel);
     clockRow->addWidget(ClockLabel(QStringLiteral(":"), "Label1", this));
-    clockRow->addWidget(m);
+    clockRow->addWidget(m_minutesLabel);
     clockRow->addWidget(ClockLabel(QStringLiteral(":"), "Label2", this));
-    clockRow->addWidget(s);
+    clockRow->addWidget(m_secondsLabel);
     clockRow->addWidget(ClockLabel(QStringLiteral("."), "Label3", this));
-    clockRow->addWidget(cs);
+    clockRow->addWidget(m_tenthsLabel);
     clockRow->addStretch();
 
     // The fixed 281 × 301 client area leaves little room: keep the margins tight.
@@ -101,25 +102,25 @@ StopwatchWindow::StopwatchWindow(const Clock& clock, RefreshPeriodControl& refre
     layout->setContentsMargins(8, 4, 8, 6);
     layout->setSpacing(3);
     layout->addLayout(clockRow);
-    layout->addWidget(Button1);
-    layout->addWidget(GroupBox1);
-    layout->addWidget(GroupBox2);
-    layout->addWidget(GroupBox3);
-    layout->addWidget(GroupBox4);
+    layout->addWidget(m_startStopButton);
+    layout->addWidget(totals);
+    layout->addWidget(peaks);
+    layout->addWidget(averages);
+    layout->addWidget(forecasts);
     setFixedSize(281, 301);
 
-    Timer1 = Named(new QTimer(this), "Timer1");
-    Timer1->setInterval(1000);
-    Timer2 = Named(new QTimer(this), "Timer2");
-    Timer2->setInterval(1000);
-    Timer3 = Named(new QTimer(this), "Timer3");
-    Timer3->setInterval(100);
+    m_elapsedTimer = Named(new QTimer(this), "Timer1");
+    m_elapsedTimer->setInterval(1000);
+    m_totalsTimer = Named(new QTimer(this), "Timer2");
+    m_totalsTimer->setInterval(1000);
+    m_tenthsTimer = Named(new QTimer(this), "Timer3");
+    m_tenthsTimer->setInterval(100);
 
-    connect(Button1, &QPushButton::clicked, this, &StopwatchWindow::Button1Click);
-    connect(Timer1, &QTimer::timeout, this, &StopwatchWindow::Timer1Timer);
-    connect(Timer2, &QTimer::timeout, this, &StopwatchWindow::Timer2Timer);
-    connect(Timer3, &QTimer::timeout, this, &StopwatchWindow::Timer3Timer);
-    connect(rb, &QRadioButton::toggled, this,
+    connect(m_startStopButton, &QPushButton::clicked, this, &StopwatchWindow::startOrStop);
+    connect(m_elapsedTimer, &QTimer::timeout, this, &StopwatchWindow::showElapsed);
+    connect(m_totalsTimer, &QTimer::timeout, this, &StopwatchWindow::showTotals);
+    connect(m_tenthsTimer, &QTimer::timeout, this, &StopwatchWindow::countTenths);
+    connect(m_hourButton, &QRadioButton::toggled, this,
             [this](bool checked) { m_stopwatch.setForecast(checked ? ForecastSpan::Hour : ForecastSpan::Day); });
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -128,7 +129,7 @@ StopwatchWindow::StopwatchWindow(const Clock& clock, RefreshPeriodControl& refre
 
 bool StopwatchWindow::isRunning() const
 {
-    return Timer2->isActive();
+    return m_totalsTimer->isActive();
 }
 
 void StopwatchWindow::addSample(int32_t in, int32_t out)
@@ -137,81 +138,73 @@ void StopwatchWindow::addSample(int32_t in, int32_t out)
         m_stopwatch.addSample(in, out);
 }
 
-void StopwatchWindow::Button1Click()
+void StopwatchWindow::startOrStop()
 {
-    if (Button1->text() == QStringLiteral("Start"))
-        Start();
+    if (isRunning())
+        stop();
     else
-        Stop();
+        start();
 }
 
-void StopwatchWindow::Start()
+void StopwatchWindow::start()
 {
-    Button1->setText(QStringLiteral("Stop"));
-    h->setText(QStringLiteral("00"));
-    m->setText(QStringLiteral("00"));
-    s->setText(QStringLiteral("00"));
-    cs->setText(QStringLiteral("0"));
+    m_startStopButton->setText(QStringLiteral("Stop"));
+    m_hoursLabel->setText(QStringLiteral("00"));
+    m_minutesLabel->setText(QStringLiteral("00"));
+    m_secondsLabel->setText(QStringLiteral("00"));
+    m_tenthsLabel->setText(QStringLiteral("0"));
     m_stopwatch.Start(m_clock.now());
     m_refresh.setRefreshPosition(20);
     m_refresh.setRefreshEnabled(false);
-    rb->setEnabled(true);
-    Timer1->start();
-    Timer2->start();
-    Timer3->start();
+    m_hourButton->setEnabled(true);
+    m_elapsedTimer->start();
+    m_totalsTimer->start();
+    m_tenthsTimer->start();
 }
 
-void StopwatchWindow::Stop()
+void StopwatchWindow::stop()
 {
-    Button1->setText(QStringLiteral("Start"));
-    Timer1->stop();
-    Timer2->stop();
-    Timer3->stop();
+    m_startStopButton->setText(QStringLiteral("Start"));
+    m_elapsedTimer->stop();
+    m_totalsTimer->stop();
+    m_tenthsTimer->stop();
     m_stopwatch.Stop();
     m_refresh.setRefreshEnabled(true);
 }
 
-void StopwatchWindow::Timer1Timer()
+void StopwatchWindow::showElapsed()
 {
     const ElapsedText elapsed = m_stopwatch.ClockTick(m_clock.now());
-    s->setText(elapsed.s);
-    m->setText(elapsed.m);
-    h->setText(elapsed.h);
-    cs->setText(QStringLiteral("0"));
+    m_secondsLabel->setText(elapsed.s);
+    m_minutesLabel->setText(elapsed.m);
+    m_hoursLabel->setText(elapsed.h);
+    m_tenthsLabel->setText(QStringLiteral("0"));
 }
 
-void StopwatchWindow::Timer2Timer()
+void StopwatchWindow::showTotals()
 {
     const StopwatchTexts t = m_stopwatch.TotalsTick();
-    ti->setText(t.ti);
-    tu->setText(t.tu);
-    md->setText(t.md);
-    mu->setText(t.mu);
-    vd->setText(t.vd);
-    vu->setText(t.vu);
-    pd->setText(t.pd);
-    pu->setText(t.pu);
-    if (m_stopwatch.forecast() == ForecastSpan::Day && !rb2->isChecked())
-        rb2->setChecked(true);
-    rb->setEnabled(m_stopwatch.hourEnabled());
+    m_totalInLabel->setText(t.ti);
+    m_totalOutLabel->setText(t.tu);
+    m_averageInLabel->setText(t.md);
+    m_averageOutLabel->setText(t.mu);
+    m_peakInLabel->setText(t.vd);
+    m_peakOutLabel->setText(t.vu);
+    m_forecastInLabel->setText(t.pd);
+    m_forecastOutLabel->setText(t.pu);
+    if (m_stopwatch.forecast() == ForecastSpan::Day && !m_dayButton->isChecked())
+        m_dayButton->setChecked(true);
+    m_hourButton->setEnabled(m_stopwatch.hourEnabled());
 }
 
-void StopwatchWindow::Timer3Timer()
+void StopwatchWindow::countTenths()
 {
-    cs->setText(Stopwatch::NextTenths(cs->text()));
-}
-
-bool StopwatchWindow::FormCloseQuery()
-{
-    if (Button1->text() == QStringLiteral("Stop"))
-        Stop();
-    return true;
+    m_tenthsLabel->setText(Stopwatch::NextTenths(m_tenthsLabel->text()));
 }
 
 void StopwatchWindow::closeEvent(QCloseEvent* event)
 {
-    if (FormCloseQuery())
-        event->accept();
-    else
-        event->ignore();
+    if (isRunning())
+        stop();
+    event->accept();
 }

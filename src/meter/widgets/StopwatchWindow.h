@@ -8,14 +8,13 @@
 #include <QWidget>
 
 class QCloseEvent;
-class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTimer;
 
 // The stopwatch window ("Chronometre"). The meter feeds it each tick's rates through its
-// StopwatchFeed side; it runs while its totals timer Timer2 does.
+// StopwatchFeed side; it runs while its totals timer does.
 class StopwatchWindow final : public QWidget, public StopwatchFeed
 {
     Q_OBJECT
@@ -27,45 +26,40 @@ public:
     bool isRunning() const override;
     void addSample(int32_t in, int32_t out) override;
 
-    const Stopwatch& stopwatch() const { return m_stopwatch; }
-
-    QLabel* h;
-    QLabel* m;
-    QLabel* s;
-    QLabel* cs;
-    QPushButton* Button1;
-    QGroupBox* GroupBox1; // "Total Transferré"
-    QLabel* ti;
-    QLabel* tu;
-    QGroupBox* GroupBox2; // "Vitesse Maximale"
-    QLabel* vd;
-    QLabel* vu;
-    QGroupBox* GroupBox3; // "Vitesse Moyenne"
-    QLabel* md;
-    QLabel* mu;
-    QGroupBox* GroupBox4; // "Prévisions"
-    QRadioButton* rb;
-    QRadioButton* rb2;
-    QLabel* pd;
-    QLabel* pu;
-    QTimer* Timer1; // clock, 1000 ms
-    QTimer* Timer2; // totals, 1000 ms
-    QTimer* Timer3; // tenths, 100 ms
-
-public slots:
-    void Button1Click();
-    void Timer1Timer();
-    void Timer2Timer();
-    void Timer3Timer();
-    // The close box: stops a running stopwatch; the window then hides.
-    bool FormCloseQuery();
+    // The timers' slots: the elapsed time every second, the totals, peaks, averages and forecast every
+    // second, the tenths digit every 100 ms.
+    void showElapsed();
+    void showTotals();
+    void countTenths();
 
 protected:
+    // The close box stops a running stopwatch; the window then hides.
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Start();
-    void Stop();
+    void startOrStop();
+    void start();
+    void stop();
+
+    // Controls; each keeps its original name as objectName.
+    QLabel* m_hoursLabel = nullptr;           // "h"
+    QLabel* m_minutesLabel = nullptr;         // "m"
+    QLabel* m_secondsLabel = nullptr;         // "s"
+    QLabel* m_tenthsLabel = nullptr;          // "cs"
+    QPushButton* m_startStopButton = nullptr; // "Button1", "Start" or "Stop"
+    QLabel* m_totalInLabel = nullptr;         // "ti"
+    QLabel* m_totalOutLabel = nullptr;        // "tu"
+    QLabel* m_peakInLabel = nullptr;          // "vd"
+    QLabel* m_peakOutLabel = nullptr;         // "vu"
+    QLabel* m_averageInLabel = nullptr;       // "md"
+    QLabel* m_averageOutLabel = nullptr;      // "mu"
+    QRadioButton* m_hourButton = nullptr;     // "rb"
+    QRadioButton* m_dayButton = nullptr;      // "rb2"
+    QLabel* m_forecastInLabel = nullptr;      // "pd"
+    QLabel* m_forecastOutLabel = nullptr;     // "pu"
+    QTimer* m_elapsedTimer = nullptr;         // "Timer1", 1000 ms
+    QTimer* m_totalsTimer = nullptr;          // "Timer2", 1000 ms
+    QTimer* m_tenthsTimer = nullptr;          // "Timer3", 100 ms
 
     const Clock& m_clock;
     RefreshPeriodControl& m_refresh;

@@ -1,7 +1,7 @@
 #include "reports/widgets/FolderChooser.h"
 
-#include "common/widgets/Named.h"
 #include "common/widgets/MessageBoxes.h"
+#include "common/widgets/Named.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -52,14 +52,14 @@ FolderChooser::FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget*
     auto* okButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
     okButton->setGeometry(23, 260, 75, 25);
     okButton->setDefault(true);
-    connect(okButton, &QPushButton::clicked, this, [this] { OKBtnClick(CheckSender::OkButton); });
+    connect(okButton, &QPushButton::clicked, this, [this] { checkSelection(CheckSender::OkButton); });
 
     auto* cancelButton = Named(new QPushButton(QStringLiteral("Annuler"), this), "CancelBtn");
     cancelButton->setGeometry(103, 260, 75, 25);
-    connect(cancelButton, &QPushButton::clicked, this, &FolderChooser::CancelBtnClick);
+    connect(cancelButton, &QPushButton::clicked, this, &FolderChooser::reject);
 
     fillDrives();
-    connect(m_driveCombo, &QComboBox::currentIndexChanged, this, &FolderChooser::dcb1Change);
+    connect(m_driveCombo, &QComboBox::currentIndexChanged, this, &FolderChooser::showSelectedDrive);
     // Until a directory is stored, the tree starts where the process started.
     setDirectory(QDir::currentPath());
 }
@@ -101,7 +101,7 @@ void FolderChooser::setDirectory(const QString& dir)
     showDirectory(clean);
 }
 
-void FolderChooser::dcb1Change()
+void FolderChooser::showSelectedDrive()
 {
     const QString root = m_driveCombo->currentData().toString();
     if (root.isEmpty())
@@ -110,25 +110,20 @@ void FolderChooser::dcb1Change()
     showDirectory(QDir::cleanPath(root));
 }
 
-void FolderChooser::CancelBtnClick()
+void FolderChooser::reject()
 {
     hide();
     if (m_peers.setGraphEnabled)
         m_peers.setGraphEnabled(true);
 }
 
-void FolderChooser::reject()
-{
-    CancelBtnClick();
-}
-
-bool FolderChooser::OpeningCheck()
+bool FolderChooser::checkBeforeReading()
 {
     const bool checked = m_peers.monitoredInterfaces && CheckMonitoredInterfaces(m_peers.monitoredInterfaces());
     return carryOut(EvaluateOpeningCheck(m_selected, m_storeRoot, checked));
 }
 
-bool FolderChooser::OKBtnClick(CheckSender sender)
+bool FolderChooser::checkSelection(CheckSender sender)
 {
     const bool checked = m_peers.monitoredInterfaces && CheckMonitoredInterfaces(m_peers.monitoredInterfaces());
     return carryOut(EvaluateOkBtnClick(sender, m_selected, m_storeRoot, checked));

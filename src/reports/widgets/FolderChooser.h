@@ -38,19 +38,18 @@ public:
     // Points the drive list and the tree at dir (start-up, from the stored "Graphfile").
     void setDirectory(const QString& dir);
 
-    // A reader's opening check; false when the reader's ready flag is to be cleared.
-    bool OpeningCheck();
-    // The check, with the OK button or a reader as sender; false when the sender's ready flag is cleared.
-    bool OKBtnClick(reports::CheckSender sender = reports::CheckSender::OkButton);
-
-public slots:
-    void dcb1Change();
-    void CancelBtnClick();
+    // A reader's opening check ("Base inexistante" first); false when the reader's ready flag is to be cleared.
+    bool checkBeforeReading();
+    // The OK button's check of the selection, also run by a reader; false when the sender's ready flag is
+    // cleared.
+    bool checkSelection(reports::CheckSender sender = reports::CheckSender::OkButton);
 
 protected:
+    // "Annuler" and the Escape key: hides the chooser and gives the graph window back.
     void reject() override;
 
 private:
+    void showSelectedDrive();
     bool carryOut(const reports::CheckOutcome& outcome);
     void fillDrives();
     void showDirectory(const QString& dir);

@@ -153,7 +153,7 @@ void TotalsWindow::refresh()
     if (m_loading)
         return;
     m_loading = true;
-    m_ready = m_chooser.OpeningCheck();
+    m_ready = m_chooser.checkBeforeReading();
     if (m_ready)
     {
         const TotalsReport report =

@@ -1,8 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QLabel>
-#include <QPushButton>
 
 // The about box: the splash picture on black, the version in bold red, "OK".
 class AboutBox final : public QDialog
@@ -12,8 +10,4 @@ class AboutBox final : public QDialog
 
 public:
     explicit AboutBox(const QString& versionText, QWidget* parent = nullptr);
-
-    QLabel* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QPushButton* OKBtn = nullptr;
 };

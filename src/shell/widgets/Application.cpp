@@ -118,12 +118,12 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
     GraphPeers graphPeers;
     graphPeers.selectedDirectory = [this] { return m_chooser->selectedDirectory(); };
     graphPeers.setChooserDirectory = [this](const QString& dir) { m_chooser->setDirectory(dir); };
-    graphPeers.checkDirectory = [this] { return m_chooser->OKBtnClick(reports::CheckSender::Reader); };
+    graphPeers.checkDirectory = [this] { return m_chooser->checkSelection(reports::CheckSender::Reader); };
     graphPeers.showChooser = [this] { ShowAndRaise(m_chooser.get()); };
     m_graph = std::make_unique<GraphWindow>(*m_settings, m_messages, m_errors, m_saveDialog, m_clock, m_storeRoot,
                                             std::move(graphPeers));
     m_meter = std::make_unique<MeterWindow>(*m_settings, *m_sampler, m_clock, m_errors, m_storeRoot);
-    m_about = std::make_unique<AboutBox>(m_shell->Label1->text());
+    m_about = std::make_unique<AboutBox>(m_shell->versionText());
     m_totals = std::make_unique<TotalsWindow>(*m_chooser, m_clock);
     m_stopwatch = std::make_unique<StopwatchWindow>(m_clock, *m_refreshControl);
     m_histogram = std::make_unique<HistogramWindow>(*m_chooser, m_clock.now().date());
@@ -175,7 +175,7 @@ void Application::wire()
         m_shell->setTrayImage(image);
     });
     m_meter->setMeterItemPeer([this](bool checked) { m_shell->setMeterChecked(checked); });
-    m_meter->setActivatePeer([this] { m_shell->Timer2->start(); });
+    m_meter->setActivatePeer([this] { m_shell->startTopMostWatch(); });
     m_meter->setShowConfigurationPeer([this] { m_config->showMeterPage(); });
     m_meter->setToggleRecordingPeer([this] {
         if (m_recording)

@@ -1,18 +1,17 @@
 #include "shell/widgets/SplashAndTray.h"
 
+#include "common/widgets/Named.h"
 #include "shell/Pictures.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QMessageBox>
 #include <QScreen>
 
 namespace
 {
 // After the first wait, a late notification area is looked for at this pace.
 constexpr int kLateTrayPollMs = 5000;
-}
+} // namespace
 
 SplashAndTray::SplashAndTray(std::optional<QString> pictureBase, QWidget* parent)
     : QWidget(parent), m_pictureBase(std::move(pictureBase))
@@ -22,33 +21,29 @@ SplashAndTray::SplashAndTray(std::optional<QString> pictureBase, QWidget* parent
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::SplashScreen);
     setFixedSize(286, 169);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 286, 169);
-    Image1->setPixmap(QPixmap::fromImage(SplashPicture()));
-    Image1->installEventFilter(this);
+    m_splashImage = Named(new QLabel(this), "Image1");
+    m_splashImage->setGeometry(0, 0, 286, 169);
+    m_splashImage->setPixmap(QPixmap::fromImage(SplashPicture()));
+    m_splashImage->installEventFilter(this);
 
-    Label1 = new QLabel(QStringLiteral("1.10.11.213"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    QFont font = Label1->font();
+    m_versionLabel = Named(new QLabel(QStringLiteral("1.10.11.213"), this), "Label1");
+    QFont font = m_versionLabel->font();
     font.setPixelSize(16);
-    Label1->setFont(font);
-    Label1->setStyleSheet(QStringLiteral("color: red; background: transparent;"));
-    Label1->adjustSize();
+    m_versionLabel->setFont(font);
+    m_versionLabel->setStyleSheet(QStringLiteral("color: red; background: transparent;"));
+    m_versionLabel->adjustSize();
     // Kept inside the 169-pixel picture so the whole text shows.
-    Label1->move(72, 169 - Label1->height());
-    Label1->installEventFilter(this);
+    m_versionLabel->move(72, 169 - m_versionLabel->height());
+    m_versionLabel->installEventFilter(this);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(3000);
-    Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &SplashAndTray::Timer1Timer);
+    m_splashTimer = Named(new QTimer(this), "Timer1");
+    m_splashTimer->setInterval(3000);
+    m_splashTimer->setSingleShot(true);
+    connect(m_splashTimer, &QTimer::timeout, this, &SplashAndTray::endSplash);
 
-    Timer2 = new QTimer(this);
-    Timer2->setObjectName(QStringLiteral("Timer2"));
-    Timer2->setInterval(1000);
-    connect(Timer2, &QTimer::timeout, this, &SplashAndTray::Timer2Timer);
+    m_topMostTimer = Named(new QTimer(this), "Timer2");
+    m_topMostTimer->setInterval(1000);
+    connect(m_topMostTimer, &QTimer::timeout, this, &SplashAndTray::restoreTopMost);
 
     buildMenu();
     m_trayWait.setInterval(500);
@@ -60,62 +55,66 @@ SplashAndTray::SplashAndTray(std::optional<QString> pictureBase, QWidget* parent
 
 void SplashAndTray::buildMenu()
 {
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    auto add = [this](const char* name, const QString& caption) {
-        QAction* a = PopupMenu2->addAction(caption);
-        a->setObjectName(QLatin1String(name));
-        return a;
-    };
-    Meter1 = add("Meter1", QStringLiteral("&Tachymetre"));
-    Meter1->setCheckable(true);
-    Graphique1 = add("Graphique1", QStringLiteral("&Graphique"));
-    Histogramme1 = add("Histogramme1", QStringLiteral("H&istogramme"));
-    Totals1 = add("Totals1", QStringLiteral("Totau&x"));
-    Chronometre1 = add("Chronometre1", QStringLiteral("C&hronometre"));
-    MenuItem1 = add("MenuItem1", QStringLiteral("&Configuration"));
-    Apropos1 = add("Apropos1", QStringLiteral("A &propos..."));
-    MenuItem2 = PopupMenu2->addSeparator();
-    MenuItem2->setObjectName(QStringLiteral("MenuItem2"));
-    Quitter1 = add("Quitter1", QStringLiteral("&Quitter"));
+    m_trayMenu = Named(new QMenu(this), "PopupMenu2");
+    auto add = [this](const char* name, const QString& caption) { return Named(m_trayMenu->addAction(caption), name); };
+    m_meterAction = add("Meter1", QStringLiteral("&Tachymetre"));
+    m_meterAction->setCheckable(true);
+    m_graphAction = add("Graphique1", QStringLiteral("&Graphique"));
+    m_histogramAction = add("Histogramme1", QStringLiteral("H&istogramme"));
+    m_totalsAction = add("Totals1", QStringLiteral("Totau&x"));
+    m_stopwatchAction = add("Chronometre1", QStringLiteral("C&hronometre"));
+    m_configurationAction = add("MenuItem1", QStringLiteral("&Configuration"));
+    m_aboutAction = add("Apropos1", QStringLiteral("A &propos..."));
+    Named(m_trayMenu->addSeparator(), "MenuItem2");
+    QAction* quitAction = add("Quitter1", QStringLiteral("&Quitter"));
 
-    connect(Meter1, &QAction::triggered, this, &SplashAndTray::Meter1Click);
+    connect(m_meterAction, &QAction::triggered, this, &SplashAndTray::toggleMeter);
     auto call = [](const std::function<void()>& f) {
         if (f)
             f();
     };
-    connect(Graphique1, &QAction::triggered, this, [this, call] { call(m_peers.showGraph); });
-    connect(Histogramme1, &QAction::triggered, this, [this, call] { call(m_peers.showHistogram); });
-    connect(Totals1, &QAction::triggered, this, [this, call] { call(m_peers.showTotals); });
-    connect(Chronometre1, &QAction::triggered, this, [this, call] { call(m_peers.showStopwatch); });
-    connect(MenuItem1, &QAction::triggered, this, [this, call] { call(m_peers.showConfiguration); });
-    connect(Apropos1, &QAction::triggered, this, [this, call] { call(m_peers.showAbout); });
-    connect(Quitter1, &QAction::triggered, this, [this, call] { call(m_peers.quit); });
+    connect(m_graphAction, &QAction::triggered, this, [this, call] { call(m_peers.showGraph); });
+    connect(m_histogramAction, &QAction::triggered, this, [this, call] { call(m_peers.showHistogram); });
+    connect(m_totalsAction, &QAction::triggered, this, [this, call] { call(m_peers.showTotals); });
+    connect(m_stopwatchAction, &QAction::triggered, this, [this, call] { call(m_peers.showStopwatch); });
+    connect(m_configurationAction, &QAction::triggered, this, [this, call] { call(m_peers.showConfiguration); });
+    connect(m_aboutAction, &QAction::triggered, this, [this, call] { call(m_peers.showAbout); });
+    connect(quitAction, &QAction::triggered, this, [this, call] { call(m_peers.quit); });
 }
 
 void SplashAndTray::setPeers(ShellPeers peers)
 {
     m_peers = std::move(peers);
-    Graphique1->setEnabled(bool(m_peers.showGraph));
-    Histogramme1->setEnabled(bool(m_peers.showHistogram));
-    Totals1->setEnabled(bool(m_peers.showTotals));
-    Chronometre1->setEnabled(bool(m_peers.showStopwatch));
-    MenuItem1->setEnabled(bool(m_peers.showConfiguration));
-    Apropos1->setEnabled(bool(m_peers.showAbout));
-    Meter1->setEnabled(bool(m_peers.setMeterVisible));
+    m_graphAction->setEnabled(bool(m_peers.showGraph));
+    m_histogramAction->setEnabled(bool(m_peers.showHistogram));
+    m_totalsAction->setEnabled(bool(m_peers.showTotals));
+    m_stopwatchAction->setEnabled(bool(m_peers.showStopwatch));
+    m_configurationAction->setEnabled(bool(m_peers.showConfiguration));
+    m_aboutAction->setEnabled(bool(m_peers.showAbout));
+    m_meterAction->setEnabled(bool(m_peers.setMeterVisible));
 }
 
 void SplashAndTray::start(int trayWaitMs)
 {
     show();
-    Timer1->start();
+    m_splashTimer->start();
     m_trayWaitLeft = trayWaitMs;
     waitForTray();
 }
 
+QString SplashAndTray::versionText() const
+{
+    return m_versionLabel->text();
+}
+
+void SplashAndTray::startTopMostWatch()
+{
+    m_topMostTimer->start();
+}
+
 void SplashAndTray::waitForTray()
 {
-    if (TrayIcon1 != nullptr)
+    if (m_trayIcon != nullptr)
         return;
     if (QSystemTrayIcon::isSystemTrayAvailable())
     {
@@ -138,87 +137,81 @@ void SplashAndTray::waitForTray()
     m_trayWait.setInterval(kLateTrayPollMs);
     m_trayWait.start();
     if (m_peers.noNotificationArea)
-        m_peers.noNotificationArea(PopupMenu2);
+        m_peers.noNotificationArea(m_trayMenu);
 }
 
 bool SplashAndTray::showTrayMessage(const QString& title, const QString& text)
 {
-    if (TrayIcon1 == nullptr || !TrayIcon1->isVisible() || !QSystemTrayIcon::supportsMessages())
+    if (m_trayIcon == nullptr || !m_trayIcon->isVisible() || !QSystemTrayIcon::supportsMessages())
         return false;
-    TrayIcon1->showMessage(title, text, QSystemTrayIcon::Critical);
+    m_trayIcon->showMessage(title, text, QSystemTrayIcon::Critical);
     return true;
 }
 
 void SplashAndTray::removeTrayIcon()
 {
-    if (TrayIcon1 != nullptr)
-        TrayIcon1->hide();
+    if (m_trayIcon != nullptr)
+        m_trayIcon->hide();
 }
 
 void SplashAndTray::createTrayIcon()
 {
-    TrayIcon1 = new QSystemTrayIcon(this);
-    TrayIcon1->setObjectName(QStringLiteral("TrayIcon1"));
-    TrayIcon1->setIcon(QIcon(QPixmap::fromImage(TrayImage(m_image < 0 ? 0 : m_image))));
+    m_trayIcon = Named(new QSystemTrayIcon(this), "TrayIcon1");
+    m_trayIcon->setIcon(QIcon(QPixmap::fromImage(TrayImage(m_image < 0 ? 0 : m_image))));
     if (m_image < 0)
         m_image = 0;
-    TrayIcon1->setToolTip(m_hint);
+    m_trayIcon->setToolTip(m_hint);
+    // The menu waits for the end of the splash.
     if (m_splashDone)
-        TrayIcon1->setContextMenu(PopupMenu2);
-    connect(TrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        m_trayIcon->setContextMenu(m_trayMenu);
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
-            TrayIcon1Click();
+            toggleMeter();
     });
-    TrayIcon1->show();
-    emit trayReady();
+    m_trayIcon->show();
 }
 
-void SplashAndTray::Timer1Timer()
+void SplashAndTray::endSplash()
 {
     if (m_splashDone)
         return;
     m_splashDone = true;
-    Timer1->stop();
-    if (TrayIcon1 != nullptr)
-        TrayIcon1->setContextMenu(PopupMenu2);
+    m_splashTimer->stop();
+    if (m_trayIcon != nullptr)
+        m_trayIcon->setContextMenu(m_trayMenu);
     hide();
     if (m_pictureBase && m_peers.startGraph)
         m_peers.startGraph(*m_pictureBase);
     emit splashEnded();
 }
 
-void SplashAndTray::Timer2Timer()
+void SplashAndTray::restoreTopMost()
 {
-    if (!m_peers.meterStaysOnTop || !m_peers.meterStaysOnTop() || !Meter1->isChecked())
+    if (!m_peers.meterStaysOnTop || !m_peers.meterStaysOnTop() || !m_meterAction->isChecked())
         return;
     const QPoint p = QCursor::pos();
     const QRect r = m_peers.meterFrame ? m_peers.meterFrame() : QRect();
-    const bool inside = p.x() >= r.left() && p.x() <= r.left() + r.width() && p.y() >= r.top() &&
-                        p.y() <= r.top() + r.height();
+    const bool inside =
+        p.x() >= r.left() && p.x() <= r.left() + r.width() && p.y() >= r.top() && p.y() <= r.top() + r.height();
     if (inside || (m_peers.meterActive && m_peers.meterActive()))
         return;
-    Timer2->stop();
+    m_topMostTimer->stop();
     if (m_peers.raiseTopMostWindows)
         m_peers.raiseTopMostWindows();
 }
 
-void SplashAndTray::TrayIcon1Click()
-{
-    Meter1Click();
-}
-
-void SplashAndTray::Meter1Click()
+void SplashAndTray::toggleMeter()
 {
     if (!m_peers.meterVisible || !m_peers.setMeterVisible)
         return;
     const bool show = !m_peers.meterVisible();
     m_peers.setMeterVisible(show);
-    Meter1->setChecked(show);
+    m_meterAction->setChecked(show);
 }
 
 void SplashAndTray::setMeterChecked(bool checked)
 {
-    Meter1->setChecked(checked);
+    m_meterAction->setChecked(checked);
 }
 
 void SplashAndTray::setTrayHint(const QString& hint)
@@ -226,8 +219,8 @@ void SplashAndTray::setTrayHint(const QString& hint)
     if (hint == m_hint)
         return;
     m_hint = hint;
-    if (TrayIcon1 != nullptr)
-        TrayIcon1->setToolTip(hint);
+    if (m_trayIcon != nullptr)
+        m_trayIcon->setToolTip(hint);
 }
 
 void SplashAndTray::setTrayImage(int index)
@@ -235,8 +228,8 @@ void SplashAndTray::setTrayImage(int index)
     if (index == m_image)
         return;
     m_image = index;
-    if (TrayIcon1 != nullptr)
-        TrayIcon1->setIcon(QIcon(QPixmap::fromImage(TrayImage(index))));
+    if (m_trayIcon != nullptr)
+        m_trayIcon->setIcon(QIcon(QPixmap::fromImage(TrayImage(index))));
 }
 
 void SplashAndTray::closeEvent(QCloseEvent* event)
@@ -253,9 +246,10 @@ void SplashAndTray::closeEvent(QCloseEvent* event)
 
 bool SplashAndTray::eventFilter(QObject* watched, QEvent* event)
 {
-    if ((watched == Image1 || watched == Label1) && event->type() == QEvent::MouseButtonPress && !m_splashDone)
+    if ((watched == m_splashImage || watched == m_versionLabel) && event->type() == QEvent::MouseButtonPress &&
+        !m_splashDone)
     {
-        Timer1Timer();
+        endSplash();
         return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QMenu>
-#include <QPointer>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
@@ -26,7 +25,7 @@ struct ShellPeers
     std::function<void()> quit;
     // Hands the picture base name to the history graph, shows it and draws.
     std::function<void(const QString&)> startGraph;
-    // RestoreTopMost's view of the meter.
+    // The top-most watch's view of the meter.
     std::function<bool()> meterStaysOnTop;
     std::function<QRect()> meterFrame;
     std::function<bool()> meterActive;
@@ -48,44 +47,30 @@ public:
     void setPeers(ShellPeers peers);
     // Starts the splash and the wait for a notification area (trayWaitMs, 30 s at log-in).
     void start(int trayWaitMs = 30000);
+    // Hides the splash, gives the icon its menu and hands the picture base over; only the first call acts.
+    void endSplash();
+    // What a click on the icon and "&Tachymetre" do: shows or hides the meter, with the check mark.
+    void toggleMeter();
+    // Once the meter is activated, puts the top-most windows back above it when it loses the focus.
+    void startTopMostWatch();
+
+    // The version shown on the splash, which the about box repeats.
+    QString versionText() const;
+    QMenu* trayMenu() const { return m_trayMenu; }
 
     // The meter sets them on every tick; the icon is only touched when they change.
     void setTrayHint(const QString& hint);
     void setTrayImage(int index);
     void setMeterChecked(bool checked);
 
-    bool splashDone() const { return m_splashDone; }
     // A message from the tray icon; false when there is no icon to show it.
     bool showTrayMessage(const QString& title, const QString& text);
-    bool hasTrayIcon() const { return TrayIcon1 != nullptr; }
+    bool hasTrayIcon() const { return m_trayIcon != nullptr; }
     // Hides the icon at the end of the close chain.
     void removeTrayIcon();
 
-    QLabel* Image1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QSystemTrayIcon* TrayIcon1 = nullptr;
-    QMenu* PopupMenu2 = nullptr;
-    QAction* Meter1 = nullptr;
-    QAction* Graphique1 = nullptr;
-    QAction* Histogramme1 = nullptr;
-    QAction* Totals1 = nullptr;
-    QAction* Chronometre1 = nullptr;
-    QAction* MenuItem1 = nullptr;
-    QAction* Apropos1 = nullptr;
-    QAction* MenuItem2 = nullptr;
-    QAction* Quitter1 = nullptr;
-    QTimer* Timer1 = nullptr;
-    QTimer* Timer2 = nullptr;
-
-public slots:
-    void Timer1Timer();
-    void Timer2Timer();
-    void TrayIcon1Click();
-    void Meter1Click();
-
 signals:
     void splashEnded();
-    void trayReady();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -95,6 +80,21 @@ private:
     void buildMenu();
     void waitForTray();
     void createTrayIcon();
+    void restoreTopMost();
+
+    QLabel* m_splashImage = nullptr;
+    QLabel* m_versionLabel = nullptr;
+    QSystemTrayIcon* m_trayIcon = nullptr;
+    QMenu* m_trayMenu = nullptr;
+    QAction* m_meterAction = nullptr;
+    QAction* m_graphAction = nullptr;
+    QAction* m_histogramAction = nullptr;
+    QAction* m_totalsAction = nullptr;
+    QAction* m_stopwatchAction = nullptr;
+    QAction* m_configurationAction = nullptr;
+    QAction* m_aboutAction = nullptr;
+    QTimer* m_splashTimer = nullptr;
+    QTimer* m_topMostTimer = nullptr;
 
     ShellPeers m_peers;
     std::optional<QString> m_pictureBase;
