@@ -5,8 +5,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const auto contents =
-        reports::ContentsOf(ProfileFile::parse(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size))));
+    const auto contents = reports::ContentsOf(
+        ProfileFile::parse(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size))));
     for (const auto view : {reports::HistogramView::Year, reports::HistogramView::Month})
         for (const auto direction : {reports::Direction::DL, reports::Direction::UL, reports::Direction::DLUL})
         {

@@ -5,7 +5,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const ProfileFile first = ProfileFile::parse(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    const ProfileFile first =
+        ProfileFile::parse(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     const ProfileFile second = ProfileFile::parse(first.toText());
     if (first.sections().size() != second.sections().size())
         std::abort();

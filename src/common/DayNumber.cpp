@@ -8,7 +8,7 @@ QString TwoDigits(int v)
 {
     return QString::number(v).rightJustified(2, QLatin1Char('0'));
 }
-}
+} // namespace
 
 int DayNumber(const QDate& date)
 {

@@ -20,8 +20,8 @@ void Settings::load(const SettingsStore& store, const QStringList& interfaceName
     for (size_t i = 0; i < kSettingsTable.size(); ++i)
     {
         m_values[i] = ReadSetting(store, kSettingsTable[i]);
-        m_stored[i] = GuardPresent(store, kSettingsTable[i]) &&
-                      store.exists(QString::fromLatin1(kSettingsTable[i].name));
+        m_stored[i] =
+            GuardPresent(store, kSettingsTable[i]) && store.exists(QString::fromLatin1(kSettingsTable[i].name));
     }
     // Compact mode always comes with the graph hidden.
     if (value(settings::MeterCompact))

@@ -18,16 +18,14 @@ class SettingsStore;
 
 // A typed key: the row of the settings table and the type of its value. Made only by Key(), which
 // refuses at compile time a name that is not in the table or a type that is not the row's.
-template <typename T>
-struct SettingKey
+template <typename T> struct SettingKey
 {
     int row;
 };
 
 namespace settings_detail
 {
-template <typename T>
-consteval SettingType TypeOf()
+template <typename T> consteval SettingType TypeOf()
 {
     if constexpr (std::is_same_v<T, bool>)
         return SettingType::Bool;
@@ -40,8 +38,7 @@ consteval SettingType TypeOf()
     }
 }
 
-template <typename T>
-consteval SettingKey<T> Key(std::string_view name)
+template <typename T> consteval SettingKey<T> Key(std::string_view name)
 {
     for (size_t i = 0; i < kSettingsTable.size(); ++i)
     {
@@ -89,9 +86,8 @@ inline constexpr auto MeterLeft = Key<int32_t>("left");
 inline constexpr auto MeterAverage = Key<int32_t>("Type moyenne");
 // Series colours "RRGGBB", shared by the meter and the history graph: received 1, sent 1, received 2
 // (peaks), sent 2 (peaks), intersection.
-inline constexpr std::array<SettingKey<QString>, 5> Colours{Key<QString>("lrec"), Key<QString>("lenv"),
-                                                            Key<QString>("lrep"), Key<QString>("lenp"),
-                                                            Key<QString>("lint")};
+inline constexpr std::array<SettingKey<QString>, 5> Colours{
+    Key<QString>("lrec"), Key<QString>("lenv"), Key<QString>("lrep"), Key<QString>("lenp"), Key<QString>("lint")};
 } // namespace settings
 
 // The application's settings, owned by the application object: every value of the table, the three
@@ -118,20 +114,12 @@ public:
     int32_t value(SettingKey<int32_t> key) const { return std::get<int32_t>(m_values[index(key.row)]); }
     QString value(SettingKey<QString> key) const { return std::get<QString>(m_values[index(key.row)]); }
     // True when the file held the value (and its guards) at load time.
-    template <typename T>
-    bool wasStored(SettingKey<T> key) const
-    {
-        return m_stored[index(key.row)];
-    }
+    template <typename T> bool wasStored(SettingKey<T> key) const { return m_stored[index(key.row)]; }
     // Out-of-range integers are brought into the row's range. Emits changed() when the value moves.
     void set(SettingKey<bool> key, bool value);
     void set(SettingKey<int32_t> key, int32_t value);
     void set(SettingKey<QString> key, const QString& value);
-    template <typename T>
-    static bool is(int row, SettingKey<T> key)
-    {
-        return row == key.row;
-    }
+    template <typename T> static bool is(int row, SettingKey<T> key) { return row == key.row; }
 
     // Series colour n = 1 .. 5 as 0xBBGGRR.
     uint32_t colour(int n) const;

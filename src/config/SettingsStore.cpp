@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 namespace
 {
 // QSettings escapes every character of an INI key except '/', which separates groups, and it

@@ -12,7 +12,16 @@ QByteArray DisplayNameBytes(const QByteArray& description)
             break;
         switch (c)
         {
-        case '/': case '\\': case ':': case '*': case '?': case '<': case '>': case '|': case 0x18: case 0x01:
+        case '/':
+        case '\\':
+        case ':':
+        case '*':
+        case '?':
+        case '<':
+        case '>':
+        case '|':
+        case 0x18:
+        case 0x01:
             continue;
         default:
             name.append(c);
@@ -51,7 +60,7 @@ int32_t Scaled(uint64_t counter, long double period)
     // Keep the low 32 bits of the quotient, read as a signed value.
     return static_cast<int32_t>(static_cast<uint32_t>(std::fmod(q, 4294967296.0L)));
 }
-}
+} // namespace
 
 std::optional<ScaledCounters> ScaledCountersAt(const InterfaceTable& table, int position, int tbPosition)
 {

@@ -18,7 +18,7 @@ void DrawLetter(QImage& image, const char* rows[7], int left, int top, QRgb colo
 
 const char* kU[7] = {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."};
 const char* kD[7] = {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."};
-}
+} // namespace
 
 QImage TrayImage(int index)
 {

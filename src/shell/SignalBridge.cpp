@@ -15,7 +15,7 @@ void OnSignal(int signal)
     const unsigned char byte = static_cast<unsigned char>(signal);
     [[maybe_unused]] const ssize_t n = ::write(g_signalFd[0], &byte, 1);
 }
-}
+} // namespace
 
 SignalBridge::SignalBridge(QObject* parent) : QObject(parent)
 {
@@ -23,7 +23,9 @@ SignalBridge::SignalBridge(QObject* parent) : QObject(parent)
         return;
     m_notifier = new QSocketNotifier(g_signalFd[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SignalBridge::readSignal);
-    struct sigaction action{};
+    struct sigaction action
+    {
+    };
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

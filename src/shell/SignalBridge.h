@@ -3,8 +3,8 @@
 #include <QObject>
 #include <QSocketNotifier>
 
-// Turns SIGTERM, SIGINT and SIGHUP (the terminal or the session going away) into a Qt signal on the event loop, so they run the normal close chain
-// instead of killing the process between two writes.
+// Turns SIGTERM, SIGINT and SIGHUP (the terminal or the session going away) into a Qt signal on the event loop, so they
+// run the normal close chain instead of killing the process between two writes.
 class SignalBridge final : public QObject
 {
     Q_OBJECT

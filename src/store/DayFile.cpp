@@ -18,7 +18,7 @@ off_t CompleteLength(int fd, off_t size)
         return size;
     char buf[4096];
     off_t end = size;
-    char next = 0;  // byte following buf's last byte
+    char next = 0; // byte following buf's last byte
     while (end > 0)
     {
         const off_t start = end > static_cast<off_t>(sizeof buf) ? end - static_cast<off_t>(sizeof buf) : 0;
@@ -50,7 +50,7 @@ bool WriteAll(int fd, const char* data, size_t size)
     }
     return true;
 }
-}
+} // namespace
 
 bool AppendDayLine(const QString& path, const QByteArray& line)
 {
@@ -58,13 +58,16 @@ bool AppendDayLine(const QString& path, const QByteArray& line)
     if (fd < 0)
         return false;
     bool ok = false;
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) == 0)
     {
         const off_t complete = CompleteLength(fd, st.st_size);
         if (complete >= 0 && (complete == st.st_size || ::ftruncate(fd, complete) == 0))
         {
-            if (::lseek(fd, complete, SEEK_SET) == complete && WriteAll(fd, line.constData(), static_cast<size_t>(line.size())) && ::fsync(fd) == 0)
+            if (::lseek(fd, complete, SEEK_SET) == complete &&
+                WriteAll(fd, line.constData(), static_cast<size_t>(line.size())) && ::fsync(fd) == 0)
                 ok = true;
             else if (::ftruncate(fd, complete) != 0)
             {

@@ -24,10 +24,11 @@ QString Decode(const QByteArray& bytes)
 {
     if (!bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     return decoder(bytes);
 }
-}
+} // namespace
 
 ProfileFile ProfileFile::parse(const QByteArray& text)
 {
@@ -61,8 +62,7 @@ ProfileFile ProfileFile::parse(const QByteArray& text)
         if (eq <= 0 || current == nullptr)
             continue;
         // Trimmed as bytes, like the line itself, so a key can never turn into a section header.
-        current->entries.push_back(
-            Entry{Decode(line.left(eq).trimmed()), Decode(line.mid(eq + 1).trimmed())});
+        current->entries.push_back(Entry{Decode(line.left(eq).trimmed()), Decode(line.mid(eq + 1).trimmed())});
     }
     return file;
 }

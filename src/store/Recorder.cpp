@@ -35,7 +35,7 @@ long double StoredTotal(const ProfileFile& file, const QString& key)
         return 0;
     return v;
 }
-}
+} // namespace
 
 Recorder::Recorder(Sampler& sampler, const Clock& clock, ErrorReporter& errors, QString storeRoot)
     : m_sampler(sampler), m_clock(clock), m_errors(errors), m_root(std::move(storeRoot))

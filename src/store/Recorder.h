@@ -54,7 +54,7 @@ private:
         QDateTime when;
         uint64_t in = 0;
         uint64_t out = 0;
-        bool lineWritten = false;  // the day file has it; only the totals are still owed
+        bool lineWritten = false; // the day file has it; only the totals are still owed
     };
     struct Interface
     {

@@ -52,4 +52,4 @@ QByteArray SampleLine(const QTime& time, uint64_t received, uint64_t sent)
     return TimeText(time).toLatin1() + QByteArray::number(static_cast<qulonglong>(received)) + 'U' +
            QByteArray::number(static_cast<qulonglong>(sent)) + "\r\n";
 }
-}
+} // namespace store

@@ -28,4 +28,4 @@ QByteArray SampleLine(const QTime& time, uint64_t received, uint64_t sent);
 // "<day>.mdf" in dir.
 QString DayFilePath(const QString& dir, int dayNumber);
 QString DescriptorPath(const QString& dir);
-}
+} // namespace store

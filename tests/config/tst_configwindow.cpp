@@ -46,8 +46,7 @@ struct Rig
     {
         return SaveSettingsAndAutostart(settings, store, autostart, QCoreApplication::applicationFilePath(), errors);
     }
-    template <typename T>
-    T* control(const char* name) const
+    template <typename T> T* control(const char* name) const
     {
         T* c = form->findChild<T*>(QLatin1String(name));
         if (!c)

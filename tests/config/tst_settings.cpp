@@ -17,8 +17,7 @@ struct KeyRow
     QString defaultText;
 };
 
-template <typename T>
-KeyRow Row(const char* role, SettingKey<T> key, const char* stored, QString defaultText)
+template <typename T> KeyRow Row(const char* role, SettingKey<T> key, const char* stored, QString defaultText)
 {
     return {role, key.row, stored, std::move(defaultText)};
 }

@@ -8,8 +8,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 
 #include "support/Loopback.h"
 
@@ -27,7 +27,7 @@ long ResidentKiB()
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
 }
-}
+} // namespace
 
 // The meter at its fastest period with the graph shown while loopback traffic flows. The short form
 // runs in ./test.sh; scripts/soak.sh runs it for several minutes (VORP_SOAK_SECONDS).
@@ -38,7 +38,8 @@ class TestSoak final : public QObject
 private slots:
     void fastestMeterStaysFlat()
     {
-        const int seconds = qEnvironmentVariableIsSet("VORP_SOAK_SECONDS") ? qEnvironmentVariableIntValue("VORP_SOAK_SECONDS") : 12;
+        const int seconds =
+            qEnvironmentVariableIsSet("VORP_SOAK_SECONDS") ? qEnvironmentVariableIntValue("VORP_SOAK_SECONDS") : 12;
         QTemporaryDir config, store;
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         auto source = MakeSystemTableSource();
@@ -74,7 +75,7 @@ private slots:
                 SendOverLoopback(1 << 16);
         });
         elapsed.start();
-        QTest::qWait(2000);  // warm-up: caches, fonts and the first drawings
+        QTest::qWait(2000); // warm-up: caches, fonts and the first drawings
         const long startKiB = ResidentKiB();
         const int startTicks = ticks;
         QTest::qWait(seconds * 1000);
@@ -85,7 +86,7 @@ private slots:
         const int measured = ticks - startTicks;
         qInfo("soak: %d s, %d ticks (%.1f per second), longest gap %lld ms, resident %ld KiB -> %ld KiB", seconds,
               measured, measured / double(seconds), longestGap, startKiB, endKiB);
-        QVERIFY(sawTraffic);  // both directions moved on lo
+        QVERIFY(sawTraffic); // both directions moved on lo
         // At least half of the 20 ticks a second even on a loaded machine under the sanitizers.
         QVERIFY(measured >= seconds * 10);
         QVERIFY2(longestGap < 1000, "a tick was held up for a second or more");

@@ -1,8 +1,8 @@
 #include "FakeNavigator.h"
 
+#include "common/widgets/MessageBoxes.h"
 #include "reports/widgets/FolderChooser.h"
 #include "reports/widgets/HistogramWindow.h"
-#include "common/widgets/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QFile>

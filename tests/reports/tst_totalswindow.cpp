@@ -1,8 +1,8 @@
 #include "FakeNavigator.h"
 
 #include "common/Clock.h"
-#include "reports/widgets/FolderChooser.h"
 #include "common/widgets/MessageBoxes.h"
+#include "reports/widgets/FolderChooser.h"
 #include "reports/widgets/TotalsWindow.h"
 
 #include <QFile>

@@ -109,8 +109,10 @@ private slots:
     {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("start");
-        QTest::newRow("--version") << "--version" << "VORP Beta4 1.10.11.213";
-        QTest::newRow("--help") << "--help" << "Utilisation : ";
+        QTest::newRow("--version") << "--version"
+                                   << "VORP Beta4 1.10.11.213";
+        QTest::newRow("--help") << "--help"
+                                << "Utilisation : ";
     }
     void helpAndVersionPrintAndExit()
     {
@@ -173,7 +175,8 @@ private slots:
         const QList<QByteArray> lines = home.dayLines();
         QCOMPARE(lines.size(), 1);
         QVERIFY(Received(lines[0]) >= double(1 << 20));
-        QCOMPARE(home.receivedTotal(), Received(lines[0]));
+        // Day totals are single precision; other loopback traffic may take the sample past 2^24.
+        QCOMPARE(home.receivedTotal(), double(float(Received(lines[0]))));
     }
 
     void aFirstCopyThatDoesNotAnswerIsToldAndTheSecondRecordsNothing()

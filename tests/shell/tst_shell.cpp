@@ -15,11 +15,13 @@ private slots:
         QTest::addColumn<QString>("pictureBase");
         QTest::newRow("no argument") << QStringList{} << int(CommandLine::Action::Run) << QString();
         QTest::newRow("one argument is the base name")
-            << QStringList{QStringLiteral("/x/38153.mdf")} << int(CommandLine::Action::Run) << QStringLiteral("/x/38153.mdf");
+            << QStringList{QStringLiteral("/x/38153.mdf")} << int(CommandLine::Action::Run)
+            << QStringLiteral("/x/38153.mdf");
         QTest::newRow("two arguments hand nothing over")
             << QStringList{QStringLiteral("a"), QStringLiteral("b")} << int(CommandLine::Action::Run) << QString();
         QTest::newRow("help") << QStringList{QStringLiteral("--help")} << int(CommandLine::Action::Help) << QString();
-        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << int(CommandLine::Action::Version) << QString();
+        QTest::newRow("version") << QStringList{QStringLiteral("--version")} << int(CommandLine::Action::Version)
+                                 << QString();
     }
     void commandLine()
     {
@@ -54,10 +56,7 @@ private slots:
         QCOMPARE(TrayImage(7), grid);
     }
 
-    void splashPictureSize()
-    {
-        QCOMPARE(SplashPicture().size(), QSize(286, 169));
-    }
+    void splashPictureSize() { QCOMPARE(SplashPicture().size(), QSize(286, 169)); }
 };
 
 QTEST_MAIN(TestShell)

@@ -40,8 +40,9 @@ class TestCrash final : public QObject
             // Totals never exceed what the lines hold: a line is written before its totals.
             const QString day = name.chopped(4);
             const double lineCount = text.count("\r\n");
-            QVERIFY(inf->value(QStringLiteral("data"), day + QLatin1Char('D')).value_or(QStringLiteral("0")).toDouble()
-                    <= lineCount * 1000);
+            QVERIFY(
+                inf->value(QStringLiteral("data"), day + QLatin1Char('D')).value_or(QStringLiteral("0")).toDouble() <=
+                lineCount * 1000);
         }
     }
 
@@ -63,7 +64,7 @@ private slots:
             QTest::qWait(int(random.bounded(60)));
             ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
             QVERIFY(child.waitForFinished());
-            second += 86400 / 3;  // each run starts a third of a day later
+            second += 86400 / 3; // each run starts a third of a day later
             CheckStore(root.filePath(QStringLiteral("eth0")), true);
         }
         // A clean run afterwards appends without gluing a line to a torn one.

@@ -17,10 +17,7 @@ namespace
 class SmallDisk final
 {
 public:
-    SmallDisk()
-    {
-        m_ok = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=96k") == 0;
-    }
+    SmallDisk() { m_ok = ::mount("tmpfs", QFile::encodeName(m_dir.path()).constData(), "tmpfs", 0, "size=96k") == 0; }
     ~SmallDisk()
     {
         if (m_ok)
@@ -73,7 +70,7 @@ struct Rig
     CollectingErrorReporter errors;
     Recorder recorder;
 };
-}
+} // namespace
 
 class TestFaults final : public QObject
 {
@@ -86,18 +83,18 @@ private slots:
         if (!disk.mounted())
             QSKIP("cannot mount a tmpfs here (needs root or a user namespace): full-disk test skipped");
         Rig rig(disk.path());
-        rig.cycle(10, 1);  // 23:50 on 38153
+        rig.cycle(10, 1); // 23:50 on 38153
         const QString dir = disk.path() + QStringLiteral("/eth0");
         const QByteArray inf = ReadAll(dir + QStringLiteral("/nic.inf"));
         disk.fill();
-        rig.cycle(20, 2);  // 23:55, pending
-        rig.cycle(30, 3);  // 00:00 the next day, pending
+        rig.cycle(20, 2); // 23:55, pending
+        rig.cycle(30, 3); // 00:00 the next day, pending
         QCOMPARE(ReadAll(dir + QStringLiteral("/nic.inf")), inf);
         QCOMPARE(rig.errors.messages.size(), 1);
         QVERIFY(rig.errors.messages[0].startsWith(QStringLiteral("Impossible d'écrire dans ")));
         QCOMPARE(rig.recorder.pendingCount(), size_t(2));
         disk.free();
-        rig.cycle(40, 4);  // 00:05
+        rig.cycle(40, 4); // 00:05
         QCOMPARE(ReadAll(dir + QStringLiteral("/38153.mdf")), QByteArray("23:50:0010U1\r\n23:55:0020U2\r\n"));
         QCOMPARE(ReadAll(dir + QStringLiteral("/38154.mdf")), QByteArray("00:00:0030U3\r\n00:05:0040U4\r\n"));
         QVERIFY(ReadAll(dir + QStringLiteral("/nic.inf"))
@@ -133,10 +130,10 @@ private slots:
     {
         QTemporaryDir root;
         Rig rig(root.path());
-        rig.cycle(10, 1);                 // 23:50
-        rig.clock.advanceSecs(-3600 - 300);  // back an hour: 22:50
+        rig.cycle(10, 1);                   // 23:50
+        rig.clock.advanceSecs(-3600 - 300); // back an hour: 22:50
         rig.cycle(20, 2);
-        rig.clock.advanceSecs(86400);     // forward a day
+        rig.clock.advanceSecs(86400); // forward a day
         rig.cycle(30, 3);
         const QString dir = root.filePath(QStringLiteral("eth0"));
         // Day files stay append-only; each sample goes under the day of its own time stamp.

@@ -38,7 +38,7 @@ private slots:
         QTemporaryDir root;
         QProcess child;
         child.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), m_netns,
-                                          QStringLiteral(VORP_BINARY_DIR "/tests/store/record_all"), root.path()});
+                                           QStringLiteral(VORP_BINARY_DIR "/tests/store/record_all"), root.path()});
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitCode(), 0);
         QCOMPARE(child.readAllStandardOutput().trimmed(), QByteArray("21"));

@@ -51,7 +51,8 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::newRow("CR only") << QByteArray("[VORP DB]\rifname=eth0\r[data]\r38153D=5\r38153U=6\r");
         QTest::newRow("LF only") << QByteArray("[VORP DB]\nifname=eth0\n[data]\n38153D=5\n38153U=6\n");
-        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF[VORP DB]\r\nifname=eth0\r\n[data]\r\n38153D=5\r\n38153U=6\r\n");
+        QTest::newRow("byte order mark") << QByteArray(
+            "\xEF\xBB\xBF[VORP DB]\r\nifname=eth0\r\n[data]\r\n38153D=5\r\n38153U=6\r\n");
     }
     void foreignLineEndsAndByteOrderMark()
     {
@@ -66,14 +67,14 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("nic.inf"));
-        QVERIFY(ProfileFile::load(path).has_value());  // a missing file reads as empty
+        QVERIFY(ProfileFile::load(path).has_value()); // a missing file reads as empty
         ProfileFile file;
         file.setValue(QStringLiteral("data"), QStringLiteral("1D"), QStringLiteral("2"));
         QVERIFY(file.save(path));
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("[data]\r\n1D=2\r\n"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1);  // no temporary left behind
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary left behind
         QVERIFY(!ProfileFile(file).save(dir.filePath(QStringLiteral("missing/nic.inf"))));
     }
 };

@@ -45,7 +45,10 @@ struct Rig
         checked = {true};
         recorder.setBaselines(*source.table, checked);
     }
-    void counters(uint64_t in, uint64_t out) { (*source.table)[0] = InterfaceRow{(*source.table)[0].description, in, out}; }
+    void counters(uint64_t in, uint64_t out)
+    {
+        (*source.table)[0] = InterfaceRow{(*source.table)[0].description, in, out};
+    }
     void add(uint64_t in, uint64_t out)
     {
         const InterfaceRow& r = (*source.table)[0];
@@ -56,7 +59,7 @@ struct Rig
     QByteArray inf() const { return ReadAll(dir() + QStringLiteral("/nic.inf")); }
     QByteArray day(int n) const { return ReadAll(dir() + QStringLiteral("/%1.mdf").arg(n)); }
 };
-}
+} // namespace
 
 class TestRecorder final : public QObject
 {
@@ -71,8 +74,9 @@ private slots:
         rig.cycle();
         QCOMPARE(rig.names[0], QStringLiteral("LAN adapter 10100 port 1"));
         QVERIFY(QFileInfo(rig.dir()).isDir());
-        QCOMPARE(rig.inf(), QByteArray("[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\n"
-                                       "ifname=LAN adapter 10100 port 1\r\n[data]\r\n38153D=123456\r\n38153U=7890\r\n"));
+        QCOMPARE(rig.inf(),
+                 QByteArray("[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\n"
+                            "ifname=LAN adapter 10100 port 1\r\n[data]\r\n38153D=123456\r\n38153U=7890\r\n"));
         QCOMPARE(rig.day(38153), QByteArray("14:35:07123456U7890\r\n"));
 
         rig.clock.set(QDateTime(QDate(2004, 6, 15), QTime(14, 40, 7)));
@@ -93,7 +97,8 @@ private slots:
         QTest::newRow("position 12") << "" << 12 << "IF012_";
         QTest::newRow("three characters stand alone") << "eth" << 3 << "eth";
         QTest::newRow("quote and spaces kept") << "My \"NIC\" 1" << 0 << "My \"NIC\" 1";
-        QTest::newRow("too long for the file system") << QString(300, QLatin1Char('x')) << 1 << QString(255, QLatin1Char('x'));
+        QTest::newRow("too long for the file system")
+            << QString(300, QLatin1Char('x')) << 1 << QString(255, QLatin1Char('x'));
     }
     void folderNames()
     {
@@ -112,7 +117,8 @@ private slots:
         QTemporaryDir root;
         const QString base = root.path() + QLatin1Char('/');
         QVERIFY(QDir().mkdir(base + QString(255, QLatin1Char('y'))));
-        QCOMPARE(store::StatisticsFolderFor(base, 0, QString(256, QLatin1Char('y'))), base + QString(255, QLatin1Char('y')));
+        QCOMPARE(store::StatisticsFolderFor(base, 0, QString(256, QLatin1Char('y'))),
+                 base + QString(255, QLatin1Char('y')));
     }
 
     void unwritableStoreRootSkipsTheInterface()
@@ -134,19 +140,19 @@ private slots:
         recorder.RecordCycle({QStringLiteral("eth0")}, {true});
         QCOMPARE(errors.messages.size(), 1);
         QVERIFY(errors.messages[0].startsWith(QStringLiteral("Impossible d'écrire dans ")));
-        QCOMPARE(recorder.pendingCount(), size_t(1));  // kept for when the store can be written
+        QCOMPARE(recorder.pendingCount(), size_t(1)); // kept for when the store can be written
     }
 
     void onlyBothDirectionsMovingWriteASample()
     {
         Rig rig;
-        rig.cycle();  // nothing moved: directory and descriptor exist all the same
+        rig.cycle(); // nothing moved: directory and descriptor exist all the same
         QVERIFY(rig.inf().startsWith("[VORP DB]\r\n"));
         QVERIFY(!rig.inf().contains("[data]"));
         rig.add(500, 0);
         rig.cycle();
         QCOMPARE(rig.day(38153), QByteArray("<missing>"));
-        rig.add(10, 10);  // the 500 earlier bytes are not carried over
+        rig.add(10, 10); // the 500 earlier bytes are not carried over
         rig.cycle();
         QCOMPARE(rig.day(38153), QByteArray("14:35:0710U10\r\n"));
     }
@@ -169,7 +175,7 @@ private slots:
         rig.add(1, 5000000001ULL);
         rig.cycle();
         QCOMPARE(rig.day(38153), QByteArray("14:35:071U5000000001\r\n"));
-        QVERIFY(rig.inf().endsWith("38153D=1\r\n38153U=5000000000\r\n"));  // totals stay single precision
+        QVERIFY(rig.inf().endsWith("38153D=1\r\n38153U=5000000000\r\n")); // totals stay single precision
     }
 
     void totalsAreSinglePrecisionAndDamageCountsAsZero()
@@ -177,8 +183,10 @@ private slots:
         Rig rig("eth0");
         rig.cycle();
         QFile::remove(rig.dir() + QStringLiteral("/nic.inf"));
-        WriteAll(rig.dir() + QStringLiteral("/nic.inf"),
-                 "[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=eth0\r\n[data]\r\n38153D=16777216\r\n38153U=n/a\r\n");
+        WriteAll(
+            rig.dir() + QStringLiteral("/nic.inf"),
+            "[VORP "
+            "DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=eth0\r\n[data]\r\n38153D=16777216\r\n38153U=n/a\r\n");
         rig.add(1, 7);
         rig.cycle();
         QVERIFY(rig.inf().endsWith("[data]\r\n38153D=16777216\r\n38153U=7\r\n"));
@@ -211,18 +219,19 @@ private slots:
         rig.cycle();
         const QByteArray before = rig.inf();
         {
-            FileSizeLimit full(static_cast<rlim_t>(before.size()));  // nic.inf cannot grow: the disk is full
+            FileSizeLimit full(static_cast<rlim_t>(before.size())); // nic.inf cannot grow: the disk is full
             rig.add(100, 200);
             rig.cycle();
             rig.clock.advanceSecs(300);
             rig.add(1, 2);
             rig.cycle();
             QCOMPARE(rig.inf(), before);
-            QCOMPARE(rig.errors.messages, QStringList{QStringLiteral("Impossible d'écrire dans %1/nic.inf").arg(rig.dir())});
+            QCOMPARE(rig.errors.messages,
+                     QStringList{QStringLiteral("Impossible d'écrire dans %1/nic.inf").arg(rig.dir())});
             QCOMPARE(rig.recorder.pendingCount(), size_t(2));
         }
         rig.clock.advanceSecs(300);
-        rig.cycle();  // space is back: both samples land with their own time stamps, nothing twice
+        rig.cycle(); // space is back: both samples land with their own time stamps, nothing twice
         QCOMPARE(rig.day(38153), QByteArray("14:35:07100U200\r\n14:40:071U2\r\n"));
         QVERIFY(rig.inf().endsWith("[data]\r\n38153D=101\r\n38153U=202\r\n"));
         QCOMPARE(rig.recorder.pendingCount(), size_t(0));

@@ -9,9 +9,9 @@
 #include <cstring>
 
 // Real traffic for tests, on loopback only.
-inline // Sends `total` bytes from one TCP socket to another over 127.0.0.1, in chunks small enough for
-// the socket buffers so that one thread can do both ends.
-bool SendOverLoopback(size_t total)
+// Sends `total` bytes from one TCP socket to another over 127.0.0.1, in chunks small enough for the socket
+// buffers so that one thread can do both ends.
+inline bool SendOverLoopback(size_t total)
 {
     const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};

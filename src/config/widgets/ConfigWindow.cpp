@@ -104,7 +104,8 @@ void ConfigWindow::buildGeneralPage()
     left->addWidget(Caption(QStringLiteral("Interfaces à monitorer (statistiques) :"), m_generalPage));
     m_statisticsList = CheckList("lb", m_generalPage);
     left->addWidget(m_statisticsList, 1);
-    m_chooseFolderButton = Named(new QPushButton(QStringLiteral("Selectionner une interface à visualiser"), m_generalPage), "BitBtn1");
+    m_chooseFolderButton =
+        Named(new QPushButton(QStringLiteral("Selectionner une interface à visualiser"), m_generalPage), "BitBtn1");
     m_chooseFolderButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     left->addWidget(m_chooseFolderButton);
     auto* options = Named(new QGroupBox(QStringLiteral("Options"), m_generalPage), "GroupBox1");

@@ -21,4 +21,3 @@ void ColourDialog::setNextColour(std::optional<QColor> colour)
     m_scripted = true;
     m_next = colour;
 }
-

@@ -23,4 +23,3 @@ private:
     bool m_scripted = false;
     std::optional<QColor> m_next;
 };
-

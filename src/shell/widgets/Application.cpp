@@ -78,9 +78,8 @@ void ShowAndRaise(QWidget* w)
 Application::Application(const CommandLine& commandLine, AppEnvironment environment)
     : m_storeRoot(StoreRoot(environment.executableDir)), m_tableSource(std::move(environment.tableSource))
 {
-    m_desktopErrors = std::make_unique<DesktopErrorReporter>([this](const QString& text) {
-        return m_shell && m_shell->showTrayMessage(kApplicationTitle, text);
-    });
+    m_desktopErrors = std::make_unique<DesktopErrorReporter>(
+        [this](const QString& text) { return m_shell && m_shell->showTrayMessage(kApplicationTitle, text); });
     m_desktopErrors->setRecordOnly(environment.recordMessages);
     m_errors.setSink(m_desktopErrors.get());
     if (!m_tableSource)
@@ -90,8 +89,8 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
     m_store = std::make_unique<SettingsStore>();
     if (!m_store->keptAside().isEmpty())
         m_messages.notify(nullptr, QStringLiteral("Le fichier de réglages %1 était endommagé : il a été mis de côté "
-                                                       "sous %2 et les réglages par défaut sont utilisés.")
-                                            .arg(m_store->path(), m_store->keptAside()));
+                                                  "sous %2 et les réglages par défaut sont utilisés.")
+                                       .arg(m_store->path(), m_store->keptAside()));
 
     // The snapshot that lists the interfaces also gives the recorder its baselines.
     const InterfaceTable table = m_sampler->FetchInterfaceTable().value_or(InterfaceTable{});
@@ -107,8 +106,7 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
         m_recording->setSelection([this] {
             return RecordingService::Selection{m_settings->interfaceNames(), m_settings->statisticsMarks()};
         });
-        connect(m_settings.get(), &Settings::statisticsChecked, m_recording.get(),
-                &RecordingService::interfaceChecked);
+        connect(m_settings.get(), &Settings::statisticsChecked, m_recording.get(), &RecordingService::interfaceChecked);
         m_recording->start(table);
     }
 
@@ -163,7 +161,8 @@ void Application::wire()
     chooserPeers.showConfigurationFirstPage = [this] { m_config->showGeneralPage(); };
     chooserPeers.setGraphEnabled = [this](bool enabled) { m_graph->setEnabled(enabled); };
     m_chooser->setPeers(chooserPeers);
-    connect(m_config.get(), &ConfigWindow::statisticsFolderRequested, m_graph.get(), [this] { m_graph->openChooser(); });
+    connect(m_config.get(), &ConfigWindow::statisticsFolderRequested, m_graph.get(),
+            [this] { m_graph->openChooser(); });
     connect(m_config.get(), &ConfigWindow::closed, this, [this] { saveSettings(m_errors); });
     m_config->setRecordingQuery([this] { return m_recording && m_recording->scheduled(); });
     m_totals->setNavigator(m_graph.get());
@@ -200,9 +199,9 @@ void Application::wire()
         ShowAndRaise(m_meter.get());
         m_shell->setMeterChecked(true);
         m_messages.notify(m_meter.get(), QStringLiteral("Aucune zone de notification n'a été trouvée : le tachymètre "
-                                                             "reste affiché et son menu (clic droit) donne accès à "
-                                                             "toutes les fenêtres. S'il est fermé, lancer VORP à "
-                                                             "nouveau le fait revenir."));
+                                                        "reste affiché et son menu (clic droit) donne accès à "
+                                                        "toutes les fenêtres. S'il est fermé, lancer VORP à "
+                                                        "nouveau le fait revenir."));
     };
     peers.showGraph = [this] { ShowAndRaise(m_graph.get()); };
     peers.startGraph = [this](const QString& base) { m_graph->startFromCommandLine(base); };

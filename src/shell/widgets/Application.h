@@ -41,7 +41,10 @@ class TotalsWindow;
 class DesktopErrorReporter final : public ErrorReporter
 {
 public:
-    explicit DesktopErrorReporter(std::function<bool(const QString&)> trayMessage) : m_trayMessage(std::move(trayMessage)) {}
+    explicit DesktopErrorReporter(std::function<bool(const QString&)> trayMessage)
+        : m_trayMessage(std::move(trayMessage))
+    {
+    }
     ~DesktopErrorReporter() override;
     void showError(const QString& message) override;
     void setRecordOnly(bool on) { m_recordOnly = on; }
