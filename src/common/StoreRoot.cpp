@@ -12,8 +12,9 @@ QString StoreRoot(const QString& executableDir)
             root = executableDir;
         else
         {
+            // The base-directory rules say a relative path is to be ignored.
             QString data = qEnvironmentVariable("XDG_DATA_HOME");
-            if (data.isEmpty())
+            if (data.isEmpty() || QDir::isRelativePath(data))
                 data = QDir::homePath() + QStringLiteral("/.local/share");
             root = data + QStringLiteral("/VORP");
         }

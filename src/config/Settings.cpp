@@ -30,7 +30,11 @@ void Settings::load(const SettingsStore& store, const QStringList& interfaceName
     m_marks.assign(static_cast<size_t>(m_names.size()), InterfaceMarks{});
     for (int i = 0; i < m_names.size(); ++i)
     {
-        InterfaceMarks marks = ReadInterfaceMarks(store, m_names[i]);
+        // A folded mark of a file written before is read only when it cannot be another interface's.
+        const QString folded = m_names[i].toCaseFolded();
+        const bool alone = std::count_if(m_names.cbegin(), m_names.cend(),
+                                         [&folded](const QString& n) { return n.toCaseFolded() == folded; }) == 1;
+        InterfaceMarks marks = ReadInterfaceMarks(store, m_names[i], alone);
         // Graph 2 gives way, as a click in graph 1 would.
         marks.graph2 = marks.graph2 && !marks.graph1;
         m_marks[static_cast<size_t>(i)] = marks;

@@ -10,14 +10,15 @@ namespace
 {
 // QSettings escapes every character of an INI key except '/', which separates groups, and it
 // drops empty keys; so '%' and '/' are escaped here first and the empty name gets a key of its
-// own ("%" alone cannot come from a non-empty name). Keys are all case-folded.
-QString EncodedKey(const QString& name)
+// own ("%" alone cannot come from a non-empty name). Keys are case-folded, but for the values whose
+// letter case counts (interface marks).
+QString EncodedKey(const QString& name, bool exact = false)
 {
     if (name.isEmpty())
         return QStringLiteral("%");
     QString key;
     key.reserve(name.size());
-    for (const QChar c : name.toCaseFolded())
+    for (const QChar c : exact ? name : name.toCaseFolded())
     {
         if (c == QLatin1Char('%'))
             key += QLatin1String("%25");
@@ -77,10 +78,10 @@ std::unique_ptr<QSettings> SettingsStore::openCopy()
     return std::make_unique<QSettings>(work, QSettings::IniFormat);
 }
 
-QString SettingsStore::KeyIn(const QSettings& settings, const QString& name)
+QString SettingsStore::KeyIn(const QSettings& settings, const QString& name, bool exact)
 {
-    const QString key = EncodedKey(name);
-    if (settings.contains(key))
+    const QString key = EncodedKey(name, exact);
+    if (exact || settings.contains(key))
         return key;
     // A key spelled otherwise (an edit by hand) still answers to its name.
     const QStringList keys = settings.childKeys();
@@ -94,8 +95,8 @@ QString SettingsStore::KeyIn(const QSettings& settings, const QString& name)
 
 void SettingsStore::Apply(QSettings& settings, const Change& change)
 {
-    const QString existing = KeyIn(settings, change.name);
-    const QString key = EncodedKey(change.name);
+    const QString existing = KeyIn(settings, change.name, change.exact);
+    const QString key = EncodedKey(change.name, change.exact);
     if (existing != key || !change.value)
         settings.remove(existing);
     if (change.value)
@@ -128,6 +129,19 @@ std::optional<bool> SettingsStore::readBool(const QString& name) const
     if (!v)
         return std::nullopt;
     return *v != 0;
+}
+
+std::optional<bool> SettingsStore::readBoolExact(const QString& name) const
+{
+    const auto v = ToInt32(m_settings->value(KeyIn(*m_settings, name, true)));
+    if (!v)
+        return std::nullopt;
+    return *v != 0;
+}
+
+void SettingsStore::writeBoolExact(const QString& name, bool value)
+{
+    change({name, QVariant(value ? 1 : 0), true});
 }
 
 void SettingsStore::change(Change c)

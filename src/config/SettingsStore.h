@@ -32,6 +32,10 @@ public:
     // Stored as an integer; any non-zero integer reads as true.
     std::optional<bool> readBool(const QString& name) const;
 
+    // Values whose name's letter case counts (the marks of "Eth0" and "eth0" are two values).
+    std::optional<bool> readBoolExact(const QString& name) const;
+    void writeBoolExact(const QString& name, bool value);
+
     void writeString(const QString& name, const QString& value);
     void writeInt(const QString& name, int32_t value);
     void writeBool(const QString& name, bool value);
@@ -47,8 +51,9 @@ private:
     {
         QString name;
         std::optional<QVariant> value; // nothing: removed
+        bool exact = false;            // the name's letter case counts
     };
-    static QString KeyIn(const QSettings& settings, const QString& name);
+    static QString KeyIn(const QSettings& settings, const QString& name, bool exact = false);
     static void Apply(QSettings& settings, const Change& change);
     std::unique_ptr<QSettings> openCopy();
     void change(Change c);

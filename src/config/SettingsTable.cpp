@@ -94,19 +94,24 @@ void WriteSetting(SettingsStore& store, const SettingSpec& spec, const SettingVa
     }
 }
 
-InterfaceMarks ReadInterfaceMarks(const SettingsStore& store, const QString& displayName)
+InterfaceMarks ReadInterfaceMarks(const SettingsStore& store, const QString& displayName, bool foldedFallback)
 {
     // A mark counts only when it exists and holds a non-zero integer.
+    const auto read = [&](const QString& name) {
+        if (const auto exact = store.readBoolExact(name))
+            return *exact;
+        return foldedFallback && store.readBool(name).value_or(false);
+    };
     InterfaceMarks marks;
-    marks.statistics = store.readBool(displayName).value_or(false);
-    marks.graph1 = store.readBool(displayName + QLatin1Char('1')).value_or(false);
-    marks.graph2 = store.readBool(displayName + QLatin1Char('2')).value_or(false);
+    marks.statistics = read(displayName);
+    marks.graph1 = read(displayName + QLatin1Char('1'));
+    marks.graph2 = read(displayName + QLatin1Char('2'));
     return marks;
 }
 
 void WriteInterfaceMarks(SettingsStore& store, const QString& displayName, const InterfaceMarks& marks)
 {
-    store.writeBool(displayName, marks.statistics);
-    store.writeBool(displayName + QLatin1Char('1'), marks.graph1);
-    store.writeBool(displayName + QLatin1Char('2'), marks.graph2);
+    store.writeBoolExact(displayName, marks.statistics);
+    store.writeBoolExact(displayName + QLatin1Char('1'), marks.graph1);
+    store.writeBoolExact(displayName + QLatin1Char('2'), marks.graph2);
 }

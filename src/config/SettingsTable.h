@@ -92,5 +92,8 @@ struct InterfaceMarks
     bool graph1 = false;
     bool graph2 = false;
 };
-InterfaceMarks ReadInterfaceMarks(const SettingsStore& store, const QString& displayName);
+// Marks are kept under the name's exact spelling, so interfaces that differ only in letter case stay
+// apart. A file written before holds them case-folded: with foldedFallback, a mark missing under the
+// exact spelling is read from the folded one (only right when no other listed interface folds alike).
+InterfaceMarks ReadInterfaceMarks(const SettingsStore& store, const QString& displayName, bool foldedFallback = true);
 void WriteInterfaceMarks(SettingsStore& store, const QString& displayName, const InterfaceMarks& marks);

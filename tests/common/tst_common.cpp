@@ -107,6 +107,14 @@ private slots:
         qunsetenv("VORP_HOME");
         qputenv("XDG_DATA_HOME", data.path().toUtf8());
         QCOMPARE(StoreRoot(exe.path()), data.path() + QStringLiteral("/VORP/"));
+        // A relative base folder is ignored, as the base-directory rules say.
+        QTemporaryDir home2;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home2.path().toUtf8());
+        qputenv("XDG_DATA_HOME", "relative/data");
+        QCOMPARE(StoreRoot(exe.path()), home2.path() + QStringLiteral("/.local/share/VORP/"));
+        qputenv("HOME", oldHome);
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
         QFile portable(exe.path() + QStringLiteral("/portable"));
         QVERIFY(portable.open(QIODevice::WriteOnly));
         portable.close();

@@ -223,6 +223,38 @@ private slots:
         QCOMPARE(marksChanged.count(), 3);
     }
 
+    void interfacesThatDifferOnlyInCaseKeepTheirOwnMarks()
+    {
+        {
+            SettingsStore store(path());
+            Settings settings;
+            settings.load(store, {QStringLiteral("Eth0"), QStringLiteral("eth0")});
+            settings.setMarks(1, {true, false, true});
+            QVERIFY(settings.save(store));
+        }
+        Settings settings;
+        settings.load(SettingsStore(path()), {QStringLiteral("eth0"), QStringLiteral("Eth0")});
+        QCOMPARE(settings.statisticsMarks(), (std::vector<bool>{true, false}));
+        QVERIFY(settings.marks(0).graph2);
+        QVERIFY(!settings.marks(1).graph2);
+    }
+
+    void aFoldedMarkOfAnOlderFileIsReadWhenItCanBeNoOtherInterfaces()
+    {
+        {
+            // As written before marks kept their letter case: "Eth0" was stored as "eth0".
+            SettingsStore store(path());
+            store.writeBool(QStringLiteral("Eth0"), true);
+            QVERIFY(store.sync());
+        }
+        Settings alone;
+        alone.load(SettingsStore(path()), {QStringLiteral("Eth0"), QStringLiteral("lo")});
+        QCOMPARE(alone.statisticsMarks(), (std::vector<bool>{true, false}));
+        Settings both;
+        both.load(SettingsStore(path()), {QStringLiteral("Eth0"), QStringLiteral("ETH0")});
+        QCOMPARE(both.statisticsMarks(), (std::vector<bool>{false, false}));
+    }
+
     void refreshPeriod()
     {
         Settings settings;

@@ -36,6 +36,10 @@ private slots:
         QCOMPARE(AutostartEntry::DefaultPath(), QStringLiteral("/tmp/xdg-test/autostart/vorp.desktop"));
         qunsetenv("XDG_CONFIG_HOME");
         QCOMPARE(SettingsStore::DefaultPath(), QDir::homePath() + QStringLiteral("/.config/VORP/VORP.conf"));
+        // A relative base folder is ignored, as the base-directory rules say.
+        qputenv("XDG_CONFIG_HOME", "relative/config");
+        QCOMPARE(SettingsStore::DefaultPath(), QDir::homePath() + QStringLiteral("/.config/VORP/VORP.conf"));
+        QCOMPARE(AutostartEntry::DefaultPath(), QDir::homePath() + QStringLiteral("/.config/autostart/vorp.desktop"));
         qputenv("XDG_CONFIG_HOME", old);
         if (old.isNull())
             qunsetenv("XDG_CONFIG_HOME");
