@@ -32,8 +32,8 @@ static void RecordCycleTenYears(benchmark::State& state)
     TestClock clock(QDateTime(QDate(2026, 12, 10), QTime(12, 0, 0)));
     CollectingErrorReporter errors;
     Recorder recorder(sampler, clock, errors, root.path());
-    recorder.setBaselines(*source.table, {true});
     const QStringList names{QStringLiteral("eth0")};
+    recorder.setBaselines(*source.table, names, {true});
     for (auto _ : state)
     {
         auto& row = (*source.table)[0];

@@ -11,8 +11,8 @@ if ! command -v clang++-14 >/dev/null; then
 fi
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORP_FUZZ=ON \
     -DVORP_BUILD_TESTS=OFF >/dev/null
-cmake --build build-fuzz --target fuzz_profile fuzz_dayfile fuzz_totals fuzz_histogram
-for target in profile dayfile totals histogram; do
+cmake --build build-fuzz --target fuzz_profile fuzz_dayfile fuzz_totals fuzz_histogram fuzz_dayappend
+for target in profile dayfile totals histogram dayappend; do
     program=build-fuzz/fuzz/fuzz_$target
     mkdir -p "build-fuzz/corpus/$target"
     echo "fuzz: $target: replaying the seeds, then ${seconds} s"

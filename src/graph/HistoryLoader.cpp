@@ -2,8 +2,8 @@
 
 #include "common/DayNumber.h"
 #include "common/NumberText.h"
+#include "store/StoreFile.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -265,16 +265,11 @@ std::optional<LoadResult> HistoryLoader::load(const LoadRequest& request, const 
         if (beyondPlot(day))
             break;
 
-        QFile file(path);
-        QByteArray data;
-        if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        {
-            // Lines the recorder appends meanwhile are left for the next draw.
-            data.resize(file.size());
-            const qint64 got = file.read(data.data(), data.size());
-            data.resize(std::max<qint64>(got, 0));
-            file.close();
-        }
+        // Never through a link, never a FIFO (it would block the draw) nor more than a day file can hold.
+        const store::FileRead read = store::ReadStoreFile(path, store::kDayFileLimit);
+        const QString ignored = store::IgnoredFileMessage(path, read, store::kDayFileLimit);
+        if (!ignored.isEmpty())
+            result.ignoredFiles.append(ignored);
         result.daysRead.append(day);
         if (progress)
         {
@@ -283,7 +278,7 @@ std::optional<LoadResult> HistoryLoader::load(const LoadRequest& request, const 
             progress(static_cast<int>(std::clamp<int64_t>(percent, 0, 100)));
         }
 
-        SampleLineReader reader(data);
+        SampleLineReader reader(read.data);
         bool anyLine = false;
         while (const auto line = reader.next())
         {

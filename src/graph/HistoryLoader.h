@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 
 #include <array>
@@ -150,12 +151,14 @@ struct LoadResult
     DirectionParams direction; // x0, s0, σ of the draw
     Unit unit;                 // the unit after this draw
     Statistics statistics;
-    QList<int> daysRead;  // day numbers of the day files opened, newest first
-    int skippedFiles = 0; // empty, incomplete or unreadable day files
+    QList<int> daysRead;  // day numbers of the day files found, newest first, ignored ones included
+    int skippedFiles = 0; // empty, incomplete, unreadable or ignored day files
     int skippedLines = 0; // lines that did not parse
+    // One message per day file found but not read (a link, not a regular file, too large, unreadable).
+    QStringList ignoredFiles;
 };
 
-// Called once for every day file opened, with the progress in percent (0 to 100); the window lets
+// Called once for every day file found, with the progress in percent (0 to 100); the window lets
 // pending events run there.
 using ProgressFn = std::function<void(int percent)>;
 

@@ -3,8 +3,7 @@
 #include "common/NumberText.h"
 #include "store/ProfileFile.h"
 #include "store/StatisticsStore.h"
-
-#include <QFileInfo>
+#include "store/StoreFile.h"
 
 #include <cmath>
 
@@ -15,15 +14,16 @@ QString DescriptorPathIn(const QString& dir)
     return dir.endsWith(QLatin1Char('/')) ? dir + QStringLiteral("nic.inf") : dir + QStringLiteral("/nic.inf");
 }
 
-std::optional<DescriptorContents> ReadDescriptor(const QString& dir)
+DescriptorRead ReadDescriptor(const QString& dir)
 {
     const QString path = DescriptorPathIn(dir);
-    if (!QFileInfo(path).isFile())
-        return std::nullopt;
-    const std::optional<ProfileFile> profile = ProfileFile::load(path);
-    if (!profile)
-        return std::nullopt;
-    return ContentsOf(*profile);
+    const store::FileRead read = store::ReadStoreFile(path, store::kDescriptorLimit);
+    DescriptorRead result;
+    if (read.status == store::FileRead::Status::Read)
+        result.contents = ContentsOf(ProfileFile::parse(read.data));
+    else
+        result.message = store::IgnoredFileMessage(path, read, store::kDescriptorLimit);
+    return result;
 }
 
 DescriptorContents ContentsOf(const ProfileFile& profile)

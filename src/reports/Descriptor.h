@@ -18,8 +18,19 @@ struct DescriptorContents
     QStringList dataLines;
 };
 
-// Reads dir + "/nic.inf"; nothing when the file is missing or cannot be read.
-std::optional<DescriptorContents> ReadDescriptor(const QString& dir);
+struct DescriptorRead
+{
+    // Nothing when the file is missing or was not read.
+    std::optional<DescriptorContents> contents;
+    // Why a nic.inf that is there was not read ("Fichier ignoré : ... n'est pas un fichier ordinaire");
+    // empty when it was read or is missing.
+    QString message;
+
+    bool missing() const { return !contents && message.isEmpty(); }
+};
+
+// Reads dir + "/nic.inf" as every store file is read: not through a link, only a regular file, bounded.
+DescriptorRead ReadDescriptor(const QString& dir);
 DescriptorContents ContentsOf(const ProfileFile& profile);
 QString DescriptorPathIn(const QString& dir);
 

@@ -249,9 +249,9 @@ ClickOutcome Click(const HistogramSelection& selection, const HistogramBuckets& 
 
 HistogramBuckets LoadBuckets(const QString& dir, const HistogramSelection& selection)
 {
-    const auto contents = ReadDescriptor(dir);
+    const DescriptorRead read = ReadDescriptor(dir);
     HistogramBuckets buckets;
-    buckets.fill(contents ? contents->dataLines : QStringList(), selection);
+    buckets.fill(read.contents ? read.contents->dataLines : QStringList(), selection);
     return buckets;
 }
 } // namespace reports

@@ -36,20 +36,22 @@ CheckOutcome EvaluateOkBtnClick(CheckSender sender, const QString& selectedDir, 
     CheckOutcome out;
     out.enableGraph = true;
 
-    const QString descriptor = DescriptorPathIn(selectedDir);
-    if (!selectedDir.isEmpty() && QFileInfo(descriptor).isFile())
+    const DescriptorRead read = selectedDir.isEmpty() ? DescriptorRead() : ReadDescriptor(selectedDir);
+    if (!read.missing())
     {
-        // An unreadable file cannot show its "ifname": invalid like one without the key.
-        const auto contents = ReadDescriptor(selectedDir);
-        if (contents && contents->ifname)
+        if (read.contents && read.contents->ifname)
         {
             if (sender == CheckSender::OkButton)
             {
-                out.messages << kOpening + QLatin1Char('\n') + *contents->ifname;
+                out.messages << kOpening + QLatin1Char('\n') + *read.contents->ifname;
                 out.closeChooser = true;
             }
             return out;
         }
+        // A file that was not read (a link, a folder, a FIFO, too large) cannot show its "ifname" either:
+        // invalid like one without the key, after the reason.
+        if (!read.message.isEmpty())
+            out.messages << read.message;
         out.messages << kInvalidDescriptor;
         out.clearReady = true;
         return out;

@@ -65,10 +65,14 @@ TotalsReport TotalsWalk::Compute(const QStringList& dataLines, const QString& in
 
 TotalsReport TotalsWalk::Load(const QString& dir, const QDate& today, const Progress& progress)
 {
-    const auto contents = ReadDescriptor(dir);
+    const DescriptorRead read = ReadDescriptor(dir);
+    const auto& contents = read.contents;
     const QStringList lines = contents ? contents->dataLines : QStringList();
     const QString name = contents && contents->ifname ? *contents->ifname : QStringLiteral("ERR");
-    return Compute(lines, name, today, progress);
+    TotalsReport report = Compute(lines, name, today, progress);
+    if (!read.message.isEmpty())
+        report.ignoredFiles << read.message;
+    return report;
 }
 
 void TotalsWalk::appendRow(std::vector<TotalsRow>& table, const QString& label, float received, float sent)

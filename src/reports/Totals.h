@@ -57,6 +57,9 @@ struct TotalsReport
     std::vector<TotalsRow> daily;   // grid1 from row 1 on
     std::vector<TotalsRow> monthly; // grid2 from row 1 on
     int pairs = 0;
+    // Why nic.inf was not read although it is there (a link, not a regular file, too large); the
+    // windows' opening check reads the same file and shows the same message.
+    QStringList ignoredFiles;
 };
 
 // One load: the walk over the "data" lines in pairs, in file order.
@@ -68,7 +71,7 @@ public:
 
     static TotalsReport Compute(const QStringList& dataLines, const QString& interfaceName, const QDate& today,
                                 const Progress& progress = {});
-    // Reads dir's nic.inf ("ERR" for a missing "ifname"); a missing file gives no lines.
+    // Reads dir's nic.inf ("ERR" for a missing "ifname"); a missing or ignored file gives no lines.
     static TotalsReport Load(const QString& dir, const QDate& today, const Progress& progress = {});
 
 private:

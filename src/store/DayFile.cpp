@@ -1,80 +1,233 @@
 #include "store/DayFile.h"
 
-#include <QFile>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "store/ProfileFile.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <limits>
+#include <optional>
 
+namespace store
+{
 namespace
 {
-// Length of the file once a torn tail is cut back to the last CR LF (0 when there is none).
-off_t CompleteLength(int fd, off_t size)
+bool IsLineEnd(char c)
 {
-    char tail[2];
-    if (size >= 2 && ::pread(fd, tail, 2, size - 2) == 2 && tail[0] == '\r' && tail[1] == '\n')
-        return size;
+    return c == '\r' || c == '\n';
+}
+
+// Length of the file once a torn last line is cut: the offset just past the last line end, 0 when there
+// is none; -1 when the file cannot be read.
+off_t CompleteLength(FileOps& ops, int fd, off_t size)
+{
     char buf[4096];
     off_t end = size;
-    char next = 0; // byte following buf's last byte
     while (end > 0)
     {
         const off_t start = end > static_cast<off_t>(sizeof buf) ? end - static_cast<off_t>(sizeof buf) : 0;
-        const ssize_t n = ::pread(fd, buf, static_cast<size_t>(end - start), start);
-        if (n != end - start)
-            return -1;
-        for (ssize_t k = n - 1; k >= 0; --k)
+        const size_t want = static_cast<size_t>(end - start);
+        size_t got = 0;
+        while (got < want)
         {
-            if (buf[k] == '\r' && next == '\n')
-                return start + k + 2;
-            next = buf[k];
+            const ssize_t n = ops.pread(fd, buf + got, want - got, start + static_cast<off_t>(got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return -1;
+            got += static_cast<size_t>(n);
         }
+        for (size_t k = want; k > 0; --k)
+            if (IsLineEnd(buf[k - 1]))
+                return start + static_cast<off_t>(k);
         end = start;
     }
     return 0;
 }
 
-bool WriteAll(int fd, const char* data, size_t size)
+bool HoldsAt(FileOps& ops, int fd, off_t offset, const QByteArray& bytes)
 {
-    while (size > 0)
+    QByteArray found(bytes.size(), '\0');
+    qsizetype got = 0;
+    while (got < found.size())
     {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = ops.pread(fd, found.data() + got, static_cast<size_t>(found.size() - got),
+                                    offset + static_cast<off_t>(got));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             return false;
-        data += n;
-        size -= static_cast<size_t>(n);
+        got += n;
     }
-    return true;
+    return found == bytes;
+}
+
+DayAppend Ignored(FileRead::Status why, int64_t size, int64_t uncertainAt)
+{
+    DayAppend result;
+    result.status = DayAppend::Status::Ignored;
+    result.ignored.status = why;
+    result.ignored.size = size;
+    result.mayRemainAt = uncertainAt;
+    return result;
+}
+
+DayAppend Failed(int64_t mayRemainAt)
+{
+    DayAppend result;
+    result.mayRemainAt = mayRemainAt;
+    return result;
+}
+
+DayAppend Appended()
+{
+    DayAppend result;
+    result.status = DayAppend::Status::Appended;
+    return result;
+}
+
+// Written whole beside the file and renamed over it: no reader ever sees it empty or half written.
+DayAppend WriteWhole(const QString& path, const QByteArray& line, FileOps& ops)
+{
+    return WriteFileAtomically(path, line, ops) ? Appended() : Failed(-1);
+}
+
+// The readers keep these bytes of a line and drop the others.
+bool KeptByte(char c)
+{
+    return (c >= '0' && c <= '9') || c == '/' || c == ':' || c == ' ' || c == 'F' || c == 'D' || c == 'U';
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Plain decimal digits, at least one, within int64.
+std::optional<uint64_t> ParseAmount(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    int64_t value = 0;
+    for (const char c : text)
+    {
+        if (!IsDigit(c))
+            return std::nullopt;
+        const int digit = c - '0';
+        if (value > (std::numeric_limits<int64_t>::max() - digit) / 10)
+            return std::nullopt;
+        value = value * 10 + digit;
+    }
+    return static_cast<uint64_t>(value);
+}
+
+bool IsTimeOfDay(QByteArrayView t)
+{
+    if (t.size() != 8 || t[2] != ':' || t[5] != ':')
+        return false;
+    for (const int i : {0, 1, 3, 4, 6, 7})
+        if (!IsDigit(t[i]))
+            return false;
+    return (t[0] - '0') * 10 + (t[1] - '0') <= 23 && (t[3] - '0') * 10 + (t[4] - '0') <= 59 &&
+           (t[6] - '0') * 10 + (t[7] - '0') <= 59;
+}
+
+uint64_t SaturatingAdd(uint64_t a, uint64_t b)
+{
+    return a > std::numeric_limits<uint64_t>::max() - b ? std::numeric_limits<uint64_t>::max() : a + b;
 }
 } // namespace
 
-bool AppendDayLine(const QString& path, const QByteArray& line)
+DayAppend AppendDayLine(const QString& path, const QByteArray& line, FileOps& ops, int64_t uncertainAt)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    bool ok = false;
+    // Looked at before it is opened: opening a device can act on it.
     struct stat st
     {
     };
-    if (::fstat(fd, &st) == 0)
+    if (ops.lstat(path, &st) != 0)
+        return errno == ENOENT ? WriteWhole(path, line, ops) : Failed(uncertainAt);
+    if (!S_ISREG(st.st_mode))
+        return Ignored(FileRead::Status::NotRegular, 0, uncertainAt);
+
+    OpenFile file(ops, ops.open(path, O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+    if (!file.valid())
     {
-        const off_t complete = CompleteLength(fd, st.st_size);
-        if (complete >= 0 && (complete == st.st_size || ::ftruncate(fd, complete) == 0))
-        {
-            if (::lseek(fd, complete, SEEK_SET) == complete &&
-                WriteAll(fd, line.constData(), static_cast<size_t>(line.size())) && ::fsync(fd) == 0)
-                ok = true;
-            else if (::ftruncate(fd, complete) != 0)
-            {
-                // The torn tail stays; the next append cuts it back.
-            }
-        }
+        if (errno == ENOENT)
+            return WriteWhole(path, line, ops);
+        if (errno == ELOOP || errno == EISDIR || errno == ENXIO)
+            return Ignored(FileRead::Status::NotRegular, 0, uncertainAt);
+        return Failed(uncertainAt);
     }
-    ::close(fd);
-    return ok;
+    // What was looked at may have been replaced since.
+    if (ops.fstat(file.fd(), &st) != 0)
+        return Failed(uncertainAt);
+    if (!S_ISREG(st.st_mode))
+        return Ignored(FileRead::Status::NotRegular, 0, uncertainAt);
+    if (st.st_size > kDayFileLimit)
+        return Ignored(FileRead::Status::TooLarge, st.st_size, uncertainAt);
+
+    // What an earlier failed attempt left of this line (all of it, or a torn part that a reader may already
+    // take for a line when it ends with the CR) is finished, never written a second time.
+    if (uncertainAt >= 0 && st.st_size > uncertainAt && st.st_size <= uncertainAt + line.size() &&
+        HoldsAt(ops, file.fd(), static_cast<off_t>(uncertainAt), line.first(st.st_size - uncertainAt)))
+    {
+        const qsizetype done = st.st_size - uncertainAt;
+        if (WriteAllAt(ops, file.fd(), line.constData() + done, static_cast<size_t>(line.size() - done), st.st_size) &&
+            ops.fsync(file.fd()) == 0)
+            return Appended();
+        ops.ftruncate(file.fd(), st.st_size);
+        return Failed(uncertainAt);
+    }
+    const off_t complete = CompleteLength(ops, file.fd(), st.st_size);
+    if (complete < 0)
+        return Failed(uncertainAt);
+    // Past the limit the readers would ignore the whole file, and so every line in it.
+    if (complete + line.size() > kDayFileLimit)
+        return Ignored(FileRead::Status::TooLarge, complete + line.size(), uncertainAt);
+    if (complete == 0)
+    {
+        file.close();
+        return WriteWhole(path, line, ops);
+    }
+    // From here on the file holds nothing of an earlier attempt.
+    if (complete < st.st_size && ops.ftruncate(file.fd(), complete) != 0)
+        return Failed(-1);
+    if (WriteAllAt(ops, file.fd(), line.constData(), static_cast<size_t>(line.size()), complete) &&
+        ops.fsync(file.fd()) == 0)
+        return Appended();
+    // Undone, so that the line is written once, with its totals, when it can be.
+    return Failed(ops.ftruncate(file.fd(), complete) == 0 ? -1 : static_cast<int64_t>(complete));
 }
+
+DaySums SumDayLines(QByteArrayView data)
+{
+    DaySums sums;
+    QByteArray kept;
+    qsizetype pos = 0;
+    while (pos < data.size())
+    {
+        qsizetype end = pos;
+        while (end < data.size() && !IsLineEnd(data[end]))
+            ++end;
+        if (end == data.size())
+            break; // a last line without line end is not read
+        kept.resize(0);
+        for (qsizetype i = pos; i < end; ++i)
+            if (KeptByte(data[i]))
+                kept.append(data[i]);
+        pos = end + 1;
+        if (data[end] == '\r' && pos < data.size() && data[pos] == '\n')
+            ++pos;
+        if (kept.size() < 8 || !IsTimeOfDay(QByteArrayView(kept).first(8)))
+            continue;
+        const QByteArrayView rest = QByteArrayView(kept).sliced(8);
+        const qsizetype u = rest.indexOf('U');
+        const auto in = ParseAmount(u < 0 ? rest : rest.first(u));
+        if (!in)
+            continue;
+        sums.in = SaturatingAdd(sums.in, *in);
+        if (u >= 0)
+            sums.out = SaturatingAdd(sums.out, ParseAmount(rest.sliced(u + 1)).value_or(0));
+    }
+    return sums;
+}
+} // namespace store

@@ -1,13 +1,14 @@
 #include "store/ProfileFile.h"
 
-#include <QDir>
-#include <QFile>
+#include "store/StoreFile.h"
+
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace
 {
@@ -17,6 +18,26 @@ bool SameName(const QString& a, const QString& b)
 }
 
 const std::vector<ProfileFile::Entry> kNoEntries;
+
+const QLatin1StringView kLeftoverPrefix(".vorp-");
+const QLatin1StringView kLeftoverSuffix(".tmp");
+constexpr int kLeftoverRandomLength = 8;
+
+bool IsNameCharacter(QChar c)
+{
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
+}
+
+// A hidden name of its own, so that no reader of the folder takes the file for one of the store's.
+QString TemporaryName()
+{
+    static const char kCharacters[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    QString name = kLeftoverPrefix;
+    for (int i = 0; i < kLeftoverRandomLength; ++i)
+        name += QLatin1Char(kCharacters[QRandomGenerator::global()->bounded(int(sizeof kCharacters) - 1)]);
+    return name + kLeftoverSuffix;
+}
 
 // UTF-8 that keeps a U+FEFF at the start of a name, as QString::fromUtf8 would not, so that what is
 // written back reads back the same.
@@ -67,14 +88,14 @@ ProfileFile ProfileFile::parse(const QByteArray& text)
     return file;
 }
 
-std::optional<ProfileFile> ProfileFile::load(const QString& path)
+std::optional<ProfileFile> ProfileFile::load(const QString& path, store::FileOps& ops)
 {
-    QFile f(path);
-    if (!f.exists())
+    const store::FileRead read = store::ReadStoreFile(path, store::kDescriptorLimit, ops);
+    if (read.status == store::FileRead::Status::Missing)
         return ProfileFile{};
-    if (!f.open(QIODevice::ReadOnly))
+    if (read.status != store::FileRead::Status::Read)
         return std::nullopt;
-    return parse(f.readAll());
+    return parse(read.data);
 }
 
 ProfileFile::Section* ProfileFile::find(const QString& section)
@@ -147,30 +168,54 @@ QByteArray ProfileFile::toText() const
     return text;
 }
 
-bool ProfileFile::save(const QString& path) const
+bool ProfileFile::save(const QString& path, store::FileOps& ops) const
 {
-    return WriteFileAtomically(path, toText());
+    return WriteFileAtomically(path, toText(), ops);
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& data)
+bool WriteFileAtomically(const QString& path, const QByteArray& data, store::FileOps& ops)
 {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // QSaveFile reports success on a full disk, so every byte, the flush and the sync are checked.
-    if (file.write(data) != data.size() || !file.flush() || ::fsync(file.handle()) != 0)
+    const QString dir = QFileInfo(path).absolutePath();
+    // The new file is made as any new file would be, but keeps an existing file's permissions (a settings
+    // file kept private stays so).
+    mode_t mode = 0666;
+    struct stat st
     {
-        file.cancelWriting();
+    };
+    if (ops.lstat(path, &st) == 0 && S_ISREG(st.st_mode))
+        mode = st.st_mode & 0777;
+    QString temporary;
+    int fd = -1;
+    // O_EXCL and O_NOFOLLOW: whatever already stands at a name, link or file, is never written through.
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt)
+    {
+        temporary = dir + QLatin1Char('/') + TemporaryName();
+        fd = ops.open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, mode);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    store::OpenFile file(ops, fd);
+    const bool synced =
+        store::WriteAllAt(ops, fd, data.constData(), static_cast<size_t>(data.size()), 0) && ops.fsync(fd) == 0;
+    // rename(2) replaces a link at path by the new file; it never writes through it.
+    if (!file.close() || !synced || ops.rename(temporary, path) != 0)
+    {
+        ops.unlink(temporary);
         return false;
     }
-    if (!file.commit())
-        return false;
-    const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0)
-    {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    // The new text is in place from here on: reporting a failure now would have the caller write its
+    // change a second time.
+    store::SyncFolder(ops, dir);
     return true;
+}
+
+bool IsAtomicWriteLeftover(const QString& fileName)
+{
+    if (fileName.size() != kLeftoverPrefix.size() + kLeftoverRandomLength + kLeftoverSuffix.size() ||
+        !fileName.startsWith(kLeftoverPrefix) || !fileName.endsWith(kLeftoverSuffix))
+        return false;
+    const QStringView random = QStringView(fileName).sliced(kLeftoverPrefix.size(), kLeftoverRandomLength);
+    return std::all_of(random.begin(), random.end(), IsNameCharacter);
 }

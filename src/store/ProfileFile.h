@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/FileOps.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -27,8 +29,9 @@ public:
     // Parses text (lines end with CR LF, CR or LF; a leading UTF-8 byte order mark is skipped); lines
     // that are neither a section, nor key=value, nor blank are dropped.
     static ProfileFile parse(const QByteArray& text);
-    // Reads a file; a missing file reads as empty, an unreadable one returns nothing.
-    static std::optional<ProfileFile> load(const QString& path);
+    // Reads a file as the store reads nic.inf (no link, only a regular file, bounded); a missing file
+    // reads as empty, one that cannot be read or is refused returns nothing.
+    static std::optional<ProfileFile> load(const QString& path, store::FileOps& ops = store::SystemFileOps());
 
     bool hasSection(const QString& section) const;
     bool hasKey(const QString& section, const QString& key) const;
@@ -39,8 +42,8 @@ public:
     const std::vector<Section>& sections() const { return m_sections; }
 
     QByteArray toText() const;
-    // Replaces the file atomically: written, flushed and synced before it takes the old one's place.
-    bool save(const QString& path) const;
+    // Replaces the file atomically: written and synced before it takes the old one's place.
+    bool save(const QString& path, store::FileOps& ops = store::SystemFileOps()) const;
 
 private:
     Section* find(const QString& section);
@@ -49,6 +52,12 @@ private:
     std::vector<Section> m_sections;
 };
 
-// Writes data to path atomically (temporary file, every byte checked, fsync, rename, fsync of the
-// folder). Returns false and leaves the old file untouched when any step fails.
-bool WriteFileAtomically(const QString& path, const QByteArray& data);
+// Writes data to path atomically: a new file beside it (created exclusively, never through a link),
+// every byte checked, synced, renamed over path, then the folder synced. A link at path is replaced, not
+// followed; an existing file's permissions are kept. Returns false and leaves path as it was when any
+// step up to the rename fails, and the new file is removed.
+bool WriteFileAtomically(const QString& path, const QByteArray& data, store::FileOps& ops = store::SystemFileOps());
+
+// Whether a file name is that of the new file WriteFileAtomically writes before its rename (left behind
+// only by a crash, or by a failure to remove it).
+bool IsAtomicWriteLeftover(const QString& fileName);

@@ -7,6 +7,12 @@
 #include "store/DayFile.h"
 #include "store/ProfileFile.h"
 #include "store/StatisticsStore.h"
+#include "store/StoreFile.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <sys/stat.h>
 
 namespace
 {
@@ -35,10 +41,38 @@ long double StoredTotal(const ProfileFile& file, const QString& key)
         return 0;
     return v;
 }
+
+// A total below the sum of its day's lines is raised to it, in single precision like every total; a total
+// at or above it stays: lines are only ever missing from a day file, never from its totals.
+bool RaiseTotal(ProfileFile& file, const QString& key, uint64_t sum)
+{
+    const float raised = static_cast<float>(sum);
+    if (static_cast<long double>(raised) <= StoredTotal(file, key))
+        return false;
+    file.setValue(store::kDataSection, key, FloatText(raised));
+    return true;
+}
+
+// The day of "<day>.mdf", spelt as DayFilePath spells it.
+std::optional<int> DayOfFileName(const QString& name)
+{
+    if (!name.endsWith(QLatin1String(".mdf")))
+        return std::nullopt;
+    bool ok = false;
+    const int day = QStringView(name).chopped(4).toInt(&ok);
+    if (!ok || day < 0 || name != QString::number(day) + QLatin1String(".mdf"))
+        return std::nullopt;
+    return day;
+}
+
+bool Later(const timespec& a, const timespec& b)
+{
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
 } // namespace
 
-Recorder::Recorder(Sampler& sampler, const Clock& clock, ErrorReporter& errors, QString storeRoot)
-    : m_sampler(sampler), m_clock(clock), m_errors(errors), m_root(std::move(storeRoot))
+Recorder::Recorder(Sampler& sampler, const Clock& clock, ErrorReporter& errors, QString storeRoot, store::FileOps& ops)
+    : m_sampler(sampler), m_clock(clock), m_errors(errors), m_ops(ops), m_root(std::move(storeRoot))
 {
     if (!m_root.endsWith(QLatin1Char('/')))
         m_root += QLatin1Char('/');
@@ -51,18 +85,25 @@ Recorder::Interface& Recorder::at(int position)
     return m_interfaces[static_cast<size_t>(position)];
 }
 
-void Recorder::setBaselines(const InterfaceTable& table, const std::vector<bool>& checked)
+void Recorder::setBaselines(const InterfaceTable& table, const QStringList& names, const std::vector<bool>& checked)
 {
-    for (size_t i = 0; i < checked.size(); ++i)
+    const size_t count = std::min<size_t>(checked.size(), static_cast<size_t>(names.size()));
+    for (size_t i = 0; i < count; ++i)
         if (checked[i])
-            if (const auto c = CountersAt(table, static_cast<int>(i)))
+            if (const auto c = CountersOf(table, static_cast<int>(i), names[static_cast<qsizetype>(i)]))
                 at(static_cast<int>(i)).baseline = Baseline{true, c->in, c->out};
 }
 
-void Recorder::interfaceChecked(int position)
+void Recorder::interfaceChecked(int position, const QString& name)
 {
-    if (const auto c = m_sampler.ReadCounters(position))
-        at(position).baseline = Baseline{true, c->in, c->out};
+    if (position < 0)
+        return;
+    // By name: a position of the lists may now hold another interface, whose counters would make a
+    // first sample of traffic this one never had.
+    const auto table = m_sampler.FetchInterfaceTable();
+    const auto c = table ? CountersOf(*table, position, name) : std::nullopt;
+    // Not there: the first cycle that finds it only takes its baseline.
+    at(position).baseline = c ? Baseline{true, c->in, c->out} : Baseline{};
 }
 
 std::vector<Recorder::Unwritten> Recorder::unwritten() const
@@ -104,19 +145,6 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
         Interface& itf = at(i);
         const QString& name = names[i];
         itf.name = name;
-        const auto dir = store::StatisticsFolderFor(m_root, i, name);
-        bool writable = dir.has_value();
-        if (!dir)
-            cannotWrite(m_root + name);
-        else
-        {
-            written(m_root + name);
-            if (!store::EnsureDescriptor(*dir, name))
-            {
-                cannotWrite(store::DescriptorPath(*dir));
-                writable = false;
-            }
-        }
 
         const auto reading = table ? CountersOf(*table, i, name) : std::nullopt;
         if (reading)
@@ -132,8 +160,18 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
             }
             itf.baseline = Baseline{true, reading->in, reading->out};
         }
-        if (writable)
-            writePending(*dir, itf);
+
+        const auto dir = store::StatisticsFolderFor(m_root, i, name, m_ops);
+        if (!dir)
+        {
+            cannotWrite(m_root + name);
+            continue;
+        }
+        written(m_root + name);
+        // An interface whose nic.inf is refused records nothing: its samples wait, the others go on.
+        auto file = descriptor(*dir, name);
+        if (file && reconcile(*dir, itf, *file))
+            writePending(*dir, itf, *file);
     }
 }
 
@@ -142,7 +180,8 @@ void Recorder::queue(Interface& itf, PendingSample sample)
     if (itf.pending.size() >= kMaxPending)
     {
         PendingSample& last = itf.pending.back();
-        if (!last.lineWritten)
+        // A sample that may stand in its day file already keeps its line as it is.
+        if (!last.lineWritten && last.uncertainAt < 0)
         {
             last.in += sample.in;
             last.out += sample.out;
@@ -152,8 +191,98 @@ void Recorder::queue(Interface& itf, PendingSample sample)
     itf.pending.push_back(sample);
 }
 
-bool Recorder::writePending(const QString& dir, Interface& itf)
+std::optional<ProfileFile> Recorder::descriptor(const QString& dir, const QString& name)
 {
+    const QString path = store::DescriptorPath(dir);
+    const store::FileRead read = store::ReadStoreFile(path, store::kDescriptorLimit, m_ops);
+    if (read.status == store::FileRead::Status::Read)
+        return ProfileFile::parse(read.data);
+    if (read.status != store::FileRead::Status::Missing)
+    {
+        report(path, store::IgnoredFileMessage(path, read, store::kDescriptorLimit));
+        return std::nullopt;
+    }
+    ProfileFile file = store::NewDescriptor(name);
+    if (!file.save(path, m_ops))
+    {
+        cannotWrite(path);
+        return std::nullopt;
+    }
+    written(path);
+    return file;
+}
+
+bool Recorder::reconcile(const QString& dir, Interface& itf, ProfileFile& file)
+{
+    if (itf.reconciled)
+        return true;
+    // Only the day file appended to last can be ahead of its totals: the newest by its number, or by its
+    // time of change when the clock went back. Nothing is appended here before this is done.
+    int highest = -1;
+    int changedLast = -1;
+    timespec changedAt{};
+    const QStringList entries =
+        QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries)
+    {
+        const QString path = dir + QLatin1Char('/') + entry;
+        if (IsAtomicWriteLeftover(entry))
+        {
+            m_ops.unlink(path); // left by a crash during a save
+            continue;
+        }
+        const auto day = DayOfFileName(entry);
+        if (!day)
+            continue;
+        highest = std::max(highest, *day);
+        struct stat st
+        {
+        };
+        if (m_ops.lstat(path, &st) == 0 && S_ISREG(st.st_mode) && (changedLast < 0 || Later(st.st_mtim, changedAt)))
+        {
+            changedLast = *day;
+            changedAt = st.st_mtim;
+        }
+    }
+    std::vector<int> days;
+    if (highest >= 0)
+        days.push_back(highest);
+    if (changedLast >= 0 && changedLast != highest)
+        days.push_back(changedLast);
+    bool raised = false;
+    for (const int day : days)
+    {
+        const QString path = store::DayFilePath(dir, day);
+        const store::FileRead read = store::ReadStoreFile(path, store::kDayFileLimit, m_ops);
+        if (read.status == store::FileRead::Status::Failed)
+        {
+            report(path, store::IgnoredFileMessage(path, read, store::kDayFileLimit));
+            return false;
+        }
+        // A file the readers ignore holds no line for them.
+        if (read.status != store::FileRead::Status::Read)
+            continue;
+        const store::DaySums sums = store::SumDayLines(read.data);
+        raised |= RaiseTotal(file, QString::number(day) + QLatin1Char('D'), sums.in);
+        raised |= RaiseTotal(file, QString::number(day) + QLatin1Char('U'), sums.out);
+    }
+    const QString infPath = store::DescriptorPath(dir);
+    if (raised)
+    {
+        if (!file.save(infPath, m_ops))
+        {
+            cannotWrite(infPath);
+            return false;
+        }
+        written(infPath);
+    }
+    itf.reconciled = true;
+    return true;
+}
+
+void Recorder::writePending(const QString& dir, Interface& itf, ProfileFile& file)
+{
+    const QString infPath = store::DescriptorPath(dir);
     while (!itf.pending.empty())
     {
         PendingSample& s = itf.pending.front();
@@ -161,46 +290,52 @@ bool Recorder::writePending(const QString& dir, Interface& itf)
         if (!s.lineWritten)
         {
             const QString dayPath = store::DayFilePath(dir, day);
-            if (!AppendDayLine(dayPath, store::SampleLine(s.when.time(), s.in, s.out)))
+            const store::DayAppend append =
+                store::AppendDayLine(dayPath, store::SampleLine(s.when.time(), s.in, s.out), m_ops, s.uncertainAt);
+            s.uncertainAt = append.mayRemainAt;
+            if (append.status == store::DayAppend::Status::Ignored)
+            {
+                report(dayPath, store::IgnoredFileMessage(dayPath, append.ignored, store::kDayFileLimit));
+                return;
+            }
+            if (append.status == store::DayAppend::Status::Failed)
             {
                 cannotWrite(dayPath);
-                return false;
+                return;
             }
             written(dayPath);
             s.lineWritten = true;
         }
-        const QString infPath = store::DescriptorPath(dir);
-        auto file = ProfileFile::load(infPath);
-        if (!file)
-        {
-            cannotWrite(infPath);
-            return false;
-        }
         const QString keyD = QString::number(day) + QLatin1Char('D');
         const QString keyU = QString::number(day) + QLatin1Char('U');
         // Day totals are single precision, as the store format says.
-        const float totalIn = static_cast<float>(StoredTotal(*file, keyD) + static_cast<long double>(s.in));
-        const float totalOut = static_cast<float>(StoredTotal(*file, keyU) + static_cast<long double>(s.out));
-        file->setValue(store::kDataSection, keyD, FloatText(totalIn));
-        file->setValue(store::kDataSection, keyU, FloatText(totalOut));
-        if (!file->save(infPath))
+        const float totalIn = static_cast<float>(StoredTotal(file, keyD) + static_cast<long double>(s.in));
+        const float totalOut = static_cast<float>(StoredTotal(file, keyU) + static_cast<long double>(s.out));
+        file.setValue(store::kDataSection, keyD, FloatText(totalIn));
+        file.setValue(store::kDataSection, keyU, FloatText(totalOut));
+        // On failure the file in memory is dropped with the cycle; the next one reads nic.inf again.
+        if (!file.save(infPath, m_ops))
         {
             cannotWrite(infPath);
-            return false;
+            return;
         }
         written(infPath);
         itf.pending.pop_front();
     }
-    return true;
 }
 
-void Recorder::cannotWrite(const QString& path)
+void Recorder::report(const QString& path, const QString& message)
 {
     // A success elsewhere says nothing about this path: it stays reported until it is written.
     if (m_reported.contains(path))
         return;
     m_reported.insert(path);
-    m_errors.showError(QStringLiteral("Impossible d'écrire dans %1").arg(path));
+    m_errors.showError(message);
+}
+
+void Recorder::cannotWrite(const QString& path)
+{
+    report(path, QStringLiteral("Impossible d'écrire dans %1").arg(path));
 }
 
 void Recorder::written(const QString& path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sampling/Sampler.h"
+#include "store/FileOps.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -9,22 +10,30 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 class Clock;
 class ErrorReporter;
+class ProfileFile;
 
 // Every five minutes, turns the counters of each interface checked for statistics into a sample line
-// of its day file and two day totals of its nic.inf.
+// of its day file and two day totals of its nic.inf. The line is appended before the totals are saved,
+// so a crash between the two leaves the newest day file one line ahead of its totals, never behind;
+// the first cycle of each interface raises those totals to the lines.
 class Recorder final
 {
 public:
-    Recorder(Sampler& sampler, const Clock& clock, ErrorReporter& errors, QString storeRoot);
+    // Every file of the store is opened, written and renamed through ops.
+    Recorder(Sampler& sampler, const Clock& clock, ErrorReporter& errors, QString storeRoot,
+             store::FileOps& ops = store::SystemFileOps());
 
-    // Start-up: baselines of the checked positions from the snapshot that filled the lists.
-    void setBaselines(const InterfaceTable& table, const std::vector<bool>& checked);
-    // An interface checked while running starts from its counters at that moment.
-    void interfaceChecked(int position);
+    // Start-up: baselines of the checked interfaces from the snapshot that filled the lists (names[i] is
+    // the text of item i), each found by its name.
+    void setBaselines(const InterfaceTable& table, const QStringList& names, const std::vector<bool>& checked);
+    // An interface checked while running starts from its counters at that moment, found by its name in a
+    // fresh snapshot: the lists may be older than the table.
+    void interfaceChecked(int position, const QString& name);
 
     // One cycle over the list: names[i] is the text of item i, checked[i] its check mark.
     void RecordCycle(const QStringList& names, const std::vector<bool>& checked);
@@ -55,24 +64,30 @@ private:
         uint64_t in = 0;
         uint64_t out = 0;
         bool lineWritten = false; // the day file has it; only the totals are still owed
+        int64_t uncertainAt = -1; // where a failed append may have left its line all the same
     };
     struct Interface
     {
         QString name; // as last recorded
         Baseline baseline;
         std::deque<PendingSample> pending;
+        bool reconciled = false; // its totals were brought in step with its lines in this process
     };
 
     Interface& at(int position);
     void queue(Interface& itf, PendingSample sample);
-    bool writePending(const QString& dir, Interface& itf);
-    // "Impossible d'écrire dans" path, once until that path is written again.
+    std::optional<ProfileFile> descriptor(const QString& dir, const QString& name);
+    bool reconcile(const QString& dir, Interface& itf, ProfileFile& file);
+    void writePending(const QString& dir, Interface& itf, ProfileFile& file);
+    // A message about path, once until that path is written again.
+    void report(const QString& path, const QString& message);
     void cannotWrite(const QString& path);
     void written(const QString& path);
 
     Sampler& m_sampler;
     const Clock& m_clock;
     ErrorReporter& m_errors;
+    store::FileOps& m_ops;
     QString m_root;
     std::vector<Interface> m_interfaces;
     QSet<QString> m_reported;

@@ -13,13 +13,20 @@ RecordingService::RecordingService(Sampler& sampler, const Clock& clock, ErrorRe
 void RecordingService::start(const InterfaceTable& table)
 {
     if (m_selection)
-        m_recorder.setBaselines(table, m_selection().checked);
+    {
+        const Selection selection = m_selection();
+        m_recorder.setBaselines(table, selection.names, selection.checked);
+    }
     m_timer.start();
 }
 
 void RecordingService::interfaceChecked(int position)
 {
-    m_recorder.interfaceChecked(position);
+    if (!m_selection)
+        return;
+    const Selection selection = m_selection();
+    if (position >= 0 && position < selection.names.size())
+        m_recorder.interfaceChecked(position, selection.names[position]);
 }
 
 void RecordingService::setScheduled(bool on)

@@ -39,7 +39,8 @@ public:
     void setSelection(std::function<Selection()> selection) { m_selection = std::move(selection); }
     // Baselines from the snapshot that listed the interfaces, then the schedule starts.
     void start(const InterfaceTable& table);
-    // An interface checked while running starts from its counters at that moment.
+    // An interface checked while running starts from its counters at that moment; its name is the
+    // selection's item at that position.
     void interfaceChecked(int position);
     // One cycle now, outside the schedule.
     void recordNow();

@@ -1,14 +1,12 @@
 #include "store/StatisticsStore.h"
 
 #include "common/DayNumber.h"
-#include "store/ProfileFile.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace store
 {
-std::optional<QString> StatisticsFolderFor(const QString& root, int position, const QString& displayName)
+std::optional<QString> StatisticsFolderFor(const QString& root, int position, const QString& displayName, FileOps& ops)
 {
     const qsizetype length = displayName.size();
     for (qsizetype cut = 0;; ++cut)
@@ -17,7 +15,7 @@ std::optional<QString> StatisticsFolderFor(const QString& root, int position, co
         if (candidate.size() < 3)
             candidate = QStringLiteral("IF0") + QString::number(position) + QLatin1Char('_') + candidate;
         const QString path = root + candidate;
-        if (QFileInfo(path).isDir() || QDir().mkdir(path))
+        if (QFileInfo(path).isDir() || ops.mkdir(path, 0777) == 0)
             return path;
         // The prefix alone is the last distinct candidate.
         if (length - cut <= 0)
@@ -35,16 +33,13 @@ QString DayFilePath(const QString& dir, int dayNumber)
     return dir + QLatin1Char('/') + QString::number(dayNumber) + QStringLiteral(".mdf");
 }
 
-bool EnsureDescriptor(const QString& dir, const QString& displayName)
+ProfileFile NewDescriptor(const QString& displayName)
 {
-    const QString path = DescriptorPath(dir);
-    if (QFileInfo::exists(path))
-        return true;
     ProfileFile file;
     file.setValue(kHeaderSection, QStringLiteral("version"), QStringLiteral("1.0"));
     file.setValue(kHeaderSection, QStringLiteral("vorp_version"), QStringLiteral("beta4"));
     file.setValue(kHeaderSection, QStringLiteral("ifname"), displayName);
-    return file.save(path);
+    return file;
 }
 
 QByteArray SampleLine(const QTime& time, uint64_t received, uint64_t sent)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "store/FileOps.h"
+#include "store/ProfileFile.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -17,10 +20,11 @@ inline const QString kDataSection = QStringLiteral("data");
 
 // The directory of the interface at position p named n, found or created under root (which ends
 // with "/"); nothing when even the prefix-only candidate cannot be made.
-std::optional<QString> StatisticsFolderFor(const QString& root, int position, const QString& displayName);
+std::optional<QString> StatisticsFolderFor(const QString& root, int position, const QString& displayName,
+                                           FileOps& ops = SystemFileOps());
 
-// Creates nic.inf with its "VORP DB" section when the directory has none; never rewrites one.
-bool EnsureDescriptor(const QString& dir, const QString& displayName);
+// The nic.inf of a new folder: its "VORP DB" section alone.
+ProfileFile NewDescriptor(const QString& displayName);
 
 // "hh:nn:ss" + received + "U" + sent + CR LF.
 QByteArray SampleLine(const QTime& time, uint64_t received, uint64_t sent);

@@ -10,14 +10,14 @@
 
 namespace store
 {
-FileRead ReadStoreFile(const QString& path, int64_t limit)
+FileRead ReadStoreFile(const QString& path, int64_t limit, FileOps& ops)
 {
     FileRead result;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer for ever.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
+    OpenFile file(ops, ops.open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+    if (!file.valid())
     {
-        result.status = errno == ENOENT ? FileRead::Status::Missing
+        result.status = errno == ENOENT  ? FileRead::Status::Missing
                         : errno == ELOOP ? FileRead::Status::NotRegular
                                          : FileRead::Status::Failed;
         return result;
@@ -25,7 +25,7 @@ FileRead ReadStoreFile(const QString& path, int64_t limit)
     struct stat st
     {
     };
-    if (::fstat(fd, &st) != 0)
+    if (ops.fstat(file.fd(), &st) != 0)
         result.status = FileRead::Status::Failed;
     else if (!S_ISREG(st.st_mode))
         result.status = FileRead::Status::NotRegular;
@@ -47,7 +47,8 @@ FileRead ReadStoreFile(const QString& path, int64_t limit)
                     break;
                 result.data.resize(std::min<qsizetype>(result.data.size() + 4096, limit + 1));
             }
-            const ssize_t n = ::read(fd, result.data.data() + got, static_cast<size_t>(result.data.size() - got));
+            const ssize_t n =
+                ops.pread(file.fd(), result.data.data() + got, static_cast<size_t>(result.data.size() - got), got);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0)
@@ -73,7 +74,6 @@ FileRead ReadStoreFile(const QString& path, int64_t limit)
             result.status = FileRead::Status::Read;
         }
     }
-    ::close(fd);
     if (result.status != FileRead::Status::Read)
         result.data.clear();
     return result;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/FileOps.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -30,7 +32,7 @@ struct FileRead
     int64_t size = 0; // the file's size when it was refused as too large
 };
 
-FileRead ReadStoreFile(const QString& path, int64_t limit);
+FileRead ReadStoreFile(const QString& path, int64_t limit, FileOps& ops = SystemFileOps());
 
 // "Fichier ignoré : <path> n'est pas un fichier ordinaire" and the like; empty for Read and Missing.
 QString IgnoredFileMessage(const QString& path, const FileRead& read, int64_t limit);

@@ -1,9 +1,13 @@
 #include "graph/HistoryLoader.h"
+#include "store/StoreFile.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace graph;
 
@@ -20,10 +24,66 @@ const QByteArray kAt12 = "12:00:00100U7\r\n";   // column 72
 const QByteArray kAt13 = "13:00:002000U30\r\n"; // column 60
 const QByteArray kAt14 = "14:00:00345U67\r\n";  // column 48
 
+QString DayPath(const QString& dir, int day)
+{
+    return dir + QLatin1Char('/') + QString::number(day) + QStringLiteral(".mdf");
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 bool WriteDay(const QString& dir, const QByteArray& bytes)
 {
-    QFile file(dir + QLatin1Char('/') + QString::number(kSelectedDay) + QStringLiteral(".mdf"));
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return WriteFile(DayPath(dir, kSelectedDay), bytes);
+}
+
+// Puts at path what kind names: a link to target, a folder, a FIFO, or bytes in a regular file that is
+// then stretched (sparse, zeros) to one byte over the limit ("over"), to the limit ("limit") or not at all.
+bool MakeStoreFile(const QString& kind, const QString& path, const QByteArray& bytes, const QString& target,
+                   int64_t limit)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == QLatin1String("link"))
+        return ::symlink(QFile::encodeName(target).constData(), name.constData()) == 0;
+    if (kind == QLatin1String("folder"))
+        return ::mkdir(name.constData(), 0700) == 0;
+    if (kind == QLatin1String("fifo"))
+        return ::mkfifo(name.constData(), 0600) == 0;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        return false;
+    const int64_t size = kind == QLatin1String("over") ? limit + 1 : kind == QLatin1String("limit") ? limit : 0;
+    return size == 0 || ::ftruncate(file.handle(), static_cast<off_t>(size)) == 0;
+}
+
+LoadRequest Request(const QString& dir)
+{
+    LoadRequest r;
+    r.directory = dir;
+    r.date = kSelected;
+    r.timeOfDay = QTime(18, 0);
+    r.secondsPerColumn = 300;
+    r.direction = Direction::LeftToRight;
+    r.width = 600;
+    return r;
+}
+
+// "column:sumIn/sumOut" for every column that holds anything.
+QString Columns(const ColumnBuffer& columns)
+{
+    QStringList parts;
+    for (int c = 0; c < kColumnCount; ++c)
+    {
+        const Column& col = columns[static_cast<size_t>(c)];
+        if (col.sumIn != 0 || col.sumOut != 0)
+            parts << QStringLiteral("%1:%2/%3")
+                         .arg(c)
+                         .arg(QString::number(double(col.sumIn), 'f', 0), QString::number(double(col.sumOut), 'f', 0));
+    }
+    return parts.join(QLatin1Char(' '));
 }
 
 struct Loaded
@@ -38,27 +98,11 @@ Loaded Load(const QByteArray& bytes)
     QTemporaryDir dir;
     if (!WriteDay(dir.path(), bytes))
         return {};
-    LoadRequest r;
-    r.directory = dir.path();
-    r.date = kSelected;
-    r.timeOfDay = QTime(18, 0);
-    r.secondsPerColumn = 300;
-    r.direction = Direction::LeftToRight;
-    r.width = 600;
     HistoryLoader loader;
-    const auto result = loader.load(r);
+    const auto result = loader.load(Request(dir.path()));
     if (!result)
         return {};
-    QStringList parts;
-    for (int c = 0; c < kColumnCount; ++c)
-    {
-        const Column& col = loader.columns()[static_cast<size_t>(c)];
-        if (col.sumIn != 0 || col.sumOut != 0)
-            parts << QStringLiteral("%1:%2/%3")
-                         .arg(c)
-                         .arg(QString::number(double(col.sumIn), 'f', 0), QString::number(double(col.sumOut), 'f', 0));
-    }
-    return {parts.join(QLatin1Char(' ')), result->skippedLines, result->skippedFiles};
+    return {Columns(loader.columns()), result->skippedLines, result->skippedFiles};
 }
 
 QByteArray Garbage(qsizetype size)
@@ -102,8 +146,9 @@ private slots:
                                        << "48:345/67 60:2000/30 72:100/7" << 0 << 0;
         QTest::newRow("LF without CR") << QByteArray("12:00:00100U7\n13:00:002000U30\n14:00:00345U6")
                                        << "60:2000/30 72:100/7" << 0 << 0;
-        QTest::newRow("1 MB without a line end after good lines")
-            << kAt12 + kAt13 + QByteArray(1024 * 1024, '7') << "60:2000/30 72:100/7" << 0 << 0;
+        QTest::newRow("a line without end filling the file up to the limit")
+            << kAt12 + kAt13 + QByteArray(store::kDayFileLimit - kAt12.size() - kAt13.size(), '7')
+            << "60:2000/30 72:100/7" << 0 << 0;
         QTest::newRow("100 KB line between good lines") << kAt12 + "12:30:00" + QByteArray(100 * 1024, '9') + "U1\r\n" +
                                                                QByteArray(100 * 1024, 'x') + "\r\n" + kAt13
                                                         << "60:2000/30 72:100/7" << 2 << 0;
@@ -149,18 +194,62 @@ private slots:
         }
     }
 
-    // 10 MB of blocks: a good line, a line with a bad time and an empty line (a lone LF), then a torn line.
-    void tenMegabytesOfMixedLines()
+    // A day file as large as read (1 MiB) of blocks: a good line, a line with a bad time and an empty
+    // line (a lone LF), then a torn line of 10 bytes.
+    void aMegabyteOfMixedLines()
     {
         const QByteArray block = "12:00:001U2\r\n"
                                  "99:99:991U2\r\n"
-                                 "\n";           // 27 bytes
-        const int count = 10 * 1024 * 1024 / 27; // 388361 blocks
+                                 "\n";             // 27 bytes
+        const int count = (1024 * 1024 - 10) / 27; // 38835 blocks
         const Loaded loaded = Load(block.repeated(count) + "12:00:001U");
-        QCOMPARE(count, 388361);
+        QCOMPARE(count, 38835);
         // Both sums stay below 2^24, so single precision holds them exactly.
-        QCOMPARE(loaded.columns, QStringLiteral("72:388361/776722"));
-        QCOMPARE(loaded.skippedLines, 2 * 388361);
+        QCOMPARE(loaded.columns, QStringLiteral("72:38835/77670"));
+        QCOMPARE(loaded.skippedLines, 2 * 38835);
+    }
+
+    // What is found under a day file's name but is no day file is not read: the draw goes on with the
+    // other days and names the file. A FIFO must not block the draw: nothing writes to it here.
+    void oddDayFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<QString>("message"); // %1: the day file's path
+        const QString yesterdayOnly = QStringLiteral("360:100/7");
+        const QString both = QStringLiteral("60:2000/30 360:100/7");
+        const QString notRegular = QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire");
+        QTest::newRow("link to a good day file outside the store") << "link" << yesterdayOnly << notRegular;
+        QTest::newRow("folder") << "folder" << yesterdayOnly << notRegular;
+        QTest::newRow("FIFO without a writer") << "fifo" << yesterdayOnly << notRegular;
+        QTest::newRow("one byte over 1 MiB")
+            << "over" << yesterdayOnly
+            << QStringLiteral("Fichier ignoré : %1 est trop grand (1048577 octets, au plus 1048576 attendus)");
+        QTest::newRow("exactly 1 MiB") << "limit" << both << QString();
+        QTest::newRow("good file") << "good" << both << QString();
+    }
+    void oddDayFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QTemporaryDir outside;
+        const QString path = DayPath(dir.path(), kSelectedDay);
+        QVERIFY(WriteFile(DayPath(dir.path(), kSelectedDay - 1), kAt12));
+        const QString outsideFile = outside.path() + QStringLiteral("/38153.mdf");
+        QVERIFY(WriteFile(outsideFile, kAt13));
+        QVERIFY(MakeStoreFile(kind, path, kAt13, outsideFile, store::kDayFileLimit));
+
+        HistoryLoader loader;
+        const auto result = loader.load(Request(dir.path()));
+        QVERIFY(result);
+        QTEST(Columns(loader.columns()), "columns");
+        QCOMPARE(result->ignoredFiles, message.isEmpty() ? QStringList() : QStringList{message.arg(path)});
+        QCOMPARE(result->daysRead, (QList<int>{kSelectedDay, kSelectedDay - 1}));
+        QCOMPARE(result->skippedLines, 0);
+        QFile kept(outsideFile);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), kAt13);
     }
 };
 

@@ -27,6 +27,7 @@
 #include <QTimer>
 
 #include <gif_lib.h>
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -400,6 +401,36 @@ private slots:
         QVERIFY(w->ready()); // set again at the end of a complete draw
         QVERIFY(Control<QFrame>(*w, "paProg")->isHidden());
         QVERIFY(w->busyIdle());
+    }
+
+    // Day files that are not read (a link, a FIFO) are named once per draw through the queued error
+    // reporter, never a box: a draw also runs from the picture timer. The other days are drawn.
+    void ignoredDayFilesReportedOncePerDraw()
+    {
+        const QString dir = m_root + QStringLiteral("Odd");
+        QVERIFY(QDir().mkpath(dir));
+        const auto dayPath = [&](int day) {
+            return dir + QLatin1Char('/') + QString::number(day) + QStringLiteral(".mdf");
+        };
+        QVERIFY(WriteFile(dayPath(kSelectedDay), Line("17:55:00", 600000, 60000)));
+        // Were the link followed, this sample would set the maximum.
+        const QString outside = m_tmp.path() + QStringLiteral("/outside.mdf");
+        QVERIFY(WriteFile(outside, Line("12:00:00", 60000000, 1)));
+        QVERIFY(QFile::link(outside, dayPath(kSelectedDay - 1)));
+        QVERIFY(::mkfifo(QFile::encodeName(dayPath(kSelectedDay - 2)).constData(), 0600) == 0);
+        m_selected = dir;
+
+        const auto w = window();
+        w->draw();
+        const QStringList once{
+            QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire").arg(dayPath(kSelectedDay - 1)),
+            QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire").arg(dayPath(kSelectedDay - 2))};
+        QCOMPARE(m_errors.messages, once);
+        QVERIFY(m_boxes.shown().empty());
+        QCOMPARE(w->lastLoad().daysRead, (QList<int>{kSelectedDay, kSelectedDay - 1, kSelectedDay - 2}));
+        QCOMPARE(Control<QLabel>(*w, "maxd")->text(), QStringLiteral("15,62 K/s (3%)"));
+        w->draw();
+        QCOMPARE(m_errors.messages, once + once);
     }
 
     void minusAndPlus()

@@ -408,15 +408,41 @@ private slots:
         QCOMPARE(result->maxIn, 22);
     }
 
-    void tenMegabyteDayFile()
+    // Line ends as a damaged file or another editor leaves them: every complete line is read.
+    void lineEnds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("CR LF") << QByteArray("12:00:00100U7\r\n13:00:002000U30\r\n14:00:00345U67\r\n15:00:0050U5\r\n");
+        QTest::newRow("lone LF and lone CR")
+            << QByteArray("12:00:00100U7\n13:00:002000U30\r14:00:00345U67\n15:00:0050U5\r");
+    }
+    void lineEnds()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        WriteDay(dir.path(), kSelectedDay, bytes);
+        HistoryLoader loader;
+        const auto result = loader.load(Request(dir.path(), 300, Direction::LeftToRight));
+        QVERIFY(result);
+        // Back from 18:00: 12:00 is column 72, 13:00 column 60, 14:00 column 48, 15:00 column 36.
+        QCOMPARE(Filled(loader.columns()),
+                 (QList<QPair<int, float>>{{36, 50.0f}, {48, 345.0f}, {60, 2000.0f}, {72, 100.0f}}));
+        QCOMPARE(result->skippedLines, 0);
+        QCOMPARE(result->skippedFiles, 0);
+    }
+
+    // The largest day file read: the limit of 1 MiB, filled with 13-byte lines (80659 of them).
+    void dayFileUpToTheLimit()
     {
         QTemporaryDir dir;
-        const QByteArray line = Line("12:00:00", 1, 2); // 13 bytes
-        const int count = 10 * 1024 * 1024 / line.size();
+        const QByteArray line = Line("12:00:00", 1, 2);
+        const int count = 1024 * 1024 / line.size();
+        QCOMPARE(count, 80659);
         WriteDay(dir.path(), kSelectedDay, line.repeated(count));
         HistoryLoader loader;
         const auto result = loader.load(Request(dir.path(), 300, Direction::LeftToRight));
         QVERIFY(result);
+        QVERIFY(result->ignoredFiles.isEmpty());
         // Six hours back: column 72.
         QCOMPARE(loader.columns()[72].sumIn, float(count));
         QCOMPARE(loader.columns()[72].sumOut, float(2 * count));

@@ -1,7 +1,9 @@
 #include "common/DayNumber.h"
+#include "reports/Descriptor.h"
 #include "reports/Histogram.h"
 #include "reports/OpeningCheck.h"
 #include "reports/Totals.h"
+#include "support/Files.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace reports;
 
@@ -49,6 +54,25 @@ bool WriteDescriptor(const QString& dir, const QByteArray& text)
 {
     QFile f(dir + QStringLiteral("/nic.inf"));
     return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+}
+
+// Puts at path what kind names: a link to target, a folder, a FIFO, or bytes in a regular file that is
+// then stretched (sparse, zeros) to one byte over the limit ("over"), to the limit ("limit") or not at all.
+bool MakeStoreFile(const QString& kind, const QString& path, const QByteArray& bytes, const QString& target,
+                   int64_t limit)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == QLatin1String("link"))
+        return ::symlink(QFile::encodeName(target).constData(), name.constData()) == 0;
+    if (kind == QLatin1String("folder"))
+        return ::mkdir(name.constData(), 0700) == 0;
+    if (kind == QLatin1String("fifo"))
+        return ::mkfifo(name.constData(), 0600) == 0;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        return false;
+    const int64_t size = kind == QLatin1String("over") ? limit + 1 : kind == QLatin1String("limit") ? limit : 0;
+    return size == 0 || ::ftruncate(file.handle(), static_cast<off_t>(size)) == 0;
 }
 
 QString Rows(const std::vector<TotalsRow>& rows)
@@ -158,6 +182,64 @@ private slots:
             QTEST(Rows(report.daily), "rows");
         }
         QTEST(Bars(LoadBuckets(dir, Select(2003, 3, HistogramView::Month, Direction::DLUL))), "bars");
+    }
+
+    // A nic.inf that is no regular file within 8 MiB is not read, by the opening check nor by the
+    // readers: they say why, and a good nic.inf beside it is still read. A FIFO must not block: nothing
+    // writes to it here.
+    void oddDescriptors_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message"); // %1: the path of nic.inf; empty when it is read
+        const QString notRegular = QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire");
+        QTest::newRow("link to a good nic.inf outside the store") << "link" << notRegular;
+        QTest::newRow("folder") << "folder" << notRegular;
+        QTest::newRow("FIFO without a writer") << "fifo" << notRegular;
+        QTest::newRow("one byte over 8 MiB")
+            << "over"
+            << QStringLiteral("Fichier ignoré : %1 est trop grand (8388609 octets, au plus 8388608 attendus)");
+        QTest::newRow("exactly 8 MiB") << "limit" << QString();
+        QTest::newRow("good file") << "good" << QString();
+    }
+    void oddDescriptors()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        QTemporaryDir root;
+        QTemporaryDir outside;
+        const QString dir = root.path() + QStringLiteral("/eth0");
+        const QString good = root.path() + QStringLiteral("/eth1");
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(QDir().mkpath(good));
+        QVERIFY(WriteDescriptor(good, kGood));
+        QVERIFY(WriteDescriptor(outside.path(), kGood));
+        const QString path = dir + QStringLiteral("/nic.inf");
+        QVERIFY(MakeStoreFile(kind, path, kGood, outside.path() + QStringLiteral("/nic.inf"), 8 * 1024 * 1024));
+        const bool read = message.isEmpty();
+        const QString reason = read ? QString() : message.arg(path);
+
+        const DescriptorRead descriptor = ReadDescriptor(dir);
+        QCOMPARE(descriptor.message, reason);
+        QCOMPARE(descriptor.contents.has_value(), read);
+        QVERIFY(!descriptor.missing());
+
+        const QStringList refused = read ? QStringList() : QStringList{reason, kInvalidDescriptor};
+        const CheckOutcome ok = EvaluateOkBtnClick(CheckSender::OkButton, dir, root.path(), true);
+        QCOMPARE(ok.messages, read ? QStringList{kOpenEth0} : refused);
+        QCOMPARE(ok.question, QString());
+        const CheckOutcome reader = EvaluateOpeningCheck(dir, root.path(), true);
+        QCOMPARE(reader.accepted(), read);
+        QCOMPARE(reader.messages, refused);
+
+        const TotalsReport report = TotalsWalk::Load(dir, kToday);
+        QCOMPARE(report.ignoredFiles, read ? QStringList() : QStringList{reason});
+        QCOMPARE(report.interfaceName, read ? QStringLiteral("eth0") : QStringLiteral("ERR"));
+        QCOMPARE(Rows(report.daily), read ? kGoodRows : QString());
+        QCOMPARE(Bars(LoadBuckets(dir, Select(2003, 3, HistogramView::Month, Direction::DLUL))),
+                 read ? kGoodBars : QString());
+
+        QCOMPARE(Rows(TotalsWalk::Load(good, kToday).daily), kGoodRows);
+        QCOMPARE(ReadAll(outside.path() + QStringLiteral("/nic.inf")), kGood);
     }
 
     // 50000 days of one received and two sent bytes, from day 10000 (18 May 1927) to day 59999.

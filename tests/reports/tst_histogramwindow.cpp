@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace
 {
 // Controls are reached by their objectName, as the window map names them.
@@ -118,6 +120,28 @@ private slots:
         Control<QRadioButton>(histo, "rbUL")->click();
         // July 2003 by month, UL: 1 MiB + 1 byte.
         QCOMPARE(histo.buckets().at(7), 1048577.0f);
+    }
+
+    // A nic.inf that is a FIFO is not read (nor waited on): its reason, then the invalid file, once per
+    // draw; the chart is drawn empty.
+    void fifoDescriptorIsNamedOncePerDraw()
+    {
+        QTemporaryDir store;
+        const QString path = store.path() + QStringLiteral("/nic.inf");
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        MessageBoxes boxes;
+        boxes.setNextAnswer(QMessageBox::Cancel);
+        FolderChooser chooser(boxes, store.path() + QStringLiteral("/"));
+        chooser.setDirectory(store.path());
+        HistogramWindow histo(chooser, QDate(2003, 7, 20));
+        const QStringList once{QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire").arg(path),
+                               QStringLiteral("Fichier Statistiques invalide ou incompatible")};
+        histo.redraw();
+        QCOMPARE(boxes.shownTexts(), once);
+        QVERIFY(!Control<QLabel>(histo, "imL")->pixmap().isNull());
+        QCOMPARE(histo.buckets().largest(), 0.0f);
+        histo.redraw();
+        QCOMPARE(boxes.shownTexts(), once + once);
     }
 
     void missingDescriptorStillDraws()

@@ -107,6 +107,28 @@ private slots:
         QCOMPARE(navigator.chooserOpened, 1);
     }
 
+    // A nic.inf that is a link is not read: its reason, then the invalid file, once per load.
+    void linkedDescriptorIsNamedOncePerLoad()
+    {
+        QTemporaryDir store;
+        const QString path = store.path() + QStringLiteral("/nic.inf");
+        QVERIFY(QFile::link(m_tmp.path() + QStringLiteral("/nic.inf"), path));
+        MessageBoxes boxes;
+        boxes.setNextAnswer(QMessageBox::Cancel);
+        FolderChooser chooser(boxes, store.path() + QStringLiteral("/"));
+        chooser.setDirectory(store.path());
+        TestClock clock(QDateTime(QDate(2003, 7, 1), QTime(12, 0)));
+        TotalsWindow totals(chooser, clock);
+        const QStringList once{QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire").arg(path),
+                               QStringLiteral("Fichier Statistiques invalide ou incompatible")};
+        totals.refresh();
+        QCOMPARE(boxes.shownTexts(), once);
+        QVERIFY(!totals.ready());
+        QCOMPARE(Control<QLabel>(totals, "Label14")->text(), QStringLiteral("Interface"));
+        totals.refresh();
+        QCOMPARE(boxes.shownTexts(), once + once);
+    }
+
     void failedCheckLeavesTheWindowAsItWas()
     {
         MessageBoxes boxes;

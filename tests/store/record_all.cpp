@@ -22,7 +22,7 @@ int main(int argc, char** argv)
     SystemClock clock;
     CollectingErrorReporter errors;
     Recorder recorder(sampler, clock, errors, QString::fromLocal8Bit(argv[1]));
-    recorder.setBaselines(*table, all);
+    recorder.setBaselines(*table, names, all);
     if (!SendOverLoopback(1 << 16))
         return 4;
     recorder.RecordCycle(names, all);

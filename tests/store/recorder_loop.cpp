@@ -22,8 +22,8 @@ int main(int argc, char** argv)
     TestClock clock(QDateTime(QDate(2004, 6, 15), QTime(0, 0, 0)).addSecs(first));
     CollectingErrorReporter errors;
     Recorder recorder(sampler, clock, errors, root);
-    recorder.setBaselines(*source.table, {true});
     const QStringList names{QStringLiteral("eth0")};
+    recorder.setBaselines(*source.table, names, {true});
     for (long long i = 0; cycles < 0 || i < cycles; ++i)
     {
         auto& row = (*source.table)[0];

@@ -53,7 +53,7 @@ struct Rig
     explicit Rig(const QString& root) : recorder(sampler, clock, errors, root)
     {
         source.table = InterfaceTable{{"eth0", 0, 0}};
-        recorder.setBaselines(*source.table, {true});
+        recorder.setBaselines(*source.table, {QStringLiteral("eth0")}, {true});
     }
     void cycle(uint64_t in, uint64_t out)
     {

@@ -1,8 +1,29 @@
 #include "store/ProfileFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+mode_t ModeAt(const QString& path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
+}
+} // namespace
 
 class TestProfileFile final : public QObject
 {
@@ -76,6 +97,52 @@ private slots:
         QCOMPARE(f.readAll(), QByteArray("[data]\r\n1D=2\r\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no temporary left behind
         QVERIFY(!ProfileFile(file).save(dir.filePath(QStringLiteral("missing/nic.inf"))));
+    }
+
+    void atomicWriteReplacesWhatStandsThere_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("a link to a file outside: the file stays as it was") << "link";
+        QTest::newRow("a dangling link: nothing is made where it points") << "dangling";
+        QTest::newRow("a FIFO: nothing waits for a reader") << "fifo";
+        QTest::newRow("a private file stays private") << "private";
+    }
+    void atomicWriteReplacesWhatStandsThere()
+    {
+        QFETCH(QString, what);
+        QTemporaryDir base;
+        QVERIFY(QDir().mkdir(base.filePath(QStringLiteral("store"))));
+        const QString path = base.filePath(QStringLiteral("store/nic.inf"));
+        const QString outside = base.filePath(QStringLiteral("outside"));
+        const QByteArray native = QFile::encodeName(path);
+        if (what == QStringLiteral("link") || what == QStringLiteral("dangling"))
+        {
+            if (what == QStringLiteral("link"))
+            {
+                QFile f(outside);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write("outside");
+            }
+            QVERIFY(::symlink(QFile::encodeName(outside).constData(), native.constData()) == 0);
+            QVERIFY(!ProfileFile::load(path).has_value()); // never read through it either
+        }
+        else if (what == QStringLiteral("fifo"))
+            QVERIFY(::mkfifo(native.constData(), 0644) == 0);
+        else
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(::fchmod(f.handle(), 0600) == 0);
+        }
+        QVERIFY(WriteFileAtomically(path, "[data]\r\n1D=2\r\n"));
+        QCOMPARE(ReadAll(path), QByteArray("[data]\r\n1D=2\r\n"));
+        QVERIFY(S_ISREG(ModeAt(path)));
+        if (what == QStringLiteral("private"))
+            QCOMPARE(ModeAt(path) & 0777, mode_t(0600));
+        QCOMPARE(ReadAll(outside), QByteArray(what == QStringLiteral("link") ? "outside" : "<missing>"));
+        QCOMPARE(QDir(base.filePath(QStringLiteral("store")))
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("nic.inf")});
     }
 };
 

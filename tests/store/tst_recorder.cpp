@@ -16,6 +16,8 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -43,7 +45,7 @@ struct Rig
         source.table = InterfaceTable{{description, in, out}};
         names = DisplayNames(*source.table);
         checked = {true};
-        recorder.setBaselines(*source.table, checked);
+        recorder.setBaselines(*source.table, names, checked);
     }
     void counters(uint64_t in, uint64_t out)
     {
@@ -59,7 +61,104 @@ struct Rig
     QByteArray inf() const { return ReadAll(dir() + QStringLiteral("/nic.inf")); }
     QByteArray day(int n) const { return ReadAll(dir() + QStringLiteral("/%1.mdf").arg(n)); }
 };
+
+// What can stand in a store in place of one of its files.
+enum class Intruder
+{
+    Link,         // to a file outside the store
+    DanglingLink, // to a name outside the store that does not exist
+    Fifo,
+    Folder,
+    Oversized, // a sparse regular file one byte above the limit
+};
+
+// Two interfaces over a store root inside a folder that also holds what lies outside the store.
+struct TwoInterfaces
+{
+    QTemporaryDir base;
+    QString root = base.filePath(QStringLiteral("store"));
+    FixedTableSource source;
+    Sampler sampler{source};
+    TestClock clock;
+    CollectingErrorReporter errors;
+    Recorder recorder{sampler, clock, errors, root};
+    const QStringList names{QStringLiteral("eth0"), QStringLiteral("wlan0")};
+
+    TwoInterfaces()
+    {
+        QDir().mkpath(root + QStringLiteral("/eth0"));
+        source.table = InterfaceTable{{"eth0", 0, 0}, {"wlan0", 0, 0}};
+        recorder.setBaselines(*source.table, names, {true, true});
+    }
+    void cycle()
+    {
+        for (InterfaceRow& row : *source.table)
+        {
+            row.inOctets += row.description == "eth0" ? 10 : 20;
+            row.outOctets += row.description == "eth0" ? 1 : 2;
+        }
+        recorder.RecordCycle(names, {true, true});
+        clock.advanceSecs(300);
+    }
+    QString path(const QString& name) const { return root + QStringLiteral("/eth0/") + name; }
+    QString outside() const { return base.filePath(QStringLiteral("outside")); }
+};
+
+bool MakeIntruder(Intruder kind, const QString& path, const QString& outside, int64_t limit)
+{
+    const QByteArray native = QFile::encodeName(path);
+    switch (kind)
+    {
+    case Intruder::Link:
+        return ::symlink(QFile::encodeName(outside).constData(), native.constData()) == 0;
+    case Intruder::DanglingLink:
+        return ::symlink(QFile::encodeName(outside + QStringLiteral(".new")).constData(), native.constData()) == 0;
+    case Intruder::Fifo:
+        return ::mkfifo(native.constData(), 0644) == 0;
+    case Intruder::Folder:
+        return QDir().mkdir(path);
+    case Intruder::Oversized: {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && ::ftruncate(f.handle(), limit + 1) == 0;
+    }
+    }
+    return false;
+}
+
+// The kind of what stands at path, as lstat sees it.
+mode_t KindAt(const QString& path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
+}
+
+mode_t KindOf(Intruder kind)
+{
+    switch (kind)
+    {
+    case Intruder::Link:
+    case Intruder::DanglingLink:
+        return S_IFLNK;
+    case Intruder::Fifo:
+        return S_IFIFO;
+    case Intruder::Folder:
+        return S_IFDIR;
+    case Intruder::Oversized:
+        return S_IFREG;
+    }
+    return 0;
+}
+
+bool RemoveIntruder(const QString& path)
+{
+    return QFileInfo(path).isDir() && !QFileInfo(path).isSymLink() ? QDir(path).removeRecursively()
+                                                                   : ::unlink(QFile::encodeName(path).constData()) == 0;
+}
 } // namespace
+
+Q_DECLARE_METATYPE(Intruder)
 
 class TestRecorder final : public QObject
 {
@@ -134,7 +233,7 @@ private slots:
         TestClock clock;
         CollectingErrorReporter errors;
         Recorder recorder(sampler, clock, errors, notADir);
-        recorder.setBaselines(*source.table, {true});
+        recorder.setBaselines(*source.table, {QStringLiteral("eth0")}, {true});
         (*source.table)[0] = InterfaceRow{"eth0", 20, 30};
         recorder.RecordCycle({QStringLiteral("eth0")}, {true});
         recorder.RecordCycle({QStringLiteral("eth0")}, {true});
@@ -248,8 +347,8 @@ private slots:
         QTemporaryDir root;
         Recorder recorder(sampler, clock, errors, root.path());
         const QStringList names = DisplayNames(*source.table);
-        recorder.setBaselines(*source.table, {false, true});
-        recorder.interfaceChecked(0);
+        recorder.setBaselines(*source.table, names, {false, true});
+        recorder.interfaceChecked(0, names[0]);
         (*source.table)[0] = InterfaceRow{"eth0", 1000005, 2000006};
         // A list longer than the table: the missing row is skipped, not read.
         recorder.RecordCycle(names + QStringList{QStringLiteral("gone")}, {true, false, true});
@@ -273,7 +372,7 @@ private slots:
         TestClock clock(QDateTime(QDate(2026, 12, 10), QTime(9, 15, 0)));
         CollectingErrorReporter errors;
         Recorder recorder(sampler, clock, errors, root.path());
-        recorder.setBaselines(*table, checked);
+        recorder.setBaselines(*table, names, checked);
 
         constexpr size_t kSent = 1 << 20;
         QVERIFY(SendOverLoopback(kSent));
@@ -304,7 +403,7 @@ private slots:
         QTemporaryDir root;
         Recorder recorder(sampler, clock, errors, root.path());
         const QStringList names = DisplayNames(*source.table);
-        recorder.setBaselines(*source.table, {true, true});
+        recorder.setBaselines(*source.table, names, {true, true});
         // wlan0 went away and came back with fresh counters; the table now starts with it.
         source.table = InterfaceTable{{"wlan0", 3, 4}, {"eth0", 5100, 6010}};
         recorder.RecordCycle(names, {true, true});
@@ -328,12 +427,154 @@ private slots:
         Recorder recorder(sampler, clock, errors, root.path());
         const QStringList names = DisplayNames(*source.table);
         const std::vector<bool> all(20, true);
-        recorder.setBaselines(*source.table, all);
+        recorder.setBaselines(*source.table, names, all);
         for (int i = 0; i < 20; ++i)
             (*source.table)[static_cast<size_t>(i)] = InterfaceRow{"veth" + QByteArray::number(i), uint64_t(i + 1), 7};
         recorder.RecordCycle(names, all);
         QCOMPARE(ReadAll(root.filePath(QStringLiteral("veth19/38153.mdf"))), QByteArray("14:35:0720U7\r\n"));
         QCOMPARE(ReadAll(root.filePath(QStringLiteral("veth16/38153.mdf"))), QByteArray("14:35:0717U7\r\n"));
+    }
+
+    void refusedFileIsToldOnceAndTheOthersRecord_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<Intruder>("kind");
+        QTest::addColumn<QString>("message");
+        const QString notRegular = QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire");
+        QTest::newRow("nic.inf is a link out of the store") << "nic.inf" << Intruder::Link << notRegular;
+        QTest::newRow("nic.inf is a dangling link") << "nic.inf" << Intruder::DanglingLink << notRegular;
+        QTest::newRow("nic.inf is a FIFO") << "nic.inf" << Intruder::Fifo << notRegular;
+        QTest::newRow("nic.inf is a folder") << "nic.inf" << Intruder::Folder << notRegular;
+        QTest::newRow("nic.inf is 8 MiB + 1")
+            << "nic.inf" << Intruder::Oversized
+            << QStringLiteral("Fichier ignoré : %1 est trop grand (8388609 octets, au plus 8388608 attendus)");
+        QTest::newRow("day file is a link out of the store") << "38153.mdf" << Intruder::Link << notRegular;
+        QTest::newRow("day file is a dangling link") << "38153.mdf" << Intruder::DanglingLink << notRegular;
+        QTest::newRow("day file is a FIFO") << "38153.mdf" << Intruder::Fifo << notRegular;
+        QTest::newRow("day file is a folder") << "38153.mdf" << Intruder::Folder << notRegular;
+        QTest::newRow("day file is 1 MiB + 1")
+            << "38153.mdf" << Intruder::Oversized
+            << QStringLiteral("Fichier ignoré : %1 est trop grand (1048577 octets, au plus 1048576 attendus)");
+    }
+    void refusedFileIsToldOnceAndTheOthersRecord()
+    {
+        QFETCH(QString, file);
+        QFETCH(Intruder, kind);
+        QFETCH(QString, message);
+        TwoInterfaces rig;
+        WriteAll(rig.outside(), "outside\r\n");
+        const QString path = rig.path(file);
+        const int64_t limit = file == QStringLiteral("nic.inf") ? store::kDescriptorLimit : store::kDayFileLimit;
+        QVERIFY(MakeIntruder(kind, path, rig.outside(), limit));
+        for (int i = 0; i < 3; ++i)
+            rig.cycle(); // a FIFO that blocked would hang here
+        QCOMPARE(rig.errors.messages, QStringList{message.arg(path)});
+        QCOMPARE(ReadAll(rig.root + QStringLiteral("/wlan0/38153.mdf")),
+                 QByteArray("14:35:0720U2\r\n14:40:0720U2\r\n14:45:0720U2\r\n"));
+        const auto unwritten = rig.recorder.unwritten();
+        QCOMPARE(unwritten.size(), size_t(1));
+        QCOMPARE(unwritten[0].name, QStringLiteral("eth0"));
+        QCOMPARE(unwritten[0].samples, size_t(3));
+        // Nothing was written through it, nor put in its place.
+        QCOMPARE(ReadAll(rig.outside()), QByteArray("outside\r\n"));
+        QVERIFY(!QFileInfo::exists(rig.outside() + QStringLiteral(".new")));
+        QCOMPARE(KindAt(path), KindOf(kind));
+        QCOMPARE(QDir(rig.base.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{QStringLiteral("outside"), QStringLiteral("store")}));
+
+        QVERIFY(RemoveIntruder(path));
+        rig.cycle();
+        QCOMPARE(ReadAll(rig.path(QStringLiteral("38153.mdf"))),
+                 QByteArray("14:35:0710U1\r\n14:40:0710U1\r\n14:45:0710U1\r\n14:50:0710U1\r\n"));
+        QVERIFY(ReadAll(rig.path(QStringLiteral("nic.inf"))).endsWith("[data]\r\n38153D=40\r\n38153U=4\r\n"));
+        QVERIFY(rig.recorder.unwritten().empty());
+        QCOMPARE(rig.errors.messages.size(), 1);
+    }
+
+    void firstCycleRaisesTotalsToTheLines_data()
+    {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QByteArray>("totals");
+        QTest::addColumn<QByteArray>("expected");
+        // Each row then records 1000 received and 100 sent bytes at 14:35:07.
+        QTest::newRow("one line ahead, as a kill between the two writes leaves it")
+            << QByteArray("14:25:07100U10\r\n14:30:07200U20\r\n") << QByteArray("38153D=100\r\n38153U=10\r\n")
+            << QByteArray("38153D=1300\r\n38153U=130\r\n");
+        QTest::newRow("totals above the lines are never lowered")
+            << QByteArray("14:25:07100U10\r\n") << QByteArray("38153D=500\r\n38153U=50\r\n")
+            << QByteArray("38153D=1500\r\n38153U=150\r\n");
+        QTest::newRow("a damaged total is raised to the lines")
+            << QByteArray("14:25:07100U10\r\n") << QByteArray("38153D=n/a\r\n38153U=10\r\n")
+            << QByteArray("38153D=1100\r\n38153U=110\r\n");
+        QTest::newRow("no totals at all")
+            << QByteArray("14:25:07100U10\r\n") << QByteArray() << QByteArray("38153D=1100\r\n38153U=110\r\n");
+        QTest::newRow("lone CR and LF end lines, a torn tail is no line")
+            << QByteArray("14:20:07100U10\r14:25:07200U20\n14:30:07400U4") << QByteArray()
+            << QByteArray("38153D=1300\r\n38153U=130\r\n");
+        // Bytes the readers drop are dropped; a line without "U" sent nothing; a bad time or "kaboum" is no line.
+        QTest::newRow("lines count as the readers parse them")
+            << QByteArray("14:25:07100U10\r\n25:00:00100U10\r\nkaboum\r\n14:30:07x200U20\r\n14:31:07300\r\n")
+            << QByteArray("38153D=0\r\n38153U=0\r\n") << QByteArray("38153D=1600\r\n38153U=130\r\n");
+        QTest::newRow("a raise below single precision is no raise")
+            << QByteArray("14:25:0716777217U16777217\r\n") << QByteArray("38153D=16777216\r\n38153U=16777216\r\n")
+            << QByteArray("38153D=16778216\r\n38153U=16777316\r\n");
+    }
+    void firstCycleRaisesTotalsToTheLines()
+    {
+        QFETCH(QByteArray, lines);
+        QFETCH(QByteArray, totals);
+        QFETCH(QByteArray, expected);
+        const QByteArray header = "[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=eth0\r\n[data]\r\n";
+        QTemporaryDir root;
+        QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("eth0"))));
+        WriteAll(root.filePath(QStringLiteral("eth0/nic.inf")), header + totals);
+        WriteAll(root.filePath(QStringLiteral("eth0/38153.mdf")), lines);
+        FixedTableSource source;
+        source.table = InterfaceTable{{"eth0", 0, 0}};
+        Sampler sampler(source);
+        TestClock clock;
+        CollectingErrorReporter errors;
+        Recorder recorder(sampler, clock, errors, root.path());
+        const QStringList names{QStringLiteral("eth0")};
+        recorder.setBaselines(*source.table, names, {true});
+        (*source.table)[0] = InterfaceRow{"eth0", 1000, 100};
+        recorder.RecordCycle(names, {true});
+        QCOMPARE(ReadAll(root.filePath(QStringLiteral("eth0/nic.inf"))), header + expected);
+        QVERIFY(ReadAll(root.filePath(QStringLiteral("eth0/38153.mdf"))).endsWith("14:35:071000U100\r\n"));
+        QVERIFY(errors.messages.isEmpty());
+    }
+
+    void checkedAfterAnEarlierOneVanished_data()
+    {
+        QTest::addColumn<bool>("withFourth");
+        QTest::newRow("[a, b, c]: nothing is left at c's position") << false;
+        QTest::newRow("[a, b, c, d]: d now stands at c's position") << true;
+    }
+    void checkedAfterAnEarlierOneVanished()
+    {
+        QFETCH(bool, withFourth);
+        FixedTableSource source;
+        source.table = InterfaceTable{{"ethA", 100, 100}, {"ethB", 200, 200}, {"ethC", 5000, 6000}};
+        if (withFourth)
+            source.table->push_back(InterfaceRow{"ethD", 90, 90});
+        Sampler sampler(source);
+        TestClock clock;
+        CollectingErrorReporter errors;
+        QTemporaryDir root;
+        Recorder recorder(sampler, clock, errors, root.path());
+        const QStringList names = DisplayNames(*source.table); // the lists keep these texts
+        std::vector<bool> checked(static_cast<size_t>(names.size()), false);
+        checked[0] = true;
+        recorder.setBaselines(*source.table, names, checked);
+        source.table->erase(source.table->begin() + 1);
+        recorder.interfaceChecked(2, names[2]);
+        checked[2] = true;
+        InterfaceRow& c = (*source.table)[1];
+        c.inOctets += 7;
+        c.outOctets += 8;
+        recorder.RecordCycle(names, checked);
+        QCOMPARE(ReadAll(root.filePath(QStringLiteral("ethC/38153.mdf"))), QByteArray("14:35:077U8\r\n"));
+        QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("ethD"))));
     }
 
     void appendLineUndoesAShortWrite()
@@ -343,7 +584,7 @@ private slots:
         WriteAll(path, "00:00:011U1\r\n");
         {
             FileSizeLimit full(16);
-            QVERIFY(!AppendDayLine(path, "00:05:0112345U6\r\n"));
+            QCOMPARE(store::AppendDayLine(path, "00:05:0112345U6\r\n").status, store::DayAppend::Status::Failed);
         }
         QCOMPARE(ReadAll(path), QByteArray("00:00:011U1\r\n"));
     }

@@ -70,7 +70,7 @@ struct Rig
         });
         service.setPeriodMs(20);
     }
-    // A folder named nic.inf where the descriptor should be: every write of it fails, even as root.
+    // A folder named nic.inf where the descriptor should be: refused, even as root.
     QString breakInterface(int position, const QString& name)
     {
         const QString dir = *store::StatisticsFolderFor(root.path() + QLatin1Char('/'), position, name);
@@ -105,7 +105,8 @@ private slots:
         const QString bad = rig.breakInterface(1, QStringLiteral("bad0"));
         rig.service.start(*rig.source.fetch());
         QTRY_VERIFY_WITH_TIMEOUT(reporter.cyclesWhileShown >= 3, 60000);
-        QCOMPARE(reporter.messages, QStringList{QStringLiteral("Impossible d'écrire dans ") + bad});
+        QCOMPARE(reporter.messages,
+                 QStringList{QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire").arg(bad)});
         // Every cycle, also those taken while the message was up, wrote its own line for eth0.
         rig.service.setScheduled(false);
         const QByteArray lines = rig.dayFile(QStringLiteral("eth0"));
@@ -152,7 +153,8 @@ private slots:
             rig.service.recordNow();
         // Nothing is shown from inside a cycle: the message waits for the event loop.
         QVERIFY(errors.messages.isEmpty());
-        QTRY_COMPARE(errors.messages, QStringList{QStringLiteral("Impossible d'écrire dans ") + bad});
+        QTRY_COMPARE(errors.messages,
+                     QStringList{QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire").arg(bad)});
         QCOMPARE(rig.dayFile(QStringLiteral("eth0")).count("\r\n"), 5);
 
         // Repaired: the samples kept in memory are written, and a new fault is told again.
@@ -163,6 +165,35 @@ private slots:
         QVERIFY(QDir().mkpath(bad));
         rig.service.recordNow();
         QTRY_COMPARE(errors.messages.size(), qsizetype(2));
+    }
+
+    void checkedAfterAnEarlierOneVanishedStartsFromItsOwnCounters()
+    {
+        CollectingErrorReporter errors;
+        QTemporaryDir root;
+        MovingSource source;
+        source.table = InterfaceTable{{"ethA", 0, 0}, {"ethB", 0, 0}, {"ethC", 500000, 500000}, {"ethD", 0, 0}};
+        Sampler sampler(source);
+        SystemClock clock;
+        RecordingService service(sampler, clock, errors, root.path());
+        std::vector<bool> checked{true, false, false, false};
+        service.setSelection([&checked] {
+            return RecordingService::Selection{
+                {QStringLiteral("ethA"), QStringLiteral("ethB"), QStringLiteral("ethC"), QStringLiteral("ethD")},
+                checked};
+        });
+        service.start(*source.fetch());
+        service.setScheduled(false);
+        source.table.erase(source.table.begin() + 1); // the lists still show ethB
+        checked[2] = true;
+        service.interfaceChecked(2);
+        service.recordNow();
+        // Between its two snapshots ethC moved by what every row moves, nothing more.
+        const QDir dir(root.filePath(QStringLiteral("ethC")));
+        const QStringList days = dir.entryList({QStringLiteral("*.mdf")});
+        QCOMPARE(days.size(), qsizetype(1));
+        QVERIFY(ReadAll(dir.filePath(days.first())).endsWith("1000U100\r\n"));
+        QCOMPARE(ReadAll(dir.filePath(days.first())).count("\r\n"), qsizetype(1));
     }
 
     void finishRunsALastCycleOnceAndTellsWhatStaysUnwritten()

@@ -461,6 +461,9 @@ bool GraphWindow::draw()
     });
     if (!result)
         return false;
+    // Queued, never a modal box: a draw also runs from the picture timer.
+    for (const QString& message : result->ignoredFiles)
+        m_errors.showError(message);
     m_progressLabel->setText(QStringLiteral("Dessin en cours..."));
     if (request.automaticScale)
         m_fullScaleSpin->setValue(result->scale);
