@@ -167,6 +167,15 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
             cannotWrite(m_root + name);
             continue;
         }
+        // A folder that is a link leads out of the store: nothing is written through it.
+        struct stat folder
+        {
+        };
+        if (m_ops.lstat(*dir, &folder) == 0 && S_ISLNK(folder.st_mode))
+        {
+            report(*dir, QStringLiteral("Dossier ignoré : %1 est un lien symbolique").arg(*dir));
+            continue;
+        }
         written(m_root + name);
         // An interface whose nic.inf is refused records nothing: its samples wait, the others go on.
         auto file = descriptor(*dir, name);

@@ -491,6 +491,23 @@ private slots:
         QCOMPARE(rig.errors.messages.size(), 1);
     }
 
+    void aLinkedInterfaceFolderIsNotWrittenThrough()
+    {
+        TwoInterfaces rig;
+        const QString elsewhere = rig.base.filePath(QStringLiteral("elsewhere"));
+        QVERIFY(QDir().mkpath(elsewhere));
+        QVERIFY(QDir(rig.root + QStringLiteral("/eth0")).removeRecursively());
+        QVERIFY(QFile::link(elsewhere, rig.root + QStringLiteral("/eth0")));
+        for (int i = 0; i < 3; ++i)
+            rig.cycle();
+        QCOMPARE(rig.errors.messages,
+                 QStringList{QStringLiteral("Dossier ignoré : %1/eth0 est un lien symbolique").arg(rig.root)});
+        QVERIFY(QDir(elsewhere).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+        QCOMPARE(ReadAll(rig.root + QStringLiteral("/wlan0/38153.mdf")),
+                 QByteArray("14:35:0720U2\r\n14:40:0720U2\r\n14:45:0720U2\r\n"));
+        QCOMPARE(rig.recorder.unwritten().size(), size_t(1));
+    }
+
     void firstCycleRaisesTotalsToTheLines_data()
     {
         QTest::addColumn<QByteArray>("lines");
