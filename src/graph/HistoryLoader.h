@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/SampleLine.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDate>
@@ -55,31 +57,10 @@ struct Column
 };
 using ColumnBuffer = std::array<Column, kColumnCount>;
 
-// One sample line as the day file reader returns it: the bytes of the line that are digits or one of
-// "/", ":", " ", "F", "D", "U", up to its line end: CR LF, or a lone CR or LF in a damaged file.
-// A final line without line end is not returned. Works on the whole file read at once.
-class SampleLineReader final
-{
-public:
-    explicit SampleLineReader(QByteArrayView data) : m_data(data) {}
-    // The view stays valid until the next call.
-    std::optional<QByteArrayView> next();
-
-private:
-    QByteArrayView m_data;
-    qsizetype m_pos = 0;
-    QByteArray m_filtered;
-};
-
-struct Sample
-{
-    int32_t timeMs = 0; // time of day
-    int64_t in = 0;
-    int64_t out = 0;
-};
-// A filtered line: "hh:nn:ss", the received bytes, "U", the sent bytes. Nothing when the time or the
-// received amount does not parse; sent bytes that do not parse (or a line without "U") count as 0.
-std::optional<Sample> ParseSampleLine(QByteArrayView line);
+// The day file's line reader and sample parser live with the store, which sums lines the same way.
+using store::ParseSampleLine;
+using store::Sample;
+using store::SampleLineReader;
 
 // round(num / den) with ties to even; den > 0.
 int64_t RoundHalfEven(int64_t num, int64_t den);

@@ -1,6 +1,7 @@
 #include "store/DayFile.h"
 
 #include "store/ProfileFile.h"
+#include "store/SampleLine.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -91,46 +92,6 @@ DayAppend WriteWhole(const QString& path, const QByteArray& line, FileOps& ops)
     return WriteFileAtomically(path, line, ops) ? Appended() : Failed(-1);
 }
 
-// The readers keep these bytes of a line and drop the others.
-bool KeptByte(char c)
-{
-    return (c >= '0' && c <= '9') || c == '/' || c == ':' || c == ' ' || c == 'F' || c == 'D' || c == 'U';
-}
-
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// Plain decimal digits, at least one, within int64.
-std::optional<uint64_t> ParseAmount(QByteArrayView text)
-{
-    if (text.isEmpty())
-        return std::nullopt;
-    int64_t value = 0;
-    for (const char c : text)
-    {
-        if (!IsDigit(c))
-            return std::nullopt;
-        const int digit = c - '0';
-        if (value > (std::numeric_limits<int64_t>::max() - digit) / 10)
-            return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return static_cast<uint64_t>(value);
-}
-
-bool IsTimeOfDay(QByteArrayView t)
-{
-    if (t.size() != 8 || t[2] != ':' || t[5] != ':')
-        return false;
-    for (const int i : {0, 1, 3, 4, 6, 7})
-        if (!IsDigit(t[i]))
-            return false;
-    return (t[0] - '0') * 10 + (t[1] - '0') <= 23 && (t[3] - '0') * 10 + (t[4] - '0') <= 59 &&
-           (t[6] - '0') * 10 + (t[7] - '0') <= 59;
-}
-
 uint64_t SaturatingAdd(uint64_t a, uint64_t b)
 {
     return a > std::numeric_limits<uint64_t>::max() - b ? std::numeric_limits<uint64_t>::max() : a + b;
@@ -201,32 +162,14 @@ DayAppend AppendDayLine(const QString& path, const QByteArray& line, FileOps& op
 DaySums SumDayLines(QByteArrayView data)
 {
     DaySums sums;
-    QByteArray kept;
-    qsizetype pos = 0;
-    while (pos < data.size())
+    SampleLineReader reader(data);
+    while (const auto line = reader.next())
     {
-        qsizetype end = pos;
-        while (end < data.size() && !IsLineEnd(data[end]))
-            ++end;
-        if (end == data.size())
-            break; // a last line without line end is not read
-        kept.resize(0);
-        for (qsizetype i = pos; i < end; ++i)
-            if (KeptByte(data[i]))
-                kept.append(data[i]);
-        pos = end + 1;
-        if (data[end] == '\r' && pos < data.size() && data[pos] == '\n')
-            ++pos;
-        if (kept.size() < 8 || !IsTimeOfDay(QByteArrayView(kept).first(8)))
-            continue;
-        const QByteArrayView rest = QByteArrayView(kept).sliced(8);
-        const qsizetype u = rest.indexOf('U');
-        const auto in = ParseAmount(u < 0 ? rest : rest.first(u));
-        if (!in)
-            continue;
-        sums.in = SaturatingAdd(sums.in, *in);
-        if (u >= 0)
-            sums.out = SaturatingAdd(sums.out, ParseAmount(rest.sliced(u + 1)).value_or(0));
+        if (const auto sample = ParseSampleLine(*line))
+        {
+            sums.in = SaturatingAdd(sums.in, static_cast<uint64_t>(sample->in));
+            sums.out = SaturatingAdd(sums.out, static_cast<uint64_t>(sample->out));
+        }
     }
     return sums;
 }
