@@ -68,4 +68,12 @@ float AmountOfLine(const QString& line)
         return 0.0f;
     return static_cast<float>(value);
 }
+
+float AmountFitting(float amount, std::initializer_list<float> sums)
+{
+    for (const float sum : sums)
+        if (!std::isfinite(sum + amount))
+            return 0.0f;
+    return amount;
+}
 } // namespace reports

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
 #include <optional>
 
 class ProfileFile;
@@ -42,4 +43,7 @@ int DayOfLine(const QString& line);
 QChar LetterOfLine(const QString& line);
 // The amount after "<day><letter>=", 0 when it does not parse.
 float AmountOfLine(const QString& line);
+// amount, or 0 when adding it would carry one of the float sums it goes into past the largest float:
+// only a damaged total gets there, and an infinite sum would show as nothing at all.
+float AmountFitting(float amount, std::initializer_list<float> sums);
 } // namespace reports

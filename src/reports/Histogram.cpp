@@ -89,10 +89,15 @@ void HistogramBuckets::fill(const QStringList& dataLines, const HistogramSelecti
         const QDate date = DateOfDay(DayOfLine(line));
         if (date.year() != selection.year)
             continue;
-        if (selection.view == HistogramView::Year)
-            m_sums[static_cast<size_t>(date.month())] += AmountOfLine(line);
-        else if (date.month() == selection.month)
-            m_sums[static_cast<size_t>(date.day())] += AmountOfLine(line);
+        int slot = date.month();
+        if (selection.view == HistogramView::Month)
+        {
+            if (date.month() != selection.month)
+                continue;
+            slot = date.day();
+        }
+        float& sum = m_sums[static_cast<size_t>(slot)];
+        sum += AmountFitting(AmountOfLine(line), {sum});
     }
 }
 
@@ -208,7 +213,12 @@ QString ReadOut(const HistogramBuckets& buckets, const HistogramSelection& selec
     const int slot = SlotAt(selection.view, x);
     QString text = QString::number(slot) + QLatin1Char('/');
     if (selection.view == HistogramView::Month)
+    {
+        // The month view keeps 31 slots; those past the month's end are no day at all.
+        if (!QDate(selection.year, selection.month, slot).isValid())
+            return QString();
         text += QString::number(selection.month) + QLatin1Char('/');
+    }
     return text + QString::number(selection.year) + QStringLiteral(" : ") + MegabyteText(buckets.at(slot)) +
            QStringLiteral(" Mo");
 }

@@ -88,7 +88,8 @@ QString ScaleLabel(const HistogramBuckets& buckets, int tick);
 // Slot under x on the bar image, 1..12 or 1..31; positions outside the image go to the nearest bar.
 int SlotAt(HistogramView view, int x);
 
-// Label1's text for a pointer at x: "7/2003 : 1234 Mo" or "15/7/2003 : 12 Mo".
+// Label1's text for a pointer at x: "7/2003 : 1234 Mo" or "15/7/2003 : 12 Mo"; empty over a slot of
+// the month view that the month does not have (30 February).
 QString ReadOut(const HistogramBuckets& buckets, const HistogramSelection& selection, int x);
 
 struct ClickOutcome

@@ -21,6 +21,14 @@ QString MonthKey(const QDate& date)
 {
     return QString::number(date.month()) + QLatin1Char('/') + QString::number(date.year());
 }
+
+// Both directions added in single precision, like every sum of the walk; two large but sound
+// amounts whose float sum overflows are added wider rather than shown as nothing.
+long double Both(float received, float sent)
+{
+    const float both = received + sent;
+    return std::isfinite(both) ? both : static_cast<long double>(received) + sent;
+}
 } // namespace
 
 void AmountUnit::reset()
@@ -79,7 +87,7 @@ void TotalsWalk::appendRow(std::vector<TotalsRow>& table, const QString& label, 
 {
     m_unit.ChooseUnit(received, sent, kTableUnits);
     table.push_back(
-        {label, m_unit.FormatAmount(received), m_unit.FormatAmount(sent), m_unit.FormatAmount(received + sent)});
+        {label, m_unit.FormatAmount(received), m_unit.FormatAmount(sent), m_unit.FormatAmount(Both(received, sent))});
 }
 
 void TotalsWalk::run(const QStringList& lines, const Progress& progress)
@@ -117,21 +125,8 @@ void TotalsWalk::run(const QStringList& lines, const Progress& progress)
                 sent = AmountOfLine(line);
         }
         const QDate date = DateOfDay(DayOfLine(lines[j]));
-
-        m_totalReceived += received;
-        m_totalSent += sent;
-        if (date == m_today)
-        {
-            m_todayReceived += received;
-            m_todaySent += sent;
-        }
         const bool sameMonth =
             m_report.pairs > 0 && date.year() == m_monthDate.year() && date.month() == m_monthDate.month();
-        if (date.year() == m_today.year() && date.month() == m_today.month())
-        {
-            m_thisMonthReceived += received;
-            m_thisMonthSent += sent;
-        }
 
         // Day and month keys are compared as dates: the same test, without building texts per pair.
         if (m_report.pairs == 0)
@@ -155,6 +150,26 @@ void TotalsWalk::run(const QStringList& lines, const Progress& progress)
                 m_monthDate = date;
             }
         }
+
+        const bool isToday = date == m_today;
+        const bool isThisMonth = date.year() == m_today.year() && date.month() == m_today.month();
+        received =
+            AmountFitting(received, {m_totalReceived, m_dayReceived, m_monthReceived, isToday ? m_todayReceived : 0.0f,
+                                     isThisMonth ? m_thisMonthReceived : 0.0f});
+        sent = AmountFitting(sent, {m_totalSent, m_daySent, m_monthSent, isToday ? m_todaySent : 0.0f,
+                                    isThisMonth ? m_thisMonthSent : 0.0f});
+        m_totalReceived += received;
+        m_totalSent += sent;
+        if (isToday)
+        {
+            m_todayReceived += received;
+            m_todaySent += sent;
+        }
+        if (isThisMonth)
+        {
+            m_thisMonthReceived += received;
+            m_thisMonthSent += sent;
+        }
         m_dayReceived += received;
         m_daySent += sent;
         m_monthReceived += received;
@@ -172,14 +187,14 @@ void TotalsWalk::finish(const QString& interfaceName)
 
     m_unit.ChooseUnit(m_todayReceived, m_todaySent, kGroupUnits);
     m_report.today = {m_unit.FormatAmount(m_todayReceived), m_unit.FormatAmount(m_todaySent),
-                      m_unit.FormatAmount(m_todayReceived + m_todaySent)};
+                      m_unit.FormatAmount(Both(m_todayReceived, m_todaySent))};
 
     // The forecast extends the current month's sums, not those of the file's last month.
     const long double d = m_today.day();
     const long double days = DaysInMonth(m_today.year(), m_today.month());
     const long double r = m_thisMonthReceived / d * days;
     const long double s = m_thisMonthSent / d * days;
-    const long double both = (m_thisMonthReceived + m_thisMonthSent) / d * days;
+    const long double both = Both(m_thisMonthReceived, m_thisMonthSent) / d * days;
     m_unit.ChooseUnit(r, s, kGroupUnits);
     m_report.forecast = {m_unit.FormatAmount(r), m_unit.FormatAmount(s), m_unit.FormatAmount(both)};
 
@@ -187,7 +202,7 @@ void TotalsWalk::finish(const QString& interfaceName)
                                                        : QStringLiteral("Transferts depuis le");
     m_unit.ChooseUnit(m_totalReceived, m_totalSent, kGroupUnits);
     m_report.sinceFirstDay = {m_unit.FormatAmount(m_totalReceived), m_unit.FormatAmount(m_totalSent),
-                              m_unit.FormatAmount(m_totalReceived + m_totalSent)};
+                              m_unit.FormatAmount(Both(m_totalReceived, m_totalSent))};
 
     m_report.header = {QStringLiteral("Date"), QStringLiteral("DL"), QStringLiteral("UL"), QStringLiteral("Total")};
     appendRow(m_report.monthly, m_report.pairs > 0 ? MonthKey(m_monthDate) : QString(), m_monthReceived, m_monthSent);

@@ -53,9 +53,9 @@ struct TotalsReport
     TotalsGroup forecast;           // pd, pu, pdu
     TotalsGroup sinceFirstDay;      // Label7, Label8, Label9
     QString sinceFirstDayCaption;   // GroupBox2
-    QStringList header;             // row 0 of both tables
-    std::vector<TotalsRow> daily;   // grid1 from row 1 on
-    std::vector<TotalsRow> monthly; // grid2 from row 1 on
+    QStringList header;             // the fixed header row of both tables
+    std::vector<TotalsRow> daily;   // grid1's rows
+    std::vector<TotalsRow> monthly; // grid2's rows
     int pairs = 0;
     // Why nic.inf was not read although it is there (a link, not a regular file, too large); the
     // windows' opening check reads the same file and shows the same message.

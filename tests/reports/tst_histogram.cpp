@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
+
 using namespace reports;
 
 Q_DECLARE_METATYPE(reports::HistogramView)
@@ -115,6 +117,18 @@ private slots:
         QCOMPARE(NonZero(b), sums);
     }
 
+    // Two damaged 2e38 totals in one month would add up past the largest float: the sum that would
+    // overflow skips the second, and the month keeps a bar and a scale instead of an empty chart.
+    void overflowingSumKeepsTheChart()
+    {
+        const HistogramSelection s = Select(2003, 3, HistogramView::Year);
+        const HistogramBuckets b = Fill({QStringLiteral("37690D=2e38"), QStringLiteral("37691D=2e38")}, s);
+        QVERIFY(std::isfinite(b.at(3)));
+        QCOMPARE(b.at(3), 2e38f);
+        QVERIFY(BarRects(b, s.view).at(2).top() < kBarsHeight / 2);
+        QVERIFY(ScaleLabel(b, 10) != QStringLiteral("0"));
+    }
+
     void missingDescriptorGivesAnEmptyChart()
     {
         QTemporaryDir tmp;
@@ -202,22 +216,28 @@ private slots:
     void readOut_data()
     {
         QTest::addColumn<HistogramView>("view");
+        QTest::addColumn<int>("month");
         QTest::addColumn<int>("x");
         QTest::addColumn<QString>("text");
-        QTest::newRow("July of the year: 1234 + 12.5") << HistogramView::Year << 330 << "7/2003 : 1246 Mo";
-        QTest::newRow("first pixel is January") << HistogramView::Year << 0 << "1/2003 : 0 Mo";
-        QTest::newRow("left of the image is January") << HistogramView::Year << -40 << "1/2003 : 0 Mo";
-        QTest::newRow("right of the image is December") << HistogramView::Year << 900 << "12/2003 : 0 Mo";
-        QTest::newRow("15 July, megabytes cut") << HistogramView::Month << 290 << "15/7/2003 : 12 Mo";
-        QTest::newRow("right of the image is day 31") << HistogramView::Month << 625 << "31/7/2003 : 0 Mo";
+        using V = HistogramView;
+        QTest::newRow("July of the year: 1234 + 12.5") << V::Year << 7 << 330 << "7/2003 : 1246 Mo";
+        QTest::newRow("first pixel is January") << V::Year << 7 << 0 << "1/2003 : 0 Mo";
+        QTest::newRow("left of the image is January") << V::Year << 7 << -40 << "1/2003 : 0 Mo";
+        QTest::newRow("right of the image is December") << V::Year << 7 << 900 << "12/2003 : 0 Mo";
+        QTest::newRow("15 July, megabytes cut") << V::Month << 7 << 290 << "15/7/2003 : 12 Mo";
+        QTest::newRow("right of the image is day 31") << V::Month << 7 << 625 << "31/7/2003 : 0 Mo";
+        QTest::newRow("28 February exists") << V::Month << 2 << 545 << "28/2/2003 : 0 Mo";
+        QTest::newRow("30 February is no day") << V::Month << 2 << 585 << "";
+        QTest::newRow("31 April is no day") << V::Month << 4 << 625 << "";
     }
     void readOut()
     {
         QFETCH(HistogramView, view);
+        QFETCH(int, month);
         QFETCH(int, x);
         QFETCH(QString, text);
         // 1 July 2003: 1234 MiB; 15 July 2003: 12.5 MiB.
-        const HistogramSelection s = Select(2003, 7, view);
+        const HistogramSelection s = Select(2003, month, view);
         const HistogramBuckets b = Fill({QStringLiteral("37803D=1293942784"), QStringLiteral("37817D=13107200")}, s);
         QCOMPARE(ReadOut(b, s, x), text);
     }

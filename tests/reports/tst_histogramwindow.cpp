@@ -99,6 +99,40 @@ private slots:
         QCOMPARE(view->currentIndex(), 0);
     }
 
+    // The read-out is sized to its text and restated for every new view; a slot that is no day of
+    // the month reads as nothing.
+    void readOutFitsAndFollowsTheView()
+    {
+        QTemporaryDir store;
+        QFile f(store.path() + QStringLiteral("/nic.inf"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        // 31 December 2026: 140000 MiB received.
+        f.write("[VORP DB]\r\nifname=eth0\r\n[data]\r\n46387D=146800640000\r\n46387U=0\r\n");
+        f.close();
+        MessageBoxes boxes;
+        FolderChooser chooser(boxes, store.path() + QStringLiteral("/"));
+        chooser.setDirectory(store.path());
+        HistogramWindow histo(chooser, QDate(2026, 12, 20));
+        histo.show();
+        QLabel* bars = Control<QLabel>(histo, "imG");
+        const QLabel* readOut = Control<QLabel>(histo, "Label1");
+        QVERIFY(readOut->text().isEmpty());
+        QTest::mouseClick(bars, Qt::LeftButton, {}, QPoint(620, 100)); // December by day
+        QTest::mouseMove(bars, QPoint(620, 100));
+        QCOMPARE(readOut->text(), QStringLiteral("31/12/2026 : 140000 Mo"));
+        QVERIFY(readOut->width() >= readOut->sizeHint().width());
+        QVERIFY(readOut->geometry().right() < 8 + 713);
+
+        Control<QPushButton>(histo, "bmm")->click(); // November has no 31st
+        QCOMPARE(readOut->text(), QString());
+        Control<QPushButton>(histo, "bpm")->click();
+        QCOMPARE(readOut->text(), QStringLiteral("31/12/2026 : 140000 Mo"));
+        Control<QComboBox>(histo, "cbMode")->setCurrentIndex(0);
+        Control<QRadioButton>(histo, "rbUL")->click();
+        QCOMPARE(readOut->text(), QStringLiteral("12/2026 : 0 Mo"));
+        QVERIFY(boxes.shown().empty());
+    }
+
     void buttonsWrapAndRedraw()
     {
         MessageBoxes boxes;

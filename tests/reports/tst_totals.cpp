@@ -210,6 +210,32 @@ private slots:
         QCOMPARE(Row(r.daily.at(0)), (S({"10/03/2003", "0 octets", "1,5 octets", "1,5 octets"})));
     }
 
+    // Sums past the largest float come only from damaged totals; they must never read as 0.
+    void overflowingSumsAreNotShownAsZero_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("lastDay");
+        QTest::addColumn<QStringList>("sinceFirstDay");
+        // 2e38 as a float is 1,86264508967953e+29 GiB.
+        QTest::newRow("the second damaged day is skipped")
+            << S({"37690D=2e38", "37690U=0", "37691D=2e38", "37691U=0"}) << S({"11/03/2003", "0 Go", "0 Go", "0 Go"})
+            << S({"1,86264508967953e+29Go", "0Go", "1,86264508967953e+29Go"});
+        QTest::newRow("both directions added wider")
+            << S({"37690D=2e38", "37690U=2e38"})
+            << S({"10/03/2003", "1,86264508967953e+29 Go", "1,86264508967953e+29 Go", "3,72529017935905e+29 Go"})
+            << S({"1,86264508967953e+29Go", "1,86264508967953e+29Go", "3,72529017935905e+29Go"});
+    }
+    void overflowingSumsAreNotShownAsZero()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, lastDay);
+        QFETCH(QStringList, sinceFirstDay);
+        QTemporaryDir tmp;
+        const TotalsReport r = TotalsWalk::Load(WriteDescriptor(tmp, lines), QDate(2003, 3, 11));
+        QCOMPARE(Row(r.daily.back()), lastDay);
+        QCOMPARE(Group(r.sinceFirstDay), sinceFirstDay);
+    }
+
     void missingDescriptorLoadsNothing()
     {
         QTemporaryDir tmp;

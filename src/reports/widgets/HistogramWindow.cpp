@@ -19,6 +19,11 @@ using namespace reports;
 
 namespace
 {
+constexpr int kReadOutLeft = 584;
+constexpr int kReadOutTop = 72;
+// The read-out stays inside the chart's white frame (8 + 713) when its text is long.
+constexpr int kReadOutRightLimit = 8 + 713 - 4;
+
 QPushButton* SmallButton(QWidget* parent, const char* name, const QString& text, int x, int y)
 {
     auto* button = new QPushButton(text, parent);
@@ -65,8 +70,7 @@ HistogramWindow::HistogramWindow(FolderChooser& chooser, const QDate& today, QWi
     m_barsImage->installEventFilter(this);
 
     m_readOutLabel = Named(new QLabel(this), "Label1");
-    m_readOutLabel->move(584, 72);
-    m_readOutLabel->setMinimumWidth(130);
+    m_readOutLabel->move(kReadOutLeft, kReadOutTop);
     m_readOutLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     m_viewCombo = Named(new QComboBox(this), "cbMode");
@@ -158,6 +162,8 @@ void HistogramWindow::redraw()
     const HistogramImages images = RenderHistogram(m_buckets, s, m_font);
     m_axesImage->setPixmap(QPixmap::fromImage(images.frame));
     m_barsImage->setPixmap(QPixmap::fromImage(images.bars));
+    if (m_readOutShown)
+        setReadOut(ReadOut(m_buckets, s, m_lastX));
 }
 
 void HistogramWindow::openChooser()
@@ -169,7 +175,15 @@ void HistogramWindow::openChooser()
 void HistogramWindow::showReadOut(int x)
 {
     m_lastX = x;
-    m_readOutLabel->setText(ReadOut(m_buckets, selection(), x));
+    m_readOutShown = true;
+    setReadOut(ReadOut(m_buckets, selection(), x));
+}
+
+void HistogramWindow::setReadOut(const QString& text)
+{
+    m_readOutLabel->setText(text);
+    m_readOutLabel->adjustSize();
+    m_readOutLabel->move(std::min(kReadOutLeft, kReadOutRightLimit - m_readOutLabel->width()), kReadOutTop);
 }
 
 void HistogramWindow::clickBars(Qt::MouseButton button, int x)

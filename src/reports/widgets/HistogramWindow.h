@@ -40,6 +40,7 @@ private:
     void clearChart();
     void openChooser();
     void showReadOut(int x);
+    void setReadOut(const QString& text);
     void clickBars(Qt::MouseButton button, int x);
 
     FolderChooser& m_chooser;
@@ -47,6 +48,8 @@ private:
     reports::HistogramBuckets m_buckets;
     const QFont m_font;
     int m_lastX = 0;
+    // Once the pointer has passed over the bars, every redraw restates the read-out for the new view.
+    bool m_readOutShown = false;
 
     QLabel* m_axesImage = nullptr;
     QLabel* m_barsImage = nullptr;

@@ -38,9 +38,14 @@ QTableWidget* MakeGrid(QWidget* page, const char* name)
     auto* grid = new QTableWidget(1, 4, page);
     grid->setObjectName(QString::fromLatin1(name));
     grid->setGeometry(8, 8, 385, 297);
-    grid->horizontalHeader()->hide();
+    // The fixed header row is the grid's own header, so it stays in place while the rows scroll.
+    QHeaderView* header = grid->horizontalHeader();
+    header->setDefaultSectionSize(94);
+    header->setFixedHeight(20);
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     grid->verticalHeader()->hide();
-    grid->horizontalHeader()->setDefaultSectionSize(94);
     grid->verticalHeader()->setDefaultSectionSize(20);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -49,27 +54,19 @@ QTableWidget* MakeGrid(QWidget* page, const char* name)
     return grid;
 }
 
-void FillRow(QTableWidget* grid, int row, const QStringList& cells)
-{
-    for (int c = 0; c < cells.size() && c < 4; ++c)
-        grid->setItem(row, c, new QTableWidgetItem(cells[c]));
-}
-
 void FillTable(QTableWidget* grid, const QStringList& header, const std::vector<TotalsRow>& rows)
 {
     grid->clearContents();
-    grid->setRowCount(static_cast<int>(rows.size()) + 1);
-    FillRow(grid, 0, header);
-    // Row 0 stands for the grid's fixed header row.
-    for (int c = 0; c < grid->columnCount(); ++c)
-        if (QTableWidgetItem* item = grid->item(0, c))
-        {
-            item->setBackground(grid->palette().button());
-            item->setFlags(Qt::ItemIsEnabled);
-        }
-    int r = 1;
+    grid->setHorizontalHeaderLabels(header);
+    grid->setRowCount(static_cast<int>(rows.size()));
+    int r = 0;
     for (const TotalsRow& row : rows)
-        FillRow(grid, r++, {row.label, row.received, row.sent, row.both});
+    {
+        const QString cells[4] = {row.label, row.received, row.sent, row.both};
+        for (int c = 0; c < 4; ++c)
+            grid->setItem(r, c, new QTableWidgetItem(cells[c]));
+        ++r;
+    }
 }
 } // namespace
 
