@@ -8,7 +8,7 @@ set(VORP_PACKAGING_OUT ${PROJECT_BINARY_DIR}/packaging)
 # The icons are drawn by a small program at build time, so the bitmaps and the scalable copy share
 # one layout and no binary files are kept in the repository.
 add_executable(vorp_icongen ${VORP_PACKAGING_DIR}/icons/IconGen.cpp)
-target_link_libraries(vorp_icongen PRIVATE vorp_settings Qt6::Gui)
+target_link_libraries(vorp_icongen PRIVATE vorp_common_widgets)
 set_target_properties(vorp_icongen PROPERTIES AUTOMOC OFF)
 
 set(icon_outputs ${VORP_PACKAGING_OUT}/vorp.svg)

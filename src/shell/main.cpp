@@ -1,6 +1,7 @@
 #include "common/StoreRoot.h"
 #include "shell/CommandLine.h"
 #include "shell/InstanceChannel.h"
+#include "shell/Translation.h"
 #include "shell/widgets/Application.h"
 #include "store/StoreLock.h"
 
@@ -62,6 +63,10 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral("1.10.11.213"));
     QApplication::setDesktopFileName(QStringLiteral("vorp"));
     QApplication::setQuitOnLastWindowClosed(false);
+    if (!InstallToolkitTranslation(app))
+        std::fputs("VORP : la traduction française de Qt (qtbase_fr.qm) est introuvable, les boîtes standard "
+                   "seront en anglais.\n",
+                   stderr);
 
     // One copy per store: a second start hands its argument to the first and ends.
     const QString storeRoot = StoreRoot(QCoreApplication::applicationDirPath());
@@ -80,7 +85,8 @@ int main(int argc, char** argv)
     std::unique_ptr<Application> vorp;
     try
     {
-        AppEnvironment environment{QCoreApplication::applicationDirPath(), nullptr, 30000};
+        AppEnvironment environment;
+        environment.executableDir = QCoreApplication::applicationDirPath();
         // Without the lock (an unwritable store root) this copy shows everything but records nothing.
         environment.recording = locked == StoreLock::Result::Acquired;
         vorp = std::make_unique<Application>(line, std::move(environment));

@@ -1,3 +1,4 @@
+#include "sampling/DefaultRoute.h"
 #include "sampling/LinuxTableSource.h"
 #include "sampling/Sampler.h"
 
@@ -348,6 +349,41 @@ private slots:
             QSKIP("no permission to make a network namespace");
         QCOMPARE(before, QStringList{QStringLiteral("lo")});
         QCOMPARE(after, QStringList{QStringLiteral("vorp0")});
+    }
+
+    void defaultRoute_data()
+    {
+        QTest::addColumn<QByteArray>("ipv4");
+        QTest::addColumn<QByteArray>("ipv6");
+        QTest::addColumn<QString>("name");
+        const QByteArray header =
+            "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+        const QByteArray eth0 = "eth0\t00000000\t0102A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n";
+        const QByteArray wlan0 = "wlan0\t00000000\t0101A8C0\t0003\t0\t0\t600\t00000000\t0\t0\t0\n";
+        const QByteArray subnet = "eth1\t0002A8C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n";
+        const QByteArray down = "eth2\t00000000\t0103A8C0\t0002\t0\t0\t1\t00000000\t0\t0\t0\n";
+        const QByteArray ppp = "ppp0\t00000000\t00000000\t0001\t0\t0\t0\t00000000\t0\t0\t0\n";
+        const QByteArray v6 = "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+                              "fe800000000000000000000000000001 00000400 00000001 00000000 00000003     wg0\n";
+        const QByteArray v6link = "fe800000000000000000000000000000 40 00000000000000000000000000000000 00 "
+                                  "00000000000000000000000000000000 00000100 00000001 00000000 00000001     eth0\n";
+        const QByteArray v6reject = "00000000000000000000000000000000 00 00000000000000000000000000000000 00 "
+                                    "00000000000000000000000000000000 ffffffff 00000001 00000000 00200200       lo\n";
+        QTest::newRow("one IPv4 default route") << header + subnet + eth0 << QByteArray() << "eth0";
+        QTest::newRow("the lowest metric wins") << header + wlan0 + eth0 << v6 << "eth0";
+        QTest::newRow("a route that is not up is no route") << header + down + wlan0 << QByteArray() << "wlan0";
+        QTest::newRow("a default route without gateway") << header + ppp << QByteArray() << "ppp0";
+        QTest::newRow("IPv6 when IPv4 has none") << header + subnet << v6link + v6reject + v6 << "wg0";
+        QTest::newRow("loopback's reject route is none") << header << v6reject << QString();
+        QTest::newRow("no route at all") << header + subnet << v6link << QString();
+        QTest::newRow("unreadable tables") << QByteArray() << QByteArray() << QString();
+    }
+    void defaultRoute()
+    {
+        QFETCH(QByteArray, ipv4);
+        QFETCH(QByteArray, ipv6);
+        QFETCH(QString, name);
+        QCOMPARE(DefaultRouteInterface(ipv4, ipv6).value_or(QString()), name);
     }
 
     void loopbackCountersGrow()

@@ -3,6 +3,11 @@
 #include "config/widgets/ConfigWindow.h"
 #include "graph/widgets/GraphWindow.h"
 #include "meter/widgets/MeterWindow.h"
+#include "meter/widgets/StopwatchWindow.h"
+#include "reports/widgets/FolderChooser.h"
+#include "reports/widgets/HistogramWindow.h"
+#include "reports/widgets/TotalsWindow.h"
+#include "shell/widgets/AboutBox.h"
 #include "shell/widgets/Application.h"
 #include "shell/widgets/SplashAndTray.h"
 #include "store/RecordingService.h"
@@ -23,14 +28,19 @@ class TestApplication final : public QObject
     QTemporaryDir m_config;
     std::unique_ptr<QTemporaryDir> m_storeDir;
     FixedTableSource* m_source = nullptr;
+    std::optional<QString> m_defaultRoute;
 
     std::unique_ptr<Application> Start(const QStringList& arguments, bool recording = true)
     {
         auto source = std::make_unique<FixedTableSource>();
         source->table = InterfaceTable{{"eth0", 1000, 2000}, {"lo", 5, 5}};
         m_source = source.get();
-        AppEnvironment environment{QString(), std::move(source), 0, true};
+        AppEnvironment environment;
+        environment.tableSource = std::move(source);
+        environment.trayWaitMs = 0;
+        environment.recordMessages = true;
         environment.recording = recording;
+        environment.defaultRoute = [this] { return m_defaultRoute; };
         return std::make_unique<Application>(ParseCommandLine(arguments), std::move(environment));
     }
 
@@ -64,6 +74,49 @@ private slots:
         // The schedule runs in the service, not in a window.
         QVERIFY(app->recording() && app->recording()->scheduled());
         QCOMPARE(app->recording()->periodMs(), 300000);
+        // Every window carries the program's icon.
+        for (QWidget* window : std::initializer_list<QWidget*>{&app->shell(), &app->chooser(), &app->configuration(),
+                                                               &app->graph(), &app->meter(), &app->about(),
+                                                               &app->totals(), &app->stopwatch(), &app->histogram()})
+            QVERIFY2(!window->windowIcon().availableSizes().isEmpty(), qPrintable(window->objectName()));
+    }
+
+    // A first run records and shows the interface of the default route; once a settings file exists,
+    // the user's choice stands, even when it is nothing.
+    void firstRunChecksTheDefaultRoute_data()
+    {
+        QTest::addColumn<bool>("settingsFile");
+        QTest::addColumn<QString>("route");
+        QTest::addColumn<bool>("eth0Marked");
+        QTest::newRow("first run, route through eth0") << false << "eth0" << true;
+        QTest::newRow("first run, route through an unlisted interface") << false << "wlan0" << false;
+        QTest::newRow("first run, no default route") << false << QString() << false;
+        QTest::newRow("settings saying nothing is checked") << true << "eth0" << false;
+    }
+    void firstRunChecksTheDefaultRoute()
+    {
+        QFETCH(bool, settingsFile);
+        QFETCH(QString, route);
+        QFETCH(bool, eth0Marked);
+        QVERIFY(QFile::remove(SettingsStore::DefaultPath()));
+        if (settingsFile)
+        {
+            SettingsStore store;
+            store.writeString(QStringLiteral("lrec"), QStringLiteral("00FF00"));
+            QVERIFY(store.sync());
+        }
+        m_defaultRoute = route.isEmpty() ? std::nullopt : std::optional<QString>(route);
+        auto app = Start({});
+        m_defaultRoute.reset();
+        const InterfaceMarks eth0 = app->settings().marks(0);
+        QCOMPARE(eth0.statistics, eth0Marked);
+        QCOMPARE(eth0.graph1, eth0Marked);
+        QVERIFY(!eth0.graph2);
+        QVERIFY(!app->settings().marks(1).statistics && !app->settings().marks(1).graph1);
+        // What the first run chose is what the recorder records.
+        (*m_source->table)[0] = InterfaceRow{"eth0", 1100, 2010};
+        app->closeChain();
+        QCOMPARE(QDir(m_storeDir->filePath(QStringLiteral("eth0"))).exists(), eth0Marked);
     }
 
     void withoutNotificationAreaTheMeterCarriesTheMenuAndASecondStartBringsItBack()

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -198,6 +199,73 @@ private slots:
         QVERIFY(SendOverLoopback(1 << 18));
         QVERIFY(Ends(first, SIGTERM));
         QCOMPARE(home.dayLines().size(), 1);
+    }
+
+    // With no settings file, the interface of the default route is recorded from the first start: here
+    // a veth in a network namespace of the test's own, with traffic sent through it.
+    void aFirstRunRecordsTheDefaultRouteInterface()
+    {
+        const QString netns = QStringLiteral("vorp-first-%1").arg(QCoreApplication::applicationPid());
+        const QString gateway = netns + QLatin1Char('g');
+        const auto ip = [](const QStringList& arguments) {
+            QProcess p;
+            p.start(QStringLiteral("ip"), arguments);
+            return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        };
+        if (!ip({QStringLiteral("netns"), QStringLiteral("add"), netns}))
+            QSKIP("cannot make a network namespace here (needs root and iproute2)");
+        const auto removeNetns = qScopeGuard([&] {
+            ip({QStringLiteral("netns"), QStringLiteral("del"), netns});
+            ip({QStringLiteral("netns"), QStringLiteral("del"), gateway});
+        });
+        // The gateway's end lives in a second namespace, so that both directions carry bytes.
+        QVERIFY(ip({QStringLiteral("netns"), QStringLiteral("add"), gateway}));
+        const QStringList commands = {
+            netns + QStringLiteral(" link set lo up"),
+            netns + QStringLiteral(" link add vorpgw type veth peer name vorpend"),
+            netns + QStringLiteral(" link set vorpend netns ") + gateway,
+            netns + QStringLiteral(" addr add 10.77.0.1/24 dev vorpgw"),
+            netns + QStringLiteral(" link set vorpgw up"),
+            netns + QStringLiteral(" route add default via 10.77.0.2 dev vorpgw"),
+            gateway + QStringLiteral(" addr add 10.77.0.2/24 dev vorpend"),
+            gateway + QStringLiteral(" link set vorpend up"),
+        };
+        for (const QString& command : commands)
+            QVERIFY2(ip(QStringList{QStringLiteral("-n")} + command.split(QLatin1Char(' '))), qPrintable(command));
+
+        Home home;
+        QVERIFY(QFile::remove(home.confPath()));
+        QProcess vorp;
+        vorp.setProcessEnvironment(home.env);
+        vorp.start(QStringLiteral("ip"),
+                   {QStringLiteral("netns"), QStringLiteral("exec"), netns, QStringLiteral(VORP_BINARY_DIR "/vorp")});
+        const QString socket = home.socketPath();
+        for (int i = 0; i < 6000 && !QFileInfo::exists(socket); ++i)
+            QVERIFY2(!vorp.waitForFinished(10), vorp.readAllStandardError().constData());
+        QVERIFY(QFileInfo::exists(socket));
+        // Datagrams to the gateway go out through the veth, and its address replies come back.
+        QProcess send;
+        send.start(QStringLiteral("ip"),
+                   {QStringLiteral("netns"), QStringLiteral("exec"), netns, QStringLiteral("bash"),
+                    QStringLiteral("-c"),
+                    QStringLiteral("for i in 1 2 3; do echo vorp > /dev/udp/10.77.0.2/9; done; "
+                                   "until [ $(cat /sys/class/net/vorpgw/statistics/rx_bytes) -gt 0 ]; "
+                                   "do sleep 0.05; done")});
+        QVERIFY(send.waitForFinished(30000));
+        QCOMPARE(send.exitCode(), 0);
+        QVERIFY(Ends(vorp, SIGTERM));
+        QCOMPARE(vorp.exitCode(), 0);
+
+        const QStringList folders = QDir(home.store.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(folders.size(), 1);
+        QVERIFY2(folders[0].endsWith(QStringLiteral("vorpgw")), qPrintable(folders[0]));
+        const QDir folder(home.store.filePath(folders[0]));
+        QCOMPARE(folder.entryList({QStringLiteral("*.mdf")}).size(), 1);
+        // The choice is the user's from now on: it is in the settings file.
+        const SettingsStore saved(home.confPath());
+        const InterfaceMarks marks = ReadInterfaceMarks(saved, QStringLiteral("vorpgw"));
+        QVERIFY(marks.statistics && marks.graph1);
+        QVERIFY(!ReadInterfaceMarks(saved, QStringLiteral("lo")).statistics);
     }
 
     void theLossOfTheDisplayStillRecordsTheLastSample()

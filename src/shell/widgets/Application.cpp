@@ -1,6 +1,7 @@
 #include "shell/widgets/Application.h"
 
 #include "common/StoreRoot.h"
+#include "common/widgets/AppIcon.h"
 #include "config/Settings.h"
 #include "config/SettingsStore.h"
 #include "config/widgets/ConfigWindow.h"
@@ -12,6 +13,7 @@
 #include "reports/widgets/FolderChooser.h"
 #include "reports/widgets/HistogramWindow.h"
 #include "reports/widgets/TotalsWindow.h"
+#include "sampling/DefaultRoute.h"
 #include "sampling/Sampler.h"
 #include "shell/SignalBridge.h"
 #include "shell/widgets/AboutBox.h"
@@ -73,6 +75,16 @@ void ShowAndRaise(QWidget* w)
     w->raise();
     w->activateWindow();
 }
+
+// A first run records and shows the interface that carries the traffic, rather than nothing.
+void MarkDefaultRoute(Settings& settings, const std::optional<QString>& name)
+{
+    if (!name)
+        return;
+    const int position = settings.interfaceNames().indexOf(InterfaceDisplayName(InterfaceRow{name->toUtf8(), 0, 0}));
+    if (position >= 0)
+        settings.setMarks(position, InterfaceMarks{true, true, false});
+}
 } // namespace
 
 Application::Application(const CommandLine& commandLine, AppEnvironment environment)
@@ -86,6 +98,8 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
         m_tableSource = MakeSystemTableSource();
     m_sampler = std::make_unique<Sampler>(*m_tableSource);
     m_messages.setRecordOnly(environment.recordMessages);
+    // Without a settings file the program has never run for this user.
+    const bool firstRun = !QFileInfo::exists(SettingsStore::DefaultPath());
     m_store = std::make_unique<SettingsStore>();
     if (!m_store->keptAside().isEmpty())
         m_messages.notify(nullptr, QStringLiteral("Le fichier de réglages %1 était endommagé : il a été mis de côté "
@@ -96,6 +110,9 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
     const InterfaceTable table = m_sampler->FetchInterfaceTable().value_or(InterfaceTable{});
     m_settings = std::make_unique<Settings>();
     m_settings->load(*m_store, DisplayNames(table));
+    if (firstRun)
+        MarkDefaultRoute(*m_settings,
+                         environment.defaultRoute ? environment.defaultRoute() : SystemDefaultRouteInterface());
     m_settings->setStartWithSession(m_autostart.enabled());
     m_settings->setDebugMode(QFileInfo::exists(QDir::current().filePath(QStringLiteral("debug.txt"))));
     m_refreshControl = std::make_unique<SettingsRefreshControl>(*m_settings);
@@ -110,6 +127,8 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
         m_recording->start(table);
     }
 
+    // Every window, and the task list and window switcher, show the program's own icon.
+    QApplication::setWindowIcon(AppIcon());
     m_shell = std::make_unique<SplashAndTray>(commandLine.pictureBase);
     m_chooser = std::make_unique<FolderChooser>(m_messages, m_storeRoot);
     m_config = std::make_unique<ConfigWindow>(*m_settings);

@@ -69,6 +69,8 @@ struct AppEnvironment
     bool recordMessages = false;
     // False when this copy does not hold the store's lock: it never records.
     bool recording = true;
+    // The interface of the default route, which a first run checks; the system's when empty.
+    std::function<std::optional<QString>()> defaultRoute;
 };
 
 // The application object: owns the settings model, the recording service and the nine windows,

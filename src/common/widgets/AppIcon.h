@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QPainterPath>
+
+#include <vector>
+
+class QIcon;
+
+// The program's icon, drawn from one layout for the windows, the installed bitmaps and the scalable
+// copy. The design is the tray image's: a green area graph on a grey grid with a blue U and a red D.
+
+// One shape of the icon: filled when width is 0, else stroked with flat ends and mitred corners.
+struct AppIconLayer
+{
+    QPainterPath path;
+    QColor colour;
+    double width = 0;
+};
+
+// Back to front. Snapping puts every stroke edge on a pixel boundary, so that small bitmaps stay
+// sharp; the scalable copy keeps exact proportions.
+std::vector<AppIconLayer> AppIconLayers(int size, bool snap);
+QImage DrawAppIcon(int size);
+// Every window's icon, at the sizes a task list or window switcher asks for.
+QIcon AppIcon();
