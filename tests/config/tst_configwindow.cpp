@@ -341,6 +341,14 @@ private slots:
         QVERIFY(rig.form->close());
         QVERIFY(!rig.form->isVisible());
         QCOMPARE(closed.count(), 2);
+        // Enter in a control that does not use the key presses OK.
+        for (const char* name : {"gradspin", "Edit1"})
+        {
+            rig.form->show();
+            QTest::keyClick(rig.form->findChild<QWidget*>(QLatin1String(name)), Qt::Key_Return);
+            QVERIFY2(!rig.form->isVisible(), name);
+        }
+        QCOMPARE(closed.count(), 4);
     }
 
     void anUnwritableSettingsFileIsReported()

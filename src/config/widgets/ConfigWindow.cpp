@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -71,6 +72,7 @@ ConfigWindow::ConfigWindow(Settings& settings, QWidget* parent)
     buildMeterPage();
 
     m_okButton = Named(new QPushButton(QStringLiteral("OK"), this), "Button3");
+    m_okButton->setDefault(true);
     m_timerStateButton = Named(new QPushButton(QStringLiteral("test timer"), this), "Button4");
     m_debugLabel = Named(new QLabel(QStringLiteral("0ko/s"), this), "Label1");
     m_timerStateButton->setVisible(m_settings.debugMode());
@@ -426,6 +428,18 @@ void ConfigWindow::showGeneralPage()
 {
     m_pages->setCurrentWidget(m_generalPage);
     showWindow();
+}
+
+void ConfigWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Enter presses OK, as in any dialog; controls that use the key themselves never pass it on.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier)
+    {
+        m_okButton->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ConfigWindow::showMeterPage()
