@@ -2,12 +2,13 @@
 # Builds VORP (Release, in build/) and starts it with the given argument.
 set -euo pipefail
 cd "$(dirname "$0")"
-source scripts/packages.sh
-vorp_install "${VORP_BUILD_PACKAGES[@]}"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORP_BUILD_TESTS=OFF >/dev/null
-cmake --build build
+# Said before a build that would be for nothing.
 if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
     echo "No graphical display was found (DISPLAY and WAYLAND_DISPLAY are unset), so VORP cannot start." >&2
     exit 1
 fi
+source scripts/packages.sh
+vorp_install "${VORP_BUILD_PACKAGES[@]}"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORP_BUILD_TESTS=OFF >/dev/null
+cmake --build build
 exec build/vorp "$@"

@@ -1,6 +1,7 @@
 #include "common/StoreRoot.h"
 #include "shell/CommandLine.h"
 #include "shell/InstanceChannel.h"
+#include "shell/Platform.h"
 #include "shell/Translation.h"
 #include "shell/widgets/Application.h"
 #include "store/StoreLock.h"
@@ -11,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 namespace
@@ -26,6 +28,28 @@ void CloseOnExit()
         g_running = nullptr;
         app->closeChain();
     }
+}
+
+int SayNoDisplay()
+{
+    std::fprintf(stderr, "%s\n", NoDisplayText().toLocal8Bit().constData());
+    return 1;
+}
+
+// While the platform starts, the toolkit's own words about a display it cannot open are left out, and
+// its abort when none opens becomes one sentence and status 1.
+QtMessageHandler g_previousHandler = nullptr;
+void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtFatalMsg)
+    {
+        std::fflush(stdout);
+        std::_Exit(SayNoDisplay());
+    }
+    if (context.category && std::strncmp(context.category, "qt.qpa", 6) == 0)
+        return;
+    if (g_previousHandler)
+        g_previousHandler(type, context, text);
 }
 
 int Refuse(const QString& text)
@@ -54,11 +78,15 @@ int main(int argc, char** argv)
         std::fputs(VersionText().toLocal8Bit().constData(), stdout);
         return 0;
     }
-    // Stay-on-top, tool windows and translucency need X11; under Wayland go through XWayland.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qgetenv("XDG_SESSION_TYPE") == "wayland")
-        qputenv("QT_QPA_PLATFORM", "xcb");
+    const PlatformChoice platform = ChoosePlatform(CurrentPlatformEnvironment());
+    if (!platform.displayFound)
+        return SayNoDisplay();
+    if (platform.qpaPlatform)
+        qputenv("QT_QPA_PLATFORM", *platform.qpaPlatform);
 
+    g_previousHandler = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(g_previousHandler);
     QApplication::setApplicationName(QStringLiteral("VORP"));
     QApplication::setApplicationVersion(QStringLiteral("1.10.11.213"));
     QApplication::setDesktopFileName(QStringLiteral("vorp"));
@@ -110,6 +138,10 @@ int main(int argc, char** argv)
                              .toLocal8Bit()
                              .constData());
     }
+
+    // Stay-on-top, placement and translucency are X11's; say once what a native Wayland start lacks.
+    if (QGuiApplication::platformName() == QLatin1String("wayland"))
+        vorp->inform(WaylandLimitsText());
 
     g_running = vorp.get();
     std::atexit(CloseOnExit);

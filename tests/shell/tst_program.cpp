@@ -130,6 +130,34 @@ private slots:
         QVERIFY(QString::fromLocal8Bit(vorp.readAllStandardOutput()).startsWith(start));
     }
 
+    // Without a display the program says so in one French sentence and ends with status 1, whether
+    // there is none to try or the one named does not answer; it never aborts.
+    void noDisplayIsOneSentence_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::newRow("none named") << QString();
+        QTest::newRow("one that does not answer") << QStringLiteral(":4093");
+    }
+    void noDisplayIsOneSentence()
+    {
+        QFETCH(QString, display);
+        Home home;
+        home.env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        home.env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        home.env.remove(QStringLiteral("DISPLAY"));
+        if (!display.isEmpty())
+            home.env.insert(QStringLiteral("DISPLAY"), display);
+        QProcess vorp;
+        vorp.setProcessEnvironment(home.env);
+        vorp.start(QStringLiteral(VORP_BINARY_DIR "/vorp"));
+        QVERIFY(vorp.waitForFinished(60000));
+        QCOMPARE(vorp.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(vorp.exitCode(), 1);
+        const QString said = QString::fromLocal8Bit(vorp.readAllStandardError());
+        QVERIFY2(said.startsWith(QStringLiteral("VORP ne peut pas démarrer : aucun affichage")), qPrintable(said));
+        QCOMPARE(said.count(QLatin1Char('\n')), 1);
+    }
+
     void terminationRunsTheCloseChain_data()
     {
         QTest::addColumn<int>("signal");

@@ -1,5 +1,6 @@
 #include "shell/CommandLine.h"
 #include "shell/Pictures.h"
+#include "shell/Platform.h"
 
 #include <QTest>
 
@@ -31,6 +32,35 @@ private slots:
         const CommandLine line = ParseCommandLine(arguments);
         QCOMPARE(int(line.action), action);
         QCOMPARE(line.pictureBase.value_or(QString()), pictureBase);
+    }
+
+    void platformChoice_data()
+    {
+        QTest::addColumn<QByteArray>("qpa");
+        QTest::addColumn<QByteArray>("display");
+        QTest::addColumn<QByteArray>("wayland");
+        QTest::addColumn<QByteArray>("chosen"); // empty: the environment's stands
+        QTest::addColumn<bool>("displayFound");
+        QTest::newRow("X11 session") << QByteArray() << QByteArray(":0") << QByteArray() << QByteArray("xcb;wayland")
+                                     << true;
+        QTest::newRow("Wayland session with XWayland: X first")
+            << QByteArray() << QByteArray(":0") << QByteArray("wayland-0") << QByteArray("xcb;wayland") << true;
+        QTest::newRow("Wayland without XWayland")
+            << QByteArray() << QByteArray() << QByteArray("wayland-0") << QByteArray("xcb;wayland") << true;
+        QTest::newRow("the user's platform stands")
+            << QByteArray("offscreen") << QByteArray() << QByteArray() << QByteArray() << true;
+        QTest::newRow("no display at all") << QByteArray() << QByteArray() << QByteArray() << QByteArray() << false;
+    }
+    void platformChoice()
+    {
+        QFETCH(QByteArray, qpa);
+        QFETCH(QByteArray, display);
+        QFETCH(QByteArray, wayland);
+        QFETCH(QByteArray, chosen);
+        QFETCH(bool, displayFound);
+        const PlatformChoice choice = ChoosePlatform({qpa, display, wayland});
+        QCOMPARE(choice.qpaPlatform.value_or(QByteArray()), chosen);
+        QCOMPARE(choice.displayFound, displayFound);
     }
 
     void trayImagesCarryTheirLetters()

@@ -107,6 +107,8 @@ public:
     void closeChain();
     // Writes the settings file and the autostart entry; false when something could not be written.
     bool saveSettings(ErrorReporter& errors);
+    // A notice for the user, shown as failures are: a tray message, else a box that does not block.
+    void inform(const QString& text) { m_errors.showError(text); }
 
 private:
     void wire();
