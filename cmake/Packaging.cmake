@@ -44,9 +44,10 @@ foreach(size IN LISTS VORP_ICON_SIZES)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME vorp.png)
 endforeach()
 install(FILES ${VORP_PACKAGING_OUT}/vorp.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${VORP_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vorp)
 
 # Debian package: cpack -G DEB (or the package target) in the build folder.
-set(VORP_PACKAGE_MAINTAINER "VORP maintainers <vorp@example.org>" CACHE STRING
+set(VORP_PACKAGE_MAINTAINER "VORP developers <vorp@users.noreply.github.com>" CACHE STRING
     "Maintainer field of the Debian package")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vorp)
@@ -68,8 +69,10 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VORP_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt only recommends its platform plugins, but without the xcb one the program cannot open a window.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-# The splash picture is drawn with DejaVu Sans; fontconfig substitutes another font without it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+# The libraries come from dpkg-shlibdeps (the xcb platform plugin ships in libqt6gui6); beyond them
+# the program loads only Qt's French translation at run time.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+# The splash picture is drawn with DejaVu Sans (fontconfig substitutes another font without it); the
+# Wayland plugin serves a session without XWayland.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, qt6-wayland")
 include(CPack)

@@ -27,9 +27,13 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ -n $(field Maintainer) ]] || fail "no Maintainer"
 [[ $(field Description) == *"network traffic meter"* ]] || fail "Description is '$(field Description)'"
 depends=$(field Depends)
-for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
+for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-translations-l10n; do
     [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
+# That package holds only the VNC and touch plugins; the xcb one is in libqt6gui6.
+[[ $depends != *qt6-qpa-plugins* ]] || fail "Depends names qt6-qpa-plugins: $depends"
+[[ $(field Recommends) == *qt6-wayland* ]] || fail "Recommends lacks qt6-wayland: $(field Recommends)"
+[[ $(field Maintainer) != *example* ]] || fail "the Maintainer is a placeholder: $(field Maintainer)"
 
 # No maintainer scripts, so neither installing nor removing can touch anyone's ~/.config or
 # ~/.local/share; every file lies under /usr.
@@ -51,6 +55,9 @@ version=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY vorp --version)
 help=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY vorp --help)
 [[ $help == Utilisation* ]] || fail "the installed vorp --help printed '$help'"
 [[ -f /usr/share/applications/vorp.desktop ]] || fail "no menu entry in /usr/share/applications"
+grep -q 'GPL-3.0-or-later' /usr/share/doc/vorp/copyright || fail "no licence in /usr/share/doc/vorp/copyright"
+# Qt's own texts in French: the translation the program loads is there.
+[[ -f /usr/share/qt6/translations/qtbase_fr.qm ]] || fail "qtbase_fr.qm did not come with the package"
 if command -v man >/dev/null; then
     [[ $(man -w vorp) == /usr/share/man/man1/vorp.1.gz ]] || fail "man -w vorp gives '$(man -w vorp)'"
 fi
