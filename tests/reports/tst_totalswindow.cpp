@@ -1,16 +1,19 @@
 #include "FakeNavigator.h"
+#include "support/Contrast.h"
 
 #include "common/Clock.h"
 #include "common/widgets/MessageBoxes.h"
 #include "reports/widgets/FolderChooser.h"
 #include "reports/widgets/TotalsWindow.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -137,6 +140,30 @@ private slots:
         QCOMPARE(Control<QLabel>(totals, "Label14")->text(), QStringLiteral("Interface"));
         totals.refresh();
         QCOMPARE(boxes.shownTexts(), once + once);
+    }
+
+    // The designed colours stay under a light palette and every text stays readable under a dark one.
+    void textsStayReadable_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light palette") << false;
+        QTest::newRow("dark palette") << true;
+    }
+    void textsStayReadable()
+    {
+        QFETCH(bool, dark);
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
+        if (dark)
+            QApplication::setPalette(DarkPalette());
+        MessageBoxes boxes;
+        FolderChooser chooser(boxes, m_tmp.path() + QStringLiteral("/"));
+        TestClock clock;
+        TotalsWindow totals(chooser, clock);
+        QCOMPARE(UnreadableTexts(&totals), QStringList());
+        const QColor green = Control<QLabel>(totals, "AujD")->palette().color(QPalette::WindowText);
+        QCOMPARE(green == QColor(0x00, 0x80, 0x00), !dark);
+        QCOMPARE(green.hslHue(), QColor(0x00, 0x80, 0x00).hslHue());
     }
 
     void failedCheckLeavesTheWindowAsItWas()

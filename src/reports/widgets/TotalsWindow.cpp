@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/widgets/Named.h"
+#include "common/widgets/Readable.h"
 #include "reports/HistoryNavigator.h"
 #include "reports/Totals.h"
 #include "reports/widgets/FolderChooser.h"
@@ -28,8 +29,10 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x,
     label->setObjectName(QString::fromLatin1(name));
     label->move(x, y);
     label->setMinimumWidth(160);
-    label->setStyleSheet(
-        QStringLiteral("color: %1;%2").arg(colour, bold ? QStringLiteral(" font-weight: bold;") : QString()));
+    QFont font = label->font();
+    font.setBold(bold);
+    label->setFont(font);
+    SetDesignedTextColour(label, QColor::fromString(colour));
     return label;
 }
 
@@ -76,7 +79,10 @@ QGroupBox* TotalsWindow::makeGroup(QWidget* page, const char* name, const QStrin
 {
     auto* group = Named(new QGroupBox(title, page), name);
     group->setGeometry(32, y, 337, 81);
-    group->setStyleSheet(QStringLiteral("QGroupBox { color: maroon; font-weight: bold; }"));
+    QFont bold = group->font();
+    bold.setBold(true);
+    group->setFont(bold);
+    SetDesignedTextColour(group, QColor(0x80, 0x00, 0x00)); // maroon
     const QString captions[3] = {QStringLiteral("Récéption:"), QStringLiteral("Envoi:"),
                                  QStringLiteral("Deux directions:")};
     const QString colours[3] = {QStringLiteral("green"), QStringLiteral("navy"), QStringLiteral("purple")};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QColor>
+
+class QWidget;
+
+// Text colours that stay readable under any palette. The windows were designed on a light grey
+// background; under a dark palette their maroon, navy or black captions would vanish.
+
+// WCAG contrast ratio of two colours, 1 (none) to 21 (black on white).
+double ContrastRatio(const QColor& a, const QColor& b);
+
+// designed when it stands out enough from background; otherwise the same hue made lighter or darker
+// until it does.
+QColor ReadableOn(const QColor& designed, const QColor& background);
+
+// Draws widget's text in colour, and every kind of text it may draw (labels, group titles, buttons).
+void SetTextColour(QWidget* widget, const QColor& colour);
+
+// Draws widget's text in designed, made readable on the window background of widget's palette.
+void SetDesignedTextColour(QWidget* widget, const QColor& designed);
+
+// Fixes both the background and the text of a widget whose background is part of its design, so
+// that the palette cannot put light text on it.
+void SetFixedColours(QWidget* widget, const QColor& background, const QColor& text);
