@@ -1,9 +1,11 @@
 #include "FakeNavigator.h"
+#include "support/Contrast.h"
 
 #include "common/widgets/MessageBoxes.h"
 #include "reports/widgets/FolderChooser.h"
 #include "reports/widgets/HistogramWindow.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -122,6 +124,10 @@ private slots:
         QCOMPARE(readOut->text(), QStringLiteral("31/12/2026 : 140000 Mo"));
         QVERIFY(readOut->width() >= readOut->sizeHint().width());
         QVERIFY(readOut->geometry().right() < 8 + 713);
+        // It stands on the chart's white: dark text whatever the palette.
+        QApplication::setPalette(DarkPalette());
+        QVERIFY(ContrastRatio(readOut->palette().color(QPalette::WindowText), Qt::white) >= 3.0);
+        QApplication::setPalette(QPalette());
 
         Control<QPushButton>(histo, "bmm")->click(); // November has no 31st
         QCOMPARE(readOut->text(), QString());

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/widgets/Named.h"
+#include "common/widgets/Readable.h"
 #include "reports/HistoryNavigator.h"
 #include "reports/widgets/FolderChooser.h"
 
@@ -72,6 +73,8 @@ HistogramWindow::HistogramWindow(FolderChooser& chooser, const QDate& today, QWi
     m_readOutLabel = Named(new QLabel(this), "Label1");
     m_readOutLabel->move(kReadOutLeft, kReadOutTop);
     m_readOutLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // It stands on the chart's white, whatever the palette.
+    SetFixedColours(m_readOutLabel, Qt::white, Qt::black);
 
     m_viewCombo = Named(new QComboBox(this), "cbMode");
     m_viewCombo->setGeometry(8, 8, 113, 21);
