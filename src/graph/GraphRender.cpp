@@ -422,7 +422,8 @@ DrawingAreaLayout LayoutDrawingArea(QSize clientSize)
     constexpr int kTop = 120;
     DrawingAreaLayout layout;
     layout.shape = QRect(kLeft, kTop, clientSize.width() - 2 * kLeft, clientSize.height() - kTop);
-    layout.plot = QRect(kLeft + kPlotDx, kTop + kPlotDy, layout.shape.width() - 100, layout.shape.height() - 40);
+    layout.plot = QRect(kLeft + kPlotDx, kTop + kPlotDy, layout.shape.width() - kPlotDx - kPlotRightMargin,
+                        layout.shape.height() - kPlotDy - kPlotBottomMargin);
     layout.sizeText = QString::number(layout.shape.width()) + QLatin1Char('x') + QString::number(layout.shape.height());
     return layout;
 }

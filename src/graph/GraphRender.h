@@ -25,6 +25,8 @@ inline constexpr uint32_t kBoundaryBgr = 0x0000FF;   // 255, red
 // Where the plot layer sits inside the axes layer: margins for the value labels and the top.
 inline constexpr int32_t kPlotDx = 90;
 inline constexpr int32_t kPlotDy = 12;
+inline constexpr int32_t kPlotRightMargin = 10;
+inline constexpr int32_t kPlotBottomMargin = 23; // the time labels
 
 struct SeriesColours
 {
@@ -138,7 +140,8 @@ GraphLayers DrawGraph(const ColumnBuffer& columns, const LoadRequest& request, c
 
 // The drawing area after a resize, in window client coordinates: shape and im1 keep 8 pixels of margin
 // on both sides from top 120 down; im2 keeps 90 pixels on the left, 12 at the top, 10 on the right and
-// 28 at the bottom inside them.
+// 23 at the bottom inside them, which at the design client size 716 × 355 gives the designed 600 × 200
+// plot inside 700 × 235.
 struct DrawingAreaLayout
 {
     QRect shape;      // also im1

@@ -61,10 +61,8 @@ CheckOutcome EvaluateOkBtnClick(CheckSender sender, const QString& selectedDir, 
     const bool atProgramFolder = selectedDir.isEmpty() || SamePath(selectedDir, storeRoot);
     if (!selectedDir.isEmpty())
     {
-        QString root = QDir::fromNativeSeparators(storeRoot);
-        if (!root.endsWith(QLatin1Char('/')))
-            root += QLatin1Char('/');
-        out.messages << root + selectedDir + QLatin1Char('/');
+        // The folder where nic.inf was looked for, once (the selected directory is already absolute).
+        out.messages << (selectedDir.endsWith(QLatin1Char('/')) ? selectedDir : selectedDir + QLatin1Char('/'));
         out.question = kSearchByHand;
     }
     if (atProgramFolder)

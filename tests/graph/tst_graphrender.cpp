@@ -1,5 +1,6 @@
 #include "common/Colour.h"
 #include "graph/GraphRender.h"
+#include "graph/StatisticsLayout.h"
 
 #include <QFontMetrics>
 #include <QLocale>
@@ -417,10 +418,10 @@ private slots:
         QTest::addColumn<QRect>("shape");
         QTest::addColumn<QRect>("plot");
         QTest::addColumn<QString>("text");
-        QTest::newRow("design size") << QSize(716, 355) << QRect(8, 120, 700, 235) << QRect(98, 132, 600, 195)
-                                     << QStringLiteral("700x235");
-        QTest::newRow("widest window") << QSize(1114, 400) << QRect(8, 120, 1098, 280) << QRect(98, 132, 998, 240)
-                                       << QStringLiteral("1098x280");
+        QTest::newRow("design size: 600 x 200 inside 700 x 235")
+            << QSize(716, 355) << QRect(8, 120, 700, 235) << QRect(98, 132, 600, 200) << QStringLiteral("700x235");
+        QTest::newRow("widest window: W = 1006")
+            << QSize(1122, 400) << QRect(8, 120, 1106, 280) << QRect(98, 132, 1006, 245) << QStringLiteral("1106x280");
     }
     void resizeLayout()
     {
@@ -429,6 +430,47 @@ private slots:
         QTEST(layout.shape, "shape");
         QTEST(layout.plot, "plot");
         QTEST(layout.sizeText, "text");
+    }
+
+    // The statistics group's rows: captions, then values; they always fit the width they are given.
+    void statisticsLayout_data()
+    {
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<int>("minWidth");
+        QTest::addColumn<int>("maxWidth");
+        QTest::addColumn<bool>("fontKept");
+        const auto six = [](const QString& value) { return QStringList(6, value); };
+        QTest::newRow("short values: the design width, the font kept")
+            << six(QStringLiteral("0 K/s (0%)")) << 169 << 224 << true;
+        QTest::newRow("a rate 25 times the scale in a picture's 169 pixels")
+            << six(QStringLiteral("13020,83 K/s (2543%)")) << 169 << 169 << false;
+        QTest::newRow("the largest rate and percentage in 169 pixels")
+            << six(QStringLiteral("57266230,61 B/s (715827882%)")) << 169 << 169 << false;
+    }
+    void statisticsLayout()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(int, minWidth);
+        QFETCH(int, maxWidth);
+        QFETCH(bool, fontKept);
+        const QStringList captions{QStringLiteral("Actuel In :"),  QStringLiteral("Actuel Out :"),
+                                   QStringLiteral("Max In :"),     QStringLiteral("Max Out :"),
+                                   QStringLiteral("Moyenne In :"), QStringLiteral("Moyenne Out :")};
+        for (const QString& family : {QStringLiteral("DejaVu Sans"), QStringLiteral("DejaVu Sans Mono")})
+        {
+            QFont font(family);
+            font.setPointSize(8);
+            const StatisticsLayout layout = LayoutStatistics(font, captions, values, minWidth, maxWidth);
+            QVERIFY2(minWidth <= layout.width && layout.width <= maxWidth, qPrintable(family));
+            QCOMPARE(layout.font == font, fontKept);
+            const QFontMetrics metrics(layout.font);
+            for (int i = 0; i < 6; ++i)
+            {
+                QVERIFY(kStatisticsInset + metrics.horizontalAdvance(captions[i]) + kStatisticsGap <= layout.valueLeft);
+                QVERIFY2(layout.valueLeft + metrics.horizontalAdvance(values[i]) + kStatisticsInset <= layout.width,
+                         qPrintable(family));
+            }
+        }
     }
 
     void eraseAndCompose()

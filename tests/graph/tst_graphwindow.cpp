@@ -6,13 +6,16 @@
 #include "config/SettingsStore.h"
 #include "graph/widgets/GraphWindow.h"
 #include "graph/widgets/SaveFileDialog.h"
+#include "reports/widgets/FolderChooser.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -20,11 +23,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <gif_lib.h>
 #include <sys/stat.h>
@@ -145,11 +150,11 @@ private:
 
     static void VerifyLayoutRestored(const GraphWindow& w)
     {
-        QCOMPARE(Control<QLabel>(w, "shape")->geometry(), QRect(8, 120, 709, 273));
-        QCOMPARE(Control<QLabel>(w, "im1")->geometry(), QRect(8, 120, 709, 273));
-        QCOMPARE(Control<QLabel>(w, "im2")->geometry(), QRect(98, 132, 609, 233));
+        QCOMPARE(Control<QLabel>(w, "shape")->geometry(), QRect(8, 120, 700, 235));
+        QCOMPARE(Control<QLabel>(w, "im1")->geometry(), QRect(8, 120, 700, 235));
+        QCOMPARE(Control<QLabel>(w, "im2")->geometry(), QRect(98, 132, 600, 200));
         QCOMPARE(Control<QGroupBox>(w, "GroupBox1")->pos(), QPoint(488, 0));
-        QCOMPARE(w.size(), QSize(725, 393));
+        QCOMPARE(w.size(), QSize(716, 355));
         QVERIFY(!w.saving());
         for (const char* control : {"cb", "Button2", "datep", "GroupBox1", "legd", "Panel2"})
             QVERIFY2(!Control<QWidget>(w, control)->isHidden(), control);
@@ -199,7 +204,8 @@ private slots:
         const auto w = window();
         QCOMPARE(w->objectName(), QStringLiteral("Form2"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Module Graphique"));
-        QCOMPARE(w->size(), QSize(725, 393));
+        // The design's 725 × 393 is the outer size; the client area it leaves holds the designed drawing area.
+        QCOMPARE(w->size(), QSize(716, 355));
         QCOMPARE(w->minimumSize(), QSize(350, 250));
         QCOMPARE(w->maximumWidth(), 1122);
 
@@ -255,7 +261,7 @@ private slots:
                                                                 {"Label12", "Actuel In :"},
                                                                 {"Label17", "Moyenne Out :"},
                                                                 {"lbProg", "0%"},
-                                                                {"Label7", "709x273"}};
+                                                                {"Label7", "700x235"}};
         for (const auto& [name, text] : captions)
             QCOMPARE(w->findChild<QLabel*>(QString::fromLatin1(name))->text(), QString::fromUtf8(text));
         const std::pair<const char*, const char*> buttons[] = {{"Button2", "Tracer"},
@@ -296,18 +302,19 @@ private slots:
         QTest::addColumn<int>("daysRead");
         QTest::addColumn<QString>("actual");
         QTest::addColumn<QString>("mean");
-        // W = 609 columns. "Actuel" is column 1; "Moyenne" sums columns 1 to 608 and divides by 609.
+        // W = 600 columns. "Actuel" is column 1; "Moyenne" sums columns 1 to 599 and divides by 600.
         // Journée: days 38153..38151 (the end of 38150 is 792 columns back); 17:55 lands in column 1,
         // 600000 / 300 / 1024 × 8 = 15.625; noon of 38153 and 38152 in columns 72 and 360, noon of
-        // 38151 in column 648, outside: 1200000 / 609 / 1024 × 8 / 300 = 0.0513.
+        // 38151 in column 648, outside: 1200000 / 600 / 1024 × 8 / 300 = 0.0520.
         QTest::newRow("Journée") << 0 << 3 << QStringLiteral("15,62 K/s (3%)") << QStringLiteral("0,05 K/s (0%)");
         // Semaine: 13 days (the end of 38140 is 612 columns back); 17:55 in column 0; noons in
-        // columns 12, 60, ..., 588: 3900000 / 609 / 1024 × 8 / 1800 = 0.0278.
+        // columns 12, 60, ..., 588: 3900000 / 600 / 1024 × 8 / 1800 = 0.0282.
         QTest::newRow("Semaine") << 1 << 13 << QStringLiteral("0 K/s (0%)") << QStringLiteral("0,02 K/s (0%)");
-        // Mois: 51 days, noons in columns 3, 15, ..., 603: 15300000 / 609 / 1024 × 8 / 7200 = 0.0272.
+        // Mois: 51 days (the end of 38102 is 600 columns back), noons in columns 3, 15, ..., 591 and 603,
+        // outside: 15000000 / 600 / 1024 × 8 / 7200 = 0.0271.
         QTest::newRow("Mois") << 2 << 51 << QStringLiteral("0 K/s (0%)") << QStringLiteral("0,02 K/s (0%)");
         // Année: all 60 days, noon of day 38153 − c in column c: column 1 holds 300000 bytes,
-        // 300000 / 86400 / 1024 × 8 = 0.0271; 17700000 / 609 / 1024 × 8 / 86400 = 0.0026.
+        // 300000 / 86400 / 1024 × 8 = 0.0271; 17700000 / 600 / 1024 × 8 / 86400 = 0.0027.
         QTest::newRow("Année") << 3 << 60 << QStringLiteral("0,02 K/s (0%)") << QStringLiteral("0 K/s (0%)");
     }
 
@@ -335,17 +342,19 @@ private slots:
         QVERIFY(w->busyIdle());
         QVERIFY(w->drawnOnce());
         QVERIFY(!w->cleared());
-        QCOMPARE(w->plotLayer().size(), QSize(609, 233));
-        QCOMPARE(w->axesLayer().size(), QSize(709, 273));
+        QCOMPARE(w->plotLayer().size(), QSize(600, 200));
+        QCOMPARE(w->axesLayer().size(), QSize(700, 235));
         const QImage shown = Control<QLabel>(*w, "im2")->pixmap().toImage();
         QVERIFY(shown == w->plotLayer().convertToFormat(shown.format()));
         if (period == 0)
         {
-            // Column 72 (noon, 1000 B/s, 3.55 rows at P = 233 / 65536) is drawn at x = 73 up to row 230.
+            // Column 72 (noon, 1000 B/s, 3.05 rows at P = 200 / 65536) is drawn at x = 73 from the bottom
+            // up to row 197 (the line leaves out its end, row 196); row 199 is the frame.
             const QImage plot = w->plotLayer();
-            QCOMPARE(plot.pixel(73, 231), kReceive);
-            QCOMPARE(plot.pixel(73, 229), kBackground);
-            QCOMPARE(plot.pixel(74, 231), kBackground);
+            QCOMPARE(plot.pixel(73, 198), kReceive);
+            QCOMPARE(plot.pixel(73, 197), kReceive);
+            QCOMPARE(plot.pixel(73, 196), kBackground);
+            QCOMPARE(plot.pixel(74, 198), kBackground);
         }
     }
 
@@ -397,7 +406,7 @@ private slots:
         QCOMPARE(m_checks, 2);
         QVERIFY(w->lastLoad().daysRead.isEmpty());
         QCOMPARE(Control<QLabel>(*w, "maxd")->text(), QStringLiteral("0 K/s (0%)"));
-        QCOMPARE(w->plotLayer().pixel(73, 231), kBackground);
+        QCOMPARE(w->plotLayer().pixel(73, 198), kBackground);
         QVERIFY(w->ready()); // set again at the end of a complete draw
         QVERIFY(Control<QFrame>(*w, "paProg")->isHidden());
         QVERIFY(w->busyIdle());
@@ -495,32 +504,37 @@ private slots:
         QVERIFY(!w->cleared());
         w->resize(900, 450);
         // A hidden window gets its resize event when shown.
-        QResizeEvent resized(w->size(), QSize(725, 393));
+        QResizeEvent resized(w->size(), QSize(716, 355));
         QCoreApplication::sendEvent(w.get(), &resized);
         QCOMPARE(Control<QLabel>(*w, "shape")->geometry(), QRect(8, 120, 884, 330));
-        QCOMPARE(Control<QLabel>(*w, "im2")->geometry(), QRect(98, 132, 784, 290));
+        QCOMPARE(Control<QLabel>(*w, "im2")->geometry(), QRect(98, 132, 784, 295));
         QCOMPARE(Control<QLabel>(*w, "Label7")->text(), QStringLiteral("884x330"));
         QVERIFY(w->cleared());
-        QCOMPARE(w->plotLayer().size(), QSize(784, 290));
-        QCOMPARE(w->plotLayer().pixel(73, 287), kBackground);
+        QCOMPARE(w->plotLayer().size(), QSize(784, 295));
+        QCOMPARE(w->plotLayer().pixel(73, 292), kBackground);
         w->draw();
-        QCOMPARE(w->plotLayer().size(), QSize(784, 290));
+        QCOMPARE(w->plotLayer().size(), QSize(784, 295));
     }
 
     void saveByHand_data()
     {
         QTest::addColumn<bool>("legend");
-        QTest::newRow("graph only") << false;
-        QTest::newRow("with the legend, wider by the group") << true;
+        QTest::addColumn<QString>("family"); // of the application's font; empty for the default
+        QTest::newRow("graph only") << false << QString();
+        QTest::newRow("with the legend, 169 wider") << true << QString();
+        QTest::newRow("with the legend in a wide font, still 169 wider") << true << QStringLiteral("DejaVu Sans Mono");
     }
 
     void saveByHand()
     {
         QFETCH(bool, legend);
+        QFETCH(QString, family);
+        const QFont applicationFont = QApplication::font();
+        const auto restoreFont = qScopeGuard([&] { QApplication::setFont(applicationFont); });
+        if (!family.isEmpty())
+            QApplication::setFont(QFont(family));
         const auto w = window();
-        const int groupWidth = Control<QGroupBox>(*w, "GroupBox1")->width();
-        QVERIFY(groupWidth >= 169);
-        const int width = 725 + (legend ? groupWidth : 0);
+        const int width = 716 + (legend ? 169 : 0);
         Control<QCheckBox>(*w, "legd")->setChecked(legend);
         w->draw();
         const QString path = m_tmp.path() + QStringLiteral("/hand.gif");
@@ -537,15 +551,15 @@ private slots:
         QVERIFY(m_errors.messages.isEmpty());
         const QImage picture = DecodeGif(path);
         QVERIFY(!picture.isNull());
-        // The picture is the drawing area at the top of the client area, 1 + 273 rows high.
-        QCOMPARE(picture.size(), QSize(width, 274));
-        QCOMPARE(picture.pixel(PicturePoint(*w, 73, 231)), kReceive);
-        QCOMPARE(picture.pixel(PicturePoint(*w, 73, 229)), kBackground);
+        // The picture is the drawing area at the top of the client area, 1 + 235 rows high.
+        QCOMPARE(picture.size(), QSize(width, 236));
+        QCOMPARE(picture.pixel(PicturePoint(*w, 73, 198)), kReceive);
+        QCOMPARE(picture.pixel(PicturePoint(*w, 73, 196)), kBackground);
         QVERIFY(picture == w->lastPicture().convertToFormat(QImage::Format_RGB32));
         if (legend)
         {
             // Beyond the window's own width only the group can have drawn: its dark text is there.
-            const QImage beyond = picture.copy(725, 1, width - 725, 116);
+            const QImage beyond = picture.copy(716, 1, width - 716, 116);
             int dark = 0;
             for (int y = 0; y < beyond.height(); ++y)
                 for (int x = 0; x < beyond.width(); ++x)
@@ -557,6 +571,125 @@ private slots:
         // As after every picture, the automatic-recording boxes are now shown.
         QVERIFY(!Control<QCheckBox>(*w, "autorec")->isHidden());
         QVERIFY(!Control<QCheckBox>(*w, "tous")->isHidden());
+    }
+
+    // A rate 25 times the scale, "13020,83 K/s (2543%)", is shown whole on the window and in a picture,
+    // whose legend keeps its 169 pixels.
+    void longRatesShownWhole()
+    {
+        const QString dir = m_root + QStringLiteral("Fast");
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(WriteFile(dir + QLatin1Char('/') + QString::number(kSelectedDay) + QStringLiteral(".mdf"),
+                          Line("17:55:00", 500000000, 400000000)));
+        m_selected = dir;
+        const auto w = window();
+        Control<QCheckBox>(*w, "legd")->setChecked(true);
+        w->draw();
+        // 500000000 / 300 / 1024 × 8 = 13020.83 K/s; 500000000 / 300 / 65536 = 25.43.
+        QCOMPARE(Control<QLabel>(*w, "maxd")->text(), QStringLiteral("13020,83 K/s (2543%)"));
+        QCOMPARE(Control<QLabel>(*w, "maxu")->text(), QStringLiteral("10416,66 K/s (2034%)"));
+        const QGroupBox* group = Control<QGroupBox>(*w, "GroupBox1");
+        for (const char* name : {"Label12", "Label13", "Label14", "Label15", "Label16", "Label17", "actueld", "actuelu",
+                                 "maxd", "maxu", "moyd", "moyu"})
+        {
+            const QLabel* label = Control<QLabel>(*w, name);
+            QVERIFY2(label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(label->text()), name);
+            QVERIFY2(label->geometry().right() < group->contentsRect().right(), name);
+        }
+
+        QVERIFY(w->savePicture(GraphWindow::PictureSender::SaveButton)); // cancelled: the clipboard only
+        const QImage picture = w->lastPicture().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(picture.width(), 716 + 169);
+        // The legend stands at 712; its text, black, ends clear of the group's right edge.
+        const auto darkIn = [&picture](int left, int right) {
+            int dark = 0;
+            for (int y = 1 + 18; y < 1 + 116; ++y)
+                for (int x = left; x <= right; ++x)
+                    dark += qGray(picture.pixel(x, y)) < 80 ? 1 : 0;
+            return dark;
+        };
+        QVERIFY(darkIn(712 + 100, 712 + 160) > 50);
+        QCOMPARE(darkIn(712 + 165, 712 + 168), 0);
+        VerifyLayoutRestored(*w);
+    }
+
+    // The chosen folder deleted or renamed: the tree moves to a neighbour by itself, but only the user
+    // chooses. "Tracer" says "Base inexistante" and the graph keeps what it showed.
+    void chosenFolderVanishes_data()
+    {
+        QTest::addColumn<bool>("renamed");
+        QTest::newRow("deleted") << false;
+        QTest::newRow("renamed") << true;
+    }
+
+    void chosenFolderVanishes()
+    {
+        QFETCH(bool, renamed);
+        QTemporaryDir home;
+        const QString root = home.path() + QLatin1Char('/');
+        // Three interface folders with different traffic; the middle one is chosen.
+        const QStringList names{QStringLiteral("A eth"), QStringLiteral("B lan"), QStringLiteral("C wifi")};
+        for (int i = 0; i < names.size(); ++i)
+        {
+            const QString dir = root + names[i];
+            QVERIFY(QDir().mkpath(dir));
+            QVERIFY(WriteFile(dir + QStringLiteral("/nic.inf"), "[VORP DB]\r\nifname=" + names[i].toUtf8() + "\r\n"));
+            QVERIFY(WriteFile(dir + QLatin1Char('/') + QString::number(kSelectedDay) + QStringLiteral(".mdf"),
+                              Line("12:00:00", 3000000 * (i + 1), 1000)));
+        }
+        const QString chosen = root + names[1];
+
+        FolderChooser chooser(m_boxes, home.path());
+        GraphPeers p;
+        p.selectedDirectory = [&chooser] { return chooser.selectedDirectory(); };
+        p.checkDirectory = [&chooser] { return chooser.checkSelection(reports::CheckSender::Reader); };
+        p.showChooser = [&chooser] { chooser.show(); };
+        GraphWindow w(*m_settings, m_boxes, m_errors, m_saveDialog, m_clock, home.path(), p);
+        ChooserPeers chooserPeers;
+        chooserPeers.setGraphEnabled = [&w](bool enabled) { w.setEnabled(enabled); };
+        chooserPeers.monitoredInterfaces = [] { return std::vector<bool>{true}; };
+        chooserPeers.graphWindow = &w;
+        chooser.setPeers(chooserPeers);
+        chooser.setDirectory(root + names[0]);
+        w.openChooser();
+
+        // The user clicks the middle folder once the tree has listed it.
+        auto* tree = Control<QTreeView>(chooser, "do1");
+        auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+        QVERIFY(model);
+        const QModelIndex parent = model->index(home.path());
+        const auto rowNamed = [&](const QString& name) {
+            for (int row = 0; row < model->rowCount(parent); ++row)
+                if (model->fileName(model->index(row, 0, parent)) == name)
+                    return model->index(row, 0, parent);
+            return QModelIndex();
+        };
+        QTRY_VERIFY(rowNamed(names[1]).isValid() && rowNamed(names[2]).isValid());
+        tree->scrollTo(rowNamed(names[1]));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(rowNamed(names[1])).center());
+        QCOMPARE(chooser.selectedDirectory(), chosen);
+        Control<QPushButton>(chooser, "OKBtn")->click();
+        QVERIFY(w.isEnabled());
+        QVERIFY(w.draw());
+        const QImage drawn = w.plotLayer();
+        const QString max = Control<QLabel>(w, "maxd")->text();
+        QCOMPARE(max, QStringLiteral("156,25 K/s (30%)")); // 6000000 / 300 / 1024 × 8
+
+        if (renamed)
+            QVERIFY(QDir(root).rename(names[1], QStringLiteral("D renamed")));
+        else
+            QVERIFY(QDir(chosen).removeRecursively());
+        QTRY_VERIFY(!rowNamed(names[1]).isValid());
+        QCOMPARE(chooser.selectedDirectory(), chosen);
+        QVERIFY(!tree->currentIndex().isValid()); // no neighbour shown as chosen
+
+        m_boxes.setNextAnswer(QMessageBox::Ok);
+        const size_t shownBefore = m_boxes.shown().size();
+        w.draw();
+        QCOMPARE(m_boxes.shown().size(), shownBefore + 1);
+        QCOMPARE(m_boxes.shown().back().text, QStringLiteral("Base inexistante"));
+        QVERIFY(w.plotLayer() == drawn);
+        QCOMPARE(Control<QLabel>(w, "maxd")->text(), max);
     }
 
     void saveCancelled()
@@ -620,7 +753,7 @@ private slots:
         QVERIFY(autoSave->isChecked());
         QVERIFY(autoSaveTimer->isActive());
         // Drawn and taken whether the window was ever shown or not.
-        QCOMPARE(DecodeGif(file).pixel(PicturePoint(*w, 73, 231)), kReceive);
+        QCOMPARE(DecodeGif(file).pixel(PicturePoint(*w, 73, 198)), kReceive);
         QVERIFY(m_saveDialog.proposed().isEmpty());
         QFile::remove(file);
         autoSave->click(); // unticking still draws and saves once
@@ -670,8 +803,8 @@ private slots:
             QVERIFY(!w->isVisible());
         }
         // Journée's noon column stands at x = 73 in the first picture only.
-        QCOMPARE(DecodeGif(m_root + names[0]).pixel(PicturePoint(*w, 73, 231)), kReceive);
-        QCOMPARE(DecodeGif(m_root + names[1]).pixel(PicturePoint(*w, 73, 231)), kBackground);
+        QCOMPARE(DecodeGif(m_root + names[0]).pixel(PicturePoint(*w, 73, 198)), kReceive);
+        QCOMPARE(DecodeGif(m_root + names[1]).pixel(PicturePoint(*w, 73, 198)), kBackground);
 
         w->stepPictureSequence();
         QVERIFY(!sequenceTimer->isActive());
@@ -823,7 +956,7 @@ private slots:
         QCOMPARE(CaptionColours(*w), captions);
         // The next draw takes the new colours too.
         w->draw();
-        QCOMPARE(w->plotLayer().pixel(73, 231), captions[0]);
+        QCOMPARE(w->plotLayer().pixel(73, 198), captions[0]);
         QCOMPARE(CaptionColours(*w), captions);
     }
 };

@@ -4,10 +4,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
 #include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
+#include <QWindow>
 
 namespace
 {
@@ -105,6 +110,7 @@ private slots:
         QVERIFY(!chooser.checkSelection());
         QVERIFY(chooser.isVisible());
         QCOMPARE(m_boxes.shown().size(), size_t(2));
+        QCOMPARE(m_boxes.shown()[0].text, m_bare + QLatin1Char('/')); // the folder looked in, once
         QCOMPARE(m_boxes.shown()[1].caption, QStringLiteral("VORP"));
         QCOMPARE(m_boxes.shown()[1].buttons, QMessageBox::Retry | QMessageBox::Cancel);
     }
@@ -132,6 +138,66 @@ private slots:
         QCOMPARE(m_boxes.shown()[1].text, QStringLiteral("Vous devez choisir des interfaces à surveiller pour "
                                                          "établir et afficher leurs statistiques."));
         QVERIFY(!chooser.isVisible());
+    }
+
+    // The graph window it disables cannot cover it: it is transient for that window, shown or not yet.
+    void staysAboveTheGraphWindow()
+    {
+        QWidget graph;
+        FolderChooser chooser(m_boxes, m_root);
+        ChooserPeers peers;
+        peers.graphWindow = &graph;
+        chooser.setPeers(peers);
+        chooser.show();
+        QVERIFY(graph.windowHandle());
+        QCOMPARE(chooser.windowHandle()->transientParent(), graph.windowHandle());
+        graph.show();
+        chooser.hide();
+        chooser.show();
+        QCOMPARE(chooser.windowHandle()->transientParent(), graph.windowHandle());
+    }
+
+    // Hidden and shown again, it stands where it was, also where a window manager frames it and the user
+    // moves it (run on the private desktop by desktop_folderchooser).
+    void reopensWhereItWas_data()
+    {
+        QTest::addColumn<bool>("moved");
+        QTest::newRow("where it was first placed") << false;
+        QTest::newRow("where the user moved it") << true;
+    }
+    void reopensWhereItWas()
+    {
+        QFETCH(bool, moved);
+        FolderChooser chooser(m_boxes, m_root);
+        attach(chooser);
+        chooser.show();
+        // Active once the window manager has placed and framed it.
+        QVERIFY(QTest::qWaitForWindowActive(&chooser));
+        if (moved)
+        {
+            const QPoint placed = chooser.pos();
+            const QPoint to = chooser.screen()->availableGeometry().topLeft() + QPoint(150, 120);
+            const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+            // On a desktop the window manager moves it, as a drag would; elsewhere the program does.
+            if (QGuiApplication::platformName() == QLatin1String("xcb") && !xdotool.isEmpty())
+                QCOMPARE(QProcess::execute(xdotool, {QStringLiteral("windowmove"), QString::number(chooser.winId()),
+                                                     QString::number(to.x()), QString::number(to.y())}),
+                         0);
+            else
+                chooser.move(to);
+            QTRY_VERIFY(chooser.pos() != placed);
+        }
+        const QPoint frame = chooser.pos();
+        const QRect client = chooser.geometry();
+        for (int time = 0; time < 3; ++time)
+        {
+            Control<QPushButton>(chooser, "CancelBtn")->click();
+            QVERIFY(!chooser.isVisible());
+            chooser.show();
+            QVERIFY(QTest::qWaitForWindowActive(&chooser));
+            QTRY_COMPARE(chooser.geometry(), client);
+            QCOMPARE(chooser.pos(), frame);
+        }
     }
 
     void cancelHidesAndEnablesTheGraph()

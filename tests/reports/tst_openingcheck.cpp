@@ -168,7 +168,7 @@ private slots:
 
         QStringList messages;
         if (pathMessage)
-            messages << root + selected + QLatin1Char('/');
+            messages << selected + QLatin1Char('/'); // where nic.inf was looked for, once
         for (CheckSender sender : {CheckSender::OkButton, CheckSender::Reader})
         {
             const CheckOutcome out = EvaluateOkBtnClick(sender, selected, root, checked);

@@ -8,6 +8,7 @@
 #include "config/Settings.h"
 #include "graph/GifWriter.h"
 #include "graph/GraphRender.h"
+#include "graph/StatisticsLayout.h"
 #include "graph/widgets/SaveFileDialog.h"
 #include "reports/OpeningCheck.h"
 
@@ -38,18 +39,22 @@ using namespace graph;
 
 namespace
 {
-constexpr int kDesignWidth = 725;
-constexpr int kDesignHeight = 393;
+// The client area that the design's outer size of 725 × 393 leaves: the drawing area is then the designed
+// 700 × 235 with its 600 × 200 plot.
+constexpr int kDesignWidth = 716;
+constexpr int kDesignHeight = 355;
 constexpr int kMinimumWidth = 350;
 constexpr int kMinimumHeight = 250;
 constexpr int kMaximumWidth = 1122;
 constexpr int kPictureTop = 1; // top of the drawing area in a picture
 constexpr int kLegendLeft = 488;
-constexpr int kLegendWidth = 169;
+constexpr int kLegendWidth = 169; // in a picture, whatever the font: the picture widens by this much
 constexpr int kLegendHeight = 116;
 // In a picture the legend stands this far left of the window's right edge (712 at the design width),
 // so that it lands beside the drawing area whatever the window's width.
 constexpr int kLegendFromRight = kDesignWidth - 712;
+// On screen the group may widen for long values up to the design width of the window.
+constexpr int kStatisticsMaxWidth = kDesignWidth - kLegendLeft - kLegendFromRight;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y)
 {
@@ -92,14 +97,15 @@ class PictureLayout final
 {
 public:
     // The drawing area's three layers move to the top; the legend group stands beside them when shown.
+    // layOutLegend(true) fits the legend group to the picture, layOutLegend(false) back to the window.
     PictureLayout(QWidget& window, const std::array<QWidget*, 3>& drawingArea, QWidget& legendGroup,
-                  const QList<QWidget*>& hidden, bool legend)
-        : m_window(window), m_drawingArea(drawingArea), m_legendGroup(legendGroup), m_hidden(hidden), m_legend(legend)
+                  std::function<void(bool)> layOutLegend, const QList<QWidget*>& hidden, bool legend)
+        : m_window(window), m_drawingArea(drawingArea), m_legendGroup(legendGroup),
+          m_layOutLegend(std::move(layOutLegend)), m_hidden(hidden), m_legend(legend)
     {
         for (size_t i = 0; i < m_drawingArea.size(); ++i)
             m_drawingGeometry[i] = m_drawingArea[i]->geometry();
         m_legendPos = m_legendGroup.pos();
-        m_legendFont = m_legendGroup.font();
         for (QWidget* widget : m_hidden)
             widget->hide();
         const int shift = m_drawingGeometry[0].top() - kPictureTop;
@@ -107,10 +113,7 @@ public:
             layer->move(layer->x(), layer->y() - shift);
         if (m_legend)
         {
-            // Smoothed text in four colours would take the picture past the 256 colours of a GIF.
-            QFont sharp = m_legendFont;
-            sharp.setStyleStrategy(QFont::NoAntialias);
-            m_legendGroup.setFont(sharp);
+            m_layOutLegend(true);
             m_legendGroup.move(m_window.width() - kLegendFromRight, kPictureTop);
             m_legendGroup.show();
         }
@@ -118,7 +121,8 @@ public:
     ~PictureLayout()
     {
         m_legendGroup.move(m_legendPos);
-        m_legendGroup.setFont(m_legendFont);
+        if (m_legend)
+            m_layOutLegend(false);
         for (size_t i = 0; i < m_drawingArea.size(); ++i)
             m_drawingArea[i]->setGeometry(m_drawingGeometry[i]);
         // Every control comes back, the hidden-at-first "Enregistrement auto" and "Tous" included.
@@ -133,7 +137,7 @@ public:
     {
         const int height = kPictureTop + m_drawingGeometry[0].height();
         const int legendLeft = m_window.width() - kLegendFromRight;
-        const int width = m_window.width() + (m_legend ? m_legendGroup.width() : 0);
+        const int width = m_window.width() + (m_legend ? kLegendWidth : 0);
         QImage image(width, height, QImage::Format_RGB32);
         image.fill(m_window.palette().color(QPalette::Window));
         m_window.render(&image, QPoint(), QRegion(0, 0, m_window.width(), height),
@@ -148,10 +152,10 @@ private:
     std::array<QWidget*, 3> m_drawingArea; // the background first: it spans the whole area
     std::array<QRect, 3> m_drawingGeometry;
     QWidget& m_legendGroup;
+    std::function<void(bool)> m_layOutLegend;
     QList<QWidget*> m_hidden;
     bool m_legend;
     QPoint m_legendPos;
-    QFont m_legendFont;
 };
 } // namespace
 
@@ -255,33 +259,21 @@ void GraphWindow::buildControls()
     unitPanel->setGeometry(directionPanel->geometry().right() + 4, 80,
                            std::max(m_bytesRadio->width(), m_bitsRadio->width()) + 4, 38);
 
-    // Right: the statistics, which are also the legend of a saved picture; wide enough for a rate
-    // such as "1748,71 K/s (341%)" beside its caption.
+    // Right: the statistics, which are also the legend of a saved picture.
     m_statisticsGroup = Named(new QGroupBox(QStringLiteral("Statistiques"), this), "GroupBox1");
+    m_statisticsGroup->move(kLegendLeft, 0);
     const char* captionNames[6] = {"Label12", "Label13", "Label14", "Label15", "Label16", "Label17"};
     const QString captions[6] = {QStringLiteral("Actuel In :"),  QStringLiteral("Actuel Out :"),
                                  QStringLiteral("Max In :"),     QStringLiteral("Max Out :"),
                                  QStringLiteral("Moyenne In :"), QStringLiteral("Moyenne Out :")};
     const char* valueNames[6] = {"actueld", "actuelu", "maxd", "maxu", "moyd", "moyu"};
-    int captionWidth = 0;
     for (size_t i = 0; i < 6; ++i)
     {
-        m_statisticCaptions[i] =
-            MakeLabel(m_statisticsGroup, captionNames[i], captions[i], 6, 18 + 16 * static_cast<int>(i));
-        captionWidth = std::max(captionWidth, m_statisticCaptions[i]->width());
+        m_statisticCaptions[i] = MakeLabel(m_statisticsGroup, captionNames[i], captions[i], 0, 0);
+        m_statisticValues[i] = MakeLabel(m_statisticsGroup, valueNames[i], QStringLiteral("0"), 0, 0);
     }
-    const int valueLeft = 6 + captionWidth + 6;
-    const int valueWidth = fontMetrics().horizontalAdvance(QStringLiteral("99999,99 K/s (999%)"));
-    // It stays within the design width.
-    m_statisticsGroup->setGeometry(kLegendLeft, 0,
-                                   std::clamp(valueLeft + valueWidth + 6, kLegendWidth, kDesignWidth - kLegendLeft - 5),
-                                   kLegendHeight);
-    for (size_t i = 0; i < 6; ++i)
-    {
-        m_statisticValues[i] =
-            MakeLabel(m_statisticsGroup, valueNames[i], QStringLiteral("0"), valueLeft, 18 + 16 * static_cast<int>(i));
-        m_statisticValues[i]->setFixedWidth(m_statisticsGroup->width() - valueLeft - 4);
-    }
+    m_statisticsFont = font();
+    layOutStatistics(false);
 
     // The drawing area, bottom to top: background, plot layer, axes layer.
     m_drawingBackground = Named(new QLabel(this), "shape");
@@ -470,6 +462,7 @@ bool GraphWindow::draw()
 
     for (size_t i = 0; i < m_statisticValues.size(); ++i)
         m_statisticValues[i]->setText(result->statistics[i].text);
+    layOutStatistics(false);
     applyCaptionColours();
 
     GraphLayers layers = DrawGraph(m_loader.columns(), request, *result, options);
@@ -566,10 +559,39 @@ void GraphWindow::moveDate(int days)
         draw();
 }
 
+void GraphWindow::layOutStatistics(bool picture)
+{
+    QStringList captions;
+    QStringList values;
+    for (size_t i = 0; i < m_statisticValues.size(); ++i)
+    {
+        captions << m_statisticCaptions[i]->text();
+        values << m_statisticValues[i]->text();
+    }
+    QFont font = m_statisticsFont;
+    if (picture) // smoothed text in four colours would take the picture past the 256 colours of a GIF
+        font.setStyleStrategy(QFont::NoAntialias);
+    const StatisticsLayout layout = picture
+                                        ? LayoutStatistics(font, captions, values, kLegendWidth, kLegendWidth)
+                                        : LayoutStatistics(font, captions, values, kLegendWidth, kStatisticsMaxWidth);
+    m_statisticsGroup->setFont(layout.font);
+    m_statisticsGroup->resize(layout.width, kLegendHeight);
+    for (size_t i = 0; i < m_statisticValues.size(); ++i)
+    {
+        // Each label as wide as its text: nothing is cut.
+        const int top = 18 + 16 * static_cast<int>(i);
+        m_statisticCaptions[i]->move(kStatisticsInset, top);
+        m_statisticCaptions[i]->adjustSize();
+        m_statisticValues[i]->move(layout.valueLeft, top);
+        m_statisticValues[i]->adjustSize();
+    }
+}
+
 QImage GraphWindow::takePicture()
 {
-    const PictureLayout layout(*this, {m_drawingBackground, m_axesImage, m_plotImage}, *m_statisticsGroup,
-                               m_pictureHidden, m_legendCheck->isChecked());
+    const PictureLayout layout(
+        *this, {m_drawingBackground, m_axesImage, m_plotImage}, *m_statisticsGroup,
+        [this](bool picture) { layOutStatistics(picture); }, m_pictureHidden, m_legendCheck->isChecked());
     return layout.grab();
 }
 

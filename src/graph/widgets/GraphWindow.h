@@ -114,6 +114,9 @@ private:
     void selectPeriod(graph::Period period);
     std::array<uint32_t, 4> colours() const;
     void applyCaptionColours();
+    // Sizes the statistics to their texts: on the window (up to the design width), or for a picture,
+    // where the group is exactly its design width.
+    void layOutStatistics(bool picture);
     void showLayers();
     QImage takePicture();
 
@@ -143,6 +146,7 @@ private:
     // of the series and take their colours.
     std::array<QLabel*, 6> m_statisticCaptions{};
     std::array<QLabel*, 6> m_statisticValues{};
+    QFont m_statisticsFont; // the window's; the group takes a smaller size only when its rows need it
     QFrame* m_progressPanel = nullptr;
     QLabel* m_progressLabel = nullptr;
     QProgressBar* m_progressBar = nullptr;

@@ -8,8 +8,10 @@
 #include <QFileSystemModel>
 #include <QFrame>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStorageInfo>
 #include <QTreeView>
+#include <QWindow>
 
 using namespace reports;
 
@@ -36,6 +38,13 @@ FolderChooser::FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget*
     m_model = new QFileSystemModel(this);
     m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     m_model->setRootPath(QString());
+    // When the current row goes (its folder deleted or renamed), the tree moves to a neighbour by
+    // itself; that is not a choice. Connected before the tree, so that the flag is up before it moves.
+    const auto modelChanging = [this] { m_modelChanging = true; };
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, modelChanging);
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeMoved, this, modelChanging);
+    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, modelChanging);
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, modelChanging);
 
     m_folderTree = Named(new QTreeView(this), "do1");
     m_folderTree->setGeometry(16, 40, 169, 209);
@@ -43,11 +52,11 @@ FolderChooser::FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget*
     m_folderTree->setHeaderHidden(true);
     for (int c = 1; c < m_model->columnCount(); ++c)
         m_folderTree->hideColumn(c);
-    connect(m_folderTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid())
-                    m_selected = QDir::cleanPath(m_model->filePath(current));
-            });
+    connect(m_folderTree->selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderChooser::followTree);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &FolderChooser::resyncTree);
+    connect(m_model, &QAbstractItemModel::rowsMoved, this, &FolderChooser::resyncTree);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &FolderChooser::resyncTree);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FolderChooser::resyncTree);
 
     auto* okButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
     okButton->setGeometry(23, 260, 75, 25);
@@ -62,6 +71,25 @@ FolderChooser::FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget*
     connect(m_driveCombo, &QComboBox::currentIndexChanged, this, &FolderChooser::showSelectedDrive);
     // Until a directory is stored, the tree starts where the process started.
     setDirectory(QDir::currentPath());
+}
+
+void FolderChooser::followTree(const QModelIndex& current)
+{
+    if (!m_modelChanging && current.isValid())
+        m_selected = QDir::cleanPath(m_model->filePath(current));
+}
+
+void FolderChooser::resyncTree()
+{
+    // A vanished selection stays selected ("Base inexistante" for the readers); the tree then shows
+    // no current row rather than a neighbour the user did not choose.
+    const QModelIndex current = m_folderTree->currentIndex();
+    if (current.isValid() && !SamePath(m_model->filePath(current), m_selected))
+    {
+        m_folderTree->selectionModel()->clearSelection();
+        m_folderTree->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+    m_modelChanging = false;
 }
 
 void FolderChooser::fillDrives()
@@ -108,6 +136,32 @@ void FolderChooser::showSelectedDrive()
         return;
     m_folderTree->setRootIndex(m_model->index(root));
     showDirectory(QDir::cleanPath(root));
+}
+
+void FolderChooser::showEvent(QShowEvent* event)
+{
+    if (!event->spontaneous())
+    {
+        // Transient for the graph window it disables, so that the window manager keeps it above that
+        // window (without an owner it would be transient for the application's hidden leader window).
+        if (m_peers.graphWindow && windowHandle())
+        {
+            QWidget* owner = m_peers.graphWindow->window();
+            owner->winId(); // the graph window may not have been shown yet
+            windowHandle()->setTransientParent(owner->windowHandle());
+        }
+        // Back where the user left it: the frame's position, as pos() gave it at hiding.
+        if (m_shownAt)
+            move(*m_shownAt);
+    }
+    QDialog::showEvent(event);
+}
+
+void FolderChooser::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous())
+        m_shownAt = pos();
+    QDialog::hideEvent(event);
 }
 
 void FolderChooser::reject()

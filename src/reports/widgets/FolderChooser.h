@@ -5,11 +5,13 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class MessageBoxes;
 class QComboBox;
 class QFileSystemModel;
+class QModelIndex;
 class QTreeView;
 
 // What the chooser reaches in other windows; filled by the object that creates the windows.
@@ -20,6 +22,8 @@ struct ChooserPeers
     std::function<std::vector<bool>()> monitoredInterfaces;
     // Shows the configuration window on its first page ("Options Générales / Statistiques").
     std::function<void()> showConfigurationFirstPage;
+    // The history graph window, which the chooser disables while it is open and so must stay above.
+    QWidget* graphWindow = nullptr;
 };
 
 // The statistics folder chooser "Parcourir": its selected directory is what every reader reads.
@@ -47,8 +51,15 @@ public:
 protected:
     // "Annuler" and the Escape key: hides the chooser and gives the graph window back.
     void reject() override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
+    // A user's move in the tree: with the drive list and setDirectory, the only ways the selected
+    // directory changes.
+    void followTree(const QModelIndex& current);
+    // After the tree lost rows: its current row shows the selected directory, or nothing.
+    void resyncTree();
     void showSelectedDrive();
     bool carryOut(const reports::CheckOutcome& outcome);
     void fillDrives();
@@ -57,6 +68,9 @@ private:
     MessageBoxes& m_messages;
     QString m_storeRoot;
     QString m_selected;
+    // Set while the model removes or reorders rows: the tree then moves its current row by itself.
+    bool m_modelChanging = false;
+    std::optional<QPoint> m_shownAt; // where the frame stood when the chooser was last hidden
     QFileSystemModel* m_model = nullptr;
     ChooserPeers m_peers;
 

@@ -180,6 +180,7 @@ void Application::wire()
     chooserPeers.showConfigurationFirstPage = [this] { m_config->showGeneralPage(); };
     chooserPeers.setGraphEnabled = [this](bool enabled) { m_graph->setEnabled(enabled); };
     m_chooser->setPeers(chooserPeers);
+    chooserPeers.graphWindow = m_graph.get();
     connect(m_config.get(), &ConfigWindow::statisticsFolderRequested, m_graph.get(),
             [this] { m_graph->openChooser(); });
     connect(m_config.get(), &ConfigWindow::closed, this, [this] { saveSettings(m_errors); });
