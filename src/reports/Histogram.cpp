@@ -152,11 +152,17 @@ QString ScaleLabel(const HistogramBuckets& buckets, int tick)
     return MegabyteText(p / static_cast<long double>(buckets.scale()));
 }
 
-HistogramImages RenderHistogram(const HistogramBuckets& buckets, const HistogramSelection& selection, const QFont& font)
+HistogramImages RenderHistogram(const HistogramBuckets& buckets, const HistogramSelection& selection, const QFont& font,
+                                qreal devicePixelRatio)
 {
-    HistogramImages images{QImage(kFrameWidth, kFrameHeight, QImage::Format_RGB32), QImage(W, H, QImage::Format_RGB32)};
-    images.frame.fill(Qt::white);
-    images.bars.fill(Qt::white);
+    // Drawn in logical pixels on images of the screen's own resolution, so lines and text stay sharp.
+    const auto image = [devicePixelRatio](int width, int height) {
+        QImage i(qRound(width * devicePixelRatio), qRound(height * devicePixelRatio), QImage::Format_RGB32);
+        i.setDevicePixelRatio(devicePixelRatio);
+        i.fill(Qt::white);
+        return i;
+    };
+    HistogramImages images{image(kFrameWidth, kFrameHeight), image(W, H)};
 
     const HistogramColours colours = BarColours(selection.direction);
     {

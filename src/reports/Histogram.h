@@ -79,8 +79,9 @@ struct HistogramImages
     QImage frame; // imL: axes, ticks, scale labels
     QImage bars;  // imG: the bars
 };
-HistogramImages RenderHistogram(const HistogramBuckets& buckets, const HistogramSelection& selection,
-                                const QFont& font);
+// At devicePixelRatio 2 each image has twice the pixels each way, the same drawing in logical pixels.
+HistogramImages RenderHistogram(const HistogramBuckets& buckets, const HistogramSelection& selection, const QFont& font,
+                                qreal devicePixelRatio = 1.0);
 
 // The vertical scale label of tick j (1..10): megabytes at that height, cut to an integer.
 QString ScaleLabel(const HistogramBuckets& buckets, int tick);

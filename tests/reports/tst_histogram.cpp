@@ -175,6 +175,34 @@ private slots:
         QCOMPARE(images.bars.pixel(130, 23), white);
     }
 
+    // At a device pixel ratio of 2 the same drawing has twice the pixels each way: bars and axes fall
+    // on whole logical pixels, and the text is drawn at the finer resolution, not pixel-doubled.
+    void sharpAtTwiceTheResolution()
+    {
+        const HistogramSelection s = Select(2003, 3, HistogramView::Year);
+        const HistogramBuckets b = Fill({QStringLiteral("37690D=47185920"), QStringLiteral("37690U=1")}, s);
+        const QFont font(QStringLiteral("DejaVu Sans"), 8);
+        const HistogramImages one = RenderHistogram(b, s, font);
+        const HistogramImages two = RenderHistogram(b, s, font, 2.0);
+        QCOMPARE(two.bars.size(), QSize(1250, 530));
+        QCOMPARE(two.bars.devicePixelRatio(), 2.0);
+        QCOMPARE(two.frame.size(), QSize(1408, 606));
+        for (int y = 0; y < one.bars.height(); y += 3)
+            for (int x = 0; x < one.bars.width(); x += 3)
+                for (const QPoint d : {QPoint(0, 0), QPoint(1, 1)})
+                    QCOMPARE(two.bars.pixel(2 * x + d.x(), 2 * y + d.y()), one.bars.pixel(x, y));
+        // The vertical axis, one logical pixel at x = 70.
+        for (const QPoint p : {QPoint(140, 100), QPoint(141, 101)})
+            QCOMPARE(two.frame.pixel(p), qRgb(0, 0, 0));
+        QCOMPARE(two.frame.pixel(142, 100), qRgb(255, 255, 255));
+        // Somewhere in the scale labels a 2 x 2 block is not one colour: glyph edges at the finer grid.
+        bool finer = false;
+        for (int y = 0; y < 2 * 280 && !finer; y += 2)
+            for (int x = 0; x < 2 * 66 && !finer; x += 2)
+                finer = two.frame.pixel(x, y) != two.frame.pixel(x + 1, y + 1);
+        QVERIFY(finer);
+    }
+
     void monthBarsAndColours()
     {
         const HistogramSelection s = Select(2003, 3, HistogramView::Month, Direction::UL);

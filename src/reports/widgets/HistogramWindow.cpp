@@ -162,7 +162,7 @@ void HistogramWindow::redraw()
     clearChart();
     const HistogramSelection s = selection();
     m_buckets = LoadBuckets(m_chooser.selectedDirectory(), s);
-    const HistogramImages images = RenderHistogram(m_buckets, s, m_font);
+    const HistogramImages images = RenderHistogram(m_buckets, s, m_font, devicePixelRatioF());
     m_axesImage->setPixmap(QPixmap::fromImage(images.frame));
     m_barsImage->setPixmap(QPixmap::fromImage(images.bars));
     if (m_readOutShown)
