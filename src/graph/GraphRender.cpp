@@ -21,7 +21,8 @@ namespace
 class Canvas final
 {
 public:
-    explicit Canvas(QImage& image) : m_image(image)
+    // scale: device pixels per logical pixel; every logical pixel is plotted as the block it covers.
+    explicit Canvas(QImage& image, qreal scale = 1.0) : m_image(image), m_scale(scale)
     {
         // plot() writes whole 32-bit pixels.
         if (m_image.format() != QImage::Format_ARGB32 && m_image.format() != QImage::Format_RGB32)
@@ -83,12 +84,26 @@ private:
     }
     void plot(int64_t x, int64_t y)
     {
-        if (x < 0 || y < 0 || x >= m_image.width() || y >= m_image.height())
+        if (m_scale == 1.0)
+        {
+            if (x < 0 || y < 0 || x >= m_image.width() || y >= m_image.height())
+                return;
+            reinterpret_cast<QRgb*>(m_image.scanLine(static_cast<int>(y)))[x] = m_argb;
             return;
-        reinterpret_cast<QRgb*>(m_image.scanLine(static_cast<int>(y)))[x] = m_argb;
+        }
+        const auto edge = [this](int64_t v) { return static_cast<int64_t>(std::floor(v * m_scale)); };
+        const int64_t left = std::max<int64_t>(edge(x), 0), right = std::min<int64_t>(edge(x + 1), m_image.width());
+        const int64_t top = std::max<int64_t>(edge(y), 0), bottom = std::min<int64_t>(edge(y + 1), m_image.height());
+        for (int64_t row = top; row < bottom; ++row)
+        {
+            QRgb* line = reinterpret_cast<QRgb*>(m_image.scanLine(static_cast<int>(row)));
+            for (int64_t column = left; column < right; ++column)
+                line[column] = m_argb;
+        }
     }
 
     QImage& m_image;
+    qreal m_scale = 1.0;
     QRgb m_argb = 0xFF000000;
     bool m_dotted = false;
     int64_t m_x = 0;
@@ -331,13 +346,14 @@ QImage ErasedAxes(QSize size)
     return image;
 }
 
-QImage RenderAxes(const AxesInput& in, QSize size)
+QImage RenderAxes(const AxesInput& in, QSize size, qreal devicePixelRatio)
 {
-    QImage image = ErasedAxes(size);
+    QImage image = ErasedAxes(size * devicePixelRatio);
+    image.setDevicePixelRatio(devicePixelRatio);
     const QList<TimeTick> ticks = TimeAxisTicks(in);
     const ValueAxis axis = ValueAxisLayout(in);
     {
-        Canvas canvas(image);
+        Canvas canvas(image, devicePixelRatio);
         const int64_t base = int64_t(in.dy) + in.height;
         for (const TimeTick& tick : ticks)
         {
@@ -413,7 +429,10 @@ GraphLayers DrawGraph(const ColumnBuffer& columns, const LoadRequest& request, c
     axes.pixelsPerRate = result.pixelsPerRate;
     axes.graduations = options.graduations;
     axes.font = options.font;
-    return {RenderPlot(plot), RenderAxes(axes, options.axesSize)};
+    GraphLayers layers{RenderPlot(plot), RenderAxes(axes, options.axesSize), QImage()};
+    if (options.devicePixelRatio != 1.0)
+        layers.screenAxes = RenderAxes(axes, options.axesSize, options.devicePixelRatio);
+    return layers;
 }
 
 DrawingAreaLayout LayoutDrawingArea(QSize clientSize)

@@ -115,7 +115,9 @@ ValueAxis ValueAxisLayout(const AxesInput& input);
 // "Effacer" on the axes layer: white, which is its transparent colour.
 QImage ErasedAxes(QSize size);
 // The axes layer of the given size (the drawing area): transparent but for ticks, grid and labels.
-QImage RenderAxes(const AxesInput& input, QSize size);
+// At a device pixel ratio above 1 the same lines cover the same logical pixels and the labels are
+// drawn at the finer resolution.
+QImage RenderAxes(const AxesInput& input, QSize size, qreal devicePixelRatio = 1.0);
 // What the user sees: the background, the plot at (dx, dy) and the axes over it.
 QImage ComposeGraph(const QImage& plot, const QImage& axes, int32_t dx = kPlotDx, int32_t dy = kPlotDy);
 
@@ -128,11 +130,14 @@ struct GraphOptions
     SeriesColours colours;
     QSize axesSize{700, 235}; // im1
     QFont font = AxesFont();
+    qreal devicePixelRatio = 1.0; // the screen's
 };
 struct GraphLayers
 {
     QImage plot; // im2: the series and the frame
     QImage axes; // im1: transparent but for ticks, grid and labels
+    // The axes at the screen's device pixel ratio when it is not 1 (pictures keep the 1x layer).
+    QImage screenAxes;
 };
 // The two layers of a finished load, drawn as the end of the draw action does.
 GraphLayers DrawGraph(const ColumnBuffer& columns, const LoadRequest& request, const LoadResult& result,

@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QTest>
 
+#include <cmath>
+
 using namespace graph;
 
 Q_DECLARE_METATYPE(graph::Direction)
@@ -301,6 +303,41 @@ private slots:
         QCOMPARE(axes.pixel(kDx + 2, kPlotDy + 199), qRgb(0, 0, 0));
     }
 
+    // At a device pixel ratio of 2 or 1.5 every line covers the device pixels of the same logical
+    // pixels as at 1x, and the labels are drawn at the finer resolution rather than magnified.
+    void axesAtAHigherPixelRatio_data()
+    {
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("2x") << 2.0;
+        QTest::newRow("1.5x") << 1.5;
+    }
+    void axesAtAHigherPixelRatio()
+    {
+        QFETCH(double, ratio);
+        AxesInput in = Axes(Period::Day, Direction::LeftToRight, QDate(2004, 6, 15), QTime(14, 37));
+        const QImage one = RenderAxes(in, QSize(700, 235));
+        const QImage sharp = RenderAxes(in, QSize(700, 235), ratio);
+        QCOMPARE(sharp.size(), QSize(qRound(700 * ratio), qRound(235 * ratio)));
+        QCOMPARE(sharp.devicePixelRatio(), ratio);
+        const auto device = [ratio](int v) { return static_cast<int>(std::floor(v * ratio)); };
+        // Ticks and grid: away from the labels (left of kDx and below the plot), each logical pixel's
+        // block holds the 1x pixel.
+        for (int y = kPlotDy; y < kPlotDy + 200; ++y)
+            for (int x = kDx + 1; x < 700; x += 7)
+                QCOMPARE(sharp.pixel(device(x), device(y)), one.pixel(x, y));
+        // Labels: some logical pixel's block is not one colour, which a magnified 1x label never has.
+        bool finer = false;
+        for (int y = kPlotDy + 202; y + 1 < 235 && !finer; ++y)
+            for (int x = kDx; x + 1 < 700 && !finer; ++x)
+            {
+                const QRgb first = sharp.pixel(device(x), device(y));
+                for (int dy = device(y); dy < device(y + 1); ++dy)
+                    for (int dx = device(x); dx < device(x + 1); ++dx)
+                        finer = finer || sharp.pixel(dx, dy) != first;
+            }
+        QVERIFY(finer);
+    }
+
     // A small plot: W = 20, H = 20, scale 20 B/s so one pixel per byte per second.
     void seriesPixels_data()
     {
@@ -403,7 +440,13 @@ private slots:
         const GraphLayers layers = DrawGraph(columns, request, result, options);
         QCOMPARE(layers.plot.size(), QSize(600, 200));
         QCOMPARE(layers.axes.size(), QSize(700, 235));
+        QVERIFY(layers.screenAxes.isNull());
         QCOMPARE(layers.plot.pixel(11, 1), Argb(kColours.receive));
+        options.devicePixelRatio = 2;
+        const GraphLayers sharp = DrawGraph(columns, request, result, options);
+        QCOMPARE(sharp.axes.size(), QSize(700, 235));
+        QCOMPARE(sharp.screenAxes.size(), QSize(1400, 470));
+        options.devicePixelRatio = 1;
         // The peak line, hidden under the bar here, shows where the bar leaves room for it.
         options.period = Period::Week;
         columns[10].sumIn = 300 * 50;

@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
@@ -444,6 +445,7 @@ bool GraphWindow::draw()
     const std::array<uint32_t, 4> c = colours();
     options.colours = SeriesColours{c[0], c[1], c[2], c[3]};
     options.axesSize = m_axesImage->size();
+    options.devicePixelRatio = devicePixelRatioF();
 
     erase();
     const std::optional<LoadResult> result = m_loader.load(request, [this](int percent) {
@@ -468,6 +470,7 @@ bool GraphWindow::draw()
     GraphLayers layers = DrawGraph(m_loader.columns(), request, *result, options);
     m_plot = std::move(layers.plot);
     m_axes = std::move(layers.axes);
+    m_screenAxes = std::move(layers.screenAxes);
     showLayers();
     m_lastLoad = *result;
     m_ready = true;
@@ -475,14 +478,16 @@ bool GraphWindow::draw()
     return true;
 }
 
-void GraphWindow::showLayers()
+void GraphWindow::showLayers(bool forPicture)
 {
     m_plotImage->setPixmap(Pixmap(m_plot));
-    m_axesImage->setPixmap(Pixmap(m_axes));
+    // The screen gets sharp labels; a picture keeps its designed pixels whatever the screen.
+    m_axesImage->setPixmap(Pixmap(m_screenAxes.isNull() || forPicture ? m_axes : m_screenAxes));
 }
 
 void GraphWindow::erase()
 {
+    m_screenAxes = QImage();
     m_axes = ErasedAxes(m_axesImage->size());
     m_plot = ErasedPlot(m_plotImage->width(), m_plotImage->height());
     showLayers();
@@ -589,6 +594,8 @@ void GraphWindow::layOutStatistics(bool picture)
 
 QImage GraphWindow::takePicture()
 {
+    showLayers(true);
+    const auto screenAgain = qScopeGuard([this] { showLayers(); });
     const PictureLayout layout(
         *this, {m_drawingBackground, m_axesImage, m_plotImage}, *m_statisticsGroup,
         [this](bool picture) { layOutStatistics(picture); }, m_pictureHidden, m_legendCheck->isChecked());

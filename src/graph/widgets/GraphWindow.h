@@ -117,7 +117,7 @@ private:
     // Sizes the statistics to their texts: on the window (up to the design width), or for a picture,
     // where the group is exactly its design width.
     void layOutStatistics(bool picture);
-    void showLayers();
+    void showLayers(bool forPicture = false);
     QImage takePicture();
 
     Settings& m_settings;
@@ -173,5 +173,6 @@ private:
     QString m_pictureBase;
     QImage m_plot;
     QImage m_axes;
+    QImage m_screenAxes; // m_axes at the screen's device pixel ratio, when it is not 1
     QImage m_picture;
 };
