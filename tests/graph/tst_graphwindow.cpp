@@ -7,6 +7,7 @@
 #include "graph/widgets/GraphWindow.h"
 #include "graph/widgets/SaveFileDialog.h"
 #include "reports/widgets/FolderChooser.h"
+#include "support/Contrast.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -920,6 +921,17 @@ private slots:
         QCOMPARE(number("Echelle"), graphfile ? 8 : 2);
         QCOMPARE(number("Vitesse"), graphfile ? 5000 : 65536);
         QCOMPARE(number("Type"), 2);
+    }
+
+    // Under a dark palette every caption, the series legend included, stays readable.
+    void textsStayReadableOnADarkPalette()
+    {
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
+        QApplication::setPalette(DarkPalette());
+        const auto w = window();
+        w->show();
+        QCOMPARE(UnreadableTexts(w.get()), QStringList());
     }
 
     void coloursFollowTheModel_data()

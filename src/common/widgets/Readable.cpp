@@ -12,6 +12,9 @@ namespace
 // background it was designed for.
 constexpr double kReadable = 3.0;
 
+// Below this luminance a background is dark: text on it must be light.
+constexpr double kDarkBackground = 0.18;
+
 double Luminance(const QColor& c)
 {
     const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
@@ -31,7 +34,7 @@ QColor ReadableOn(const QColor& designed, const QColor& background)
     if (ContrastRatio(designed, background) >= kReadable)
         return designed;
     // Towards white on a dark background, towards black on a light one, keeping the hue.
-    const bool lighten = Luminance(background) < 0.18;
+    const bool lighten = Luminance(background) < kDarkBackground;
     QColor c = designed.toHsl();
     float h = 0, s = 0, l = 0, a = 0;
     c.getHslF(&h, &s, &l, &a);
@@ -56,7 +59,10 @@ void SetTextColour(QWidget* widget, const QColor& colour)
 
 void SetDesignedTextColour(QWidget* widget, const QColor& designed)
 {
-    SetTextColour(widget, ReadableOn(designed, widget->palette().color(QPalette::Window)));
+    // On the light backgrounds they were chosen for, designed colours stay exactly as they are, even a
+    // pale series colour the user picked.
+    const QColor background = widget->palette().color(QPalette::Window);
+    SetTextColour(widget, Luminance(background) < kDarkBackground ? ReadableOn(designed, background) : designed);
 }
 
 void SetFixedColours(QWidget* widget, const QColor& background, const QColor& text)

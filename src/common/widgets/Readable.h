@@ -17,7 +17,8 @@ QColor ReadableOn(const QColor& designed, const QColor& background);
 // Draws widget's text in colour, and every kind of text it may draw (labels, group titles, buttons).
 void SetTextColour(QWidget* widget, const QColor& colour);
 
-// Draws widget's text in designed, made readable on the window background of widget's palette.
+// Draws widget's text in designed, made readable on the window background of widget's palette when
+// that background is dark (a light one is what the colours were designed for).
 void SetDesignedTextColour(QWidget* widget, const QColor& designed);
 
 // Fixes both the background and the text of a widget whose background is part of its design, so

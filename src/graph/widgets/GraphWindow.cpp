@@ -5,6 +5,7 @@
 #include "common/ErrorReporter.h"
 #include "common/widgets/MessageBoxes.h"
 #include "common/widgets/Named.h"
+#include "common/widgets/Readable.h"
 #include "config/Settings.h"
 #include "graph/GifWriter.h"
 #include "graph/GraphRender.h"
@@ -380,12 +381,9 @@ void GraphWindow::applyCaptionColours()
 {
     // The captions are the legend of the series: receive, send, receive peak, send peak.
     const std::array<uint32_t, 4> c = colours();
+    // On a dark palette a dark series colour is lightened, with its hue, so that it can be read.
     for (size_t i = 0; i < c.size(); ++i)
-    {
-        QPalette palette = m_statisticCaptions[i]->palette();
-        palette.setColor(QPalette::WindowText, QColor::fromRgb(BgrToArgb(c[i])));
-        m_statisticCaptions[i]->setPalette(palette);
-    }
+        SetDesignedTextColour(m_statisticCaptions[i], QColor::fromRgb(BgrToArgb(c[i])));
 }
 
 Period GraphWindow::period() const
