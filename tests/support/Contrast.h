@@ -35,7 +35,11 @@ inline QPalette DarkPalette()
 // differs from it most, the core of a glyph.
 inline double DrawnContrast(QWidget* widget)
 {
-    const QImage image = widget->grab().toImage();
+    // Through its window when that is on screen, so that what lies behind a translucent widget counts.
+    QWidget* top = widget->window();
+    const QImage image = widget != top && top->isVisible() && widget->isVisibleTo(top)
+                             ? top->grab(QRect(widget->mapTo(top, QPoint(0, 0)), widget->size())).toImage()
+                             : widget->grab().toImage();
     QHash<QRgb, int> counts;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
