@@ -388,3 +388,16 @@ QFont FitTitleFont(QFont font, const QString& text, int available, int titleHeig
     }
     return font;
 }
+
+TitleText PlaceTitleText(const QFont& font, const QString& text, QSize titleBar, int iconWidth, bool fit)
+{
+    // The text never runs under the icon, whatever the window's width or the bar's height.
+    const int area = titleBar.width() - iconWidth;
+    TitleText out;
+    out.font = fit ? FitTitleFont(font, text, area - 2, titleBar.height()) : font;
+    const QFontMetrics metrics(out.font);
+    const int textWidth = metrics.horizontalAdvance(text);
+    out.rect = QRect((area - textWidth) / 2, std::max(0, (titleBar.height() - metrics.height()) / 2), textWidth + 1,
+                     metrics.height());
+    return out;
+}

@@ -112,3 +112,12 @@ MeterFormLayout FormResizeLayout(const MeterLayoutInput& input);
 // lower than the title bar + 5, then shrinks it while it is wider than available or higher than
 // the title bar - 2 (never below 1 point).
 QFont FitTitleFont(QFont font, const QString& text, int available, int titleHeight);
+
+// The rate text in the title bar. The snapshot icon sits at the right end; iconWidth is 0 while it
+// is hidden (compact mode).
+struct TitleText
+{
+    QFont font; // fitted to the width left of the icon less 2 pixels, when fitting was asked for
+    QRect rect; // Label1: the text centred in the width left of the icon, vertically in the bar
+};
+TitleText PlaceTitleText(const QFont& font, const QString& text, QSize titleBar, int iconWidth, bool fit);

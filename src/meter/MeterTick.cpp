@@ -56,6 +56,7 @@ void MeterTick::reset()
     m_rateText = InitialRateText();
     m_prevIn.clear();
     m_prevOut.clear();
+    m_prevCounters.clear();
     m_havePrev.clear();
     m_rememberedRefreshPosition = 20;
     m_firstTick = true;
@@ -70,12 +71,27 @@ MeterTickResult MeterTick::Timer1Timer(const InterfaceTable& table, const MeterS
     {
         m_prevIn.resize(static_cast<size_t>(count), 0);
         m_prevOut.resize(static_cast<size_t>(count), 0);
+        m_prevCounters.resize(static_cast<size_t>(count));
         m_havePrev.resize(static_cast<size_t>(count), false);
     }
 
     // Readings taken with another period than the last ones give no rate: this tick only primes.
     const bool periodChanged = settings.refreshPosition != m_rememberedRefreshPosition;
-    const bool computeRates = primed && !periodChanged;
+    // An interface deleted and created again restarts its counters from 0; the wrapping 32-bit
+    // difference would read that as a rate of almost 4 GiB/s. Only the 64-bit counters tell a reset
+    // from a wrap, and a reset makes the whole tick a priming one, so no graph, text or stopwatch
+    // sees it.
+    bool counterReset = false;
+    for (int i = 0; i < count && !counterReset; ++i)
+    {
+        const auto index = static_cast<size_t>(i);
+        if (!m_havePrev[index] || !(Ticked(settings.graph1, i) || Ticked(settings.graph2, i)))
+            continue;
+        const auto counters = CountersAt(table, i);
+        counterReset =
+            counters && (counters->in < m_prevCounters[index].in || counters->out < m_prevCounters[index].out);
+    }
+    const bool computeRates = primed && !periodChanged && !counterReset;
 
     auto sample = [&](int i, float& received, float& sent) {
         const auto reading = ScaledCountersAt(table, i, settings.refreshPosition);
@@ -85,6 +101,7 @@ MeterTickResult MeterTick::Timer1Timer(const InterfaceTable& table, const MeterS
             m_havePrev[index] = false;
             return;
         }
+        m_prevCounters[index] = *CountersAt(table, i);
         if (computeRates && m_havePrev[index])
         {
             // Wrapping 32-bit differences: a reading that passed 2^31 or 2^32 still gives the true rate.

@@ -2,6 +2,7 @@
 
 #include "meter/HistoryRing.h"
 #include "sampling/InterfaceTable.h"
+#include "sampling/Sampler.h"
 
 #include <QString>
 
@@ -77,7 +78,8 @@ public:
     static QString InitialRateText() { return QStringLiteral("DL : 0ko/s  UL : 0ko/s"); }
 
     // primed is the flag the configuration window clears on every click in lb1 or lb2; a tick
-    // with it cleared only stores readings, and sets it. feed may be null.
+    // with it cleared only stores readings, and sets it. So does a tick after a change of period or
+    // after a counter reset (a ticked interface's counter below its last value). feed may be null.
     MeterTickResult Timer1Timer(const InterfaceTable& table, const MeterSettings& settings, bool& primed,
                                 StopwatchFeed* feed);
 
@@ -92,7 +94,8 @@ private:
     QString m_rateText = InitialRateText();
     std::vector<int32_t> m_prevIn;
     std::vector<int32_t> m_prevOut;
-    std::vector<bool> m_havePrev; // a position whose row was missing primes again
+    std::vector<Counters> m_prevCounters; // the 64-bit counters behind those readings
+    std::vector<bool> m_havePrev;         // a position whose row was missing primes again
     int m_rememberedRefreshPosition = 20;
     bool m_firstTick = true;
 };

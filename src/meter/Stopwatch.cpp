@@ -22,9 +22,9 @@ StopwatchUnit ChooseStopwatchUnit(long double a, long double b, const std::array
     return {1.0L, units[0]};
 }
 
-void Stopwatch::Start(const QDateTime& now)
+void Stopwatch::Start(qint64 steadyMs)
 {
-    m_start = now;
+    m_startMs = steadyMs;
     m_running = true;
     m_elapsedCount = 1;
     m_samples = 0;
@@ -43,10 +43,9 @@ void Stopwatch::addSample(int32_t in, int32_t out)
     ++m_samples;
 }
 
-ElapsedText Stopwatch::ClockTick(const QDateTime& now)
+ElapsedText Stopwatch::ClockTick(qint64 steadyMs)
 {
-    const qint64 ms = std::max<qint64>(0, m_start.msecsTo(now));
-    const qint64 seconds = ms / 1000;
+    const qint64 seconds = std::max<qint64>(0, steadyMs - m_startMs) / 1000;
     if (m_elapsedCount < INT32_MAX)
         ++m_elapsedCount;
     auto two = [](qint64 v) { return QString::number(v).rightJustified(2, QLatin1Char('0')); };
@@ -87,6 +86,11 @@ StopwatchTexts Stopwatch::TotalsTick()
         m_forecast = ForecastSpan::Day;
     }
     return t;
+}
+
+int Stopwatch::MsToNextSecond(qint64 steadyMs) const
+{
+    return static_cast<int>(1000 - std::max<qint64>(0, steadyMs - m_startMs) % 1000);
 }
 
 QString Stopwatch::NextTenths(const QString& current)

@@ -2,7 +2,6 @@
 
 #include "meter/MeterTick.h"
 
-#include <QDateTime>
 #include <QString>
 
 #include <array>
@@ -43,18 +42,21 @@ struct StopwatchTexts
 
 // The stopwatch's arithmetic. The meter hands it each sample once (the refresh period is held at
 // 1000 ms while it runs, so one sample is one second of traffic); the clock and totals ticks
-// only read what has been gathered.
+// only read what has been gathered. Times are steady milliseconds (Clock::steadyMs), so setting
+// the time of day does not move the elapsed time.
 class Stopwatch final : public StopwatchFeed
 {
 public:
-    void Start(const QDateTime& now);
+    void Start(qint64 steadyMs);
     void Stop() { m_running = false; }
     bool isRunning() const override { return m_running; }
     // Ignored while stopped.
     void addSample(int32_t in, int32_t out) override;
 
-    // The one-second clock: hours (whole days dropped), minutes and seconds since Start.
-    ElapsedText ClockTick(const QDateTime& now);
+    // The one-second clock: the whole hours (whole days dropped), minutes and seconds elapsed since Start.
+    ElapsedText ClockTick(qint64 steadyMs);
+    // How long until the elapsed time reaches its next whole second: the clock's next tick.
+    int MsToNextSecond(qint64 steadyMs) const;
     // The one-second refresh of the results; past an hour it leaves "Heure" for "Jour" for good
     // (this call still shows the hourly forecast).
     StopwatchTexts TotalsTick();
@@ -73,7 +75,7 @@ public:
     int64_t sampleCount() const { return m_samples; }
 
 private:
-    QDateTime m_start;
+    qint64 m_startMs = 0;
     bool m_running = false;
     int32_t m_elapsedCount = 0;
     int64_t m_samples = 0;

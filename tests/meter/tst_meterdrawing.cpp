@@ -363,6 +363,40 @@ private slots:
         QVERIFY(bigger.horizontalAdvance(text) > available || bigger.height() > titleHeight - 2);
     }
 
+    void titleTextLeftOfTheIcon_data()
+    {
+        QTest::addColumn<QSize>("titleBar");
+        QTest::addColumn<int>("iconWidth");
+        QTest::addColumn<bool>("fit");
+        QTest::newRow("default window") << QSize(403, 19) << 20 << true;
+        QTest::newRow("narrowest window") << QSize(60, 19) << 20 << true;
+        QTest::newRow("narrow window, graph hidden, 100 high") << QSize(150, 100) << 20 << true;
+        QTest::newRow("wide window, graph hidden, 100 high") << QSize(1024, 100) << 20 << true;
+        QTest::newRow("compact: no icon, no fitting") << QSize(200, 22) << 0 << false;
+    }
+    void titleTextLeftOfTheIcon()
+    {
+        QFETCH(QSize, titleBar);
+        QFETCH(int, iconWidth);
+        QFETCH(bool, fit);
+        const QString text = QStringLiteral("DL : 1234.56kbps  UL : 78.9kbps");
+        QFont start(QStringLiteral("DejaVu Sans"));
+        start.setPixelSize(13);
+        const TitleText t = PlaceTitleText(start, text, titleBar, iconWidth, fit);
+        const int width = QFontMetrics(t.font).horizontalAdvance(text);
+        const int area = titleBar.width() - iconWidth;
+        // Centred in the width left of the icon, and ending before it.
+        QCOMPARE(t.rect.left(), (area - width) / 2);
+        if (fit)
+        {
+            QVERIFY2(t.rect.left() + width < area, qPrintable(QString::number(t.rect.left() + width)));
+            QVERIFY(QFontMetrics(t.font).height() <= titleBar.height() - 2 || t.font.pointSize() == 1);
+        }
+        else
+            QCOMPARE(t.font, start);
+        QCOMPARE(t.rect.top(), std::max(0, (titleBar.height() - QFontMetrics(t.font).height()) / 2));
+    }
+
     void layout_data()
     {
         QTest::addColumn<QSize>("client");

@@ -162,6 +162,11 @@ private slots:
         QTest::newRow("reading passes 2^32") << 20 << 4294966796ULL << 4294968796ULL << 2000.0f;
         // Period 0.5 s: readings are twice the counter, 4294965296 (-2000) then 4294967296 (0).
         QTest::newRow("doubled reading passes 2^32") << 10 << 2147482648ULL << 2147483648ULL << 2000.0f;
+        // The interface was deleted and created again: its counters restart. A wrapping difference would
+        // read 4294966272 B/s (4194303 ko/s); the tick only primes instead.
+        QTest::newRow("counter reset to 0 only primes") << 20 << 1024ULL << 0ULL << 0.0f;
+        QTest::newRow("counter reset past 2^32 only primes") << 20 << 5000000000ULL << 3000ULL << 0.0f;
+        QTest::newRow("counter reset at half period only primes") << 10 << 700000ULL << 100ULL << 0.0f;
     }
     void wrappingReadings()
     {
@@ -178,6 +183,12 @@ private slots:
         QCOMPARE(r.received1, rate);
         QCOMPARE(r.sent1, rate);
         QCOMPARE(tick.ring().at(0).received1, int32_t(rate));
+
+        // The next tick measures from these counters: 1000 B/s whatever the period.
+        const uint64_t bytes = uint64_t(refreshPosition) * 50;
+        const auto next = tick.Timer1Timer(OneRow(after + bytes, after + bytes), s, primed, nullptr);
+        QCOMPARE(next.received1, 1000.0f);
+        QCOMPARE(next.sent1, 1000.0f);
     }
 
     void rateAboveTwoGigabytesSaturatesTheRing()
@@ -261,8 +272,11 @@ private slots:
         s.refreshPosition = 10;
         tick.Timer1Timer(OneRow(9500, 90), s, primed, &feed);
         tick.Timer1Timer(OneRow(10000, 95), s, primed, &feed);
+        // A counter reset measured nothing either, and the next tick counts from the new counters.
+        tick.Timer1Timer(OneRow(200, 95), s, primed, &feed);
+        tick.Timer1Timer(OneRow(700, 100), s, primed, &feed);
         // 500 bytes in 0.5 s.
-        const std::vector<std::pair<int32_t, int32_t>> expected{{2000, 30}, {500, 0}, {1000, 10}};
+        const std::vector<std::pair<int32_t, int32_t>> expected{{2000, 30}, {500, 0}, {1000, 10}, {1000, 10}};
         QCOMPARE(feed.samples, expected);
     }
 

@@ -20,12 +20,14 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <memory>
 
@@ -119,6 +121,36 @@ void SendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button, Qt::M
     QApplication::sendEvent(target, &event);
 }
 
+// Counts the events of one type that reach a widget.
+class EventCounter final : public QObject
+{
+public:
+    EventCounter(QWidget* target, QEvent::Type type) : m_type(type) { target->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == m_type)
+            ++count;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+};
+
+// The first column of the camera icon that is painted at all.
+int FirstPaintedColumn(const QLabel& icon)
+{
+    const QImage image = icon.pixmap().toImage();
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < image.height(); ++y)
+            if (qAlpha(image.pixel(x, y)) > 0)
+                return x;
+    return image.width();
+}
+
 void SendWheel(QWidget* target, int delta)
 {
     QWheelEvent event(QPointF(10, 10), QPointF(target->mapToGlobal(QPoint(10, 10))), QPoint(), QPoint(0, delta),
@@ -183,6 +215,9 @@ private slots:
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
         QCOMPARE(w.frameless(), frameless);
         QCOMPARE(bool(w.windowFlags() & Qt::FramelessWindowHint), frameless);
+        // A close box only.
+        QCOMPARE(bool(w.windowFlags() & Qt::WindowCloseButtonHint), !frameless);
+        QVERIFY(!(w.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(rig.settings.value(settings::MeterGraphShown), graphShown);
         QCOMPARE(rig.config("cbGr")->isChecked(), graphShown);
         QCOMPARE(rig.config("cbGr")->isEnabled(), !micro);
@@ -241,6 +276,137 @@ private slots:
         QCOMPARE(w.height(), 189);
         QCOMPARE(graph->geometry(), QRect(48, 18, 403 - 48, 189 - 19));
         QVERIFY(!graph->isHidden());
+    }
+
+    void storedPositionOffEveryScreen_data()
+    {
+        QTest::addColumn<int>("left");
+        QTest::addColumn<int>("top");
+        QTest::newRow("far right and up") << 99999 << -99999;
+        QTest::newRow("13 pixels left on screen") << -390 << 100;
+    }
+    void storedPositionOffEveryScreen()
+    {
+        QFETCH(int, left);
+        QFETCH(int, top);
+        Rig rig([&](SettingsStore& s) {
+            s.writeString(QStringLiteral("lrec"), QStringLiteral("00CC00"));
+            s.writeInt(QStringLiteral("left"), left);
+            s.writeInt(QStringLiteral("top"), top);
+        });
+        MeterWindow& w = *rig.form3;
+        // Brought inside the nearest screen, moved no more than needed.
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        const QPoint expected(std::clamp(left, screen.left(), screen.right() + 1 - w.width()),
+                              std::clamp(top, screen.top(), screen.bottom() + 1 - w.height()));
+        QCOMPARE(w.pos(), expected);
+        QVERIFY(screen.contains(w.geometry()));
+        // The corrected position is the one saved.
+        QVERIFY(rig.settings.save(*rig.store));
+        SettingsStore reread(rig.store->path());
+        QCOMPARE(reread.readInt(QStringLiteral("left")), std::optional<int32_t>(expected.x()));
+        QCOMPARE(reread.readInt(QStringLiteral("top")), std::optional<int32_t>(expected.y()));
+    }
+
+    void compactModeKeepsPlaceLayerAndSize()
+    {
+        Rig rig;
+        MeterWindow& w = *rig.form3;
+        w.move(300, 200);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // Frame position and client size, as they are saved.
+        const QRect before(w.pos(), w.size());
+        const EventCounter hides(&w, QEvent::Hide);
+        auto* compact = Find<QAction>(w, "Modemicro1");
+        for (int k = 0; k < 3; ++k)
+        {
+            compact->trigger();
+            w.tick();
+            QVERIFY(w.frameless() && w.width() < before.width());
+            // The frame and the layer change in place: hiding and showing the window again let the window
+            // manager drop the stay-on-top state and move the window.
+            QCOMPARE(hides.count, 0);
+            QCOMPARE(w.windowHandle()->flags(), w.windowFlags());
+            QVERIFY(w.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+            QVERIFY(w.windowHandle()->flags() & Qt::FramelessWindowHint);
+
+            compact->trigger();
+            w.tick();
+            QCOMPARE(w.windowHandle()->flags(), w.windowFlags());
+            QVERIFY(w.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+            QVERIFY(!(w.windowHandle()->flags() & Qt::FramelessWindowHint));
+            // Back where it was, with the width and height it had.
+            QCOMPARE(QRect(w.pos(), w.size()), before);
+        }
+        QCOMPARE(hides.count, 0);
+        QVERIFY(w.isVisible() && rig.config("aot")->isChecked() && Find<QAction>(w, "popAOT")->isChecked());
+
+        // Saved while compact, the size is the one it comes back to, so a restart gets it too.
+        compact->trigger();
+        w.tick();
+        QVERIFY(rig.settings.save(*rig.store));
+        SettingsStore reread(rig.store->path());
+        QCOMPARE(reread.readInt(QStringLiteral("width")), std::optional<int32_t>(before.width()));
+        QCOMPARE(reread.readInt(QStringLiteral("height")), std::optional<int32_t>(before.height()));
+        QCOMPARE(reread.readInt(QStringLiteral("left")), std::optional<int32_t>(before.x()));
+        QCOMPARE(reread.readInt(QStringLiteral("top")), std::optional<int32_t>(before.y()));
+    }
+
+    void showingBringsAMinimisedMeterBack()
+    {
+        Rig rig;
+        MeterWindow& w = *rig.form3;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.setWindowState(Qt::WindowMinimized);
+        QVERIFY(w.isMinimized());
+        // The tray shows it again: still "visible", it must not stay minimised.
+        w.show();
+        QVERIFY(w.isVisible());
+        QVERIFY(!w.isMinimized());
+
+        // Hidden while minimised, then shown.
+        w.setWindowState(Qt::WindowMinimized);
+        w.hide();
+        w.show();
+        QVERIFY(!w.isMinimized());
+    }
+
+    void rateTextStaysLeftOfTheCamera_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("graph");
+        QTest::newRow("default window") << QSize(403, 189) << true;
+        QTest::newRow("narrowest window") << QSize(60, 189) << true;
+        QTest::newRow("graph hidden, 100 high") << QSize(200, 100) << false;
+        QTest::newRow("graph hidden, narrowest") << QSize(60, 40) << false;
+    }
+    void rateTextStaysLeftOfTheCamera()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, graph);
+        Rig rig;
+        MeterWindow& w = *rig.form3;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        rig.config("cbGr")->setChecked(graph);
+        w.resize(size);
+        w.layOut();
+        // A long rate text, then the ticks that fit and place it.
+        w.tick();
+        rig.advance(1264188, 80793, 0, 0);
+        w.tick();
+        rig.advance(1264188, 80793, 0, 0);
+        w.tick();
+        auto* rate = Find<QLabel>(w, "Label1");
+        auto* icon = Find<QLabel>(w, "Image1");
+        QCOMPARE(rate->text(), QStringLiteral("DL : 9876.46kbps  UL : 631.19kbps"));
+        QVERIFY(!icon->isHidden());
+        const int textRight = rate->x() + QFontMetrics(rate->font()).horizontalAdvance(rate->text());
+        QVERIFY2(textRight <= icon->x() + FirstPaintedColumn(*icon),
+                 qPrintable(QStringLiteral("text ends at %1, camera at %2").arg(textRight).arg(icon->x())));
+        QVERIFY(rate->x() >= 0);
     }
 
     void wheel_data()

@@ -5,7 +5,7 @@
 
 namespace
 {
-const QDateTime kStart(QDate(2004, 6, 15), QTime(14, 35, 7));
+constexpr qint64 kStart = 5000000; // steady milliseconds
 
 // Start, then n seconds each carrying one meter sample.
 Stopwatch RunFor(int seconds, int32_t in, int32_t out)
@@ -15,7 +15,7 @@ Stopwatch RunFor(int seconds, int32_t in, int32_t out)
     for (int k = 1; k <= seconds; ++k)
     {
         w.addSample(in, out);
-        w.ClockTick(kStart.addSecs(k));
+        w.ClockTick(kStart + k * 1000);
     }
     return w;
 }
@@ -122,13 +122,13 @@ private slots:
         w.Start(kStart);
         w.addSample(1000, 0);
         for (int k = 1; k < 3600; ++k)
-            w.ClockTick(kStart.addSecs(k));
+            w.ClockTick(kStart + k * 1000);
         QCOMPARE(w.elapsedCount(), 3600);
         // 1000 × 3600 = 3600000 bytes = 3.4332... Mo.
         QCOMPARE(w.TotalsTick().pd, QStringLiteral("IN : 3.43Mo"));
         QCOMPARE(w.forecast(), ForecastSpan::Hour);
 
-        w.ClockTick(kStart.addSecs(3600));
+        w.ClockTick(kStart + 3600 * 1000);
         QCOMPARE(w.TotalsTick().pd, QStringLiteral("IN : 3.43Mo"));
         QCOMPARE(w.forecast(), ForecastSpan::Day);
         QVERIFY(!w.hourEnabled());
@@ -145,19 +145,25 @@ private slots:
     {
         QTest::addColumn<qint64>("ms");
         QTest::addColumn<QString>("text");
-        QTest::newRow("start") << qint64(0) << "00:00:00";
-        QTest::newRow("1 h 2 min 5.9 s") << qint64(3725900) << "01:02:05";
-        QTest::newRow("past 24 hours starts again") << qint64((86400 + 61) * 1000LL) << "00:01:01";
+        QTest::addColumn<int>("next"); // ms until the next whole second
+        QTest::newRow("start") << qint64(0) << "00:00:00" << 1000;
+        QTest::newRow("a tick 50 ms early shows the second before") << qint64(950) << "00:00:00" << 50;
+        QTest::newRow("the first second") << qint64(1000) << "00:00:01" << 1000;
+        QTest::newRow("a tick 1.5 s late") << qint64(2500) << "00:00:02" << 500;
+        QTest::newRow("1 h 2 min 5.9 s") << qint64(3725900) << "01:02:05" << 100;
+        QTest::newRow("past 24 hours starts again") << qint64((86400 + 61) * 1000LL) << "00:01:01" << 1000;
     }
     void clock()
     {
         QFETCH(qint64, ms);
         QFETCH(QString, text);
+        QFETCH(int, next);
         Stopwatch w;
         w.Start(kStart);
-        const ElapsedText e = w.ClockTick(kStart.addMSecs(ms));
+        const ElapsedText e = w.ClockTick(kStart + ms);
         QCOMPARE(e.h + QLatin1Char(':') + e.m + QLatin1Char(':') + e.s, text);
         QCOMPARE(w.elapsedCount(), 2);
+        QCOMPARE(w.MsToNextSecond(kStart + ms), next);
     }
 
     void tenths()

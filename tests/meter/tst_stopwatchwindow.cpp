@@ -101,6 +101,39 @@ private slots:
         QCOMPARE(Text(w, "ti"), QStringLiteral("IN : 19.53Ko"));
     }
 
+    void clockShowsTheTrueElapsedSeconds()
+    {
+        TestClock clock;
+        FakeTrackBar tb;
+        StopwatchWindow w(clock, tb);
+        auto* timer = Find<QTimer>(w, "Timer1");
+        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+        Find<QPushButton>(w, "Button1")->click();
+
+        // A tick that comes early shows the second before, and the next one is set for the second itself.
+        clock.advanceMSecs(950);
+        w.showElapsed();
+        QCOMPARE(Text(w, "s"), QStringLiteral("00"));
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), 50);
+        clock.advanceMSecs(50);
+        w.showElapsed();
+        QCOMPARE(Text(w, "s"), QStringLiteral("01"));
+        QCOMPARE(timer->interval(), 1000);
+
+        // A late tick shows what has elapsed, not a count of ticks, and brings the next one back on time.
+        clock.advanceMSecs(2700);
+        w.showElapsed();
+        QCOMPARE(Text(w, "s"), QStringLiteral("03"));
+        QCOMPARE(timer->interval(), 300);
+
+        // Setting the time of day back an hour does not move the stopwatch.
+        clock.set(clock.now().addSecs(-3600));
+        clock.advanceMSecs(300);
+        w.showElapsed();
+        QCOMPARE(Text(w, "h") + Text(w, "m") + Text(w, "s"), QStringLiteral("000004"));
+    }
+
     void forecastMovesToDayAfterAnHour()
     {
         TestClock clock;

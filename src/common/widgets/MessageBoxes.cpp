@@ -1,5 +1,22 @@
 #include "common/widgets/MessageBoxes.h"
 
+#include <QApplication>
+
+namespace
+{
+// Every box has a parent, the window it is about or else the active one, so that the window manager
+// keeps it over that window; and it stays on top, so that the stay-on-top meter never covers it.
+QWidget* Owner(QWidget* parent)
+{
+    return parent ? parent : QApplication::activeWindow();
+}
+
+void KeepAbove(QMessageBox& box)
+{
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+}
+} // namespace
+
 void MessageBoxes::information(QWidget* parent, const QString& text)
 {
     if (m_answer)
@@ -7,7 +24,8 @@ void MessageBoxes::information(QWidget* parent, const QString& text)
         m_shown.push_back({kApplicationTitle, text, QMessageBox::Ok});
         return;
     }
-    QMessageBox box(QMessageBox::Information, kApplicationTitle, text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::Information, kApplicationTitle, text, QMessageBox::Ok, Owner(parent));
+    KeepAbove(box);
     box.exec();
 }
 
@@ -18,11 +36,10 @@ void MessageBoxes::notify(QWidget* parent, const QString& text)
         m_shown.push_back({kApplicationTitle, text, QMessageBox::Ok});
         return;
     }
-    auto* box = new QMessageBox(QMessageBox::Information, kApplicationTitle, text, QMessageBox::Ok, parent);
+    auto* box = new QMessageBox(QMessageBox::Information, kApplicationTitle, text, QMessageBox::Ok, Owner(parent));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
-    // Above the stay-on-top meter it is about.
-    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    KeepAbove(*box);
     box->show();
 }
 
@@ -34,7 +51,8 @@ QMessageBox::StandardButton MessageBoxes::ask(QWidget* parent, const QString& ca
         m_shown.push_back({caption, text, buttons});
         return *m_answer;
     }
-    QMessageBox box(QMessageBox::NoIcon, caption, text, buttons, parent);
+    QMessageBox box(QMessageBox::NoIcon, caption, text, buttons, Owner(parent));
+    KeepAbove(box);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

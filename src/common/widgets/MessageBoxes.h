@@ -10,6 +10,8 @@
 class QWidget;
 
 // Every window's message boxes go through here, so a test can answer each box without a modal loop.
+// Each box has a parent (the window given, else the active one) and stays on top, so the stay-on-top
+// meter never hides it.
 class MessageBoxes final
 {
 public:

@@ -7,6 +7,7 @@
 #include "config/ScalePresets.h"
 #include "config/Settings.h"
 #include "meter/MeterDrawing.h"
+#include "meter/MeterPlacement.h"
 #include "sampling/Sampler.h"
 
 #include <QActionGroup>
@@ -16,11 +17,14 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -176,9 +180,15 @@ void MeterWindow::settingChanged(int row)
     }
     else if (Settings::is(row, MeterCompact))
     {
-        setFrameless(m_settings.value(MeterCompact));
-        setCompactChecked(m_settings.value(MeterCompact));
-        setSnapshotIconVisible(!m_settings.value(MeterCompact));
+        const bool compact = m_settings.value(MeterCompact);
+        // Compact mode hugs the text; the way back restores the width the window had.
+        if (compact)
+            m_normalWidth = width();
+        setFrameless(compact);
+        setCompactChecked(compact);
+        setSnapshotIconVisible(!compact);
+        if (!compact)
+            resize(m_normalWidth, height());
     }
     else if (Settings::is(row, MeterUnitOctets) || Settings::is(row, MeterGradations) ||
              Settings::is(row, MeterGradationSeconds) || Settings::is(row, MeterFullScale))
@@ -295,7 +305,13 @@ void MeterWindow::readSettings()
     const int top = m_settings.value(settings::MeterTop);
     const int left = m_settings.value(settings::MeterLeft);
     resize(std::clamp(width, 60, 1024), std::max(height, 19));
-    move(left, top);
+    m_normalWidth = this->width();
+    // A position kept from another set of screens (a monitor since unplugged) would leave the meter out
+    // of reach; the corrected position is the one saved next.
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    move(BringOntoScreens(QRect(QPoint(left, top), size()), screens));
 
     switch (m_settings.value(settings::MeterAverage))
     {
@@ -313,8 +329,10 @@ void MeterWindow::readSettings()
 
 void MeterWindow::storeGeometry()
 {
-    m_settings.set(settings::MeterWidth, width());
-    m_settings.set(settings::MeterHeight, height());
+    // In compact mode the size follows the text: keep the size the window returns to instead.
+    const bool compact = m_settings.value(settings::MeterCompact);
+    m_settings.set(settings::MeterWidth, compact ? m_normalWidth : width());
+    m_settings.set(settings::MeterHeight, compact ? m_graphHeight : height());
     m_settings.set(settings::MeterTop, y());
     m_settings.set(settings::MeterLeft, x());
     const int32_t average = m_averageChoice == AverageChoice::Received ? 1
@@ -338,8 +356,21 @@ bool MeterWindow::staysOnTop() const
 
 void MeterWindow::raiseTopMost()
 {
-    if (isVisible() && m_stayOnTop)
-        raise();
+    if (!isVisible() || !m_stayOnTop)
+        return;
+    raise();
+    // A message box that the meter was raised over would be hidden behind it until the meter moves.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && qobject_cast<QMessageBox*>(window))
+            window->raise();
+}
+
+void MeterWindow::setVisible(bool visible)
+{
+    // Shown from the tray, the menu or a second start, a minimised meter comes back as it was.
+    if (visible && isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    QWidget::setVisible(visible);
 }
 
 QString MeterWindow::snapshotFileName(const QDateTime& when) const
@@ -436,6 +467,7 @@ void MeterWindow::setCompactChecked(bool checked)
 
 void MeterWindow::applyWindowFlags()
 {
+    // A tool window with a close box only: no minimise or maximise button is asked for.
     Qt::WindowFlags flags = Qt::Tool;
     if (m_frameless)
         flags |= Qt::FramelessWindowHint;
@@ -445,18 +477,26 @@ void MeterWindow::applyWindowFlags()
         flags |= Qt::WindowStaysOnTopHint;
     if (flags == windowFlags())
         return;
-    // Changing the flags hides a shown window; it comes back where it was.
-    const bool shown = isVisible();
-    const QPoint where = pos();
-    setWindowFlags(flags);
-    if (shown)
+    QWindow* handle = windowHandle();
+    if (!isVisible() || !handle)
     {
-        move(where);
-        show();
+        setWindowFlags(flags);
+        return;
     }
+    // A shown window changes its frame and layer in place. QWidget::setWindowFlags would hide and show it
+    // again: the window manager, still withdrawing it, could drop the new stay-on-top state, and it
+    // placed the new frame off the old position.
+    overrideWindowFlags(flags);
+    handle->setFlags(flags);
 }
 
 // ---- Layout and the tick
+
+int MeterWindow::titleIconWidth() const
+{
+    // The icon is hidden in compact mode only (the snapshot hides it for a moment, too).
+    return m_settings.value(settings::MeterCompact) ? 0 : m_snapshotIcon->width();
+}
 
 int MeterWindow::labelTextWidth() const
 {
@@ -480,21 +520,17 @@ void MeterWindow::layOut()
     input.compact = m_settings.value(settings::MeterCompact);
     input.titleHeight = m_titleHeight;
     input.titleTextWidth = labelTextWidth();
-    input.snapshotIconWidth = m_snapshotIcon->width();
+    input.snapshotIconWidth = titleIconWidth();
     const MeterFormLayout layout = FormResizeLayout(input);
 
     if (layout.clientHeight != height())
         resize(width(), layout.clientHeight);
     m_titleHeight = layout.shape1.height();
     m_titleBar->setGeometry(layout.shape1);
-    if (layout.fitTitleFont)
-        m_rateLabel->setFont(FitTitleFont(m_rateLabel->font(), m_tick.rateText(),
-                                          layout.shape1.width() - m_snapshotIcon->width() - 2, layout.shape1.height()));
-    const QFontMetrics metrics(m_rateLabel->font());
-    const int textWidth = metrics.horizontalAdvance(m_tick.rateText());
-    m_rateLabel->setGeometry((layout.shape1.width() - m_snapshotIcon->width() - textWidth) / 2,
-                             std::max(0, (layout.shape1.height() - metrics.height()) / 2), textWidth + 1,
-                             metrics.height());
+    const TitleText title = PlaceTitleText(m_rateLabel->font(), m_tick.rateText(), layout.shape1.size(),
+                                           titleIconWidth(), layout.fitTitleFont);
+    m_rateLabel->setFont(title.font);
+    m_rateLabel->setGeometry(title.rect);
     m_graphPanel->setGeometry(layout.shape2);
     m_snapshotIcon->move(layout.image1Left, std::max(0, (layout.shape1.height() - m_snapshotIcon->height()) / 2));
     m_graphImage->setGeometry(layout.im2);
@@ -545,28 +581,24 @@ void MeterWindow::runTick(bool sample)
             m_trayPeer(text, result.iconIndex);
     }
 
-    const QFontMetrics before(m_rateLabel->font());
-    if (!m_settings.value(settings::MeterCompact))
-    {
-        m_rateLabel->setFont(FitTitleFont(m_rateLabel->font(), text, m_titleBar->width() - 2, m_titleBar->height()));
-    }
-    else
+    const bool compact = m_settings.value(settings::MeterCompact);
+    if (compact)
     {
         // Compact: the window hugs the text.
-        const int w = before.horizontalAdvance(text) + 2;
-        const int h = before.height() + 2;
+        const QFontMetrics metrics(m_rateLabel->font());
+        const int w = metrics.horizontalAdvance(text) + 2;
+        const int h = metrics.height() + 2;
         m_titleHeight = std::clamp(h, kTitleMinHeight, kTitleMaxHeight);
         if (size() != QSize(w, h))
             resize(w, h);
     }
+    // Outside compact mode the text is fitted to the width left of the snapshot icon, in every layout.
+    const TitleText title = PlaceTitleText(m_rateLabel->font(), text, m_titleBar->size(), titleIconWidth(), !compact);
+    m_rateLabel->setFont(title.font);
     if (sample)
     {
-        const QFontMetrics metrics(m_rateLabel->font());
-        const int textWidth = metrics.horizontalAdvance(text);
         m_rateLabel->setText(text);
-        m_rateLabel->setGeometry((m_titleBar->width() - textWidth) / 2,
-                                 std::max(0, (m_titleBar->height() - metrics.height()) / 2), textWidth + 1,
-                                 metrics.height());
+        m_rateLabel->setGeometry(title.rect);
     }
 
     if (m_settings.value(settings::MeterGraphShown) && isVisible())

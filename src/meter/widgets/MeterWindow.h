@@ -63,9 +63,13 @@ public:
     // Without a notification area the popup menu also offers the tray menu's items.
     void addTrayMenu(QMenu* trayMenu);
 
-    // What the shell's watchdog reads (the stay-on-top item's check mark) and does.
+    // What the shell's watchdog reads (the stay-on-top item's check mark) and does: the meter back on top,
+    // and any message box back above it.
     bool staysOnTop() const;
     void raiseTopMost();
+
+    // Showing a minimised meter brings it back.
+    void setVisible(bool visible) override;
 
     const QString& rateText() const { return m_tick.rateText(); }
     float pixelScale() const { return m_pixelScale; }
@@ -124,6 +128,8 @@ private:
     void raiseFullScale();
     void lowerFullScale();
     int labelTextWidth() const;
+    // The snapshot icon's width, 0 while it is hidden in compact mode.
+    int titleIconWidth() const;
 
     // The title bar, the rate text and the legend drag the window (left button) or change the refresh
     // period (middle button); positions in the sender's own coordinates.
@@ -176,6 +182,7 @@ private:
     AverageChoice m_averageChoice = AverageChoice::None;
     int m_titleHeight = 19;
     int m_graphHeight = 69;
+    int m_normalWidth = 403; // the width outside compact mode
     int m_frameHeight = 50;
 
     bool m_stayOnTop = true;

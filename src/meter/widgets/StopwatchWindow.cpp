@@ -111,6 +111,8 @@ StopwatchWindow::StopwatchWindow(const Clock& clock, RefreshPeriodControl& refre
 
     m_elapsedTimer = Named(new QTimer(this), "Timer1");
     m_elapsedTimer->setInterval(1000);
+    // A coarse timer may fire up to 5 % early, which showed the second before for a whole second.
+    m_elapsedTimer->setTimerType(Qt::PreciseTimer);
     m_totalsTimer = Named(new QTimer(this), "Timer2");
     m_totalsTimer->setInterval(1000);
     m_tenthsTimer = Named(new QTimer(this), "Timer3");
@@ -153,11 +155,11 @@ void StopwatchWindow::start()
     m_minutesLabel->setText(QStringLiteral("00"));
     m_secondsLabel->setText(QStringLiteral("00"));
     m_tenthsLabel->setText(QStringLiteral("0"));
-    m_stopwatch.Start(m_clock.now());
+    m_stopwatch.Start(m_clock.steadyMs());
     m_refresh.setRefreshPosition(20);
     m_refresh.setRefreshEnabled(false);
     m_hourButton->setEnabled(true);
-    m_elapsedTimer->start();
+    m_elapsedTimer->start(1000);
     m_totalsTimer->start();
     m_tenthsTimer->start();
 }
@@ -174,11 +176,15 @@ void StopwatchWindow::stop()
 
 void StopwatchWindow::showElapsed()
 {
-    const ElapsedText elapsed = m_stopwatch.ClockTick(m_clock.now());
+    const qint64 now = m_clock.steadyMs();
+    const ElapsedText elapsed = m_stopwatch.ClockTick(now);
     m_secondsLabel->setText(elapsed.s);
     m_minutesLabel->setText(elapsed.m);
     m_hoursLabel->setText(elapsed.h);
     m_tenthsLabel->setText(QStringLiteral("0"));
+    // The next tick lands on the next whole second, also after a tick that came late.
+    if (m_elapsedTimer->isActive())
+        m_elapsedTimer->start(m_stopwatch.MsToNextSecond(now));
 }
 
 void StopwatchWindow::showTotals()

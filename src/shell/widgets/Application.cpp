@@ -38,11 +38,12 @@ void DesktopErrorReporter::showError(const QString& message)
         return;
     if (m_trayMessage && m_trayMessage(message))
         return;
-    // One box, not modal, above the stay-on-top meter; a new message replaces the text of a box
-    // still open rather than stacking boxes.
+    // One box, not modal, over the active window and above the stay-on-top meter; a new message
+    // replaces the text of a box still open rather than stacking boxes.
     if (!m_box)
     {
-        m_box = new QMessageBox(QMessageBox::Critical, kApplicationTitle, message, QMessageBox::Ok);
+        m_box = new QMessageBox(QMessageBox::Critical, kApplicationTitle, message, QMessageBox::Ok,
+                                QApplication::activeWindow());
         m_box->setAttribute(Qt::WA_DeleteOnClose);
         m_box->setWindowModality(Qt::NonModal);
         m_box->setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -179,8 +180,8 @@ void Application::wire()
     chooserPeers.monitoredInterfaces = [this] { return m_settings->statisticsMarks(); };
     chooserPeers.showConfigurationFirstPage = [this] { m_config->showGeneralPage(); };
     chooserPeers.setGraphEnabled = [this](bool enabled) { m_graph->setEnabled(enabled); };
-    m_chooser->setPeers(chooserPeers);
     chooserPeers.graphWindow = m_graph.get();
+    m_chooser->setPeers(chooserPeers);
     connect(m_config.get(), &ConfigWindow::statisticsFolderRequested, m_graph.get(),
             [this] { m_graph->openChooser(); });
     connect(m_config.get(), &ConfigWindow::closed, this, [this] { saveSettings(m_errors); });
