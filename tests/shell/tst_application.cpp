@@ -12,12 +12,16 @@
 #include "shell/widgets/SplashAndTray.h"
 #include "store/RecordingService.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "support/Contrast.h"
 #include "support/Files.h"
 
 // The whole program in one process, on an exact interface table.
@@ -117,6 +121,24 @@ private slots:
         (*m_source->table)[0] = InterfaceRow{"eth0", 1100, 2010};
         app->closeChain();
         QCOMPARE(QDir(m_storeDir->filePath(QStringLiteral("eth0"))).exists(), eth0Marked);
+    }
+
+    // Under a dark palette every text of every window can be read: designed colours on the designed
+    // backgrounds (the meter's, the chart's) stay dark, captions on the palette's background lighten.
+    void everyWindowReadableOnADarkPalette()
+    {
+        const QPalette before = QApplication::palette();
+        const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
+        QApplication::setPalette(DarkPalette());
+        auto app = Start({});
+        // The meter's rate text comes with its first tick.
+        const QLabel* rate = app->meter().findChild<QLabel*>(QStringLiteral("Label1"));
+        QTRY_VERIFY(!rate->text().isEmpty());
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{&app->chooser(), &app->configuration(), &app->graph(), &app->meter(),
+                                             &app->about(), &app->totals(), &app->stopwatch(), &app->histogram()})
+            QVERIFY2(UnreadableTexts(window).isEmpty(),
+                     qPrintable(window->objectName() + QStringLiteral(": ") + UnreadableTexts(window).join(u' ')));
     }
 
     void withoutNotificationAreaTheMeterCarriesTheMenuAndASecondStartBringsItBack()

@@ -4,6 +4,7 @@
 #include "common/ErrorReporter.h"
 #include "common/NumberText.h"
 #include "common/widgets/Named.h"
+#include "common/widgets/Readable.h"
 #include "config/ScalePresets.h"
 #include "config/Settings.h"
 #include "meter/MeterDrawing.h"
@@ -107,9 +108,9 @@ MeterWindow::MeterWindow(Settings& settings, Sampler& sampler, const Clock& cloc
     setMinimumWidth(60);
     setMaximumWidth(1024);
     setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Background());
-    setPalette(palette);
+    // The meter's background is part of its design: its texts are the designed black on it whatever
+    // the palette.
+    SetFixedColours(this, Background(), Qt::black);
 
     buildControls();
     buildMenu();

@@ -1,6 +1,7 @@
 #include "meter/widgets/StopwatchWindow.h"
 
 #include "common/widgets/Named.h"
+#include "common/widgets/Readable.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -29,11 +30,7 @@ QLabel* ResultLabel(const QString& text, const char* name, QWidget* parent, cons
 {
     auto* label = Named(new QLabel(text, parent), name);
     if (colour.isValid())
-    {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, colour);
-        label->setPalette(palette);
-    }
+        SetDesignedTextColour(label, colour);
     return label;
 }
 
