@@ -21,7 +21,8 @@ constexpr QRgb kBlack = 0xFF000000u;
 class LineCanvas
 {
 public:
-    explicit LineCanvas(QImage& image) : m_image(image) {}
+    // scale: device pixels per logical pixel; each logical pixel is plotted as the block it covers.
+    explicit LineCanvas(QImage& image, qreal scale = 1.0) : m_image(image), m_scale(scale) {}
 
     void setDotted(bool dotted) { m_dotted = dotted; }
     void moveTo(int x, int y)
@@ -52,11 +53,22 @@ public:
 private:
     void plot(int x, int y)
     {
-        if (x >= 0 && y >= 0 && x < m_image.width() && y < m_image.height())
-            reinterpret_cast<QRgb*>(m_image.scanLine(y))[x] = kBlack;
+        if (m_scale == 1.0)
+        {
+            if (x >= 0 && y >= 0 && x < m_image.width() && y < m_image.height())
+                reinterpret_cast<QRgb*>(m_image.scanLine(y))[x] = kBlack;
+            return;
+        }
+        const auto edge = [this](int v) { return static_cast<int>(std::floor(v * m_scale)); };
+        const int left = std::max(edge(x), 0), right = std::min(edge(x + 1), m_image.width());
+        const int top = std::max(edge(y), 0), bottom = std::min(edge(y + 1), m_image.height());
+        for (int row = top; row < bottom; ++row)
+            std::fill(reinterpret_cast<QRgb*>(m_image.scanLine(row)) + left,
+                      reinterpret_cast<QRgb*>(m_image.scanLine(row)) + std::max(left, right), kBlack);
     }
 
     QImage& m_image;
+    qreal m_scale = 1.0;
     int m_x = 0;
     int m_y = 0;
     int m_dash = 0;
@@ -209,16 +221,18 @@ Legend LegendLayout(const LegendInput& in)
     return legend;
 }
 
-QImage DrawLegend(const LegendInput& in)
+QImage DrawLegend(const LegendInput& in, qreal devicePixelRatio)
 {
     const Legend legend = LegendLayout(in);
     const int w = std::max(0, in.graphSize.width()), h = std::max(0, in.graphSize.height());
-    QImage image(w + kLegendExtraWidth, h, QImage::Format_ARGB32);
+    QImage image(qRound((w + kLegendExtraWidth) * devicePixelRatio), qRound(h * devicePixelRatio),
+                 QImage::Format_ARGB32);
     if (image.isNull())
         return image;
+    image.setDevicePixelRatio(devicePixelRatio);
     image.fill(kWhite);
 
-    LineCanvas canvas(image);
+    LineCanvas canvas(image, devicePixelRatio);
     const int l2 = kGraphLeft;
     canvas.moveTo(l2, 0);
     canvas.lineTo(l2 + w - 1, 0);

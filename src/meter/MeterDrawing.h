@@ -59,8 +59,9 @@ struct Legend
 // The legend's numbers and label placement, also needed while the graph is hidden (pixel scale).
 Legend LegendLayout(const LegendInput& input);
 // im1's picture, (graph width + 64) × graph height: frame, dotted gradations, labels, zero tick.
-// White is see-through: those pixels come out fully transparent.
-QImage DrawLegend(const LegendInput& input);
+// White is see-through: those pixels come out fully transparent. At a device pixel ratio above 1 the
+// lines cover the same logical pixels and the labels are drawn at the finer resolution.
+QImage DrawLegend(const LegendInput& input, qreal devicePixelRatio = 1.0);
 
 // Paints the history ring into image (made graph-sized, RGB32, when it is not) with the newest
 // sample at the right, and returns the average value in bytes per second. Columns are filled as

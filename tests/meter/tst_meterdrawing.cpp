@@ -188,6 +188,28 @@ private slots:
             QCOMPARE(legend.labels[k].lineY, int(k + 1) * every - 1);
     }
 
+    // At a device pixel ratio of 2 each logical pixel of the frame and gradations is a 2 x 2 block of
+    // the 1x colour, and the labels are drawn at the finer resolution, not magnified.
+    void legendAtTwiceTheResolution()
+    {
+        const int w = 200, h = 116;
+        LegendInput in{65536, 4, 30, 8, QSize(w, h), LegendFont()};
+        const QImage one = DrawLegend(in);
+        const QImage two = DrawLegend(in, 2.0);
+        QCOMPARE(two.size(), QSize(2 * (w + 64), 2 * h));
+        QCOMPARE(two.devicePixelRatio(), 2.0);
+        for (int y = 0; y < h; ++y)
+            for (int x = kGraphLeft; x < w + 64; ++x)
+                for (const QPoint d : {QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1)})
+                    QCOMPARE(two.pixel(2 * x + d.x(), 2 * y + d.y()), one.pixel(x, y));
+        bool finer = false;
+        for (int y = 0; y < h && !finer; ++y)
+            for (int x = 0; x < kGraphLeft - 1 && !finer; ++x)
+                finer = two.pixel(2 * x, 2 * y) != two.pixel(2 * x + 1, 2 * y + 1) ||
+                        two.pixel(2 * x + 1, 2 * y) != two.pixel(2 * x, 2 * y + 1);
+        QVERIFY(finer);
+    }
+
     void legendPixels()
     {
         const int w = 200, h = 116;

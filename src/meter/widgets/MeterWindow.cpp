@@ -395,7 +395,7 @@ void MeterWindow::redrawLegend()
     m_pixelScale = LegendLayout(input).pixelScale;
     if (!m_settings.value(settings::MeterGraphShown))
         return;
-    m_legendImage->setPicture(DrawLegend(input));
+    m_legendImage->setPicture(DrawLegend(input, devicePixelRatioF()));
 }
 
 void MeterWindow::setTimerInterval(int milliseconds)
@@ -841,7 +841,10 @@ void MeterWindow::takeSnapshot()
         ~Restore() { icon->setVisible(shown); }
     } restore{m_snapshotIcon, iconShown};
 
-    const QImage shot = grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // At the window's designed pixel size whatever the screen's pixel ratio.
+    QImage shot(size(), QImage::Format_RGB32);
+    shot.fill(palette().color(QPalette::Window));
+    render(&shot);
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         clipboard->setImage(shot);
 
