@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <vector>
 
 namespace
 {
@@ -36,9 +37,17 @@ int SayNoDisplay()
     return 1;
 }
 
-// While the platform starts, the toolkit's own words about a display it cannot open are left out, and
-// its abort when none opens becomes one sentence and status 1.
+// While the platform starts, the toolkit's words are held back: a platform that fails before the next one
+// starts says why on its own (the Wayland plugin without the qt.qpa category), and when none starts its
+// abort becomes one sentence and status 1. Once a platform runs, what is not about finding one is said.
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
 QtMessageHandler g_previousHandler = nullptr;
+std::vector<HeldMessage>* g_held = nullptr;
 void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     if (type == QtFatalMsg)
@@ -46,10 +55,22 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QS
         std::fflush(stdout);
         std::_Exit(SayNoDisplay());
     }
-    if (context.category && std::strncmp(context.category, "qt.qpa", 6) == 0)
-        return;
-    if (g_previousHandler)
-        g_previousHandler(type, context, text);
+    if (g_held)
+        g_held->push_back({type, QByteArray(context.category ? context.category : ""), text});
+}
+
+void SayHeldMessages(const std::vector<HeldMessage>& held)
+{
+    for (const HeldMessage& message : held)
+    {
+        if (message.category.startsWith("qt.qpa"))
+            continue;
+        const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
+        if (g_previousHandler)
+            g_previousHandler(message.type, context, message.text);
+        else
+            std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
+    }
 }
 
 int Refuse(const QString& text)
@@ -84,9 +105,13 @@ int main(int argc, char** argv)
     if (platform.qpaPlatform)
         qputenv("QT_QPA_PLATFORM", *platform.qpaPlatform);
 
+    std::vector<HeldMessage> held;
+    g_held = &held;
     g_previousHandler = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
     qInstallMessageHandler(g_previousHandler);
+    g_held = nullptr;
+    SayHeldMessages(held);
     QApplication::setApplicationName(QStringLiteral("VORP"));
     QApplication::setApplicationVersion(QStringLiteral("1.10.11.213"));
     QApplication::setDesktopFileName(QStringLiteral("vorp"));
