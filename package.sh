@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a Release of VORP in build-package/ and makes its Debian package there.
 # Install it with: sudo apt-get install ./build-package/vorp_<version>_<arch>.deb
 set -euo pipefail

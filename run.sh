@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds VORP (Release, in build/) and starts it with the given argument.
 set -euo pipefail
 cd "$(dirname "$0")"

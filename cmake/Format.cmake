@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # "format" rewrites our sources with clang-format; "format_check" (also a test) fails when one is not
 # formatted, so the tree stays as the target leaves it.
 find_program(VORP_CLANG_FORMAT NAMES clang-format clang-format-14)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install rules (program, desktop entry, icons, AppStream metainfo, man page) and the Debian package.
 include(GNUInstallDirs)
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Settings shared by every target of the project.
 add_library(vorp_settings INTERFACE)
 target_compile_features(vorp_settings INTERFACE cxx_std_20)

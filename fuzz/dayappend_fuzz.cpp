@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The day-file append over any file contents: the reader then takes the lines it took before and the
 // new one, nothing else; the store's sums of a day file are the reader's.
 #include "graph/HistoryLoader.h"

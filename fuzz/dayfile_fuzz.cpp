@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The day-file line reader and sample parser: any bytes, no crash, only sane samples.
 #include "graph/HistoryLoader.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The histogram buckets over whatever a nic.inf holds, in every view and direction.
 #include "reports/Descriptor.h"
 #include "reports/Histogram.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The nic.inf parser: any bytes parse, and what it writes back parses to the same sections.
 #include "store/ProfileFile.h"
 

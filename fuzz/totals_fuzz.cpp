@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The totals walk over whatever a nic.inf holds.
 #include "reports/Descriptor.h"
 #include "reports/Totals.h"

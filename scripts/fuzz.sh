@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang (in build-fuzz/), replays the committed seeds and runs each
 # target for a bounded time. New inputs stay in build-fuzz/corpus, never in the committed seeds.
 # Usage: scripts/fuzz.sh [seconds per target, default 20]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Debian packages the two commands need; sourced by run.sh, test.sh, bench.sh and package.sh.
 VORP_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgif-dev fonts-dejavu-core qt6-translations-l10n)
 # qt6-wayland: the package recommends it, so the program is tested with the Wayland plugin present.

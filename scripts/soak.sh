@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The long form of the meter soak: the meter at 50 ms with the graph shown while loopback traffic
 # flows, for several minutes (default 300 s). Built without sanitizers (build-soak/), so the resident
 # size it reports is the program's own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the application icon at the desktop's usual sizes, plus a scalable copy.
 //
 // Usage: vorp_icongen OUTPUT_FOLDER SIZE...   writes vorp-<SIZE>.png for each size and vorp.svg.

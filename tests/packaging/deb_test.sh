@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package with package.sh, installs it on this machine, runs the installed program
 # and removes the package again. Needs root; exits 77 (skipped) otherwise.
 # Usage: deb_test.sh SOURCE_DIR EXPECTED_FILE_LIST

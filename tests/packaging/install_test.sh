@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary DESTDIR and checks every installed file.
 # Usage: install_test.sh BUILD_DIR EXPECTED_FILE_LIST
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the freedesktop validators on the desktop entry and the AppStream metainfo, both as written and
 # as installed, and checks that the man page renders without warnings.
 # Usage: validate_test.sh PACKAGING_DIR BUILD_DIR. Exits 77 (skipped) when a validator is missing.

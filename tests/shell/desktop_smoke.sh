@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the real program on a private desktop with a notification area, waits for its tray icon,
 # quits it from the icon's menu and checks that it ended cleanly with its settings saved.
 # Usage: desktop_smoke.sh <with-desktop> <vorp>   (exit 77: skipped)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The ways back to the meter on a real desktop:
 #   notray  - no notification area: the meter shows; closed, a second start brings it back and ends.
 #   latetray - the notification area comes up 35 s after the program: it still gets the icon.

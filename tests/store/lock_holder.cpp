@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Takes a store's lock, prints "locked" and keeps the lock until it is killed or its standard input
 // closes, so a test can leave a lock file behind a process that no longer runs.
 // Usage: lock_holder <store root>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records one cycle for every interface of the system's table, after some loopback traffic.
 // Usage: record_all <store root>; prints the number of interfaces.
 #include "common/Clock.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Records for one interface in a tight loop, so a test can kill it in the middle of a write.
 // Usage: recorder_loop <store root> <first second> <cycles, -1 for ever>
 #include "common/Clock.h"
