@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The ways back to the meter on a real desktop:
 #   notray  - no notification area: the meter shows; closed, a second start brings it back and ends.
-#   latetray - the notification area comes up 35 s after the program: it still gets the icon.
+#   latetray - the notification area comes up 35 s after the program: it still gets the icon, and its
+#              menu brings a minimised meter back.
 # Usage: desktop_way_back.sh <with-desktop> <vorp> notray|latetray   (exit 77: skipped)
 set -u
 with_desktop=$1 vorp=$2 mode=$3
@@ -22,6 +23,8 @@ until_true() { for _ in $(seq 300); do "$@" && return 0; sleep 0.2; done; return
 meter_shown() { xdotool search --onlyvisible --name '^Tachymetre$' >/dev/null 2>&1; }
 meter_gone() { ! meter_shown; }
 tray_icon() { xwininfo -root -tree | grep -q '"VORP": ("vorp" "VORP")'; }
+# The icon's menu: a window of the program's other than the meter (window id in $w).
+menu_shown() { xdotool search --onlyvisible --class VORP 2>/dev/null | grep -qvx "$w"; }
 LIB
 
 if [[ $mode == notray ]]; then
@@ -49,6 +52,17 @@ source "$work/lib.sh"
 "$vorp" > "$work/out.txt" 2>&1 &
 app=\$!
 until_true tray_icon || { echo "no icon once the notification area came up"; kill \$app; exit 1; }
+# A minimised meter comes back from the icon's menu.
+until_true meter_shown || { echo "the meter did not show"; kill \$app; exit 1; }
+w=\$(xdotool search --onlyvisible --name '^Tachymetre$' | head -1)
+xdotool windowminimize --sync "\$w"
+until_true meter_gone || { echo "the meter did not minimise"; kill \$app; exit 1; }
+icon=\$(xwininfo -root -tree | grep -m1 '"VORP": ("vorp" "VORP")')
+read -r x y <<< "\$(echo "\$icon" | grep -o '+[0-9]*+[0-9]*\$' | tr '+' ' ')"
+xdotool mousemove \$((x + 8)) \$((y + 8)) click 3
+until_true menu_shown || { echo "the icon's menu did not open"; kill \$app; exit 1; }
+xdotool key t
+until_true meter_shown || { echo "the icon's menu did not bring the minimised meter back"; kill \$app; exit 1; }
 kill -TERM \$app
 wait \$app
 INSIDE

@@ -369,9 +369,17 @@ void MeterWindow::raiseTopMost()
 void MeterWindow::setVisible(bool visible)
 {
     // Shown from the tray, the menu or a second start, a minimised meter comes back as it was.
-    if (visible && isMinimized())
+    const bool wasMinimized = visible && isMinimized();
+    if (wasMinimized)
         setWindowState(windowState() & ~Qt::WindowMinimized);
     QWidget::setVisible(visible);
+    // On X11 clearing the state alone leaves the window iconic: the window manager de-iconifies a
+    // window it is asked to activate.
+    if (wasMinimized)
+    {
+        raise();
+        activateWindow();
+    }
 }
 
 QString MeterWindow::snapshotFileName(const QDateTime& when) const
