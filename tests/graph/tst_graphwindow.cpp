@@ -657,10 +657,12 @@ private slots:
 
         // The user clicks the middle folder once the tree has listed it.
         auto* tree = Control<QTreeView>(chooser, "do1");
-        auto* model = qobject_cast<QFileSystemModel*>(tree->model());
-        QVERIFY(model);
-        const QModelIndex parent = model->index(home.path());
+        // The open chooser's model: it exists only while the chooser is shown.
         const auto rowNamed = [&](const QString& name) {
+            auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+            if (!model)
+                return QModelIndex();
+            const QModelIndex parent = model->index(home.path());
             for (int row = 0; row < model->rowCount(parent); ++row)
                 if (model->fileName(model->index(row, 0, parent)) == name)
                     return model->index(row, 0, parent);
@@ -677,6 +679,10 @@ private slots:
         const QString max = Control<QLabel>(w, "maxd")->text();
         QCOMPARE(max, QStringLiteral("156,25 K/s (30%)")); // 6000000 / 300 / 1024 × 8
 
+        // The chooser is opened again and the folder goes while it lists it.
+        w.openChooser();
+        QTRY_VERIFY(rowNamed(names[1]).isValid());
+        QCOMPARE(tree->currentIndex(), rowNamed(names[1]));
         if (renamed)
             QVERIFY(QDir(root).rename(names[1], QStringLiteral("D renamed")));
         else
@@ -684,6 +690,8 @@ private slots:
         QTRY_VERIFY(!rowNamed(names[1]).isValid());
         QCOMPARE(chooser.selectedDirectory(), chosen);
         QVERIFY(!tree->currentIndex().isValid()); // no neighbour shown as chosen
+        Control<QPushButton>(chooser, "CancelBtn")->click();
+        QCOMPARE(chooser.selectedDirectory(), chosen);
 
         m_boxes.setNextAnswer(QMessageBox::Ok);
         const size_t shownBefore = m_boxes.shown().size();

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QPushButton>
@@ -78,6 +79,30 @@ private slots:
         chooser.setDirectory(m_valid + QLatin1Char('/'));
         QCOMPARE(chooser.selectedDirectory(), m_valid); // case kept, no trailing separator
         QVERIFY(drives->count() > 0);
+    }
+
+    // A file system model watches every folder it listed: only an open chooser may hold one, and a
+    // reopened chooser still shows the selected folder and follows the user's moves.
+    void onlyAnOpenChooserWatchesFolders()
+    {
+        FolderChooser chooser(m_boxes, m_root);
+        attach(chooser);
+        chooser.setDirectory(m_valid);
+        QVERIFY(chooser.findChildren<QFileSystemModel*>().isEmpty());
+        auto* tree = chooser.findChild<QTreeView*>(QStringLiteral("do1"));
+        for (int round = 0; round < 2; ++round)
+        {
+            chooser.show();
+            const auto models = chooser.findChildren<QFileSystemModel*>();
+            QCOMPARE(models.size(), qsizetype(1));
+            QCOMPARE(models[0]->filePath(tree->currentIndex()), m_valid);
+            tree->setCurrentIndex(models[0]->index(m_bare));
+            QCOMPARE(chooser.selectedDirectory(), m_bare);
+            tree->setCurrentIndex(models[0]->index(m_valid));
+            chooser.hide();
+            QVERIFY(chooser.findChildren<QFileSystemModel*>().isEmpty());
+            QCOMPARE(chooser.selectedDirectory(), m_valid);
+        }
     }
 
     void okOnValidDirectoryClosesTheChooser()

@@ -35,28 +35,11 @@ FolderChooser::FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget*
     m_driveCombo = Named(new QComboBox(this), "dcb1");
     m_driveCombo->setGeometry(16, 16, 169, 19);
 
-    m_model = new QFileSystemModel(this);
-    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    m_model->setRootPath(QString());
-    // When the current row goes (its folder deleted or renamed), the tree moves to a neighbour by
-    // itself; that is not a choice. Connected before the tree, so that the flag is up before it moves.
-    const auto modelChanging = [this] { m_modelChanging = true; };
-    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, modelChanging);
-    connect(m_model, &QAbstractItemModel::rowsAboutToBeMoved, this, modelChanging);
-    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, modelChanging);
-    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, modelChanging);
-
+    // The tree's model is made when the chooser opens and dropped when it closes: a file system model
+    // watches and re-reads every folder it has listed, which a hidden window must not cost.
     m_folderTree = Named(new QTreeView(this), "do1");
     m_folderTree->setGeometry(16, 40, 169, 209);
-    m_folderTree->setModel(m_model);
     m_folderTree->setHeaderHidden(true);
-    for (int c = 1; c < m_model->columnCount(); ++c)
-        m_folderTree->hideColumn(c);
-    connect(m_folderTree->selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderChooser::followTree);
-    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &FolderChooser::resyncTree);
-    connect(m_model, &QAbstractItemModel::rowsMoved, this, &FolderChooser::resyncTree);
-    connect(m_model, &QAbstractItemModel::layoutChanged, this, &FolderChooser::resyncTree);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &FolderChooser::resyncTree);
 
     auto* okButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
     okButton->setGeometry(23, 260, 75, 25);
@@ -73,9 +56,52 @@ FolderChooser::FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget*
     setDirectory(QDir::currentPath());
 }
 
+void FolderChooser::attachModel()
+{
+    if (m_model)
+        return;
+    m_model = new QFileSystemModel(this);
+    m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    m_model->setRootPath(QString());
+    // When the current row goes (its folder deleted or renamed), the tree moves to a neighbour by
+    // itself; that is not a choice. Connected before the tree, so that the flag is up before it moves.
+    const auto modelChanging = [this] { m_modelChanging = true; };
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, modelChanging);
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeMoved, this, modelChanging);
+    connect(m_model, &QAbstractItemModel::layoutAboutToBeChanged, this, modelChanging);
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, modelChanging);
+
+    m_folderTree->setModel(m_model);
+    for (int c = 1; c < m_model->columnCount(); ++c)
+        m_folderTree->hideColumn(c);
+    connect(m_folderTree->selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderChooser::followTree);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, &FolderChooser::resyncTree);
+    connect(m_model, &QAbstractItemModel::rowsMoved, this, &FolderChooser::resyncTree);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, &FolderChooser::resyncTree);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FolderChooser::resyncTree);
+
+    const QString selected = m_selected;
+    const QString root = m_driveCombo->currentData().toString();
+    if (!root.isEmpty())
+        m_folderTree->setRootIndex(m_model->index(root));
+    showDirectory(selected);
+}
+
+void FolderChooser::detachModel()
+{
+    if (!m_model)
+        return;
+    QItemSelectionModel* selection = m_folderTree->selectionModel();
+    m_folderTree->setModel(nullptr);
+    delete selection; // the view leaves its old selection model to its owner
+    delete m_model;
+    m_model = nullptr;
+    m_modelChanging = false;
+}
+
 void FolderChooser::followTree(const QModelIndex& current)
 {
-    if (!m_modelChanging && current.isValid())
+    if (m_model && !m_modelChanging && current.isValid())
         m_selected = QDir::cleanPath(m_model->filePath(current));
 }
 
@@ -84,7 +110,7 @@ void FolderChooser::resyncTree()
     // A vanished selection stays selected ("Base inexistante" for the readers); the tree then shows
     // no current row rather than a neighbour the user did not choose.
     const QModelIndex current = m_folderTree->currentIndex();
-    if (current.isValid() && !SamePath(m_model->filePath(current), m_selected))
+    if (m_model && current.isValid() && !SamePath(m_model->filePath(current), m_selected))
     {
         m_folderTree->selectionModel()->clearSelection();
         m_folderTree->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
@@ -102,7 +128,7 @@ void FolderChooser::fillDrives()
 
 void FolderChooser::showDirectory(const QString& dir)
 {
-    const QModelIndex index = m_model->index(dir);
+    const QModelIndex index = m_model ? m_model->index(dir) : QModelIndex();
     if (index.isValid())
     {
         m_folderTree->setCurrentIndex(index);
@@ -124,7 +150,7 @@ void FolderChooser::setDirectory(const QString& dir)
         i = m_driveCombo->count() - 1;
     }
     m_driveCombo->setCurrentIndex(i);
-    if (!root.isEmpty())
+    if (m_model && !root.isEmpty())
         m_folderTree->setRootIndex(m_model->index(root));
     showDirectory(clean);
 }
@@ -134,7 +160,8 @@ void FolderChooser::showSelectedDrive()
     const QString root = m_driveCombo->currentData().toString();
     if (root.isEmpty())
         return;
-    m_folderTree->setRootIndex(m_model->index(root));
+    if (m_model)
+        m_folderTree->setRootIndex(m_model->index(root));
     showDirectory(QDir::cleanPath(root));
 }
 
@@ -153,6 +180,7 @@ void FolderChooser::showEvent(QShowEvent* event)
         // Back where the user left it: the frame's position, as pos() gave it at hiding.
         if (m_shownAt)
             move(*m_shownAt);
+        attachModel();
     }
     QDialog::showEvent(event);
 }
@@ -160,7 +188,10 @@ void FolderChooser::showEvent(QShowEvent* event)
 void FolderChooser::hideEvent(QHideEvent* event)
 {
     if (!event->spontaneous())
+    {
         m_shownAt = pos();
+        detachModel();
+    }
     QDialog::hideEvent(event);
 }
 

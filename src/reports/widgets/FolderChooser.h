@@ -64,14 +64,17 @@ private:
     bool carryOut(const reports::CheckOutcome& outcome);
     void fillDrives();
     void showDirectory(const QString& dir);
+    // The tree's model exists only while the chooser is shown.
+    void attachModel();
+    void detachModel();
 
     MessageBoxes& m_messages;
     QString m_storeRoot;
     QString m_selected;
     // Set while the model removes or reorders rows: the tree then moves its current row by itself.
     bool m_modelChanging = false;
-    std::optional<QPoint> m_shownAt; // where the frame stood when the chooser was last hidden
-    QFileSystemModel* m_model = nullptr;
+    std::optional<QPoint> m_shownAt;     // where the frame stood when the chooser was last hidden
+    QFileSystemModel* m_model = nullptr; // only while shown
     ChooserPeers m_peers;
 
     QComboBox* m_driveCombo = nullptr;
