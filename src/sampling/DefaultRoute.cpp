@@ -80,8 +80,18 @@ QByteArray ReadProc(const char* path)
     QFile file(QString::fromLatin1(path));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    // Route tables are small; the bound keeps a strange /proc from costing anything.
-    return file.read(1 << 20);
+    // Route tables are small; the bound keeps a strange /proc from costing anything. Read in small
+    // pieces: one read of the whole bound would reserve all of it at once.
+    QByteArray text;
+    char chunk[4096];
+    while (text.size() < (1 << 20))
+    {
+        const qint64 n = file.read(chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        text.append(chunk, n);
+    }
+    return text;
 }
 } // namespace
 

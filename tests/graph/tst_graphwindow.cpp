@@ -518,6 +518,23 @@ private slots:
         QCOMPARE(w->plotLayer().size(), QSize(784, 295));
     }
 
+    // A graph nobody has looked at costs no images: the erased layers are made when the window shows.
+    void anErasedHiddenWindowHoldsNoImages()
+    {
+        const auto w = window();
+        QVERIFY(Control<QLabel>(*w, "im2")->pixmap().isNull());
+        QVERIFY(Control<QLabel>(*w, "im1")->pixmap().isNull());
+        const QImage erased = w->plotLayer();
+        QCOMPARE(erased.size(), Control<QLabel>(*w, "im2")->size());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCOMPARE(Control<QLabel>(*w, "im2")->pixmap().toImage().convertToFormat(erased.format()), erased);
+        QCOMPARE(Control<QLabel>(*w, "im1")->pixmap().size(), Control<QLabel>(*w, "im1")->size());
+        w->hide();
+        w->draw(); // the picture timer draws in a hidden window
+        QVERIFY(!Control<QLabel>(*w, "im2")->pixmap().isNull());
+    }
+
     void saveByHand_data()
     {
         QTest::addColumn<bool>("legend");

@@ -469,6 +469,7 @@ bool GraphWindow::draw()
     m_plot = std::move(layers.plot);
     m_axes = std::move(layers.axes);
     m_screenAxes = std::move(layers.screenAxes);
+    m_erasedPending = false;
     showLayers();
     m_lastLoad = *result;
     m_ready = true;
@@ -486,10 +487,30 @@ void GraphWindow::showLayers(bool forPicture)
 void GraphWindow::erase()
 {
     m_screenAxes = QImage();
+    m_cleared = true;
+    if (!isVisible())
+    {
+        m_axes = QImage();
+        m_plot = QImage();
+        m_plotImage->clear();
+        m_axesImage->clear();
+        m_erasedPending = true;
+        return;
+    }
     m_axes = ErasedAxes(m_axesImage->size());
     m_plot = ErasedPlot(m_plotImage->width(), m_plotImage->height());
+    m_erasedPending = false;
     showLayers();
-    m_cleared = true;
+}
+
+QImage GraphWindow::plotLayer() const
+{
+    return m_erasedPending ? ErasedPlot(m_plotImage->width(), m_plotImage->height()) : m_plot;
+}
+
+QImage GraphWindow::axesLayer() const
+{
+    return m_erasedPending ? ErasedAxes(m_axesImage->size()) : m_axes;
 }
 
 void GraphWindow::resizeEvent(QResizeEvent* event)
@@ -505,6 +526,11 @@ void GraphWindow::showEvent(QShowEvent* event)
         m_placed = true;
         if (const QScreen* screen = this->screen())
             move(screen->availableGeometry().center() - rect().center());
+    }
+    if (m_erasedPending)
+    {
+        m_erasedPending = false;
+        erase();
     }
     QWidget::showEvent(event);
 }

@@ -72,8 +72,8 @@ public:
     // The last draw's reading (day files opened, maxima, scale).
     const graph::LoadResult& lastLoad() const { return m_lastLoad; }
     // The two layers as shown: the plot (series and frame) and the axes (transparent elsewhere).
-    const QImage& plotLayer() const { return m_plot; }
-    const QImage& axesLayer() const { return m_axes; }
+    QImage plotLayer() const;
+    QImage axesLayer() const;
     // The last picture taken by savePicture (also on the clipboard).
     const QImage& lastPicture() const { return m_picture; }
 
@@ -171,6 +171,8 @@ private:
     bool m_saving = false;
     bool m_placed = false; // centred on the screen at the first showing
     QString m_pictureBase;
+    // An erased graph in a hidden window keeps no images: they are made when the window shows.
+    bool m_erasedPending = false;
     QImage m_plot;
     QImage m_axes;
     QImage m_screenAxes; // m_axes at the screen's device pixel ratio, when it is not 1
