@@ -4,16 +4,22 @@
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QPointer>
+#include <QFile>
+#include <QSocketNotifier>
 #include <QStringDecoder>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <climits>
+#include <cstring>
+#include <thread>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace
@@ -61,40 +67,146 @@ bool DecodeRequest(QByteArrayView line, std::optional<QString>& argument)
     return true;
 }
 
-void Drop(QLocalSocket* socket)
-{
-    socket->abort();
-    socket->deleteLater();
-}
-
 int Remaining(const QDeadlineTimer& deadline)
 {
     return int(std::clamp<qint64>(deadline.remainingTime(), 0, INT_MAX));
 }
 
-bool Exchange(QLocalSocket& socket, const QByteArray& request, const QDeadlineTimer& deadline)
+// False when the path does not fit: a truncated one would name another socket.
+bool MakeAddress(const QByteArray& path, sockaddr_un& address)
 {
-    socket.write(request);
-    while (socket.bytesToWrite() > 0)
+    address = sockaddr_un{};
+    address.sun_family = AF_UNIX;
+    if (path.isEmpty() || size_t(path.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    return true;
+}
+
+void CloseDescriptor(int fd)
+{
+    // Linux releases the descriptor even when close() is interrupted, so it is never retried.
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// Waits until fd is ready for events or the deadline passes.
+bool WaitFor(int fd, short events, const QDeadlineTimer& deadline)
+{
+    for (;;)
     {
-        if (!socket.waitForBytesWritten(Remaining(deadline)))
+        pollfd watched{fd, events, 0};
+        const int ready = ::poll(&watched, 1, Remaining(deadline));
+        if (ready > 0)
+            return true;
+        if (ready == 0 || errno != EINTR)
             return false;
     }
-    while (!socket.canReadLine())
+}
+
+bool Exchange(int fd, const QByteArray& request, const QDeadlineTimer& deadline)
+{
+    qsizetype sent = 0;
+    while (sent < request.size())
     {
-        if (!socket.waitForReadyRead(Remaining(deadline)) && !socket.canReadLine())
+        // MSG_NOSIGNAL: a first copy that has gone away must not take this one down with SIGPIPE.
+        const ssize_t done = ::send(fd, request.constData() + sent, size_t(request.size() - sent), MSG_NOSIGNAL);
+        if (done >= 0)
+            sent += done;
+        else if (errno == EAGAIN || errno == EWOULDBLOCK)
+        {
+            if (!WaitFor(fd, POLLOUT, deadline))
+                return false;
+        }
+        else if (errno != EINTR)
             return false;
     }
-    return socket.readLine() == kAnswer;
+    QByteArray answer;
+    while (!answer.contains('\n'))
+    {
+        char chunk[16];
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got > 0)
+            answer.append(chunk, got);
+        else if (got == 0)
+            return false;
+        else if (errno == EAGAIN || errno == EWOULDBLOCK)
+        {
+            if (!WaitFor(fd, POLLIN, deadline))
+                return false;
+        }
+        else if (errno != EINTR)
+            return false;
+    }
+    return answer.left(answer.indexOf('\n') + 1) == kAnswer;
+}
+
+QString ListenError(const QString& path, const QString& reason)
+{
+    return QStringLiteral("impossible d'écouter sur %1 (%2)").arg(QDir::toNativeSeparators(path), reason);
 }
 } // namespace
+
+// One accepted connection, read without blocking until its request line is complete.
+class InstanceChannel::Connection final : public QObject
+{
+public:
+    Connection(int fd, InstanceChannel* channel)
+        : QObject(channel), m_fd(fd), m_readable(new QSocketNotifier(fd, QSocketNotifier::Read, this)),
+          m_deadline(new QTimer(this))
+    {
+        m_deadline->setSingleShot(true);
+        connect(m_deadline, &QTimer::timeout, this, &Connection::drop);
+        connect(m_readable, &QSocketNotifier::activated, channel, [channel, this] { channel->readRequest(this); });
+    }
+    ~Connection() override { close(); }
+
+    int fd() const { return m_fd; }
+    QByteArray& received() { return m_received; }
+    QTimer* deadline() const { return m_deadline; }
+
+    // Deferred, as this may run from the connection's own notifier.
+    void drop()
+    {
+        close();
+        deleteLater();
+    }
+
+private:
+    void close()
+    {
+        // The notifier must let go of the descriptor before it is closed and perhaps reused.
+        m_readable->setEnabled(false);
+        m_deadline->stop();
+        CloseDescriptor(m_fd);
+        m_fd = -1;
+    }
+
+    int m_fd;
+    QSocketNotifier* m_readable;
+    QTimer* m_deadline;
+    QByteArray m_received;
+};
 
 InstanceChannel::InstanceChannel(QString storeRoot, QObject* parent)
     : QObject(parent), m_storeRoot(std::move(storeRoot))
 {
 }
 
-InstanceChannel::~InstanceChannel() = default;
+InstanceChannel::~InstanceChannel()
+{
+    if (m_listener < 0)
+        return;
+    delete m_listenerNotifier;
+    CloseDescriptor(m_listener);
+    // A later listener may have replaced our file; its socket stays.
+    struct stat status
+    {
+    };
+    if (::lstat(m_socketPath.constData(), &status) == 0 && S_ISSOCK(status.st_mode) &&
+        quint64(status.st_dev) == m_socketDevice && quint64(status.st_ino) == m_socketInode)
+        ::unlink(m_socketPath.constData());
+}
 
 QString InstanceChannel::ServerName(const QString& storeRoot)
 {
@@ -112,63 +224,134 @@ QString InstanceChannel::ServerName(const QString& storeRoot)
 
 bool InstanceChannel::listen()
 {
-    if (!m_server)
-    {
-        m_server = new QLocalServer(this);
-        m_server->setSocketOptions(QLocalServer::UserAccessOption);
-        connect(m_server, &QLocalServer::newConnection, this, &InstanceChannel::acceptConnections);
-    }
-    if (m_server->isListening())
+    if (m_listener >= 0)
         return true;
     const QString name = ServerName(m_storeRoot);
+    const QByteArray path = QFile::encodeName(name);
+    sockaddr_un address;
+    if (!MakeAddress(path, address))
+    {
+        m_errorString =
+            ListenError(name, QStringLiteral("chemin de plus de %1 octets").arg(sizeof address.sun_path - 1));
+        return false;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+    {
+        m_errorString = ListenError(name, qt_error_string(errno));
+        return false;
+    }
+    // Linux gives the socket file the mode of the socket, so it never exists open to others whatever the
+    // umask; the chmod after bind covers systems that ignore it, and no one can connect before listen().
+    ::fchmod(fd, S_IRUSR | S_IWUSR);
     // Left by a copy that crashed; a live one would hold the store lock that we hold.
-    QLocalServer::removeServer(name);
-    return m_server->listen(name);
+    ::unlink(path.constData());
+    struct stat status
+    {
+    };
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    {
+        m_errorString = ListenError(name, qt_error_string(errno));
+        CloseDescriptor(fd);
+        return false;
+    }
+    if (::chmod(path.constData(), S_IRUSR | S_IWUSR) != 0 || ::lstat(path.constData(), &status) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0)
+    {
+        m_errorString = ListenError(name, qt_error_string(errno));
+        CloseDescriptor(fd);
+        ::unlink(path.constData());
+        return false;
+    }
+    m_listener = fd;
+    m_socketPath = path;
+    m_socketDevice = quint64(status.st_dev);
+    m_socketInode = quint64(status.st_ino);
+    m_errorString.clear();
+    m_listenerNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(m_listenerNotifier, &QSocketNotifier::activated, this, &InstanceChannel::acceptConnections);
+    return true;
 }
 
 QString InstanceChannel::errorString() const
 {
-    return m_server ? m_server->errorString() : QString();
+    return m_errorString;
 }
 
 void InstanceChannel::acceptConnections()
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection())
+    for (;;)
     {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        auto* deadline = new QTimer(socket);
-        deadline->setSingleShot(true);
-        connect(deadline, &QTimer::timeout, socket, [socket] { Drop(socket); });
-        connect(socket, &QLocalSocket::readyRead, deadline,
-                [this, socket, deadline] { readRequest(socket, deadline); });
-        deadline->start(m_requestTimeoutMs);
-        readRequest(socket, deadline); // the request may have come with the connection
+        const int fd = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0)
+        {
+            // A client that gave up before being accepted costs nothing; anything else waits for the next
+            // notification.
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            // Out of descriptors the listener stays readable: rest it a moment rather than spin.
+            if (errno == EMFILE || errno == ENFILE)
+            {
+                m_listenerNotifier->setEnabled(false);
+                QTimer::singleShot(200, m_listenerNotifier, [n = m_listenerNotifier] { n->setEnabled(true); });
+            }
+            return;
+        }
+        auto* connection = new Connection(fd, this);
+        connection->deadline()->start(m_requestTimeoutMs);
     }
 }
 
-void InstanceChannel::readRequest(QLocalSocket* socket, QTimer* deadline)
+void InstanceChannel::readRequest(Connection* connection)
 {
-    if (!socket->canReadLine())
+    QByteArray& received = connection->received();
+    qsizetype lineEnd = -1;
+    bool ended = false;
+    while (lineEnd < 0 && received.size() < kMaxRequest && !ended)
     {
-        if (socket->bytesAvailable() >= kMaxRequest)
-            Drop(socket);
+        char chunk[16 * 1024];
+        const ssize_t got = ::read(connection->fd(), chunk, sizeof chunk);
+        if (got > 0)
+        {
+            const qsizetype searchFrom = received.size();
+            received.append(chunk, got);
+            lineEnd = received.indexOf('\n', searchFrom);
+        }
+        else if (got == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK))
+            ended = true;
+        else if (errno != EINTR)
+            break; // all read for now
+    }
+    if (lineEnd < 0)
+    {
+        // The client hung up or has sent more than any request of ours without a line end.
+        if (ended || received.size() >= kMaxRequest)
+            connection->drop();
         return;
     }
-    // One request per connection.
-    deadline->stop();
-    disconnect(socket, &QLocalSocket::readyRead, deadline, nullptr);
-    const QByteArray line = socket->readLine();
+    // One request per connection: whatever follows the line is ignored.
     std::optional<QString> argument;
-    if (line.size() > kMaxRequest || !DecodeRequest(QByteArrayView(line).chopped(1), argument))
+    if (lineEnd + 1 > kMaxRequest || !DecodeRequest(QByteArrayView(received).first(lineEnd), argument))
     {
-        Drop(socket);
+        connection->drop();
         return;
     }
     // Answered before the request is acted on: whatever the first copy then shows (a box with its own
-    // event loop, say) must not keep the second start waiting.
-    socket->write(kAnswer.data(), kAnswer.size());
-    socket->disconnectFromServer();
-    emit activationRequested(argument);
+    // event loop, say) must not keep the second start waiting. A fresh connection takes three bytes
+    // at once; one that does not is not worth waiting for.
+    qsizetype sent = 0;
+    while (sent < kAnswer.size())
+    {
+        const ssize_t done =
+            ::send(connection->fd(), kAnswer.data() + sent, size_t(kAnswer.size() - sent), MSG_NOSIGNAL);
+        if (done >= 0)
+            sent += done;
+        else if (errno != EINTR)
+            break;
+    }
+    connection->drop();
+    if (sent == kAnswer.size())
+        emit activationRequested(argument);
 }
 
 InstanceChannel::HandOver InstanceChannel::handOver(const QString& storeRoot, const std::optional<QString>& argument,
@@ -177,17 +360,26 @@ InstanceChannel::HandOver InstanceChannel::handOver(const QString& storeRoot, co
     const QByteArray request = EncodeRequest(argument);
     if (request.size() > kMaxRequest)
         return HandOver::NoAnswer; // the first copy would drop it
-    const QString name = ServerName(storeRoot);
+    sockaddr_un address;
+    if (!MakeAddress(QFile::encodeName(ServerName(storeRoot)), address))
+        return HandOver::NoAnswer; // the first copy cannot listen there either
     const QDeadlineTimer deadline(std::max(timeoutMs, 0));
     for (;;)
     {
-        QLocalSocket socket;
-        socket.connectToServer(name);
-        if (socket.waitForConnected(Remaining(deadline)))
-            return Exchange(socket, request, deadline) ? HandOver::Accepted : HandOver::NoAnswer;
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0)
+            return HandOver::NoAnswer;
+        // A local connect completes at once or fails at once (EAGAIN when the backlog is full).
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        {
+            const bool accepted = Exchange(fd, request, deadline);
+            CloseDescriptor(fd);
+            return accepted ? HandOver::Accepted : HandOver::NoAnswer;
+        }
+        CloseDescriptor(fd);
         if (deadline.hasExpired())
             return HandOver::NoAnswer;
         // The first copy may hold the lock without listening yet.
-        QThread::msleep(ulong(std::min(50, Remaining(deadline))));
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(50, Remaining(deadline))));
     }
 }

@@ -6,9 +6,7 @@
 
 #include <optional>
 
-class QLocalServer;
-class QLocalSocket;
-class QTimer;
+class QSocketNotifier;
 
 // Lets a second start of the program hand its command-line argument to the copy that holds the
 // store, over a local socket that only this user can reach and that is named after the store.
@@ -31,6 +29,7 @@ public:
     static QString ServerName(const QString& storeRoot);
 
     // Only the copy holding the store lock may listen: a socket already at the name is taken over.
+    // The socket file goes with this object, unless another listener has replaced it meanwhile.
     bool listen();
     QString errorString() const;
     // A connection that has not sent a whole request within this time is dropped.
@@ -44,10 +43,18 @@ signals:
     void activationRequested(std::optional<QString> argument);
 
 private:
+    class Connection;
+
     void acceptConnections();
-    void readRequest(QLocalSocket* socket, QTimer* deadline);
+    void readRequest(Connection* connection);
 
     QString m_storeRoot;
-    QLocalServer* m_server = nullptr;
+    QString m_errorString;
+    int m_listener = -1;
+    QSocketNotifier* m_listenerNotifier = nullptr;
+    // What listen() bound, so that only our own socket file is removed.
+    QByteArray m_socketPath;
+    quint64 m_socketDevice = 0;
+    quint64 m_socketInode = 0;
     int m_requestTimeoutMs = 5000;
 };

@@ -5,8 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,8 +13,12 @@
 #include <chrono>
 #include <cstring>
 #include <future>
+#include <memory>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -36,22 +39,141 @@ bool Ready(const std::future<HandOver>& result)
     return result.wait_for(0s) == std::future_status::ready;
 }
 
-// A socket file nobody listens on, as a copy that crashed leaves it.
-bool MakeDeadSocket(const QString& path)
+bool MakeAddress(const QString& path, sockaddr_un& address)
 {
     const QByteArray name = QFile::encodeName(path);
-    sockaddr_un address{};
+    address = sockaddr_un{};
     address.sun_family = AF_UNIX;
     if (size_t(name.size()) >= sizeof address.sun_path)
         return false;
     std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    if (fd < 0)
-        return false;
-    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bound;
+    return true;
 }
+
+// A bound socket at path; -1 when that fails.
+int BindSocket(const QString& path, int type)
+{
+    sockaddr_un address;
+    if (!MakeAddress(path, address))
+        return -1;
+    const int fd = ::socket(AF_UNIX, type | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A socket file nobody listens on, as a copy that crashed leaves it.
+bool MakeDeadSocket(const QString& path)
+{
+    const int fd = BindSocket(path, SOCK_STREAM);
+    ::close(fd);
+    return fd >= 0;
+}
+
+// Listens and never accepts, like a first copy that hangs.
+class SilentListener final
+{
+    Q_DISABLE_COPY_MOVE(SilentListener)
+
+public:
+    explicit SilentListener(const QString& path) : m_fd(BindSocket(path, SOCK_STREAM))
+    {
+        if (m_fd >= 0 && ::listen(m_fd, 8) != 0)
+        {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~SilentListener()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool listening() const { return m_fd >= 0; }
+    bool hasPendingConnections() const
+    {
+        pollfd watched{m_fd, POLLIN, 0};
+        return ::poll(&watched, 1, 0) == 1;
+    }
+
+private:
+    int m_fd;
+};
+
+// A client that never blocks, so the channel under test keeps being served on this same thread while
+// it sends; the server's side shows only through what comes back and when the connection ends.
+class RawClient final
+{
+    Q_DISABLE_COPY_MOVE(RawClient)
+
+public:
+    explicit RawClient(const QString& path) : m_fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0))
+    {
+        sockaddr_un address;
+        if (m_fd >= 0 && (!MakeAddress(path, address) ||
+                          ::connect(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0))
+        {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~RawClient()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool connected() const { return m_fd >= 0; }
+    void send(const QByteArray& bytes)
+    {
+        m_unsent += bytes;
+        pump();
+    }
+    // Keeps sending what is left meanwhile.
+    bool closedByServer()
+    {
+        pump();
+        return m_closed;
+    }
+    QByteArray received()
+    {
+        pump();
+        return m_received;
+    }
+
+private:
+    void pump()
+    {
+        while (!m_closed && !m_unsent.isEmpty())
+        {
+            const ssize_t done = ::send(m_fd, m_unsent.constData(), size_t(m_unsent.size()), MSG_NOSIGNAL);
+            if (done > 0)
+                m_unsent.remove(0, done);
+            else if (errno == EAGAIN)
+                break;
+            else if (errno != EINTR)
+                m_closed = true;
+        }
+        while (!m_closed)
+        {
+            char chunk[4096];
+            const ssize_t got = ::read(m_fd, chunk, sizeof chunk);
+            if (got > 0)
+                m_received.append(chunk, got);
+            else if (got == 0 || (errno != EAGAIN && errno != EINTR))
+                m_closed = true;
+            else if (errno == EAGAIN)
+                break;
+        }
+    }
+
+    int m_fd;
+    QByteArray m_unsent;
+    QByteArray m_received;
+    bool m_closed = false;
+};
 
 QByteArray Request(const QByteArray& payload)
 {
@@ -127,19 +249,29 @@ private slots:
     void silentServerGivesNoAnswer()
     {
         QTemporaryDir store;
-        QLocalServer silent;
-        QVERIFY(silent.listen(InstanceChannel::ServerName(store.path())));
+        SilentListener silent(InstanceChannel::ServerName(store.path()));
+        QVERIFY(silent.listening());
         auto result = HandOverAsync(store.path(), QStringLiteral("graphe"), 500);
         QTRY_VERIFY_WITH_TIMEOUT(Ready(result), 60000);
         QCOMPARE(result.get(), HandOver::NoAnswer);
         QTRY_VERIFY_WITH_TIMEOUT(silent.hasPendingConnections(), 30000);
     }
 
-    void deadSocketIsTakenOverWhileAClientWaits()
+    void leftoverIsTakenOverWhileAClientWaits_data()
     {
+        QTest::addColumn<bool>("socket");
+        QTest::newRow("socket of a copy that crashed") << true;
+        QTest::newRow("plain file") << false;
+    }
+    void leftoverIsTakenOverWhileAClientWaits()
+    {
+        QFETCH(bool, socket);
         QTemporaryDir store;
         const QString name = InstanceChannel::ServerName(store.path());
-        QVERIFY(MakeDeadSocket(name));
+        if (socket)
+            QVERIFY(MakeDeadSocket(name));
+        else
+            QVERIFY(QFile(name).open(QIODevice::WriteOnly));
         // The second start comes before the first copy listens.
         auto result = HandOverAsync(store.path(), Argument(), 30000);
 
@@ -176,12 +308,11 @@ private slots:
         QVERIFY2(channel.listen(), qPrintable(channel.errorString()));
         QSignalSpy spy(&channel, &InstanceChannel::activationRequested);
 
-        QLocalSocket raw;
-        raw.connectToServer(InstanceChannel::ServerName(store.path()));
-        QVERIFY(raw.waitForConnected(30000));
-        raw.write(garbage);
-        QTRY_VERIFY_WITH_TIMEOUT(raw.state() == QLocalSocket::UnconnectedState, 30000);
-        QVERIFY(!raw.canReadLine());
+        RawClient raw(InstanceChannel::ServerName(store.path()));
+        QVERIFY(raw.connected());
+        raw.send(garbage);
+        QTRY_VERIFY_WITH_TIMEOUT(raw.closedByServer(), 30000);
+        QCOMPARE(raw.received(), QByteArray());
         QCOMPARE(spy.count(), 0);
 
         // The server still serves.
@@ -205,12 +336,131 @@ private slots:
         channel.setRequestTimeout(200);
         QVERIFY(channel.listen());
         QSignalSpy spy(&channel, &InstanceChannel::activationRequested);
-        QLocalSocket raw;
-        raw.connectToServer(InstanceChannel::ServerName(store.path()));
-        QVERIFY(raw.waitForConnected(30000));
-        raw.write(sent);
-        QTRY_VERIFY_WITH_TIMEOUT(raw.state() == QLocalSocket::UnconnectedState, 30000);
+        RawClient raw(InstanceChannel::ServerName(store.path()));
+        QVERIFY(raw.connected());
+        raw.send(sent);
+        QTRY_VERIFY_WITH_TIMEOUT(raw.closedByServer(), 30000);
         QCOMPARE(spy.count(), 0);
+    }
+
+    void answerIsSentBeforeActivation()
+    {
+        QTemporaryDir store;
+        InstanceChannel channel(store.path());
+        QVERIFY(channel.listen());
+        RawClient raw(InstanceChannel::ServerName(store.path()));
+        QVERIFY(raw.connected());
+        // A slot may open a box with its own event loop: the second start must have its answer already.
+        QByteArray receivedOnActivation;
+        connect(&channel, &InstanceChannel::activationRequested, this,
+                [&raw, &receivedOnActivation] { receivedOnActivation = raw.received(); });
+        QSignalSpy spy(&channel, &InstanceChannel::activationRequested);
+        raw.send("VORP1 -\n");
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 30000);
+        QCOMPARE(receivedOnActivation, QByteArray("OK\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(raw.closedByServer(), 30000);
+    }
+
+    void requestsArrivingInPiecesAreKeptApart()
+    {
+        QTemporaryDir store;
+        InstanceChannel channel(store.path());
+        QVERIFY(channel.listen());
+        QSignalSpy spy(&channel, &InstanceChannel::activationRequested);
+        const QString name = InstanceChannel::ServerName(store.path());
+        RawClient first(name);
+        RawClient second(name);
+        QVERIFY(first.connected());
+        QVERIFY(second.connected());
+        const QByteArray one = Request(QByteArrayLiteral("premier"));
+        const QByteArray two = Request(QByteArrayLiteral("second"));
+
+        first.send(one.first(5));
+        second.send(two.first(9));
+        QCoreApplication::processEvents();
+        first.send(one.sliced(5, 4));
+        QCoreApplication::processEvents();
+        second.send(two.sliced(9));
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 30000);
+        first.send(one.sliced(9));
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 2, 30000);
+
+        QCOMPARE(spy.at(0).at(0).value<Argument>(), Argument(QStringLiteral("second")));
+        QCOMPARE(spy.at(1).at(0).value<Argument>(), Argument(QStringLiteral("premier")));
+        QTRY_VERIFY_WITH_TIMEOUT(first.closedByServer() && second.closedByServer(), 30000);
+        QCOMPARE(first.received(), QByteArray("OK\n"));
+        QCOMPARE(second.received(), QByteArray("OK\n"));
+    }
+
+    void socketFileIsPrivateWhateverTheUmask()
+    {
+        QTemporaryDir store;
+        const mode_t saved = ::umask(0);
+        InstanceChannel channel(store.path());
+        const bool listening = channel.listen();
+        ::umask(saved);
+        QVERIFY2(listening, qPrintable(channel.errorString()));
+        struct stat status
+        {
+        };
+        QCOMPARE(::lstat(QFile::encodeName(InstanceChannel::ServerName(store.path())).constData(), &status), 0);
+        QVERIFY(S_ISSOCK(status.st_mode));
+        QCOMPARE(status.st_mode & 07777, mode_t(0600));
+    }
+
+    void socketFileGoesWithTheChannel()
+    {
+        QTemporaryDir store;
+        const QString name = InstanceChannel::ServerName(store.path());
+        {
+            InstanceChannel channel(store.path());
+            QVERIFY(channel.listen());
+            QVERIFY(QFileInfo::exists(name));
+        }
+        QVERIFY(!QFileInfo::exists(name));
+        QCOMPARE(InstanceChannel::handOver(store.path(), Argument(), 0), HandOver::NoAnswer);
+    }
+
+    void anotherChannelLeavesTheLiveSocket_data()
+    {
+        QTest::addColumn<bool>("otherListenedFirst");
+        QTest::newRow("one that never listened") << false;
+        QTest::newRow("one whose socket was taken over") << true;
+    }
+    void anotherChannelLeavesTheLiveSocket()
+    {
+        QFETCH(bool, otherListenedFirst);
+        QTemporaryDir store;
+        auto other = std::make_unique<InstanceChannel>(store.path());
+        if (otherListenedFirst)
+            QVERIFY(other->listen());
+        InstanceChannel live(store.path());
+        QVERIFY2(live.listen(), qPrintable(live.errorString()));
+        QSignalSpy spy(&live, &InstanceChannel::activationRequested);
+        other.reset();
+
+        QVERIFY(QFileInfo::exists(InstanceChannel::ServerName(store.path())));
+        auto result = HandOverAsync(store.path(), QStringLiteral("encore"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(Ready(result), 60000);
+        QCOMPARE(result.get(), HandOver::Accepted);
+        CheckArrived(spy, QStringLiteral("encore"));
+    }
+
+    void pathTooLongForASocketIsRefused()
+    {
+        // Restored however the test ends, as the other tests rely on it.
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&runtime] { qputenv("XDG_RUNTIME_DIR", runtime); });
+        const QString deep = m_runtime.filePath(QString(120, QLatin1Char('d')));
+        QVERIFY(QDir().mkpath(deep));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(deep));
+        QTemporaryDir store;
+
+        InstanceChannel channel(store.path());
+        QVERIFY(!channel.listen());
+        QVERIFY(!channel.errorString().isEmpty());
+        QCOMPARE(InstanceChannel::handOver(store.path(), QStringLiteral("graphe"), 300), HandOver::NoAnswer);
+        QCOMPARE(QDir(deep).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), QStringList());
     }
 
     void serverNameIsPerStore()
