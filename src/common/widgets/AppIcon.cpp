@@ -161,8 +161,10 @@ QImage DrawAppIcon(int size)
 
 QIcon AppIcon()
 {
+    // Up to 128 pixels: window managers scale the largest one, and every size is kept, as pixels and
+    // as the window's icon property, for as long as the program runs.
     QIcon icon;
-    for (const int size : {16, 22, 32, 48, 64, 128, 256})
+    for (const int size : {16, 22, 32, 48, 64, 128})
         icon.addPixmap(QPixmap::fromImage(DrawAppIcon(size)));
     return icon;
 }
