@@ -15,6 +15,7 @@
 
 #include "TestData.h"
 #include "support/Loopback.h"
+#include "support/Netns.h"
 
 #include <csignal>
 
@@ -236,19 +237,14 @@ private slots:
     {
         const QString netns = QStringLiteral("vorp-first-%1").arg(QCoreApplication::applicationPid());
         const QString gateway = netns + QLatin1Char('g');
-        const auto ip = [](const QStringList& arguments) {
-            QProcess p;
-            p.start(QStringLiteral("ip"), arguments);
-            return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        };
-        if (!ip({QStringLiteral("netns"), QStringLiteral("add"), netns}))
+        if (!RunIp({QStringLiteral("netns"), QStringLiteral("add"), netns}))
             QSKIP("cannot make a network namespace here (needs root and iproute2)");
         const auto removeNetns = qScopeGuard([&] {
-            ip({QStringLiteral("netns"), QStringLiteral("del"), netns});
-            ip({QStringLiteral("netns"), QStringLiteral("del"), gateway});
+            RunIp({QStringLiteral("netns"), QStringLiteral("del"), netns});
+            RunIp({QStringLiteral("netns"), QStringLiteral("del"), gateway});
         });
         // The gateway's end lives in a second namespace, so that both directions carry bytes.
-        QVERIFY(ip({QStringLiteral("netns"), QStringLiteral("add"), gateway}));
+        QVERIFY(RunIp({QStringLiteral("netns"), QStringLiteral("add"), gateway}));
         const QStringList commands = {
             netns + QStringLiteral(" link set lo up"),
             netns + QStringLiteral(" link add vorpgw type veth peer name vorpend"),
@@ -260,7 +256,7 @@ private slots:
             gateway + QStringLiteral(" link set vorpend up"),
         };
         for (const QString& command : commands)
-            QVERIFY2(ip(QStringList{QStringLiteral("-n")} + command.split(QLatin1Char(' '))), qPrintable(command));
+            QVERIFY2(RunIp(QStringList{QStringLiteral("-n")} + command.split(QLatin1Char(' '))), qPrintable(command));
 
         Home home;
         QVERIFY(QFile::remove(home.confPath()));

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "TestData.h"
+#include "support/Netns.h"
 
 // More than 16 real interfaces: a network namespace of the test's own with ten veth pairs.
 class TestManyInterfaces final : public QObject
@@ -13,29 +14,22 @@ class TestManyInterfaces final : public QObject
 
     QString m_netns = QStringLiteral("vorp-test-%1").arg(QCoreApplication::applicationPid());
 
-    static bool Ip(const QStringList& arguments)
-    {
-        QProcess ip;
-        ip.start(QStringLiteral("ip"), arguments);
-        return ip.waitForFinished(10000) && ip.exitStatus() == QProcess::NormalExit && ip.exitCode() == 0;
-    }
-
 private slots:
     void initTestCase()
     {
-        if (!Ip({QStringLiteral("netns"), QStringLiteral("add"), m_netns}))
+        if (!RunIp({QStringLiteral("netns"), QStringLiteral("add"), m_netns}))
             QSKIP("cannot make a network namespace here (needs root and iproute2): many-interface test skipped");
     }
-    void cleanupTestCase() { Ip({QStringLiteral("netns"), QStringLiteral("del"), m_netns}); }
+    void cleanupTestCase() { RunIp({QStringLiteral("netns"), QStringLiteral("del"), m_netns}); }
 
     void everyPositionIsRecorded()
     {
-        QVERIFY(Ip({QStringLiteral("-n"), m_netns, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-                    QStringLiteral("up")}));
+        QVERIFY(RunIp({QStringLiteral("-n"), m_netns, QStringLiteral("link"), QStringLiteral("set"),
+                       QStringLiteral("lo"), QStringLiteral("up")}));
         for (int i = 0; i < 10; ++i)
-            QVERIFY(Ip({QStringLiteral("-n"), m_netns, QStringLiteral("link"), QStringLiteral("add"),
-                        QStringLiteral("vorpa%1").arg(i), QStringLiteral("type"), QStringLiteral("veth"),
-                        QStringLiteral("peer"), QStringLiteral("name"), QStringLiteral("vorpb%1").arg(i)}));
+            QVERIFY(RunIp({QStringLiteral("-n"), m_netns, QStringLiteral("link"), QStringLiteral("add"),
+                           QStringLiteral("vorpa%1").arg(i), QStringLiteral("type"), QStringLiteral("veth"),
+                           QStringLiteral("peer"), QStringLiteral("name"), QStringLiteral("vorpb%1").arg(i)}));
         QTemporaryDir root;
         QProcess child;
         child.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), m_netns,
