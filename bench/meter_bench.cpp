@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "meter/MeterDrawing.h"
 #include "meter/MeterTick.h"
 
@@ -52,6 +53,33 @@ void BM_MeterTickAndGraph(benchmark::State& state)
         benchmark::DoNotOptimize(step());
 }
 BENCHMARK(BM_MeterTickAndGraph)->Unit(benchmark::kMicrosecond);
+
+// One tick of the meter's graph as the window keeps it: one new sample slides the picture, with the
+// legend laid over it, at the designed graph size and at the widest.
+void BM_ScrollingGraphTick(benchmark::State& state)
+{
+    const QSize size(int(state.range(0)), int(state.range(1)));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(11);
+    const LegendInput input{65536, 4, 30, 8, size, font};
+    ScrollingGraph graph;
+    graph.setLegend(DrawLegend(input));
+    HistoryRing ring;
+    const MeterColours colours;
+    const float scale = PixelScale(size.height(), 65536);
+    uint64_t n = 0;
+    auto step = [&] {
+        ++n;
+        const auto value = [&](double phase) { return int32_t(30000 + 25000 * std::sin(double(n) / 7.0 + phase)); };
+        ring.push({value(0), value(1), value(2) / 8, value(3) / 8});
+        return graph.update(size, ring, scale, colours, AverageChoice::Received).average;
+    };
+    for (int k = 0; k < size.width(); ++k)
+        step();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(step());
+}
+BENCHMARK(BM_ScrollingGraphTick)->Args({355, 170})->Args({976, 281})->Unit(benchmark::kMicrosecond);
 
 void BM_DrawLegend(benchmark::State& state)
 {

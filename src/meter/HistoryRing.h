@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <array>
@@ -25,20 +26,27 @@ public:
     const RingSample& at(int age) const { return m_slots[static_cast<size_t>(RingSlot(age))]; }
     const RingSample& slot(int index) const { return m_slots[static_cast<size_t>(index)]; }
 
+    // Counts the changes: one per push, more for a clear, so that whoever follows the ring one push at
+    // a time sees that it must start over.
+    uint64_t changes() const { return m_changes; }
+
     // Moves the head one slot down and stores the newest sample there.
     void push(const RingSample& sample)
     {
         m_head = (m_head + kSlots - 1) & (kSlots - 1);
         m_slots[static_cast<size_t>(m_head)] = sample;
+        ++m_changes;
     }
 
     void clear()
     {
         m_slots.fill(RingSample{});
         m_head = 0;
+        m_changes += 2;
     }
 
 private:
     std::array<RingSample, kSlots> m_slots{};
     int m_head = 0;
+    uint64_t m_changes = 0;
 };

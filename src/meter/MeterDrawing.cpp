@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "meter/MeterDrawing.h"
 
 #include "common/Colour.h"
@@ -75,6 +76,24 @@ private:
     bool m_dotted = false;
 };
 
+history_columns::Colours GraphColours(const MeterColours& colours)
+{
+    history_columns::Colours c;
+    c.received1 = BgrToArgb(colours.received1);
+    c.received2 = BgrToArgb(colours.received2);
+    c.sent1 = BgrToArgb(colours.sent1);
+    c.sent2 = BgrToArgb(colours.sent2);
+    c.intersection = BgrToArgb(colours.intersection);
+    c.background = BgrToArgb(kMeterBackground);
+    return c;
+}
+
+// The average line is drawn in the complement of the received-1 colour.
+QRgb AverageColour(const MeterColours& colours)
+{
+    return BgrToArgb(0xFFFFFFu - (colours.received1 & 0xFFFFFFu));
+}
+
 QString LegendValueText(const LegendInput& in, long double divisor, int i)
 {
     const long double f = in.fullScale, m = in.unitMultiplier;
@@ -83,97 +102,6 @@ QString LegendValueText(const LegendInput& in, long double divisor, int i)
     return FloatText(top - below);
 }
 
-// trunc(y) as a row. A value far above the full scale lands far outside the image; the bound
-// only keeps that arithmetic in range. Rounding to nearest and stepping back toward zero avoids
-// the truncating conversion, which on x87 reloads the control word twice and dominated a tick.
-int64_t Row(long double y)
-{
-    constexpr long double kLimit = 1e15L;
-    y = std::clamp(y, -kLimit, kLimit);
-    int64_t n = std::llrint(y);
-    const long double back = static_cast<long double>(n);
-    if (y >= 0 ? back > y : back < y)
-        n += y >= 0 ? -1 : 1;
-    return n;
-}
-
-// Vertical runs into a column-major buffer, where each run is contiguous memory; writing the
-// columns of a row-major image directly would touch one cache line per pixel.
-class ColumnPainter
-{
-public:
-    ColumnPainter(QRgb* columns, int width, int height) : m_bits(columns), m_width(width), m_height(height) {}
-
-    // Rows from (included) towards to (excluded), as a line-to along one column.
-    void segment(int x, int64_t from, int64_t to, QRgb colour)
-    {
-        if (from < to)
-            run(x, from, to - 1, colour);
-        else if (from > to)
-            run(x, to + 1, from, colour);
-    }
-
-    // The line-to from (x + 1, from) to (x, to): the first half of its rows (the odd middle one
-    // included) stays in column x + 1, the rest lies in column x.
-    void diagonal(int x, int64_t from, int64_t to, QRgb colour)
-    {
-        const int64_t n = to > from ? to - from : from - to;
-        if (n == 0)
-        {
-            run(x + 1, from, from, colour);
-            return;
-        }
-        const int64_t firstHalf = (n + 1) / 2;
-        if (to > from)
-        {
-            run(x + 1, from, from + firstHalf - 1, colour);
-            run(x, from + firstHalf, to - 1, colour);
-        }
-        else
-        {
-            run(x + 1, from - firstHalf + 1, from, colour);
-            run(x, to + 1, from - firstHalf, colour);
-        }
-    }
-
-    void run(int x, int64_t top, int64_t bottom, QRgb colour)
-    {
-        if (x < 0 || x >= m_width)
-            return;
-        const int64_t a = std::max<int64_t>(top, 0), b = std::min<int64_t>(bottom, m_height - 1);
-        if (a <= b)
-            std::fill_n(m_bits + static_cast<qsizetype>(x) * m_height + a, b - a + 1, colour);
-    }
-
-    void row(int y, int left, int right, QRgb colour)
-    {
-        if (y < 0 || y >= m_height)
-            return;
-        for (int x = std::max(left, 0); x <= std::min(right, m_width - 1); ++x)
-            m_bits[static_cast<qsizetype>(x) * m_height + y] = colour;
-    }
-
-    // Copies the columns into the row-major image, in tiles that stay in cache.
-    void transposeInto(QImage& image) const
-    {
-        constexpr int kTile = 16;
-        const qsizetype stride = image.bytesPerLine() / 4;
-        QRgb* out = reinterpret_cast<QRgb*>(image.bits());
-        for (int y0 = 0; y0 < m_height; y0 += kTile)
-            for (int x0 = 0; x0 < m_width; x0 += kTile)
-                for (int y = y0; y < std::min(y0 + kTile, m_height); ++y)
-                {
-                    QRgb* line = out + y * stride;
-                    for (int x = x0; x < std::min(x0 + kTile, m_width); ++x)
-                        line[x] = m_bits[static_cast<qsizetype>(x) * m_height + y];
-                }
-    }
-
-private:
-    QRgb* m_bits;
-    int m_width;
-    int m_height;
-};
 } // namespace
 
 Legend LegendLayout(const LegendInput& in)
@@ -287,72 +215,20 @@ int32_t DrawHistory(QImage& image, QSize graphSize, const HistoryRing& ring, flo
 int32_t HistoryPainter::DrawHistory(QImage& image, QSize graphSize, const HistoryRing& ring, float pixelScale,
                                     const MeterColours& colours, AverageChoice average)
 {
+    using namespace history_columns;
     if (image.size() != graphSize || image.format() != QImage::Format_RGB32)
         image = QImage(graphSize, QImage::Format_RGB32);
     if (image.isNull())
         return 0;
     const int w = graphSize.width(), h = graphSize.height();
     m_columns.assign(static_cast<size_t>(w) * static_cast<size_t>(h), kWhite);
-    const long double s = pixelScale;
-    auto y = [&](int32_t v) { return Row(h - v * s); };
-
-    const QRgb received1 = BgrToArgb(colours.received1), received2 = BgrToArgb(colours.received2);
-    const QRgb sent1 = BgrToArgb(colours.sent1), sent2 = BgrToArgb(colours.sent2);
-    const QRgb intersection = BgrToArgb(colours.intersection), background = BgrToArgb(kMeterBackground);
-    ColumnPainter paint(m_columns.data(), w, h);
-
-    const int columns = w - 2;
-    for (int i = 0; i < columns; ++i)
-    {
-        const int x = w - 2 - i;
-        const RingSample& sample = ring.at(i);
-        const int64_t y1 = y(sample.received1), y2 = y(sample.received2);
-        if (sample.received1 > sample.received2)
-        {
-            paint.segment(x, h, y2, intersection);
-            paint.segment(x, y2, y1, received1);
-            paint.segment(x, y1, 0, background);
-        }
-        else
-        {
-            paint.segment(x, h, y1, intersection);
-            paint.segment(x, y1, y2, received2);
-            paint.segment(x, y2, 0, background);
-        }
-    }
-
-    // Two pixels high: a step down to one row above the value, then the value's own row.
-    float sum = 0;
-    auto sentLine = [&](int32_t RingSample::*series, QRgb colour, bool summing) {
-        int64_t current = h;
-        for (int i = 0; i < columns; ++i)
-        {
-            const int x = w - 2 - i;
-            const RingSample& sample = ring.at(i);
-            const int32_t t = sample.*series;
-            const int64_t above = Row(h - t * s - 1);
-            if (i == 0)
-                paint.segment(x, current, above, colour);
-            else
-                paint.diagonal(x, current, above, colour);
-            current = y(t);
-            paint.segment(x, above, current, colour);
-            if (summing)
-                sum = static_cast<float>(static_cast<long double>(sum) + AverageSeriesValue(sample, average));
-        }
-    };
-    sentLine(&RingSample::sent1, sent1, true);
-    sentLine(&RingSample::sent2, sent2, false);
-
-    const long double mean = columns > 0 ? static_cast<long double>(sum) / columns : 0.0L;
-    if (average != AverageChoice::None && columns > 0)
-    {
-        const int64_t row = Row(h - mean * s);
-        if (row >= 0 && row < h)
-            paint.row(static_cast<int>(row), 2, w - 2, BgrToArgb(0xFFFFFFu - (colours.received1 & 0xFFFFFFu)));
-    }
-    paint.transposeInto(image);
-    return static_cast<int32_t>(std::clamp(std::trunc(mean), -2147483648.0L, 2147483647.0L));
+    ColumnSink paint(m_columns.data(), w, h);
+    PaintColumns(paint, w, h, ring, pixelScale, GraphColours(colours), m_rows);
+    const AverageLine line = AverageOf(ring, w, h, pixelScale, average);
+    if (line.row >= 0)
+        paint.row(static_cast<int>(line.row), 2, w - 2, AverageColour(colours));
+    paint.transposeInto(reinterpret_cast<QRgb*>(image.bits()), image.bytesPerLine() / 4);
+    return line.value;
 }
 
 MeterFormLayout FormResizeLayout(const MeterLayoutInput& in)
@@ -414,4 +290,459 @@ TitleText PlaceTitleText(const QFont& font, const QString& text, QSize titleBar,
     out.rect = QRect((area - textWidth) / 2, std::max(0, (titleBar.height() - metrics.height()) / 2), textWidth + 1,
                      metrics.height());
     return out;
+}
+
+TitleText TitleFitter::place(const QFont& font, const QString& text, QSize titleBar, int iconWidth, bool fit)
+{
+    if (m_placed && text == m_text && titleBar == m_titleBar && iconWidth == m_iconWidth && fit == m_fit &&
+        font == m_font)
+        return m_place;
+    if (!(font == m_font))
+    {
+        m_font = font;
+        QFont style = font;
+        style.setPointSize(1);
+        if (!(style == m_style))
+        {
+            m_style = style;
+            m_sizes.clear();
+            m_heights.clear();
+        }
+    }
+    const int area = titleBar.width() - iconWidth;
+    TitleText out;
+    int textHeight = 0;
+    if (fit)
+    {
+        // A font given in pixels steps in points from its equivalent size.
+        const int start = font.pointSize() > 0 ? font.pointSize() : std::max(1, QFontInfo(font).pointSize());
+        const int size = fittedSize(start, text, area - 2, titleBar.height());
+        out.font = sized(size);
+        textHeight = height(size);
+    }
+    else
+    {
+        out.font = font;
+        textHeight = QFontMetrics(font).height();
+    }
+    const int textWidth = width(out.font, text);
+    out.rect =
+        QRect((area - textWidth) / 2, std::max(0, (titleBar.height() - textHeight) / 2), textWidth + 1, textHeight);
+    m_placed = true;
+    m_text = text;
+    m_titleBar = titleBar;
+    m_iconWidth = iconWidth;
+    m_fit = fit;
+    m_place = out;
+    return out;
+}
+
+int TitleFitter::fittedSize(int start, const QString& text, int available, int titleHeight)
+{
+    // The stepwise fit never grows past 1000 points, nor shrinks below 1.
+    const int limit = std::max(1000, start);
+    int size = std::clamp(start, 1, limit);
+    if (height(size) <= titleHeight - 2)
+        while (size < limit && height(size + 1) <= titleHeight - 2)
+            ++size;
+    else
+        while (size > 1 && height(size) > titleHeight - 2)
+            --size;
+    while (size > 1 && width(sized(size), text) > available)
+        --size;
+    // Growing stops at the first size whose text is as wide as the space, which fits.
+    if (size > start && width(sized(size), text) == available)
+        while (size > start && width(sized(size - 1), text) == available)
+            --size;
+    return size;
+}
+
+const QFont& TitleFitter::sized(int pointSize)
+{
+    const auto index = static_cast<size_t>(pointSize);
+    if (m_sizes.size() <= index)
+        m_sizes.resize(index + 1);
+    if (!m_sizes[index])
+    {
+        QFont font = m_font;
+        font.setPointSize(pointSize);
+        m_sizes[index] = font;
+    }
+    return *m_sizes[index];
+}
+
+int TitleFitter::height(int pointSize)
+{
+    const auto index = static_cast<size_t>(pointSize);
+    if (m_heights.size() <= index)
+        m_heights.resize(index + 1, -1);
+    if (m_heights[index] < 0)
+        m_heights[index] = QFontMetrics(sized(pointSize)).height();
+    return m_heights[index];
+}
+
+int TitleFitter::width(const QFont& font, const QString& text)
+{
+    if (text != m_measuredText || !(font == m_measuredFont))
+    {
+        m_measuredFont = font;
+        m_measuredText = text;
+        m_measuredWidth = QFontMetrics(font).horizontalAdvance(text);
+    }
+    return m_measuredWidth;
+}
+
+// ---- The scrolling graph
+
+namespace
+{
+// First row of a column that departs from an unpainted one (white row 0, background below): the rows
+// above it are the same in every such column, so sliding them over each other changes nothing.
+int ColumnTop(const QRgb* column, int height, QRgb background)
+{
+    if (height == 0 || column[0] != kWhite)
+        return 0;
+    for (int y = 1; y < height; ++y)
+        if (column[y] != background)
+            return y;
+    return height;
+}
+
+// The runs of the one column being drawn.
+struct OneColumnSink
+{
+    QRgb* bits;
+    int height;
+
+    void run(int, int64_t top, int64_t bottom, QRgb colour) const
+    {
+        const int64_t a = std::max<int64_t>(top, 0), b = std::min<int64_t>(bottom, height - 1);
+        if (a <= b)
+            std::fill(bits + a, bits + b + 1, colour);
+    }
+};
+} // namespace
+
+bool ScrollingGraph::setLegend(const QImage& legend)
+{
+    m_valid = false;
+    m_legendSize = QSize();
+    m_legend.clear();
+    m_legendRows.clear();
+    m_legendColumns.clear();
+    m_runs.clear();
+    if (legend.isNull())
+        return true;
+    if (legend.devicePixelRatio() != 1.0)
+        return false;
+    const int w = std::max(0, legend.width() - kLegendExtraWidth), h = legend.height();
+    const QImage argb = legend.convertToFormat(QImage::Format_ARGB32);
+    // By graph pixel: the index of the legend's pixel there, -1 where it is clear.
+    std::vector<int> at(static_cast<size_t>(w) * static_cast<size_t>(h), -1);
+    auto index = [&](int x, int y) -> int& { return at[static_cast<size_t>(y) * w + x]; };
+    m_legendRows.assign(static_cast<size_t>(h) + 1, 0);
+    m_legendColumns.assign(static_cast<size_t>(w), {});
+    for (int y = 0; y < h; ++y)
+    {
+        m_legendRows[static_cast<size_t>(y)] = static_cast<int>(m_legend.size());
+        const QRgb* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y)) + kGraphLeft;
+        for (int x = 0; x < w; ++x)
+        {
+            const int alpha = qAlpha(line[x]);
+            if (alpha == 0)
+                continue;
+            if (alpha != 255)
+            {
+                setLegend(QImage());
+                return false;
+            }
+            index(x, y) = static_cast<int>(m_legend.size());
+            m_legendColumns[static_cast<size_t>(x)].push_back(static_cast<int>(m_legend.size()));
+            // The buffers are twice the graph's width.
+            m_legend.push_back({x, y, line[x], static_cast<qsizetype>(y) * 2 * w + x});
+        }
+    }
+    m_legendRows[static_cast<size_t>(h)] = static_cast<int>(m_legend.size());
+    // After a slide, column x shows what column x + 1 showed: the legend is put right run by run (a row's
+    // pixels of one colour side by side). A run keeps what it hides moving left under it, for the pixel
+    // it uncovers on its left; a run from the left edge uncovers nothing, nor a run it touches, and so on.
+    auto legendAt = [&](int x, int y) { return x >= 0 && x < w && index(x, y) >= 0; };
+    for (int y = 0; y < h; ++y)
+    {
+        bool leftTracked = false;
+        for (int k = m_legendRows[static_cast<size_t>(y)]; k < m_legendRows[static_cast<size_t>(y) + 1];)
+        {
+            const LegendPixel& first = m_legend[static_cast<size_t>(k)];
+            int end = k + 1;
+            while (end < m_legendRows[static_cast<size_t>(y) + 1] && m_legend[static_cast<size_t>(end)].y == y &&
+                   m_legend[static_cast<size_t>(end)].x == m_legend[static_cast<size_t>(end) - 1].x + 1 &&
+                   m_legend[static_cast<size_t>(end)].colour == first.colour)
+                ++end;
+            const int left = first.x, right = m_legend[static_cast<size_t>(end) - 1].x;
+            const bool uncovers = left > 0 && !legendAt(left - 1, y);
+            const bool tracked = left > 0 && (uncovers || leftTracked);
+            LegendRun run;
+            run.offset = static_cast<int32_t>(first.offset);
+            run.first = k;
+            run.count = static_cast<int16_t>(end - k);
+            run.y = static_cast<int16_t>(y);
+            run.colour = first.colour;
+            run.flags = (uncovers ? LegendRun::Uncovers : 0) | (tracked ? LegendRun::Tracked : 0) |
+                        (legendAt(right + 1, y) ? LegendRun::RightIsLegend : 0) |
+                        (right + 1 >= w ? LegendRun::AtRightEdge : 0);
+            leftTracked = tracked;
+            m_runs.push_back(run);
+            k = end;
+        }
+    }
+    m_legendSize = QSize(w, h);
+    return true;
+}
+
+QImage ScrollingGraph::picture() const
+{
+    if (!m_valid)
+        return QImage();
+    return QImage(reinterpret_cast<const uchar*>(m_shown.data() + m_left), m_size.width(), m_size.height(),
+                  m_stride * static_cast<qsizetype>(sizeof(QRgb)), QImage::Format_RGB32);
+}
+
+ScrollingGraph::Drawn ScrollingGraph::update(QSize graphSize, const HistoryRing& ring, float pixelScale,
+                                             const MeterColours& colours, AverageChoice average)
+{
+    using namespace history_columns;
+    Drawn drawn;
+    const int w = graphSize.width(), h = graphSize.height();
+    if (w <= 0 || h <= 0)
+    {
+        m_valid = false;
+        return drawn;
+    }
+    const AverageLine line = AverageOf(ring, w, h, pixelScale, average);
+    drawn.average = line.value;
+    const uint64_t pushes = ring.changes() - m_ringChanges;
+    m_ringChanges = ring.changes();
+    const bool same =
+        m_valid && graphSize == m_size && pixelScale == m_scale && colours == m_colours && average == m_average;
+    if (same && pushes == 0)
+        return drawn;
+    m_size = graphSize;
+    m_scale = pixelScale;
+    m_colours = colours;
+    m_average = average;
+    m_averageColour = AverageColour(colours);
+    const Colours c = GraphColours(colours);
+    if (!same || pushes > 1)
+    {
+        drawAll(ring, c, line.row);
+        m_valid = true;
+        drawn.changed = QRect(QPoint(0, 0), graphSize);
+        return drawn;
+    }
+    const int64_t oldRow = m_averageRow;
+    const int topBefore = topRow();
+    scrollOne(ring, c, line.row);
+    const int top = std::min(topBefore, topRow());
+    if (top < h)
+        drawn.changed = QRect(0, top, w, h - top);
+    // A row of the average line, outside the sliding part: a bounding rectangle keeps the repaint a plain copy.
+    if (oldRow != line.row)
+        for (const int64_t row : {oldRow, line.row})
+            if (row >= 0)
+                drawn.changed |= QRect(0, static_cast<int>(row), w, 1);
+    return drawn;
+}
+
+void ScrollingGraph::drawAll(const HistoryRing& ring, const history_columns::Colours& colours, int64_t averageRow)
+{
+    using namespace history_columns;
+    const int w = m_size.width(), h = m_size.height();
+    m_stride = 2 * static_cast<qsizetype>(w);
+    m_shown.resize(static_cast<size_t>(m_stride) * static_cast<size_t>(h));
+    m_tops.resize(static_cast<size_t>(m_stride));
+    m_averageUnder.assign(static_cast<size_t>(w), 0);
+    m_left = 0;
+    m_columns.assign(static_cast<size_t>(w) * static_cast<size_t>(h), kWhite);
+    ColumnSink paint(m_columns.data(), w, h);
+    PaintColumns(paint, w, h, ring, m_scale, colours, m_rows);
+    paint.transposeInto(m_shown.data(), m_stride);
+    for (int x = 0; x < w; ++x)
+        m_tops[static_cast<size_t>(x)] =
+            ColumnTop(m_columns.data() + static_cast<qsizetype>(x) * h, h, colours.background);
+    if (legendFits())
+    {
+        m_under.resize(m_legend.size());
+        for (size_t k = 0; k < m_legend.size(); ++k)
+        {
+            QRgb& pixel = m_shown[static_cast<size_t>(m_legend[k].offset)];
+            m_under[k] = pixel;
+            pixel = m_legend[k].colour;
+        }
+    }
+    m_averageRow = -1;
+    drawAverageRow(averageRow);
+}
+
+void ScrollingGraph::scrollOne(const HistoryRing& ring, const history_columns::Colours& colours, int64_t averageRow)
+{
+    const int w = m_size.width();
+    const bool legend = legendFits();
+    // The average line leaves its row before the picture moves, while that row is where it was drawn; a
+    // line that stays slides with the picture.
+    if (averageRow != m_averageRow)
+        eraseAverageRow();
+    const int64_t row = m_averageRow;
+
+    // What lies under the line after the slide: what lay one column to the right, except where the legend
+    // covered it (set with the legend below).
+    if (row >= 0)
+    {
+        m_averageBefore = m_averageUnder;
+        const std::vector<int>& onRow = legendOnRow(static_cast<int>(row));
+        for (int x = 2; x <= w - 3; ++x)
+            if (onRow[static_cast<size_t>(x) + 1] < 0)
+                m_averageUnder[static_cast<size_t>(x)] = m_averageBefore[static_cast<size_t>(x) + 1];
+    }
+    slide();
+
+    if (legend)
+    {
+        // The picture now shows at each column what the column on its right showed.
+        QRgb* pixels = shownAt(0, 0);
+        const auto onLine = [&](int x, int y) { return y == row && x >= 2 && x <= w - 2; };
+        for (const LegendRun& run : m_runs)
+        {
+            QRgb* under = m_under.data() + run.first;
+            const int left = run.offset - run.y * static_cast<int>(m_stride);
+            if (run.flags & LegendRun::Uncovers)
+            {
+                if (onLine(left - 1, run.y))
+                {
+                    m_averageUnder[static_cast<size_t>(left) - 1] = under[0];
+                    pixels[run.offset - 1] = m_averageColour;
+                }
+                else
+                    pixels[run.offset - 1] = under[0];
+            }
+            const qsizetype end = run.offset + run.count - 1;
+            if (run.flags & LegendRun::Tracked)
+            {
+                std::copy(under + 1, under + run.count, under);
+                // A run on the right is done later, so its first pixel still holds what it held.
+                QRgb& last = under[run.count - 1];
+                if (run.flags & LegendRun::AtRightEdge)
+                    last = kWhite; // the last column is drawn anew
+                else if (run.flags & LegendRun::RightIsLegend)
+                    last = under[run.count];
+                else if (onLine(left + run.count, run.y))
+                    last = m_averageBefore[static_cast<size_t>(left + run.count)];
+                else
+                    last = pixels[end];
+            }
+            if (!(run.flags & LegendRun::AtRightEdge))
+                pixels[end] = run.colour;
+        }
+    }
+    // Both edges stay unpainted; the newest columns and the oldest one change with their neighbours.
+    for (const int x : {0, 1, w - 3, w - 2, w - 1})
+        if (x >= 0 && x < w)
+            drawColumn(x, ring, colours);
+    drawAverageRow(averageRow);
+}
+
+void ScrollingGraph::slide()
+{
+    const int w = m_size.width(), h = m_size.height();
+    if (m_left + 1 + w <= m_stride)
+    {
+        ++m_left;
+        return;
+    }
+    // Out of room on the right: the picture goes back to the start of the buffer, less its first column.
+    for (int y = 0; y < h; ++y)
+    {
+        QRgb* line = m_shown.data() + y * m_stride;
+        std::copy(line + m_left + 1, line + m_left + w, line);
+    }
+    std::copy(m_tops.begin() + m_left + 1, m_tops.begin() + m_left + w, m_tops.begin());
+    m_left = 0;
+}
+
+const std::vector<int>& ScrollingGraph::legendOnRow(int y)
+{
+    m_onRow.assign(static_cast<size_t>(m_size.width()) + 1, -1);
+    if (legendFits())
+        for (int k = m_legendRows[static_cast<size_t>(y)]; k < m_legendRows[static_cast<size_t>(y) + 1]; ++k)
+            m_onRow[static_cast<size_t>(m_legend[static_cast<size_t>(k)].x)] = k;
+    return m_onRow;
+}
+
+void ScrollingGraph::eraseAverageRow()
+{
+    if (m_averageRow < 0)
+        return;
+    const int w = m_size.width();
+    const std::vector<int>& onRow = legendOnRow(static_cast<int>(m_averageRow));
+    QRgb* line = shownAt(0, static_cast<int>(m_averageRow));
+    for (int x = 2; x <= w - 2; ++x)
+        if (onRow[static_cast<size_t>(x)] < 0)
+            line[x] = m_averageUnder[static_cast<size_t>(x)];
+    m_averageRow = -1;
+}
+
+void ScrollingGraph::drawAverageRow(int64_t row)
+{
+    if (row == m_averageRow)
+        return;
+    m_averageRow = row;
+    if (row < 0)
+        return;
+    const int w = m_size.width();
+    const std::vector<int>& onRow = legendOnRow(static_cast<int>(row));
+    QRgb* line = shownAt(0, static_cast<int>(row));
+    for (int x = 2; x <= w - 2; ++x)
+    {
+        const int k = onRow[static_cast<size_t>(x)];
+        m_averageUnder[static_cast<size_t>(x)] = k >= 0 ? m_under[static_cast<size_t>(k)] : line[x];
+        if (k < 0)
+            line[x] = m_averageColour;
+    }
+}
+
+void ScrollingGraph::drawColumn(int x, const HistoryRing& ring, const history_columns::Colours& colours)
+{
+    using namespace history_columns;
+    const int w = m_size.width(), h = m_size.height();
+    m_column.assign(static_cast<size_t>(h), kWhite);
+    OneColumnSink sink{m_column.data(), h};
+    const long double s = m_scale;
+    const auto rows = [&](int age) { return RowsOf(ring.at(age), h, s); };
+    PaintColumn(sink, x, w, h, rows, colours);
+    m_tops[static_cast<size_t>(m_left + x)] = ColumnTop(m_column.data(), h, colours.background);
+
+    QRgb* shown = shownAt(x, 0);
+    for (int y = 0; y < h; ++y)
+        shown[y * m_stride] = m_column[static_cast<size_t>(y)];
+    if (m_averageRow >= 0 && x >= 2 && x <= w - 2)
+    {
+        m_averageUnder[static_cast<size_t>(x)] = m_column[static_cast<size_t>(m_averageRow)];
+        shown[m_averageRow * m_stride] = m_averageColour;
+    }
+    if (legendFits())
+        for (const int k : m_legendColumns[static_cast<size_t>(x)])
+        {
+            const LegendPixel& p = m_legend[static_cast<size_t>(k)];
+            m_under[static_cast<size_t>(k)] = m_column[static_cast<size_t>(p.y)];
+            shown[p.y * m_stride] = p.colour;
+        }
+}
+
+int ScrollingGraph::topRow() const
+{
+    // The edge columns are always white.
+    const int w = m_size.width();
+    int top = m_size.height();
+    for (int x = 1; x < w - 1; ++x)
+        top = std::min(top, m_tops[static_cast<size_t>(m_left + x)]);
+    return top;
 }

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "meter/HistoryColumns.h"
 #include "meter/HistoryRing.h"
 #include "meter/MeterTick.h"
 
@@ -11,6 +13,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // The five graph colours as the configuration window's edits hold them (0xBBGGRR, low byte red).
@@ -21,6 +24,8 @@ struct MeterColours
     uint32_t received2 = 0x006600;
     uint32_t sent2 = 0xFF00FF;
     uint32_t intersection = 0x01E5DD;
+
+    bool operator==(const MeterColours&) const = default;
 };
 
 // Colour of the title bar, the graph panel and the graph's empty part: red, green and blue 245.
@@ -37,6 +42,8 @@ struct LegendInput
     int unitMultiplier = 8;    // 1 with "Octets", 8 with "Bits"
     QSize graphSize;           // im2
     QFont font;                // the canvas font of im1
+
+    bool operator==(const LegendInput&) const = default;
 };
 
 struct LegendLabel
@@ -79,6 +86,100 @@ public:
 
 private:
     std::vector<QRgb> m_columns; // column-major, so that every vertical run is contiguous
+    std::vector<history_columns::AgeRows> m_rows;
+};
+
+// The meter's graph with the legend laid over it, kept from tick to tick. After one new sample the
+// picture slides a column to the left in its buffer, only the columns at both ends are drawn, and the
+// legend's and the average line's pixels, which stay in place, are put right; anything else (another
+// size, scale, colour or average choice, a new legend, several samples at once) draws it all again.
+// Pixel for pixel the picture is DrawHistory's with the legend's opaque pixels over it.
+class ScrollingGraph final
+{
+public:
+    // DrawLegend's picture at a device pixel ratio of 1, whose columns from kGraphLeft on lie over the
+    // graph; a null picture for none. False, and no legend, when a pixel is neither opaque nor clear.
+    bool setLegend(const QImage& legend);
+
+    struct Drawn
+    {
+        QRect changed;     // the part of the picture that differs from the last one
+        int32_t average{}; // as DrawHistory returns it
+    };
+    Drawn update(QSize graphSize, const HistoryRing& ring, float pixelScale, const MeterColours& colours,
+                 AverageChoice average);
+
+    // Graph-sized, sharing the buffer: valid until the next update.
+    QImage picture() const;
+
+private:
+    // Offsets count pixels in the buffer from the picture's first column.
+    struct LegendPixel
+    {
+        int x = 0;
+        int y = 0;
+        QRgb colour = 0;
+        qsizetype offset = 0;
+    };
+    // Legend pixels of one colour side by side along a row; small, as a tick reads them all.
+    struct LegendRun
+    {
+        enum Flag : uint8_t
+        {
+            Uncovers = 1,      // the pixel on its left is clear
+            Tracked = 2,       // what it hides is seen again
+            RightIsLegend = 4, // another run touches it on the right
+            AtRightEdge = 8,   // it ends in the last column
+        };
+        int32_t offset = 0; // of its first pixel
+        int32_t first = 0;  // index of its first pixel
+        int16_t count = 0;
+        int16_t y = 0;
+        QRgb colour = 0;
+        uint8_t flags = 0;
+    };
+    void drawAll(const HistoryRing& ring, const history_columns::Colours& colours, int64_t averageRow);
+    void scrollOne(const HistoryRing& ring, const history_columns::Colours& colours, int64_t averageRow);
+    void slide();
+    QRgb* shownAt(int x, int y) { return m_shown.data() + y * m_stride + m_left + x; }
+    // Legend pixel indexes by column along a row, -1 where it is clear; valid until the next call.
+    const std::vector<int>& legendOnRow(int y);
+    void eraseAverageRow();
+    void drawAverageRow(int64_t row);
+    void drawColumn(int x, const HistoryRing& ring, const history_columns::Colours& colours);
+    int topRow() const;
+    bool legendFits() const { return m_legendSize == m_size; }
+
+    QSize m_size;
+    float m_scale = 0;
+    MeterColours m_colours;
+    AverageChoice m_average = AverageChoice::None;
+    uint64_t m_ringChanges = 0;
+    bool m_valid = false;
+
+    // The picture is the columns from m_left on of a buffer twice the graph's width. What the legend and
+    // the average line hide of the graph is kept aside, for when the graph slides out from under them.
+    std::vector<QRgb> m_shown;
+    qsizetype m_stride = 0;
+    int m_left = 0;
+    std::vector<int> m_tops; // by buffer column: the first row that departs from an unpainted column
+    int64_t m_averageRow = -1;
+    QRgb m_averageColour = 0;
+    std::vector<QRgb> m_averageUnder;  // by column, along the average line
+    std::vector<QRgb> m_averageBefore; // the same before a slide
+    std::vector<QRgb> m_under;         // by legend pixel
+
+    QSize m_legendSize;
+    std::vector<LegendPixel> m_legend;             // every opaque pixel over the graph, row by row
+    std::vector<int> m_legendRows;                 // index of each row's first legend pixel, plus the end
+    std::vector<std::vector<int>> m_legendColumns; // by column: its legend pixels
+    std::vector<LegendRun> m_runs;
+
+    // Working space, kept from tick to tick.
+    std::vector<int> m_onRow;
+    std::vector<QRgb> m_columns;
+    std::vector<QRgb> m_column;
+    std::vector<history_columns::AgeRows> m_rows;
 };
 
 // The meter window's layout on a resize (FormResize).
@@ -122,3 +223,36 @@ struct TitleText
     QRect rect; // Label1: the text centred in the width left of the icon, vertically in the bar
 };
 TitleText PlaceTitleText(const QFont& font, const QString& text, QSize titleBar, int iconWidth, bool fit);
+
+// PlaceTitleText for a title placed on every tick. The stepwise fit measures the text at a dozen sizes;
+// with widths and heights that grow with the point size, as a font's do, its answer is the largest size
+// that fits, which this finds from the font's heights by size, kept, and one measurement of a new text.
+// The same inputs as the last call give the last answer without measuring anything.
+class TitleFitter final
+{
+public:
+    TitleText place(const QFont& font, const QString& text, QSize titleBar, int iconWidth, bool fit);
+
+private:
+    // The font at a point size, and its height; both kept for the font's family and style.
+    const QFont& sized(int pointSize);
+    int height(int pointSize);
+    int width(const QFont& font, const QString& text);
+    int fittedSize(int start, const QString& text, int available, int titleHeight);
+
+    QFont m_font;                              // the last font asked for
+    QFont m_style;                             // that font at 1 point: the key of the sizes below
+    std::vector<std::optional<QFont>> m_sizes; // by point size
+    std::vector<int> m_heights;                // by point size; -1 where not measured yet
+
+    QFont m_measuredFont;
+    QString m_measuredText;
+    int m_measuredWidth = 0;
+
+    bool m_placed = false;
+    QString m_text;
+    QSize m_titleBar;
+    int m_iconWidth = 0;
+    bool m_fit = false;
+    TitleText m_place;
+};

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "meter/MeterDrawing.h"
 
 #include "common/Colour.h"
@@ -356,6 +357,133 @@ private slots:
                     QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
     }
 
+    // Steps, separated by spaces, each followed by a picture: "t<n>" n samples of traffic within the
+    // scale, "q<n>" n quiet ones (below a quarter of it), "p" a peak far above it; "z" a zero sample (a
+    // counter reset only primes); "u<n>" n samples with no picture between them (a hidden meter); "c" the
+    // ring cleared; "f<n>" full scale n; "a<n>" average choice n;
+    // "s<w>x<h>" another graph size; "k" colours changed; "l" the legend drawn again, "n" none.
+    void scrollingMatchesWholeDrawing_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("slides past the end of its buffer, average line moving")
+            << QSize(40, 30) << QStringLiteral("t130 a1 t90 a2 t50");
+        QTest::newRow("scale change, resize and counter reset between slides")
+            << QSize(37, 41) << QStringLiteral("a1 t50 f3000 t20 z t10 s52x33 t60 z z t45 f700 t30");
+        QTest::newRow("values above the full scale reach row 0")
+            << QSize(30, 20) << QStringLiteral("f300 a1 t70 f5000 t10 f200 t40");
+        // The changed part must reach as high as the peak until the peak has left the graph.
+        QTest::newRow("a lone peak crosses the graph and leaves it")
+            << QSize(30, 40) << QStringLiteral("q20 p q40 a1 q5 p q35");
+        QTest::newRow("cleared ring, new colours, legend redrawn and removed")
+            << QSize(33, 28) << QStringLiteral("a2 t40 c t5 k t20 l t10 n t30 l t3");
+        QTest::newRow("samples with no picture between") << QSize(35, 30) << QStringLiteral("a1 t40 u3 t10 u1 t5");
+        QTest::newRow("narrowest graphs") << QSize(3, 12) << QStringLiteral("a1 t8 s4x12 t8 s2x12 t3 s5x9 t12");
+    }
+    void scrollingMatchesWholeDrawing()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QString, steps);
+        QRandomGenerator random(7);
+        HistoryRing ring;
+        int32_t fullScale = 1024;
+        AverageChoice average = AverageChoice::None;
+        MeterColours colours;
+        colours.intersection = 0x123456;
+        bool withLegend = true;
+        ScrollingGraph graph;
+        auto legendInput = [&] { return LegendInput{fullScale, 4, 5, 8, size, LegendFont()}; };
+        QVERIFY(graph.setLegend(DrawLegend(legendInput())));
+        QImage previous;
+        int pictures = 0;
+
+        auto check = [&](const QString& step) {
+            const float scale = PixelScale(size.height(), fullScale);
+            const ScrollingGraph::Drawn drawn = graph.update(size, ring, scale, colours, average);
+            // The whole drawing with the legend laid over it, as the window stacks them.
+            QImage expected;
+            QCOMPARE(drawn.average, m_painter.DrawHistory(expected, size, ring, scale, colours, average));
+            if (withLegend)
+            {
+                QPainter p(&expected);
+                p.drawImage(-kGraphLeft, 0, DrawLegend(legendInput()));
+            }
+            const QImage shown = graph.picture();
+            QCOMPARE(shown.size(), size);
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                {
+                    if (shown.pixel(x, y) != expected.pixel(x, y))
+                        QFAIL(qPrintable(QStringLiteral("after %1 (picture %2): pixel %3,%4 differs")
+                                             .arg(step)
+                                             .arg(pictures)
+                                             .arg(x)
+                                             .arg(y)));
+                    // Outside the changed part the screen keeps the last picture: it must still be right.
+                    if (previous.size() == size && !drawn.changed.contains(x, y) &&
+                        expected.pixel(x, y) != previous.pixel(x, y))
+                        QFAIL(
+                            qPrintable(QStringLiteral("after %1 (picture %2): pixel %3,%4 changed outside %5,%6 %7x%8")
+                                           .arg(step)
+                                           .arg(pictures)
+                                           .arg(x)
+                                           .arg(y)
+                                           .arg(drawn.changed.x())
+                                           .arg(drawn.changed.y())
+                                           .arg(drawn.changed.width())
+                                           .arg(drawn.changed.height())));
+                }
+            previous = expected;
+            ++pictures;
+        };
+
+        for (const QString& step : steps.split(QLatin1Char(' ')))
+        {
+            const QChar kind = step.front();
+            const QString arg = step.mid(1);
+            if (kind == QLatin1Char('t') || kind == QLatin1Char('q') || kind == QLatin1Char('p'))
+            {
+                const int32_t top = kind == QLatin1Char('t') ? fullScale : kind == QLatin1Char('q') ? fullScale / 4 : 0;
+                for (int n = kind == QLatin1Char('p') ? 1 : arg.toInt(); n > 0; --n)
+                {
+                    auto value = [&] { return top > 0 ? int32_t(random.bounded(top)) : 3 * fullScale; };
+                    ring.push({value(), value(), value(), value()});
+                    check(step);
+                    if (QTest::currentTestFailed())
+                        return;
+                }
+                continue;
+            }
+            if (kind == QLatin1Char('z'))
+                ring.push(RingSample{});
+            else if (kind == QLatin1Char('u'))
+                for (int n = arg.toInt(); n > 0; --n)
+                    ring.push({int32_t(random.bounded(fullScale)), int32_t(random.bounded(fullScale)), 0, 0});
+            else if (kind == QLatin1Char('c'))
+                ring.clear();
+            else if (kind == QLatin1Char('f'))
+                fullScale = arg.toInt();
+            else if (kind == QLatin1Char('a'))
+                average = AverageChoice(arg.toInt());
+            else if (kind == QLatin1Char('s'))
+            {
+                const QStringList wh = arg.split(QLatin1Char('x'));
+                size = QSize(wh[0].toInt(), wh[1].toInt());
+            }
+            else if (kind == QLatin1Char('k'))
+                colours.received1 ^= 0x00FF00;
+            else
+                withLegend = kind == QLatin1Char('l');
+            // The window draws the legend again whatever changes its scale, size or presence.
+            if (kind == QLatin1Char('f') || kind == QLatin1Char('s') || kind == QLatin1Char('l') ||
+                kind == QLatin1Char('n'))
+                QVERIFY(graph.setLegend(withLegend ? DrawLegend(legendInput()) : QImage()));
+            check(step);
+            if (QTest::currentTestFailed())
+                return;
+        }
+    }
+
     void titleFontFits_data()
     {
         QTest::addColumn<int>("available");
@@ -417,6 +545,54 @@ private slots:
         else
             QCOMPARE(t.font, start);
         QCOMPARE(t.rect.top(), std::max(0, (titleBar.height() - QFontMetrics(t.font).height()) / 2));
+    }
+
+    // One fitter follows the title through texts and bars as the window's does: its kept sizes and last
+    // answer must never stand in for the stepwise fit's answer to other inputs.
+    void titleFitterGivesTheStepwiseAnswer_data()
+    {
+        QTest::addColumn<QList<QSize>>("bars");
+        QTest::addColumn<int>("iconWidth");
+        QTest::addColumn<bool>("fit");
+        QTest::addColumn<bool>("restyle"); // the font turns bold and back between texts
+        QTest::newRow("default bar") << QList<QSize>{QSize(403, 19)} << 20 << true << false;
+        // The width decides there, not the height.
+        QTest::newRow("narrow windows") << QList<QSize>{QSize(60, 19), QSize(150, 19), QSize(61, 19)} << 20 << true
+                                        << false;
+        QTest::newRow("narrow windows, bold and back")
+            << QList<QSize>{QSize(150, 19), QSize(190, 30)} << 20 << true << true;
+        QTest::newRow("graph hidden, bar growing and shrinking")
+            << QList<QSize>{QSize(403, 19), QSize(403, 100), QSize(200, 60), QSize(403, 19)} << 20 << true << false;
+        QTest::newRow("compact: no icon, no fitting")
+            << QList<QSize>{QSize(200, 22), QSize(150, 22)} << 0 << false << false;
+    }
+    void titleFitterGivesTheStepwiseAnswer()
+    {
+        QFETCH(QList<QSize>, bars);
+        QFETCH(int, iconWidth);
+        QFETCH(bool, fit);
+        QFETCH(bool, restyle);
+        const QStringList texts{
+            QStringLiteral("DL : 0ko/s  UL : 0ko/s"), QStringLiteral("DL : 9876.46kbps  UL : 631.19kbps"),
+            QStringLiteral("DL : 23.43kbps  UL : 0.39kbps"), QStringLiteral("DL : 23.43kbps  UL : 0.39kbps"),
+            QStringLiteral("DL : 1.5kbps  UL : 77.77kbps")};
+        // A font given in pixels, as the window's starts, then whatever the last fit gave.
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(13);
+        TitleFitter fitter;
+        // Each text through every bar, so that a bar changes under the same text as well.
+        for (const QString& text : texts)
+            for (const QSize& bar : bars)
+            {
+                const TitleText expected = PlaceTitleText(font, text, bar, iconWidth, fit);
+                const TitleText placed = fitter.place(font, text, bar, iconWidth, fit);
+                const QString where = QStringLiteral("%1 in %2x%3").arg(text).arg(bar.width()).arg(bar.height());
+                QVERIFY2(placed.font == expected.font, qPrintable(where));
+                QVERIFY2(placed.rect == expected.rect, qPrintable(where));
+                font = placed.font;
+                if (restyle)
+                    font.setBold(!font.bold());
+            }
     }
 
     void layout_data()

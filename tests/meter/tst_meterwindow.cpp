@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "meter/widgets/MeterWindow.h"
 
 #include "common/Clock.h"
@@ -29,6 +30,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <array>
 #include <memory>
 
 namespace
@@ -635,6 +637,150 @@ private slots:
         // The title bar's grey in the picture, not the hidden icon.
         QCOMPARE(QColor(saved.pixel(saved.width() - 5, 3)), QColor(245, 245, 245));
         QCOMPARE(QGuiApplication::clipboard()->image().size(), saved.size());
+    }
+
+    // The graph is drawn a column at a time and only its changed part is repainted: after any sequence of
+    // ticks, what the screen shows must be what drawing the whole window afresh shows. Steps, separated by
+    // spaces: "t<n>" n ticks of traffic, "a" the automatic scale, "m<n>" a manual full scale of n, "r" a
+    // counter reset, "s<w>x<h>" a resize, "v<n>" average choice n from the menu, "h" three ticks while the
+    // meter is hidden, "g" the graph hidden and shown again.
+    void screenAfterTicksMatchesAWholeRedraw_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("scale change, resize and counter reset") << QStringLiteral("t30 a t20 r t10 s300x150 t40");
+        QTest::newRow("average line under a manual scale") << QStringLiteral("v1 t25 m20000 t25 v2 t10 v0 t5");
+        QTest::newRow("graph hidden and back, ticks while hidden") << QStringLiteral("t20 g t10 h t15");
+        // The graph's buffer runs out on the right twice.
+        QTest::newRow("narrow window sliding far") << QStringLiteral("s120x100 v1 t160");
+    }
+    void screenAfterTicksMatchesAWholeRedraw()
+    {
+        QFETCH(QString, steps);
+        Rig rig;
+        MeterWindow& w = *rig.form3;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // Every tick slides the graph; the screen has it once the window has handled its update request.
+        const EventCounter updates(&w, QEvent::UpdateRequest);
+        uint64_t k = 0;
+        auto tick = [&] {
+            ++k;
+            // Up to a little above the default full scale, different on every tick.
+            rig.advance((k * 7919) % 70000, (k * 104729) % 9000, (k * 31337) % 40000, (k * 17) % 3000);
+            const int before = updates.count;
+            w.tick();
+            return !w.isVisible() || QTest::qWaitFor([&] { return updates.count > before; });
+        };
+        for (const QString& step : steps.split(QLatin1Char(' ')))
+        {
+            const QChar kind = step.front();
+            const QString arg = step.mid(1);
+            if (kind == QLatin1Char('t'))
+                for (int n = arg.toInt(); n > 0; --n)
+                    QVERIFY(tick());
+            else if (kind == QLatin1Char('a'))
+                rig.settings.set(settings::MeterScaleIndex, kAutomaticScaleIndex);
+            else if (kind == QLatin1Char('m'))
+            {
+                rig.settings.set(settings::MeterScaleIndex, 8);
+                rig.settings.set(settings::MeterFullScale, arg.toInt());
+            }
+            else if (kind == QLatin1Char('r'))
+            {
+                for (InterfaceRow& row : rig.source.table)
+                    row.inOctets = row.outOctets = 0;
+                QVERIFY(tick());
+            }
+            else if (kind == QLatin1Char('s'))
+            {
+                const QStringList wh = arg.split(QLatin1Char('x'));
+                w.resize(wh[0].toInt(), wh[1].toInt());
+            }
+            else if (kind == QLatin1Char('v'))
+                Find<QAction>(w, std::array{"Aucun1", "Reception1", "Envoi1"}[arg.toInt()])->trigger();
+            else if (kind == QLatin1Char('h'))
+            {
+                w.hide();
+                for (int n = 0; n < 3; ++n)
+                    QVERIFY(tick());
+                w.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&w));
+            }
+            else if (kind == QLatin1Char('g'))
+            {
+                rig.config("cbGr")->setChecked(false);
+                rig.config("cbGr")->setChecked(true);
+            }
+        }
+        QVERIFY(tick());
+        const QImage shown = QGuiApplication::primaryScreen()->grabWindow(w.winId()).toImage();
+
+        // Another height and back draws everything again from the same ring and scale.
+        const EventCounter paints(Find<MeterImage>(w, "im2"), QEvent::Paint);
+        const QSize size = w.size();
+        w.resize(size + QSize(0, 1));
+        w.resize(size);
+        QTRY_VERIFY(paints.count > 0);
+        const QImage redrawn = QGuiApplication::primaryScreen()->grabWindow(w.winId()).toImage();
+        QCOMPARE(shown.size(), redrawn.size());
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                if (shown.pixel(x, y) != redrawn.pixel(x, y))
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
+    }
+
+    // The rate text changes on every tick and is drawn without the label's line layout: it must come out
+    // as a plain label of the same font, text, size and colours draws it.
+    void rateTextDrawnAsALabelDrawsIt_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("graph");
+        QTest::addColumn<bool>("compact");
+        QTest::newRow("default window") << QSize(403, 189) << true << false;
+        QTest::newRow("graph hidden, 100 high") << QSize(403, 100) << false << false;
+        QTest::newRow("narrow window") << QSize(150, 189) << true << false;
+        QTest::newRow("compact") << QSize() << false << true;
+    }
+    void rateTextDrawnAsALabelDrawsIt()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, graph);
+        QFETCH(bool, compact);
+        Rig rig;
+        MeterWindow& w = *rig.form3;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        rig.config("cbGr")->setChecked(graph);
+        if (compact)
+            Find<QAction>(w, "Modemicro1")->trigger();
+        else
+            w.resize(size);
+        auto* rate = Find<QLabel>(w, "Label1");
+        w.tick();
+        for (const auto& [in, out] : {std::pair{1264188, 80793}, std::pair{3000, 50}, std::pair{123456, 7}})
+        {
+            rig.advance(in, out);
+            w.tick();
+            QLabel plain;
+            plain.setAttribute(Qt::WA_TranslucentBackground);
+            plain.setPalette(rate->palette());
+            plain.setFont(rate->font());
+            plain.setText(rate->text());
+            plain.resize(rate->size());
+            auto render = [](QWidget& label) {
+                QImage image(label.size(), QImage::Format_RGB32);
+                image.fill(QColor(245, 245, 245));
+                label.render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
+                return image;
+            };
+            const QImage drawn = render(*rate);
+            QCOMPARE(drawn, render(plain));
+            int inked = 0;
+            for (int y = 0; y < drawn.height(); ++y)
+                for (int x = 0; x < drawn.width(); ++x)
+                    inked += drawn.pixel(x, y) != qRgb(245, 245, 245);
+            QVERIFY(inked > 20);
+        }
     }
 
     void closeBoxAndMenu()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "meter/widgets/MeterWindow.h"
 
 #include "common/Colour.h"
@@ -16,6 +17,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -79,20 +81,75 @@ int32_t ClampFullScale(long double value)
 }
 } // namespace
 
+// The rate text changes on every tick. A label lays its text out in lines before drawing it, which cost
+// as much again as the drawing; this one draws its one line straight, to the same pixels (plain text, the
+// label's default alignment, no margin, indent or frame).
+class RateLabel final : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        if (text().isEmpty())
+            return;
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        const QFontMetricsF metrics(font());
+        // Centred as the label centres its line, whole pixels down from the top.
+        const int top = static_cast<int>((height() - (metrics.ascent() + metrics.descent())) / 2);
+        painter.drawText(QPointF(0, top + metrics.ascent()), text());
+    }
+};
+
 MeterImage::MeterImage(QWidget* parent) : QWidget(parent) {}
 
-void MeterImage::setPicture(QImage picture)
+void MeterImage::setPicture(QImage picture, const QRect& changed)
 {
     m_picture = std::move(picture);
+    if (!changed.isEmpty())
+        update(changed);
+}
+
+void MeterImage::setPaintedPart(const QRect& part)
+{
+    m_paintedPart = part;
     update();
 }
 
-void MeterImage::paintEvent(QPaintEvent*)
+void MeterImage::setBackground(const QColor& background)
 {
-    if (m_picture.isNull())
+    m_background = background;
+    setAttribute(Qt::WA_OpaquePaintEvent, background.isValid());
+    update();
+}
+
+void MeterImage::paintEvent(QPaintEvent* event)
+{
+    QRect area = event->rect();
+    if (!m_paintedPart.isNull())
+        area &= m_paintedPart;
+    const QRect pictureRect(QPoint(0, 0), m_picture.deviceIndependentSize().toSize());
+    const bool drawPicture = area.intersects(pictureRect);
+    const bool fill = m_background.isValid() && !pictureRect.contains(event->rect());
+    // With the legend laid into the graph's picture, the legend control has nothing to paint over the graph.
+    if (!drawPicture && !fill)
         return;
     QPainter painter(this);
-    painter.drawImage(0, 0, m_picture);
+    if (fill)
+        painter.fillRect(event->rect(), m_background);
+    if (!drawPicture)
+        return;
+    // Pixel for pixel the changed part alone; scaled, the whole picture under the clip, as scaling a part
+    // could sample it differently.
+    if (m_picture.devicePixelRatio() == 1.0 && devicePixelRatioF() == 1.0)
+    {
+        area &= pictureRect;
+        painter.drawImage(area.topLeft(), m_picture, area);
+    }
+    else
+        painter.drawImage(0, 0, m_picture);
 }
 
 MeterWindow::MeterWindow(Settings& settings, Sampler& sampler, const Clock& clock, ErrorReporter& errors,
@@ -221,13 +278,16 @@ void MeterWindow::buildControls()
     m_graphPanel = Panel("Shape2", this);
 
     m_graphImage = Named(new MeterImage(this), "im2");
+    m_graphImage->setBackground(Background());
+    // Whatever lies under the graph gets its mouse: the legend, which is the one that handles it.
+    m_graphImage->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_legendImage = Named(new MeterImage(this), "im1");
     QFont canvasFont = m_legendImage->font();
     canvasFont.setFamily(QStringLiteral("MS Sans Serif"));
     canvasFont.setPixelSize(11);
     m_legendImage->setFont(canvasFont);
 
-    m_rateLabel = Named(new QLabel(this), "Label1");
+    m_rateLabel = Named(new RateLabel(this), "Label1");
     QFont titleFont(QStringLiteral("Arial"));
     titleFont.setPixelSize(13);
     m_rateLabel->setFont(titleFont);
@@ -403,7 +463,24 @@ void MeterWindow::redrawLegend()
     m_pixelScale = LegendLayout(input).pixelScale;
     if (!m_settings.value(settings::MeterGraphShown))
         return;
-    m_legendImage->setPicture(DrawLegend(input, devicePixelRatioF()));
+    const qreal ratio = devicePixelRatioF();
+    if (m_legendInput == input && m_legendRatio == ratio)
+        return;
+    m_legendInput = input;
+    m_legendRatio = ratio;
+    const QImage legend = DrawLegend(input, ratio);
+    // Laid into the graph's own picture the legend costs nothing on a tick; its control then paints only
+    // the labels left of the graph. At a finer pixel ratio it stays a layer of its own, over the graph.
+    const bool inGraph = m_graph.setLegend(legend);
+    m_legendImage->setPaintedPart(inGraph ? QRect(0, 0, kGraphLeft, input.graphSize.height()) : QRect());
+    // Over the legend control, the opaque graph spares it a repaint on every tick.
+    if (inGraph)
+        m_legendImage->stackUnder(m_graphImage);
+    else
+        m_graphImage->stackUnder(m_legendImage);
+    m_legendImage->setPicture(legend.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    if (isVisible())
+        drawGraph();
 }
 
 void MeterWindow::setTimerInterval(int milliseconds)
@@ -536,8 +613,8 @@ void MeterWindow::layOut()
         resize(width(), layout.clientHeight);
     m_titleHeight = layout.shape1.height();
     m_titleBar->setGeometry(layout.shape1);
-    const TitleText title = PlaceTitleText(m_rateLabel->font(), m_tick.rateText(), layout.shape1.size(),
-                                           titleIconWidth(), layout.fitTitleFont);
+    const TitleText title = m_titleFitter.place(m_rateLabel->font(), m_tick.rateText(), layout.shape1.size(),
+                                                titleIconWidth(), layout.fitTitleFont);
     m_rateLabel->setFont(title.font);
     m_rateLabel->setGeometry(title.rect);
     m_graphPanel->setGeometry(layout.shape2);
@@ -593,20 +670,24 @@ void MeterWindow::runTick(bool sample)
     const bool compact = m_settings.value(settings::MeterCompact);
     if (compact)
     {
-        // Compact: the window hugs the text.
-        const QFontMetrics metrics(m_rateLabel->font());
-        const int w = metrics.horizontalAdvance(text) + 2;
-        const int h = metrics.height() + 2;
+        // Compact: the window hugs the text, one pixel around it (the label is a pixel wider than the text).
+        const QRect label = m_titleFitter.place(m_rateLabel->font(), text, m_titleBar->size(), 0, false).rect;
+        const int w = label.width() + 1;
+        const int h = label.height() + 2;
         m_titleHeight = std::clamp(h, kTitleMinHeight, kTitleMaxHeight);
         if (size() != QSize(w, h))
             resize(w, h);
     }
     // Outside compact mode the text is fitted to the width left of the snapshot icon, in every layout.
-    const TitleText title = PlaceTitleText(m_rateLabel->font(), text, m_titleBar->size(), titleIconWidth(), !compact);
-    m_rateLabel->setFont(title.font);
+    const TitleText title =
+        m_titleFitter.place(m_rateLabel->font(), text, m_titleBar->size(), titleIconWidth(), !compact);
+    // Each change repaints the label; a tick at the same rate changes nothing.
+    if (!(title.font == m_rateLabel->font()))
+        m_rateLabel->setFont(title.font);
     if (sample)
     {
-        m_rateLabel->setText(text);
+        if (text != m_rateLabel->text())
+            m_rateLabel->setText(text);
         m_rateLabel->setGeometry(title.rect);
     }
 
@@ -622,9 +703,10 @@ void MeterWindow::drawGraph()
     colours.received2 = m_settings.colour(3);
     colours.sent2 = m_settings.colour(4);
     colours.intersection = m_settings.colour(5);
-    m_average = m_painter.DrawHistory(m_graphImage->buffer(), m_graphImage->size(), m_tick.ring(), m_pixelScale,
-                                      colours, m_averageChoice);
-    m_graphImage->update();
+    const ScrollingGraph::Drawn drawn =
+        m_graph.update(m_graphImage->size(), m_tick.ring(), m_pixelScale, colours, m_averageChoice);
+    m_average = drawn.average;
+    m_graphImage->setPicture(m_graph.picture(), drawn.changed);
 }
 
 // ---- Mouse

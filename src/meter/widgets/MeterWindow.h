@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "common/Clock.h"
@@ -9,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class ErrorReporter;
 class QAction;
@@ -24,15 +26,22 @@ class MeterImage final : public QWidget
 {
 public:
     explicit MeterImage(QWidget* parent = nullptr);
-    void setPicture(QImage picture);
-    // The picture buffer, painted into in place; call update() afterwards.
-    QImage& buffer() { return m_picture; }
+    // Shows picture in place of the last one; only changed, in the control's coordinates, is repainted.
+    void setPicture(QImage picture, const QRect& changed);
+    void setPicture(QImage picture) { setPicture(std::move(picture), rect()); }
+    // Only this part of the picture is painted (a null rectangle: all of it); the rest is see-through.
+    void setPaintedPart(const QRect& part);
+    // The control covers all it occupies, with this colour where the picture does not reach, so that
+    // nothing below it is painted again with it.
+    void setBackground(const QColor& background);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     QImage m_picture;
+    QRect m_paintedPart;
+    QColor m_background;
 };
 
 // The meter window ("Tachymetre"): rate text, scrolling graph and legend. It reads the settings model on
@@ -176,7 +185,11 @@ private:
     std::function<void()> m_toggleRecordingPeer;
 
     MeterTick m_tick;
-    HistoryPainter m_painter;
+    ScrollingGraph m_graph;
+    TitleFitter m_titleFitter;
+    // The legend as last drawn, drawn again only when one of these changes.
+    std::optional<LegendInput> m_legendInput;
+    qreal m_legendRatio = 1.0;
     float m_pixelScale = 0;
     int32_t m_average = 0;
     AverageChoice m_averageChoice = AverageChoice::None;
