@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Totals load and histogram redraw on ten years of days (7300 "data" lines).
 #include "reports/Histogram.h"
 #include "reports/Totals.h"
@@ -7,6 +8,14 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <cstdint>
+#include <fcntl.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -30,7 +39,7 @@ const QString& StatisticsDir()
     return path;
 }
 
-void BM_TotalsLoad(benchmark::State& state)
+void TotalsLoadTenYears(benchmark::State& state)
 {
     const QString dir = StatisticsDir();
     int progressCalls = 0;
@@ -42,7 +51,54 @@ void BM_TotalsLoad(benchmark::State& state)
     }
     benchmark::DoNotOptimize(progressCalls);
 }
-BENCHMARK(BM_TotalsLoad)->Unit(benchmark::kMillisecond);
+BENCHMARK(TotalsLoadTenYears)->Unit(benchmark::kMillisecond);
+
+// The least a totals load costs: the same nic.inf read whole with plain system calls, and the day, letter
+// and amount of each of its data lines taken with std::from_chars.
+void Floor_HandParseNicInf(benchmark::State& state)
+{
+    const QByteArray path = QFile::encodeName(StatisticsDir() + QStringLiteral("/nic.inf"));
+    std::vector<char> buffer;
+    for (auto _ : state)
+    {
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        struct stat st
+        {
+        };
+        if (fd < 0 || ::fstat(fd, &st) != 0)
+        {
+            state.SkipWithError("cannot read nic.inf");
+            return;
+        }
+        buffer.resize(static_cast<size_t>(st.st_size) + 4096);
+        size_t size = 0;
+        for (ssize_t n; (n = ::read(fd, buffer.data() + size, buffer.size() - size)) > 0;)
+            size += static_cast<size_t>(n);
+        ::close(fd);
+        const std::string_view text(buffer.data(), size);
+        size_t at = text.find("[data]\r\n");
+        double received = 0, sent = 0;
+        int lastDay = 0;
+        for (at = at == std::string_view::npos ? size : at + 8; at < size;)
+        {
+            const size_t end = text.find("\r\n", at);
+            const char* p = text.data() + at;
+            const char* const e = text.data() + (end == std::string_view::npos ? size : end);
+            int day = 0;
+            int64_t amount = 0;
+            p = std::from_chars(p, e, day).ptr;
+            const char letter = p < e ? *p : '\0';
+            std::from_chars(p + 2, e, amount);
+            lastDay = day;
+            (letter == 'D' ? received : sent) += static_cast<double>(amount);
+            at = end == std::string_view::npos ? size : end + 2;
+        }
+        benchmark::DoNotOptimize(received);
+        benchmark::DoNotOptimize(sent);
+        benchmark::DoNotOptimize(lastDay);
+    }
+}
+BENCHMARK(Floor_HandParseNicInf)->Unit(benchmark::kMillisecond);
 
 void BM_HistogramRedraw(benchmark::State& state)
 {

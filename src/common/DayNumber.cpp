@@ -39,6 +39,23 @@ QString TimeText(const QTime& time)
 
 QString DateText(const QDate& date)
 {
-    return TwoDigits(date.day()) + QLatin1Char('/') + TwoDigits(date.month()) + QLatin1Char('/') +
-           QString::number(date.year()).rightJustified(4, QLatin1Char('0'));
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    if (year < 0 || year > 9999)
+        return TwoDigits(day) + QLatin1Char('/') + TwoDigits(month) + QLatin1Char('/') +
+               QString::number(year).rightJustified(4, QLatin1Char('0'));
+    // Written in place: the totals window shows one date per day of years of statistics.
+    QString text(10, Qt::Uninitialized);
+    QChar* out = text.data();
+    const auto twoDigits = [&out](int v) {
+        *out++ = QLatin1Char(static_cast<char>('0' + v / 10));
+        *out++ = QLatin1Char(static_cast<char>('0' + v % 10));
+    };
+    twoDigits(day);
+    *out++ = QLatin1Char('/');
+    twoDigits(month);
+    *out++ = QLatin1Char('/');
+    twoDigits(year / 100);
+    twoDigits(year % 100);
+    return text;
 }

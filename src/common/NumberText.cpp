@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include <cmath>
+#include <cstdint>
 
 QString FloatText(long double value)
 {
@@ -31,6 +32,21 @@ long double CutTenths(long double value)
 
 bool ParseFloatText(const QString& text, long double& value)
 {
+    // Plain digits, as the store writes every total: below 10^15 the conversion is exact, so reading
+    // them directly gives what the general parse would.
+    const qsizetype n = text.size();
+    if (n > 0 && n <= 15)
+    {
+        int64_t digits = 0;
+        qsizetype i = 0;
+        for (; i < n && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i)
+            digits = digits * 10 + (text[i].unicode() - '0');
+        if (i == n)
+        {
+            value = static_cast<long double>(static_cast<double>(digits));
+            return true;
+        }
+    }
     QString t = text.trimmed();
     if (t.isEmpty())
         return false;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "graph/HistoryLoader.h"
 
 #include "common/DayNumber.h"
@@ -16,6 +17,17 @@ namespace
 {
 constexpr int64_t kMsPerDay = 86400000;
 constexpr int64_t kMsPerFiveMinutes = 300000;
+
+// max(fiveMinutes / unitsPerColumn, 0), in 32 bits when it fits: a 64-bit division per sample is a good
+// part of a year's load.
+int64_t ColumnOf(int64_t fiveMinutes, int64_t unitsPerColumn)
+{
+    if (fiveMinutes <= 0)
+        return 0;
+    if (fiveMinutes <= UINT32_MAX && unitsPerColumn <= UINT32_MAX)
+        return static_cast<uint32_t>(fiveMinutes) / static_cast<uint32_t>(unitsPerColumn);
+    return fiveMinutes / unitsPerColumn;
+}
 
 QString StatisticText(long double value, long double percent, const QString& suffix)
 {
@@ -60,21 +72,6 @@ DirectionParams DirectionParamsFor(Direction direction, int32_t width)
     if (direction == Direction::LeftToRight)
         return {width, 1, 1};
     return {0, 2, -1};
-}
-
-int64_t RoundHalfEven(int64_t num, int64_t den)
-{
-    int64_t q = num / den;
-    int64_t r = num % den;
-    if (r < 0)
-    {
-        --q;
-        r += den;
-    }
-    // now num = q × den + r with 0 <= r < den
-    if (2 * r > den || (2 * r == den && (q & 1) != 0))
-        ++q;
-    return q;
 }
 
 void Unit::update(int64_t scale, int32_t bitsMultiplier)
@@ -161,23 +158,17 @@ std::optional<LoadResult> HistoryLoader::load(const LoadRequest& request, const 
         return endAge * columnsPerDay >= int64_t(w) * kMsPerDay;
     };
 
-    int day = selectedDay + 1;
-    while (request.readDayFiles)
+    for (int day = selectedDay; request.readDayFiles && !beyondPlot(day); --day)
     {
-        --day;
-        QString path;
-        for (;;)
-        {
-            path = request.directory + QLatin1Char('/') + QString::number(day) + QStringLiteral(".mdf");
-            if (QFileInfo::exists(path) || beyondPlot(day))
-                break;
-            --day;
-        }
-        if (beyondPlot(day))
-            break;
-
+        const QString path = request.directory + QLatin1Char('/') + QString::number(day) + QStringLiteral(".mdf");
         // Never through a link, never a FIFO (it would block the draw) nor more than a day file can hold.
+        // Opened straight away, rather than looked for first: a missing day is the open that fails.
         const store::FileRead read = store::ReadStoreFile(path, store::kDayFileLimit);
+        if (read.status == store::FileRead::Status::Missing)
+            continue;
+        // What the open refused counts as a day file only when something is there (not a dangling link).
+        if (read.status != store::FileRead::Status::Read && !QFileInfo::exists(path))
+            continue;
         const QString ignored = store::IgnoredFileMessage(path, read, store::kDayFileLimit);
         if (!ignored.isEmpty())
             result.ignoredFiles.append(ignored);
@@ -191,17 +182,17 @@ std::optional<LoadResult> HistoryLoader::load(const LoadRequest& request, const 
 
         SampleLineReader reader(read.data);
         bool anyLine = false;
-        while (const auto line = reader.next())
+        std::optional<Sample> sample;
+        while (reader.nextSample(sample))
         {
             anyLine = true;
-            const auto sample = ParseSampleLine(*line);
             if (!sample)
             {
                 ++result.skippedLines;
                 continue;
             }
             const int64_t age = reference - (int64_t(day) * kMsPerDay + sample->timeMs);
-            const int64_t k = std::max<int64_t>(RoundHalfEven(age, kMsPerFiveMinutes) / unitsPerColumn, 0);
+            const int64_t k = ColumnOf(RoundHalfEven(age, kMsPerFiveMinutes), unitsPerColumn);
             result.automaticMax = std::max(result.automaticMax, sample->out / 300);
             result.automaticMax = std::max(result.automaticMax, sample->in / 300);
             result.maxIn = std::max(result.maxIn, sample->in);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "store/SampleLine.h"
@@ -62,8 +63,22 @@ using store::ParseSampleLine;
 using store::Sample;
 using store::SampleLineReader;
 
-// round(num / den) with ties to even; den > 0.
-int64_t RoundHalfEven(int64_t num, int64_t den);
+// round(num / den) with ties to even; den > 0. Inline: with a constant den the divisions become
+// multiplications, once per sample of a load.
+inline int64_t RoundHalfEven(int64_t num, int64_t den)
+{
+    int64_t q = num / den;
+    int64_t r = num % den;
+    if (r < 0)
+    {
+        --q;
+        r += den;
+    }
+    // now num = q × den + r with 0 <= r < den
+    if (2 * r > den || (2 * r == den && (q & 1) != 0))
+        ++q;
+    return q;
+}
 
 // The value and percentage of one label of the group "Statistiques", and its text
 // "<value><unit>/s (<percent>%)".

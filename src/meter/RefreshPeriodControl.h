@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The meter's refresh period as the stopwatch needs it: held at position 20 (1000 ms) and locked while

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/Descriptor.h"
 
 #include "common/NumberText.h"
@@ -14,15 +15,25 @@ QString DescriptorPathIn(const QString& dir)
     return dir.endsWith(QLatin1Char('/')) ? dir + QStringLiteral("nic.inf") : dir + QStringLiteral("/nic.inf");
 }
 
-DescriptorRead ReadDescriptor(const QString& dir)
+DescriptorText ReadDescriptorText(const QString& dir)
 {
     const QString path = DescriptorPathIn(dir);
-    const store::FileRead read = store::ReadStoreFile(path, store::kDescriptorLimit);
-    DescriptorRead result;
+    store::FileRead read = store::ReadStoreFile(path, store::kDescriptorLimit);
+    DescriptorText result;
     if (read.status == store::FileRead::Status::Read)
-        result.contents = ContentsOf(ProfileFile::parse(read.data));
+        result.bytes = std::move(read.data);
     else
         result.message = store::IgnoredFileMessage(path, read, store::kDescriptorLimit);
+    return result;
+}
+
+DescriptorRead ReadDescriptor(const QString& dir)
+{
+    DescriptorText text = ReadDescriptorText(dir);
+    DescriptorRead result;
+    if (text.bytes)
+        result.contents = ContentsOf(ProfileFile::parse(*text.bytes));
+    result.message = std::move(text.message);
     return result;
 }
 
@@ -60,8 +71,13 @@ QChar LetterOfLine(const QString& line)
 
 float AmountOfLine(const QString& line)
 {
+    return line.size() <= 7 ? 0.0f : AmountOfText(line.mid(7));
+}
+
+float AmountOfText(const QString& text)
+{
     long double value = 0;
-    if (line.size() <= 7 || !ParseFloatText(line.mid(7), value))
+    if (!ParseFloatText(text, value))
         return 0.0f;
     // Beyond single precision the amount is no day total at all.
     if (std::fabs(value) > 3.0e38L)

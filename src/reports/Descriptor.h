@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +34,13 @@ struct DescriptorRead
 
 // Reads dir + "/nic.inf" as every store file is read: not through a link, only a regular file, bounded.
 DescriptorRead ReadDescriptor(const QString& dir);
+// The same read, handing out the file's bytes (nothing when it is missing or refused).
+struct DescriptorText
+{
+    std::optional<QByteArray> bytes;
+    QString message; // as in DescriptorRead
+};
+DescriptorText ReadDescriptorText(const QString& dir);
 DescriptorContents ContentsOf(const ProfileFile& profile);
 QString DescriptorPathIn(const QString& dir);
 
@@ -43,6 +52,8 @@ int DayOfLine(const QString& line);
 QChar LetterOfLine(const QString& line);
 // The amount after "<day><letter>=", 0 when it does not parse.
 float AmountOfLine(const QString& line);
+// The same for the text after "<day><letter>=".
+float AmountOfText(const QString& text);
 // amount, or 0 when adding it would carry one of the float sums it goes into past the largest float:
 // only a damaged total gets there, and an infinite sum would show as nothing at all.
 float AmountFitting(float amount, std::initializer_list<float> sums);

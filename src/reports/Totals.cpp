@@ -1,10 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/Totals.h"
 
 #include "common/DayNumber.h"
 #include "common/NumberText.h"
 #include "reports/Descriptor.h"
+#include "store/ProfileFile.h"
+#include "store/StatisticsStore.h"
 
+#include <QLocale>
+
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace reports
 {
@@ -29,7 +36,125 @@ long double Both(float received, float sent)
     const float both = received + sent;
     return std::isfinite(both) ? both : static_cast<long double>(received) + sent;
 }
+
+// FloatText(floor(hundredths) × 0.01) + suffix without the general conversion, for the amounts a table
+// shows. Below 10^13 the product is within 2^-52 of the exact value, much nearer than half a unit of
+// FloatText's fifteenth digit, so FloatText rounds it back to the same digits: those of the whole number
+// of hundredths with the point before the last two, trailing zeros dropped.
+QString HundredthsText(long double hundredths, QChar point, const QString& suffix)
+{
+    if (!(std::fabs(hundredths) < 1e13L))
+        return FloatText(std::floor(hundredths) * 0.01L) + suffix;
+    // floor without the rounding mode switches std::floor and integer conversions take on long double
+    // (a third of a load's time): the integer rounded either way, taken down by one when above.
+    int64_t n = std::llrintl(hundredths);
+    if (static_cast<long double>(n) > hundredths)
+        --n;
+    const uint64_t magnitude = static_cast<uint64_t>(n < 0 ? -n : n);
+    uint64_t whole = magnitude / 100;
+    const int cents = static_cast<int>(magnitude % 100);
+    char16_t digits[20];
+    int count = 0;
+    do
+    {
+        digits[count++] = static_cast<char16_t>(u'0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    const int fraction = cents == 0 ? 0 : cents % 10 == 0 ? 2 : 3;
+    QString text((n < 0 ? 1 : 0) + count + fraction + suffix.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    if (n < 0)
+        *out++ = QLatin1Char('-');
+    while (count > 0)
+        *out++ = QChar(digits[--count]);
+    if (fraction > 0)
+    {
+        *out++ = point;
+        *out++ = QChar(static_cast<char16_t>(u'0' + cents / 10));
+        if (fraction == 3)
+            *out++ = QChar(static_cast<char16_t>(u'0' + cents % 10));
+    }
+    std::copy(suffix.begin(), suffix.end(), out);
+    return text;
+}
+
+int MonthIndex(int year, int month)
+{
+    return year * 12 + month;
+}
+
+// The walk's view of "data" lines given as texts.
+class TextLines final
+{
+public:
+    explicit TextLines(const QStringList& lines) : m_lines(lines) {}
+    qsizetype size() const { return m_lines.size(); }
+    bool isDay(qsizetype i) const { return IsDayLine(m_lines[i]); }
+    int day(qsizetype i) const { return DayOfLine(m_lines[i]); }
+    QChar letter(qsizetype i) const { return LetterOfLine(m_lines[i]); }
+    float amount(qsizetype i) const { return AmountOfLine(m_lines[i]); }
+
+private:
+    const QStringList& m_lines;
+};
+
+// The same lines as they stand in nic.inf's "data" section, read as their texts "key=value" would be read,
+// without making the texts. UTF-8 decodes to an ASCII character only from that byte, so a key whose first
+// six bytes are ASCII starts with the same characters once decoded; any other key is decoded.
+class RawLines final
+{
+public:
+    explicit RawLines(const std::vector<ProfileFile::RawEntry>& entries) : m_entries(entries) {}
+    qsizetype size() const { return static_cast<qsizetype>(m_entries.size()); }
+    bool isDay(qsizetype i) const
+    {
+        const QByteArrayView key = at(i).key;
+        return key.size() >= 5 && std::all_of(key.begin(), key.begin() + 5, IsDigit);
+    }
+    int day(qsizetype i) const
+    {
+        if (!isDay(i))
+            return DayOfLine(text(i));
+        int day = 0;
+        for (const char c : at(i).key.first(5))
+            day = day * 10 + (c - '0');
+        return day;
+    }
+    QChar letter(qsizetype i) const
+    {
+        const QByteArrayView key = at(i).key;
+        if (!isDay(i) || (key.size() > 5 && !IsAscii(key[5])))
+            return LetterOfLine(text(i));
+        return key.size() > 5 ? QLatin1Char(key[5]) : QLatin1Char('=');
+    }
+    float amount(qsizetype i) const
+    {
+        const ProfileFile::RawEntry& e = at(i);
+        if (!isDay(i) || e.key.size() != 6 || !IsAscii(e.key[5]))
+            return AmountOfLine(text(i));
+        // Plain digits, as the store writes every total, read as ParseFloatText reads them.
+        const QByteArrayView value = e.value;
+        if (value.size() >= 1 && value.size() <= 15 && std::all_of(value.begin(), value.end(), IsDigit))
+        {
+            int64_t digits = 0;
+            for (const char c : value)
+                digits = digits * 10 + (c - '0');
+            return static_cast<float>(static_cast<double>(digits));
+        }
+        return AmountOfText(e.valueText());
+    }
+
+private:
+    static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+    static bool IsAscii(char c) { return static_cast<unsigned char>(c) < 0x80; }
+    const ProfileFile::RawEntry& at(qsizetype i) const { return m_entries[static_cast<size_t>(i)]; }
+    QString text(qsizetype i) const { return at(i).keyText() + QLatin1Char('=') + at(i).valueText(); }
+
+    const std::vector<ProfileFile::RawEntry>& m_entries;
+};
 } // namespace
+
+AmountUnit::AmountUnit() : m_point(QLocale().decimalPoint().at(0)) {}
 
 void AmountUnit::reset()
 {
@@ -58,29 +183,41 @@ void AmountUnit::ChooseUnit(long double a, long double b, const UnitTexts& texts
 
 QString AmountUnit::FormatAmount(long double v) const
 {
-    const long double cut = std::floor(v * 100.0L / static_cast<long double>(m_divisor)) * 0.01L;
-    return FloatText(cut) + m_text;
+    return HundredthsText(v * 100.0L / static_cast<long double>(m_divisor), m_point, m_text);
 }
 
 TotalsReport TotalsWalk::Compute(const QStringList& dataLines, const QString& interfaceName, const QDate& today,
                                  const Progress& progress)
 {
     TotalsWalk walk(today);
-    walk.run(dataLines, progress);
+    walk.run(TextLines(dataLines), progress);
     walk.finish(interfaceName);
     return std::move(walk.m_report);
 }
 
 TotalsReport TotalsWalk::Load(const QString& dir, const QDate& today, const Progress& progress)
 {
-    const DescriptorRead read = ReadDescriptor(dir);
-    const auto& contents = read.contents;
-    const QStringList lines = contents ? contents->dataLines : QStringList();
-    const QString name = contents && contents->ifname ? *contents->ifname : QStringLiteral("ERR");
-    TotalsReport report = Compute(lines, name, today, progress);
+    const DescriptorText read = ReadDescriptorText(dir);
+    TotalsReport report = LoadText(read.bytes.value_or(QByteArray()), today, progress);
     if (!read.message.isEmpty())
         report.ignoredFiles << read.message;
     return report;
+}
+
+TotalsReport TotalsWalk::LoadText(const QByteArray& text, const QDate& today, const Progress& progress)
+{
+    // Ten years of totals are not made into strings to be read once.
+    QString name = QStringLiteral("ERR");
+    for (const ProfileFile::RawEntry& e : ProfileFile::rawEntries(text, store::kHeaderSection))
+        if (e.keyText().compare(QLatin1String("ifname"), Qt::CaseInsensitive) == 0)
+        {
+            name = e.valueText();
+            break;
+        }
+    TotalsWalk walk(today);
+    walk.run(RawLines(ProfileFile::rawEntries(text, store::kDataSection)), progress);
+    walk.finish(name);
+    return std::move(walk.m_report);
 }
 
 void TotalsWalk::appendRow(std::vector<TotalsRow>& table, const QString& label, float received, float sent)
@@ -90,49 +227,67 @@ void TotalsWalk::appendRow(std::vector<TotalsRow>& table, const QString& label, 
         {label, m_unit.FormatAmount(received), m_unit.FormatAmount(sent), m_unit.FormatAmount(Both(received, sent))});
 }
 
-void TotalsWalk::run(const QStringList& lines, const Progress& progress)
+template <typename Lines> void TotalsWalk::run(const Lines& lines, const Progress& progress)
 {
     const qsizetype n = lines.size();
+    // A row per day at most, so the rows are never moved while the table grows.
+    m_report.daily.reserve(static_cast<size_t>(n / 2 + 1));
+    const int thisMonth = MonthIndex(m_today.year(), m_today.month());
+    int rememberedMonth = 0;
+    qsizetype percent = -1;
+    QString progressText;
     qsizetype i = 0;
     while (i < n)
     {
         if (progress)
-            progress(QStringLiteral("Chargement en cours : ") + QString::number(i * 100 / n) + QLatin1Char('%'));
-        while (i < n && !IsDayLine(lines[i]))
+        {
+            // Made again only when the percentage moves; still handed out once per pair.
+            if (i * 100 / n != percent)
+            {
+                percent = i * 100 / n;
+                progressText = QStringLiteral("Chargement en cours : ") + QString::number(percent) + QLatin1Char('%');
+            }
+            progress(progressText);
+        }
+        while (i < n && !lines.isDay(i))
             ++i;
         // The partner is the next day line: a damaged line between a day's D and U lines would
         // otherwise shift every later pair and file each sent total under the next day.
         qsizetype j = i + 1;
-        while (j < n && !IsDayLine(lines[j]))
+        while (j < n && !lines.isDay(j))
             ++j;
         if (j >= n)
             break;
         // A line whose partner is of another day or has the same letter has no partner: it is left
         // out, like a last line without one, so the pairs after it stay whole.
-        if (DayOfLine(lines[i]) != DayOfLine(lines[j]) || LetterOfLine(lines[i]) == LetterOfLine(lines[j]))
+        const int day = lines.day(j);
+        if (lines.day(i) != day || lines.letter(i) == lines.letter(j))
         {
             i = j;
             continue;
         }
 
         float received = 0, sent = 0;
-        for (const QString& line : {lines[i], lines[j]})
+        for (const qsizetype k : {i, j})
         {
-            const QChar letter = LetterOfLine(line);
+            const QChar letter = lines.letter(k);
             if (letter == QLatin1Char('D'))
-                received = AmountOfLine(line);
+                received = lines.amount(k);
             else if (letter == QLatin1Char('U'))
-                sent = AmountOfLine(line);
+                sent = lines.amount(k);
         }
-        const QDate date = DateOfDay(DayOfLine(lines[j]));
-        const bool sameMonth =
-            m_report.pairs > 0 && date.year() == m_monthDate.year() && date.month() == m_monthDate.month();
+        const QDate date = DateOfDay(day);
+        int year = 0, month = 0;
+        date.getDate(&year, &month, nullptr);
+        const int monthIndex = MonthIndex(year, month);
+        const bool sameMonth = m_report.pairs > 0 && monthIndex == rememberedMonth;
 
         // Day and month keys are compared as dates: the same test, without building texts per pair.
         if (m_report.pairs == 0)
         {
             m_dayDate = date;
             m_monthDate = date;
+            rememberedMonth = monthIndex;
             m_firstDayKey = DayKey(date);
         }
         else
@@ -148,11 +303,12 @@ void TotalsWalk::run(const QStringList& lines, const Progress& progress)
                 appendRow(m_report.monthly, MonthKey(m_monthDate), m_monthReceived, m_monthSent);
                 m_monthReceived = m_monthSent = 0;
                 m_monthDate = date;
+                rememberedMonth = monthIndex;
             }
         }
 
         const bool isToday = date == m_today;
-        const bool isThisMonth = date.year() == m_today.year() && date.month() == m_today.month();
+        const bool isThisMonth = monthIndex == thisMonth;
         received =
             AmountFitting(received, {m_totalReceived, m_dayReceived, m_monthReceived, isToday ? m_todayReceived : 0.0f,
                                      isThisMonth ? m_thisMonthReceived : 0.0f});

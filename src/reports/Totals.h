@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -23,9 +25,11 @@ inline const UnitTexts kGroupUnits{QStringLiteral("Ko"), QStringLiteral("Mo"), Q
 class AmountUnit final
 {
 public:
+    AmountUnit();
     void reset();
     void ChooseUnit(long double a, long double b, const UnitTexts& texts);
-    // v × 100 / divisor, cut to an integer, × 0.01, then the unit text.
+    // v × 100 / divisor, cut to an integer, × 0.01, then the unit text; the decimal separator is that of
+    // the default locale when the unit was made.
     QString FormatAmount(long double v) const;
 
     const QString& text() const { return m_text; }
@@ -34,6 +38,7 @@ public:
 private:
     QString m_text = QStringLiteral(" octets");
     float m_divisor = 1.0f;
+    QChar m_point;
 };
 
 struct TotalsRow
@@ -73,10 +78,13 @@ public:
                                 const Progress& progress = {});
     // Reads dir's nic.inf ("ERR" for a missing "ifname"); a missing or ignored file gives no lines.
     static TotalsReport Load(const QString& dir, const QDate& today, const Progress& progress = {});
+    // The same from the bytes of a nic.inf, read where they stand: the lines give what Compute gives.
+    static TotalsReport LoadText(const QByteArray& text, const QDate& today, const Progress& progress = {});
 
 private:
     TotalsWalk(const QDate& today) : m_today(today) {}
-    void run(const QStringList& lines, const Progress& progress);
+    // Lines: the "data" lines as texts or as the entries of nic.inf.
+    template <typename Lines> void run(const Lines& lines, const Progress& progress);
     void appendRow(std::vector<TotalsRow>& table, const QString& label, float received, float sent);
     void finish(const QString& interfaceName);
 

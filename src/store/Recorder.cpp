@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/Recorder.h"
 
 #include "common/Clock.h"
@@ -141,7 +142,12 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
     for (int i = 0; i < count; ++i)
     {
         if (!checked[static_cast<size_t>(i)])
+        {
+            // Its totals stay on disk, not in memory, while it is not recorded.
+            if (static_cast<size_t>(i) < m_interfaces.size())
+                m_interfaces[static_cast<size_t>(i)].descriptor.reset();
             continue;
+        }
         Interface& itf = at(i);
         const QString& name = names[i];
         itf.name = name;
@@ -178,9 +184,8 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
         }
         written(m_root + name);
         // An interface whose nic.inf is refused records nothing: its samples wait, the others go on.
-        auto file = descriptor(*dir, name);
-        if (file && reconcile(*dir, itf, *file))
-            writePending(*dir, itf, *file);
+        if (descriptor(*dir, itf) && reconcile(*dir, itf))
+            writePending(*dir, itf);
     }
 }
 
@@ -200,31 +205,53 @@ void Recorder::queue(Interface& itf, PendingSample sample)
     itf.pending.push_back(sample);
 }
 
-std::optional<ProfileFile> Recorder::descriptor(const QString& dir, const QString& name)
+ProfileFile* Recorder::descriptor(const QString& dir, Interface& itf)
 {
     const QString path = store::DescriptorPath(dir);
     const store::FileRead read = store::ReadStoreFile(path, store::kDescriptorLimit, m_ops);
     if (read.status == store::FileRead::Status::Read)
-        return ProfileFile::parse(read.data);
+    {
+        // Another program may have changed the file, or the interface's folder may be another one.
+        if (!itf.descriptor || itf.descriptorPath != path || itf.descriptorText != read.data)
+        {
+            itf.descriptor = ProfileFile::parse(read.data);
+            itf.descriptorPath = path;
+            itf.descriptorText = read.data;
+        }
+        return &*itf.descriptor;
+    }
+    itf.descriptor.reset();
     if (read.status != store::FileRead::Status::Missing)
     {
         report(path, store::IgnoredFileMessage(path, read, store::kDescriptorLimit));
-        return std::nullopt;
+        return nullptr;
     }
-    ProfileFile file = store::NewDescriptor(name);
-    if (!file.save(path, m_ops))
-    {
-        cannotWrite(path);
-        return std::nullopt;
-    }
-    written(path);
-    return file;
+    itf.descriptor = store::NewDescriptor(itf.name);
+    itf.descriptorPath = path;
+    return saveDescriptor(itf) ? &*itf.descriptor : nullptr;
 }
 
-bool Recorder::reconcile(const QString& dir, Interface& itf, ProfileFile& file)
+bool Recorder::saveDescriptor(Interface& itf)
+{
+    QByteArray text = itf.descriptor->toText();
+    if (!WriteFileAtomically(itf.descriptorPath, text, m_ops))
+    {
+        // What the file holds now is not what is in memory: the next cycle reads it again.
+        itf.descriptor.reset();
+        itf.descriptorText.clear();
+        cannotWrite(itf.descriptorPath);
+        return false;
+    }
+    itf.descriptorText = std::move(text);
+    written(itf.descriptorPath);
+    return true;
+}
+
+bool Recorder::reconcile(const QString& dir, Interface& itf)
 {
     if (itf.reconciled)
         return true;
+    ProfileFile& file = *itf.descriptor;
     // Only the day file appended to last can be ahead of its totals: the newest by its number, or by its
     // time of change when the clock went back. Nothing is appended here before this is done.
     int highest = -1;
@@ -275,23 +302,14 @@ bool Recorder::reconcile(const QString& dir, Interface& itf, ProfileFile& file)
         raised |= RaiseTotal(file, QString::number(day) + QLatin1Char('D'), sums.in);
         raised |= RaiseTotal(file, QString::number(day) + QLatin1Char('U'), sums.out);
     }
-    const QString infPath = store::DescriptorPath(dir);
-    if (raised)
-    {
-        if (!file.save(infPath, m_ops))
-        {
-            cannotWrite(infPath);
-            return false;
-        }
-        written(infPath);
-    }
+    if (raised && !saveDescriptor(itf))
+        return false;
     itf.reconciled = true;
     return true;
 }
 
-void Recorder::writePending(const QString& dir, Interface& itf, ProfileFile& file)
+void Recorder::writePending(const QString& dir, Interface& itf)
 {
-    const QString infPath = store::DescriptorPath(dir);
     while (!itf.pending.empty())
     {
         PendingSample& s = itf.pending.front();
@@ -315,6 +333,7 @@ void Recorder::writePending(const QString& dir, Interface& itf, ProfileFile& fil
             written(dayPath);
             s.lineWritten = true;
         }
+        ProfileFile& file = *itf.descriptor;
         const QString keyD = QString::number(day) + QLatin1Char('D');
         const QString keyU = QString::number(day) + QLatin1Char('U');
         // Day totals are single precision, as the store format says.
@@ -322,13 +341,9 @@ void Recorder::writePending(const QString& dir, Interface& itf, ProfileFile& fil
         const float totalOut = static_cast<float>(StoredTotal(file, keyU) + static_cast<long double>(s.out));
         file.setValue(store::kDataSection, keyD, FloatText(totalIn));
         file.setValue(store::kDataSection, keyU, FloatText(totalOut));
-        // On failure the file in memory is dropped with the cycle; the next one reads nic.inf again.
-        if (!file.save(infPath, m_ops))
-        {
-            cannotWrite(infPath);
+        // On failure the file in memory is dropped; the next cycle reads nic.inf again.
+        if (!saveDescriptor(itf))
             return;
-        }
-        written(infPath);
         itf.pending.pop_front();
     }
 }

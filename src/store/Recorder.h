@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include "sampling/Sampler.h"
 #include "store/FileOps.h"
+#include "store/ProfileFile.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -15,7 +17,6 @@
 
 class Clock;
 class ErrorReporter;
-class ProfileFile;
 
 // Every five minutes, turns the counters of each interface checked for statistics into a sample line
 // of its day file and two day totals of its nic.inf. The line is appended before the totals are saved,
@@ -72,13 +73,21 @@ private:
         Baseline baseline;
         std::deque<PendingSample> pending;
         bool reconciled = false; // its totals were brought in step with its lines in this process
+        // nic.inf as this process last read or wrote it, parsed again only when the file holds other bytes:
+        // ten years of totals are not parsed and compared key by key at every cycle.
+        std::optional<ProfileFile> descriptor;
+        QString descriptorPath;
+        QByteArray descriptorText;
     };
 
     Interface& at(int position);
     void queue(Interface& itf, PendingSample sample);
-    std::optional<ProfileFile> descriptor(const QString& dir, const QString& name);
-    bool reconcile(const QString& dir, Interface& itf, ProfileFile& file);
-    void writePending(const QString& dir, Interface& itf, ProfileFile& file);
+    // The interface's nic.inf in dir, read, or made when missing; nothing when it is refused.
+    ProfileFile* descriptor(const QString& dir, Interface& itf);
+    // Writes the interface's nic.inf; on failure it is dropped from memory and reported.
+    bool saveDescriptor(Interface& itf);
+    bool reconcile(const QString& dir, Interface& itf);
+    void writePending(const QString& dir, Interface& itf);
     // A message about path, once until that path is written again.
     void report(const QString& path, const QString& message);
     void cannotWrite(const QString& path);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/RecordingService.h"
 
 RecordingService::RecordingService(Sampler& sampler, const Clock& clock, ErrorReporter& errors, QString storeRoot,

@@ -46,6 +46,51 @@ private slots:
         QCOMPARE(DateText(QDate(2004, 6, 5)), QStringLiteral("05/06/2004"));
     }
 
+    void dateText_data()
+    {
+        QTest::addColumn<QDate>("date");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("day and month padded") << QDate(2004, 6, 5) << "05/06/2004";
+        QTest::newRow("last day of a year") << QDate(1999, 12, 31) << "31/12/1999";
+        QTest::newRow("a year of three digits padded to four") << QDate(999, 1, 2) << "02/01/0999";
+        QTest::newRow("a year of five digits") << QDate(10000, 1, 1) << "01/01/10000";
+        QTest::newRow("no date") << QDate() << "00/00/0000";
+    }
+    void dateText()
+    {
+        QFETCH(QDate, date);
+        QTEST(DateText(date), "text");
+    }
+
+    void parseFloatText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("parses");
+        QTest::addColumn<double>("value");
+        QTest::newRow("a total as the store writes it") << "123456789" << true << 123456789.0;
+        QTest::newRow("leading zeros") << "007" << true << 7.0;
+        QTest::newRow("fifteen digits") << "999999999999999" << true << 999999999999999.0;
+        QTest::newRow("sixteen digits") << "1234567890123456" << true << 1234567890123456.0;
+        QTest::newRow("twenty digits, rounded to double") << "12345678901234567890" << true << 12345678901234567890.0;
+        QTest::newRow("comma as the separator") << "1,5" << true << 1.5;
+        QTest::newRow("blanks around") << " 42 " << true << 42.0;
+        QTest::newRow("exponent") << "1e3" << true << 1000.0;
+        QTest::newRow("below zero") << "-7" << true << -7.0;
+        QTest::newRow("empty") << "" << false << 0.0;
+        QTest::newRow("a letter after digits") << "12a" << false << 0.0;
+        QTest::newRow("not a number") << "nan" << false << 0.0;
+    }
+    void parseFloatText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, parses);
+        QFETCH(double, value);
+        long double read = -1;
+        QCOMPARE(ParseFloatText(text, read), parses);
+        if (parses)
+            QCOMPARE(static_cast<double>(read), value);
+    }
+
     void floatText_data()
     {
         QTest::addColumn<QString>("locale");

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -125,6 +126,52 @@ private slots:
         QTEST(sample->timeMs, "timeMs");
         QTEST(qint64(sample->in), "in");
         QTEST(qint64(sample->out), "out");
+    }
+
+    // Lines read and parsed in one pass give what the reader's lines give once parsed.
+    void samplesInOnePass_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("as the store writes them") << QByteArray("00:00:071U2\r\n14:35:07123456U7890\r\n");
+        QTest::newRow("lone CR and LF, CR CR LF, a torn tail")
+            << QByteArray("14:35:071U1\r14:40:072U2\n\r\r\n14:45:073U3\r\n14:50:0");
+        QTest::newRow("amounts of 18, 19 and 20 digits")
+            << QByteArray("10:00:00999999999999999999U999999999999999999\r\n"
+                          "10:00:009223372036854775807U9223372036854775807\r\n"
+                          "10:00:009223372036854775808U9223372036854775808\r\n"
+                          "10:00:0099999999999999999999U1\r\n");
+        QTest::newRow("no U, U without digits, a second U")
+            << QByteArray("23:59:5942\r\n23:59:5942U\r\n23:59:591U2U3\r\n");
+        QTest::newRow("times out of range or not digits")
+            << QByteArray("24:00:001U1\r\n23:60:001U1\r\n23:59:601U1\r\n2a:00:001U1\r\n10-00-001U1\r\n");
+        QTest::newRow("bytes the reader drops or keeps")
+            << QByteArray("14:35:0712,5U7.0xyz\r\n14:35:07 1U1\r\n14:35:071FU1\r\n14:35:071U1D\r\n\x80\r\n");
+        QTest::newRow("short and empty lines") << QByteArray("\r\n1\r\n10:00:00\r\n10:00:00U5\r\n");
+        QByteArray random;
+        QRandomGenerator generator(38153);
+        const QByteArray alphabet("0123456789:U\r\n x");
+        for (int i = 0; i < 65536; ++i)
+            random += alphabet[generator.bounded(static_cast<int>(alphabet.size()))];
+        QTest::newRow("random bytes of a day file's alphabet") << random;
+    }
+    void samplesInOnePass()
+    {
+        QFETCH(QByteArray, bytes);
+        QStringList expected;
+        SampleLineReader lines(bytes);
+        while (const auto line = lines.next())
+        {
+            const auto sample = ParseSampleLine(*line);
+            expected << (sample ? QStringLiteral("%1 %2 %3").arg(sample->timeMs).arg(sample->in).arg(sample->out)
+                                : QStringLiteral("-"));
+        }
+        QStringList read;
+        SampleLineReader reader(bytes);
+        std::optional<Sample> sample;
+        while (reader.nextSample(sample))
+            read << (sample ? QStringLiteral("%1 %2 %3").arg(sample->timeMs).arg(sample->in).arg(sample->out)
+                            : QStringLiteral("-"));
+        QCOMPARE(read, expected);
     }
 
     void roundHalfEven()

@@ -243,6 +243,50 @@ private slots:
         QCOMPARE(ReadAll(outside.path() + QStringLiteral("/nic.inf")), kGood);
     }
 
+    // The totals read nic.inf's bytes where they stand; what they show is what the same lines give when
+    // read as the texts "key=value" of the parsed file.
+    void totalsOfTheBytesAsOfTheLines_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        const QByteArray good = Join(kData.mid(1));
+        QTest::newRow("section and key names in another case")
+            << Join(QByteArrayList{"[vorp db]", "IfName=eth0", "[DATA]"}) + good;
+        QTest::newRow("only the first data section")
+            << Join(kHeader + kData + QByteArrayList{"[other]", "[data]", "37691D=9", "37691U=9"});
+        QTest::newRow("a letter that is not ASCII, a five-digit key")
+            << Join(kHeader + QByteArrayList{"[data]", "37690\xC3\x89=5", "37690D=100", "37690=7", "37690U=200",
+                                             "37691\xC3\xA9=1", "37691\xC3\xA9=2"});
+        QTest::newRow("amounts only the general parse reads")
+            << Join(kHeader + QByteArrayList{"[data]", "37690D=1e3", "37690U=+5", "37691D=1,5", "37691U=-7",
+                                             "37692D=1234567890123456789", "37692U=0x10", "37693D=00012",
+                                             "37693U=\xEF\xBC\x91", "37694D=", "37694U=1 2"});
+        const QByteArray markedKey = QByteArray("\xEF\xBB\xBF") + "37691D=5";
+        QTest::newRow("blanks around keys and values, a byte order mark in a key")
+            << Join(kHeader +
+                    QByteArrayList{"[data]", " 37690D \t= 100 ", "37690U=200", markedKey, "37691D=300", "37691U=400"});
+        QTest::newRow("no data section") << Join(kHeader);
+        QTest::newRow("no ifname") << Join(kHeader.first(3) + kData);
+    }
+    void totalsOfTheBytesAsOfTheLines()
+    {
+        QFETCH(QByteArray, text);
+        QTemporaryDir dir;
+        QVERIFY(WriteDescriptor(dir.path(), text));
+        const DescriptorRead lines = ReadDescriptor(dir.path());
+        QVERIFY(lines.contents.has_value());
+        const TotalsReport expected = TotalsWalk::Compute(
+            lines.contents->dataLines, lines.contents->ifname.value_or(QStringLiteral("ERR")), kToday);
+        const TotalsReport report = TotalsWalk::Load(dir.path(), kToday);
+        QCOMPARE(report.interfaceName, expected.interfaceName);
+        QCOMPARE(report.pairs, expected.pairs);
+        QCOMPARE(Rows(report.daily), Rows(expected.daily));
+        QCOMPARE(Rows(report.monthly), Rows(expected.monthly));
+        for (const auto group : {&TotalsReport::today, &TotalsReport::forecast, &TotalsReport::sinceFirstDay})
+            QCOMPARE((QStringList{(report.*group).received, (report.*group).sent, (report.*group).both}),
+                     (QStringList{(expected.*group).received, (expected.*group).sent, (expected.*group).both}));
+        QCOMPARE(report.sinceFirstDayCaption, expected.sinceFirstDayCaption);
+    }
+
     // 50000 days of one received and two sent bytes, from day 10000 (18 May 1927) to day 59999.
     void hundredThousandDataLines()
     {

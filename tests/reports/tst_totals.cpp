@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "common/NumberText.h"
 #include "reports/Totals.h"
 
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
+#include <limits>
 
 using namespace reports;
 
@@ -73,6 +77,59 @@ private slots:
         AmountUnit unit;
         unit.ChooseUnit(a, b, table ? kTableUnits : kGroupUnits);
         QCOMPARE(unit.FormatAmount(a), text);
+    }
+
+    // Amounts are written straight from their hundredths; what they stand for is FloatText of the cut
+    // value. Each row sweeps count amounts from first by step, in the unit that the amount unit sets.
+    void amountsAsTheGeneralFloatText_data()
+    {
+        QTest::addColumn<double>("first");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("unit"); // an amount that sets the unit
+        QTest::newRow("bytes, by a third") << 0.0 << 1.0 / 3 << 30000 << 0.0;
+        QTest::newRow("Ko, by 7 bytes") << 1025.0 << 7.0 << 30000 << 1025.0;
+        QTest::newRow("Mo, by a little more than 1 KiB") << 1048577.0 << 1031.0 << 30000 << 1048577.0;
+        QTest::newRow("Go, from 2^31 by 3 MiB and some") << 2147483648.0 << 3145735.0 << 30000 << 2147483648.0;
+        QTest::newRow("damaged totals below zero") << -5000.0 << 0.37 << 30000 << 0.0;
+        QTest::newRow("hundredths up to 10^13, written directly") << 99999999999.0 << 0.0013 << 30000 << 0.0;
+        QTest::newRow("hundredths above 10^13, converted") << 100000000000.0 << 0.0123 << 30000 << 0.0;
+        QTest::newRow("more than fifteen digits, rounded") << 12345678901234.0 << 0.01 << 30000 << 0.0;
+        QTest::newRow("float totals near their largest") << 3.0e38 << 1.0e33 << 1000 << 0.0;
+    }
+    void amountsAsTheGeneralFloatText()
+    {
+        QFETCH(double, first);
+        QFETCH(double, step);
+        QFETCH(int, count);
+        QFETCH(double, unit);
+        AmountUnit amounts;
+        amounts.ChooseUnit(unit, 0, kTableUnits);
+        const long double divisor = amounts.divisor();
+        for (int i = 0; i < count; ++i)
+        {
+            const long double v = static_cast<long double>(first) + static_cast<long double>(step) * i;
+            const QString expected = FloatText(std::floor(v * 100.0L / divisor) * 0.01L) + amounts.text();
+            if (amounts.FormatAmount(v) != expected)
+                QFAIL(qPrintable(
+                    QStringLiteral("%1 gives %2, not %3")
+                        .arg(QString::number(static_cast<double>(v), 'g', 17), amounts.FormatAmount(v), expected)));
+        }
+    }
+
+    void amountsOutsideNumbers_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not a number shows 0") << std::nan("") << "0 octets";
+        QTest::newRow("infinity shows 0") << std::numeric_limits<double>::infinity() << "0 octets";
+        QTest::newRow("below zero keeps its sign") << -1.5 << "-1,5 octets";
+        QTest::newRow("a quarter below zero") << -0.25 << "-0,25 octets";
+    }
+    void amountsOutsideNumbers()
+    {
+        QFETCH(double, value);
+        QTEST(AmountUnit().FormatAmount(value), "text");
     }
 
     void unitCarriesOver()

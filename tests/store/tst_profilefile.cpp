@@ -85,6 +85,99 @@ private slots:
         QCOMPARE(file.toText(), QByteArray("[VORP DB]\r\nifname=eth0\r\n[data]\r\n38153D=7\r\n38153U=6\r\n"));
     }
 
+    // Keys compare as QString::compare without case compares them, in a small section searched key by key
+    // and in a large one (years of day totals) searched through a table alike.
+    void keysCompareWithoutCaseInAnySection_data()
+    {
+        QTest::addColumn<int>("fillers");      // keys before the row's own
+        QTest::addColumn<QStringList>("keys"); // in file order, each valued with its place in this list
+        QTest::addColumn<QString>("lookup");
+        QTest::addColumn<QString>("found"); // the value found; empty for none
+        for (const int fillers : {0, 200})
+        {
+            const char* section = fillers == 0 ? "small section" : "large section";
+            QTest::addRow("%s: a day key of the other case", section)
+                << fillers << QStringList{QStringLiteral("38153D")} << QStringLiteral("38153d") << QStringLiteral("0");
+            QTest::addRow("%s: of two spellings, the first", section)
+                << fillers << QStringList{QStringLiteral("Key"), QStringLiteral("KEY")} << QStringLiteral("kEy")
+                << QStringLiteral("0");
+            QTest::addRow("%s: the Kelvin sign is a k", section)
+                << fillers << QStringList{QStringLiteral("\u212Aey")} << QStringLiteral("KEY") << QStringLiteral("0");
+            QTest::addRow("%s: the long s is an s", section)
+                << fillers << QStringList{QStringLiteral("\u017Fum")} << QStringLiteral("SUM") << QStringLiteral("0");
+            QTest::addRow("%s: accented capitals", section) << fillers << QStringList{QStringLiteral("\u00C9T\u00C9")}
+                                                            << QStringLiteral("\u00E9t\u00E9") << QStringLiteral("0");
+            QTest::addRow("%s: final sigma", section)
+                << fillers << QStringList{QStringLiteral("\u03A3")} << QStringLiteral("\u03C2") << QStringLiteral("0");
+            QTest::addRow("%s: another day is another key", section)
+                << fillers << QStringList{QStringLiteral("38153D")} << QStringLiteral("38152D") << QString();
+            QTest::addRow("%s: a longer key is another key", section)
+                << fillers << QStringList{QStringLiteral("38153D")} << QStringLiteral("38153DD") << QString();
+        }
+    }
+    void keysCompareWithoutCaseInAnySection()
+    {
+        QFETCH(int, fillers);
+        QFETCH(QStringList, keys);
+        QFETCH(QString, lookup);
+        QFETCH(QString, found);
+        QByteArray text = "[VORP DB]\r\nifname=eth0\r\n[data]\r\n";
+        for (int i = 0; i < fillers; ++i)
+            text += QByteArray::number(40000 + i) + "D=1\r\n";
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            text += keys[i].toUtf8() + '=' + QByteArray::number(i) + "\r\n";
+        ProfileFile file = ProfileFile::parse(text);
+        const QString data = QStringLiteral("DATA");
+        QCOMPARE(file.value(data, lookup).value_or(QString()), found);
+
+        // A key found changes where it stands; another goes at the end, and is found from then on.
+        const size_t before = file.entries(data).size();
+        file.setValue(data, lookup, QStringLiteral("new"));
+        const auto& entries = file.entries(data);
+        if (found.isEmpty())
+        {
+            QCOMPARE(entries.size(), before + 1);
+            QCOMPARE(entries.back().key, lookup);
+        }
+        else
+        {
+            QCOMPARE(entries.size(), before);
+            QCOMPARE(entries[static_cast<size_t>(fillers + found.toInt())].value, QStringLiteral("new"));
+        }
+        QCOMPARE(file.value(data, lookup), QStringLiteral("new"));
+        QCOMPARE(ProfileFile::parse(file.toText()).value(data, lookup), QStringLiteral("new"));
+    }
+
+    // Entries read in place are those parse() gives: of the first section of the name, trimmed, decoded.
+    void rawEntriesAsParsed_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("entries"); // key=value
+        QTest::newRow("two sections of the name, another case")
+            << QByteArray("k=0\r\n[Data]\r\n 38153D = 5 \r\nnoequals\r\n[x]\r\n1=2\r\n[data]\r\n38154D=6\r\n")
+            << QStringList{QStringLiteral("38153D=5")};
+        QTest::newRow("byte order marks, lone CR and LF")
+            << QByteArray("\xEF\xBB\xBF[data]\r38153D=5\n\xEF\xBB\xBF"
+                          "38153U=\xC3\xA9\r\n=7\r\n")
+            << QStringList{QStringLiteral("38153D=5"), QStringLiteral("\uFEFF38153U=\u00E9")};
+        QTest::newRow("no such section") << QByteArray("[VORP DB]\r\nifname=eth0\r\n") << QStringList();
+    }
+    void rawEntriesAsParsed()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, entries);
+        const QString data = QStringLiteral("data");
+        const ProfileFile file = ProfileFile::parse(text);
+        QStringList parsed;
+        for (const ProfileFile::Entry& e : file.entries(data))
+            parsed << e.key + QLatin1Char('=') + e.value;
+        QStringList raw;
+        for (const ProfileFile::RawEntry& e : ProfileFile::rawEntries(text, data))
+            raw << e.keyText() + QLatin1Char('=') + e.valueText();
+        QCOMPARE(parsed, entries);
+        QCOMPARE(raw, entries);
+    }
+
     void savesAtomicallyAndLoads()
     {
         QTemporaryDir dir;

@@ -16,6 +16,7 @@
 #include "support/Loopback.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -593,6 +594,71 @@ private slots:
         recorder.RecordCycle(names, checked);
         QCOMPARE(ReadAll(root.filePath(QStringLiteral("ethC/38153.mdf"))), QByteArray("14:35:077U8\r\n"));
         QVERIFY(!QFileInfo::exists(root.filePath(QStringLiteral("ethD"))));
+    }
+
+    // The recorder keeps nic.inf in memory between cycles; whatever another program does to the file in
+    // between is what the next cycle adds to.
+    void descriptorChangedBetweenCycles_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QByteArray>("expected"); // nic.inf after the next cycle records 1 and 2 bytes
+        const QByteArray header = "[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=eth0\r\n";
+        QTest::newRow("a total edited in place: same size, same inode, same times")
+            << "in place" << header + "[data]\r\n38153D=901\r\n38153U=202\r\n";
+        QTest::newRow("replaced by another file")
+            << "replaced" << header + "[data]\r\n38152D=7\r\n38152U=8\r\n38153D=5001\r\n38153U=302\r\n";
+        QTest::newRow("a key added by hand is kept")
+            << "key added" << header + "note=kept\r\n[data]\r\n38153D=101\r\n38153U=202\r\n";
+        QTest::newRow("removed: made again with the new sample alone")
+            << "removed" << header + "[data]\r\n38153D=1\r\n38153U=2\r\n";
+    }
+    void descriptorChangedBetweenCycles()
+    {
+        QFETCH(QString, change);
+        Rig rig("eth0");
+        rig.cycle();
+        rig.add(100, 200);
+        rig.cycle();
+        const QString path = rig.dir() + QStringLiteral("/nic.inf");
+        const QByteArray header = "[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=eth0\r\n";
+        QCOMPARE(rig.inf(), header + "[data]\r\n38153D=100\r\n38153U=200\r\n");
+
+        const QByteArray native = QFile::encodeName(path);
+        if (change == QLatin1String("in place"))
+        {
+            struct stat before
+            {
+            };
+            QCOMPARE(::stat(native.constData(), &before), 0);
+            const int fd = ::open(native.constData(), O_WRONLY);
+            QVERIFY(fd >= 0);
+            const qsizetype at = rig.inf().indexOf("38153D=100") + 7;
+            QCOMPARE(::pwrite(fd, "900", 3, at), ssize_t(3));
+            const timespec times[2] = {before.st_atim, before.st_mtim};
+            QCOMPARE(::futimens(fd, times), 0);
+            ::close(fd);
+            struct stat after
+            {
+            };
+            QCOMPARE(::stat(native.constData(), &after), 0);
+            QCOMPARE(after.st_ino, before.st_ino);
+            QCOMPARE(after.st_size, before.st_size);
+        }
+        else if (change == QLatin1String("replaced"))
+        {
+            const QString other = rig.dir() + QStringLiteral("/other");
+            WriteAll(other, header + "[data]\r\n38152D=7\r\n38152U=8\r\n38153D=5000\r\n38153U=300\r\n");
+            QCOMPARE(::rename(QFile::encodeName(other).constData(), native.constData()), 0);
+        }
+        else if (change == QLatin1String("key added"))
+            WriteAll(path, header + "note=kept\r\n[data]\r\n38153D=100\r\n38153U=200\r\n");
+        else
+            QVERIFY(QFile::remove(path));
+
+        rig.add(1, 2);
+        rig.cycle();
+        QTEST(rig.inf(), "expected");
+        QVERIFY(rig.errors.messages.isEmpty());
     }
 
     void appendLineUndoesAShortWrite()
