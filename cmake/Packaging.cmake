@@ -37,6 +37,10 @@ add_custom_command(OUTPUT ${VORP_PACKAGING_OUT}/vorp.1.gz
 add_custom_target(vorp_desktop_files ALL DEPENDS ${icon_outputs} ${VORP_PACKAGING_OUT}/vorp.1.gz)
 
 install(TARGETS vorp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The windows' executable, which `vorp` becomes; users never run it by name.
+install(TARGETS vorp-desktop RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/vorp)
+# The recorder service for the user's systemd, not enabled: `systemctl --user enable --now vorp-recorder`.
+install(FILES ${VORP_PACKAGING_DIR}/vorp-recorder.service DESTINATION lib/systemd/user)
 install(FILES ${VORP_PACKAGING_DIR}/vorp.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VORP_PACKAGING_DIR}/io.github.vorp.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${VORP_PACKAGING_OUT}/vorp.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -5,6 +5,7 @@
 #include "common/ErrorReporter.h"
 #include "config/Autostart.h"
 #include "config/SettingsStore.h"
+#include "sampling/Sampler.h"
 
 #include <algorithm>
 
@@ -168,4 +169,14 @@ bool SaveSettingsAndAutostart(Settings& settings, SettingsStore& store, const Au
     if (!settings.save(store))
         cannotWrite(store.path());
     return ok;
+}
+
+void MarkDefaultRouteInterface(Settings& settings, const std::optional<QString>& interfaceName)
+{
+    if (!interfaceName)
+        return;
+    const int position =
+        settings.interfaceNames().indexOf(InterfaceDisplayName(InterfaceRow{interfaceName->toUtf8(), 0, 0}));
+    if (position >= 0)
+        settings.setMarks(position, InterfaceMarks{true, true, false});
 }

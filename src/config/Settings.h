@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 #include <vector>
@@ -186,3 +187,7 @@ private:
 // reported as "Impossible d'écrire dans" its path; false when there was one.
 bool SaveSettingsAndAutostart(Settings& settings, SettingsStore& store, const AutostartEntry& autostart,
                               const QString& executablePath, ErrorReporter& errors);
+
+// A first run records and shows the interface that carries the traffic, rather than nothing: the
+// interface named (the default route's) is checked for statistics and shown in graph 1.
+void MarkDefaultRouteInterface(Settings& settings, const std::optional<QString>& interfaceName);

@@ -55,10 +55,15 @@ QString SettingsStore::DefaultPath()
     return base + QLatin1String("/VORP/VORP.conf");
 }
 
-SettingsStore::SettingsStore(QString path) : m_path(std::move(path))
+SettingsStore::SettingsStore(QString path, Access access) : m_path(std::move(path))
 {
     m_settings = openCopy();
-    if (m_settings->status() == QSettings::FormatError)
+    if (m_settings->status() == QSettings::FormatError && access == Access::ReadOnly)
+    {
+        m_settings =
+            std::make_unique<QSettings>(m_work.filePath(QStringLiteral("defaults.conf")), QSettings::IniFormat);
+    }
+    else if (m_settings->status() == QSettings::FormatError)
     {
         // A damaged file is kept aside, never overwritten, and the settings start from the defaults.
         QString aside = m_path + QStringLiteral(".endommage");

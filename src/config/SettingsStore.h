@@ -19,7 +19,13 @@ public:
     // that a test can point XDG_CONFIG_HOME elsewhere before opening a store.
     static QString DefaultPath();
 
-    explicit SettingsStore(QString path = DefaultPath());
+    enum class Access
+    {
+        ReadWrite,
+        // Only read: a damaged file is read as the defaults and left where it is for its owner.
+        ReadOnly
+    };
+    explicit SettingsStore(QString path = DefaultPath(), Access access = Access::ReadWrite);
     Q_DISABLE_COPY_MOVE(SettingsStore)
 
     const QString& path() const { return m_path; }

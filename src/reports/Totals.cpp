@@ -227,11 +227,24 @@ void TotalsWalk::appendRow(std::vector<TotalsRow>& table, const QString& label, 
         {label, m_unit.FormatAmount(received), m_unit.FormatAmount(sent), m_unit.FormatAmount(Both(received, sent))});
 }
 
+void TotalsWalk::appendDay()
+{
+    appendRow(m_report.daily, DateText(m_dayDate), m_dayReceived, m_daySent);
+    m_report.dailyBytes.push_back({m_dayDate, m_dayReceived, m_daySent});
+}
+
+void TotalsWalk::appendMonth()
+{
+    appendRow(m_report.monthly, MonthKey(m_monthDate), m_monthReceived, m_monthSent);
+    m_report.monthlyBytes.push_back({m_monthDate.year(), m_monthDate.month(), m_monthReceived, m_monthSent});
+}
+
 template <typename Lines> void TotalsWalk::run(const Lines& lines, const Progress& progress)
 {
     const qsizetype n = lines.size();
     // A row per day at most, so the rows are never moved while the table grows.
     m_report.daily.reserve(static_cast<size_t>(n / 2 + 1));
+    m_report.dailyBytes.reserve(static_cast<size_t>(n / 2 + 1));
     const int thisMonth = MonthIndex(m_today.year(), m_today.month());
     int rememberedMonth = 0;
     qsizetype percent = -1;
@@ -289,18 +302,19 @@ template <typename Lines> void TotalsWalk::run(const Lines& lines, const Progres
             m_monthDate = date;
             rememberedMonth = monthIndex;
             m_firstDayKey = DayKey(date);
+            m_report.firstDay = date;
         }
         else
         {
             if (date != m_dayDate)
             {
-                appendRow(m_report.daily, DateText(m_dayDate), m_dayReceived, m_daySent);
+                appendDay();
                 m_dayReceived = m_daySent = 0;
                 m_dayDate = date;
             }
             if (!sameMonth)
             {
-                appendRow(m_report.monthly, MonthKey(m_monthDate), m_monthReceived, m_monthSent);
+                appendMonth();
                 m_monthReceived = m_monthSent = 0;
                 m_monthDate = date;
                 rememberedMonth = monthIndex;
@@ -338,12 +352,21 @@ template <typename Lines> void TotalsWalk::run(const Lines& lines, const Progres
 void TotalsWalk::finish(const QString& interfaceName)
 {
     if (m_report.pairs > 0)
-        appendRow(m_report.daily, DateText(m_dayDate), m_dayReceived, m_daySent);
+        appendDay();
     m_report.interfaceName = interfaceName;
 
     m_unit.ChooseUnit(m_todayReceived, m_todaySent, kGroupUnits);
     m_report.today = {m_unit.FormatAmount(m_todayReceived), m_unit.FormatAmount(m_todaySent),
                       m_unit.FormatAmount(Both(m_todayReceived, m_todaySent))};
+    m_report.todayBytes = {m_todayReceived, m_todaySent};
+
+    // Shown only by the command-line report, between today and the forecast: its unit is chosen as if
+    // it stood there, without moving the unit the window's later amounts carry over.
+    AmountUnit monthUnit = m_unit;
+    monthUnit.ChooseUnit(m_thisMonthReceived, m_thisMonthSent, kGroupUnits);
+    m_report.month = {monthUnit.FormatAmount(m_thisMonthReceived), monthUnit.FormatAmount(m_thisMonthSent),
+                      monthUnit.FormatAmount(Both(m_thisMonthReceived, m_thisMonthSent))};
+    m_report.monthBytes = {m_thisMonthReceived, m_thisMonthSent};
 
     // The forecast extends the current month's sums, not those of the file's last month.
     const long double d = m_today.day();
@@ -353,15 +376,24 @@ void TotalsWalk::finish(const QString& interfaceName)
     const long double both = Both(m_thisMonthReceived, m_thisMonthSent) / d * days;
     m_unit.ChooseUnit(r, s, kGroupUnits);
     m_report.forecast = {m_unit.FormatAmount(r), m_unit.FormatAmount(s), m_unit.FormatAmount(both)};
+    // The texts keep their order of operations; in bytes the product comes first: a float times at most
+    // 31 is exact in a long double, so the one rounding is the division's and a forecast that is a whole
+    // number of bytes (25 bytes by the 3rd of a 30-day month: 250) is not 249.999... before its cut.
+    m_report.forecastBytes = {m_thisMonthReceived * days / d, m_thisMonthSent * days / d};
 
     m_report.sinceFirstDayCaption = m_report.pairs > 0 ? QStringLiteral("Transferts depuis le ") + m_firstDayKey
                                                        : QStringLiteral("Transferts depuis le");
     m_unit.ChooseUnit(m_totalReceived, m_totalSent, kGroupUnits);
     m_report.sinceFirstDay = {m_unit.FormatAmount(m_totalReceived), m_unit.FormatAmount(m_totalSent),
                               m_unit.FormatAmount(Both(m_totalReceived, m_totalSent))};
+    m_report.sinceFirstDayBytes = {m_totalReceived, m_totalSent};
 
     m_report.header = {QStringLiteral("Date"), QStringLiteral("DL"), QStringLiteral("UL"), QStringLiteral("Total")};
-    appendRow(m_report.monthly, m_report.pairs > 0 ? MonthKey(m_monthDate) : QString(), m_monthReceived, m_monthSent);
+    // The window shows one empty monthly row even without a pair; it stands for no month.
+    if (m_report.pairs > 0)
+        appendMonth();
+    else
+        appendRow(m_report.monthly, QString(), m_monthReceived, m_monthSent);
 }
 
 std::optional<QDate> HistoryDateForDailyRow(const QString& firstCell)

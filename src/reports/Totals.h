@@ -51,10 +51,29 @@ struct TotalsGroup
     QString received, sent, both;
 };
 
+// The amounts behind the texts, in bytes: the walk's own sums, before any unit or cut.
+struct ByteAmounts
+{
+    long double received = 0, sent = 0;
+};
+
+struct DayBytes
+{
+    QDate date;
+    float received = 0, sent = 0;
+};
+
+struct MonthBytes
+{
+    int year = 0, month = 0;
+    float received = 0, sent = 0;
+};
+
 struct TotalsReport
 {
     QString interfaceName;          // Label14 after the load
     TotalsGroup today;              // AujD, AujU, AujB
+    TotalsGroup month;              // the current month so far; no control shows it
     TotalsGroup forecast;           // pd, pu, pdu
     TotalsGroup sinceFirstDay;      // Label7, Label8, Label9
     QString sinceFirstDayCaption;   // GroupBox2
@@ -62,6 +81,14 @@ struct TotalsReport
     std::vector<TotalsRow> daily;   // grid1's rows
     std::vector<TotalsRow> monthly; // grid2's rows
     int pairs = 0;
+
+    ByteAmounts todayBytes;
+    ByteAmounts monthBytes;    // the current month so far
+    ByteAmounts forecastBytes; // monthBytes × days of the month ÷ today's day, not cut
+    ByteAmounts sinceFirstDayBytes;
+    std::optional<QDate> firstDay;        // nothing without a pair
+    std::vector<DayBytes> dailyBytes;     // one per row of daily, in the same order
+    std::vector<MonthBytes> monthlyBytes; // one per row of monthly; none without a pair
     // Why nic.inf was not read although it is there (a link, not a regular file, too large); the
     // windows' opening check reads the same file and shows the same message.
     QStringList ignoredFiles;
@@ -86,6 +113,8 @@ private:
     // Lines: the "data" lines as texts or as the entries of nic.inf.
     template <typename Lines> void run(const Lines& lines, const Progress& progress);
     void appendRow(std::vector<TotalsRow>& table, const QString& label, float received, float sent);
+    void appendDay();
+    void appendMonth();
     void finish(const QString& interfaceName);
 
     QDate m_today;

@@ -12,11 +12,18 @@ struct CommandLine
     {
         Run,
         Help,
-        Version
+        Version,
+        Record,  // --record [--prometheus-textfile FILE]: recording alone, without the desktop
+        Report,  // --report [--json] [INTERFACE]: the store's totals on standard output
+        Invalid, // a headless command with arguments it does not take
     };
     Action action = Action::Run;
-    // Exactly one argument other than --help and --version: the history graph's picture base name.
+    // Exactly one argument other than the options: the history graph's picture base name.
     std::optional<QString> pictureBase;
+    std::optional<QString> prometheusTextfile;
+    bool json = false;
+    std::optional<QString> reportInterface;
+    QString invalidText; // why the line is Invalid
 };
 
 // arguments without the program name.

@@ -162,7 +162,11 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
                 const uint64_t dIn = reading->in - base.in;
                 const uint64_t dOut = reading->out - base.out;
                 if (dIn > 0 && dOut > 0)
+                {
                     queue(itf, PendingSample{m_clock.now(), dIn, dOut, false});
+                    itf.takenIn += dIn;
+                    itf.takenOut += dOut;
+                }
             }
             itf.baseline = Baseline{true, reading->in, reading->out};
         }
@@ -187,6 +191,18 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
         if (descriptor(*dir, itf) && reconcile(*dir, itf))
             writePending(*dir, itf);
     }
+}
+
+std::vector<Recorder::Taken> Recorder::taken() const
+{
+    std::vector<Taken> all;
+    for (size_t i = 0; i < m_interfaces.size(); ++i)
+    {
+        const Interface& itf = m_interfaces[i];
+        if (!itf.name.isEmpty())
+            all.push_back({static_cast<int>(i), itf.name, itf.takenIn, itf.takenOut});
+    }
+    return all;
 }
 
 void Recorder::queue(Interface& itf, PendingSample sample)

@@ -51,6 +51,16 @@ public:
         uint64_t out = 0;
     };
     std::vector<Unwritten> unwritten() const;
+    // Bytes taken from the counters since this recorder started, per interface it has recorded (the
+    // pending ones included: they are written at a later cycle, never dropped).
+    struct Taken
+    {
+        int position = 0;
+        QString name;
+        uint64_t in = 0;
+        uint64_t out = 0;
+    };
+    std::vector<Taken> taken() const;
 
 private:
     struct Baseline
@@ -72,6 +82,7 @@ private:
         QString name; // as last recorded
         Baseline baseline;
         std::deque<PendingSample> pending;
+        uint64_t takenIn = 0, takenOut = 0;
         bool reconciled = false; // its totals were brought in step with its lines in this process
         // nic.inf as this process last read or wrote it, parsed again only when the file holds other bytes:
         // ten years of totals are not parsed and compared key by key at every cycle.

@@ -13,8 +13,8 @@ namespace
 constexpr qint64 kUnreadableAgeSecs = 5;
 } // namespace
 
-StoreLock::StoreLock(const QString& storeRoot)
-    : m_root(storeRoot), m_path(QDir(storeRoot).filePath(QStringLiteral(".vorp.lock"))), m_lock(m_path)
+StoreLock::StoreLock(const QString& storeRoot, const QString& fileName)
+    : m_root(storeRoot), m_path(QDir(storeRoot).filePath(fileName)), m_lock(m_path)
 {
     // The copy holds the store for as long as it runs: a lock is stale only when its process is gone,
     // never because of its age.

@@ -18,8 +18,13 @@ public:
         Error
     };
 
+    // The recording lock: whoever holds it writes the store.
+    static inline const QString kRecordingLock = QStringLiteral(".vorp.lock");
+    // The desktop program's lock: one copy of the windows per store, whoever records.
+    static inline const QString kDesktopLock = QStringLiteral(".vorp-desktop.lock");
+
     // storeRoot: the store's folder, created by tryAcquire() when missing.
-    explicit StoreLock(const QString& storeRoot);
+    explicit StoreLock(const QString& storeRoot, const QString& fileName = kRecordingLock);
     ~StoreLock() = default;
 
     // Never waits. A lock left by a process that no longer runs is taken.
@@ -28,6 +33,7 @@ public:
     // The process named in the lock file (ours once acquired), 0 when the file cannot be read.
     qint64 holderPid() const;
     QString path() const { return m_path; }
+    const QString& root() const { return m_root; }
 
 private:
     bool removeUnreadableLock();

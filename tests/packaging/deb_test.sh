@@ -55,6 +55,21 @@ version=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY vorp --version)
 [[ $version == "VORP Beta4 1.10.11.213" ]] || fail "the installed vorp --version printed '$version'"
 help=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY vorp --help)
 [[ $help == Utilisation* ]] || fail "the installed vorp --help printed '$help'"
+[[ -x /usr/libexec/vorp/vorp-desktop ]] || fail "the windows' executable is not in /usr/libexec/vorp"
+# The recorder service: a valid user unit, not enabled by the package.
+unit=/usr/lib/systemd/user/vorp-recorder.service
+[[ -f $unit ]] || fail "no $unit"
+if command -v systemd-analyze >/dev/null; then
+    systemd-analyze verify --man=no "$unit" || fail "systemd-analyze verify $unit"
+fi
+[[ ! -e /etc/systemd/user/default.target.wants/vorp-recorder.service ]] || fail "the package enabled the recorder"
+# The installed program without a display: the recorder needs no display code, the report none either.
+! ldd /usr/bin/vorp | grep -q 'libQt6Gui' || fail "/usr/bin/vorp links the toolkit's display module"
+empty=$(mktemp -d)
+report_status=0
+(cd / && env -u DISPLAY -u WAYLAND_DISPLAY VORP_HOME="$empty/store" vorp --report --json) >/dev/null 2>&1 || report_status=$?
+rm -rf "$empty"
+[[ $report_status -eq 1 ]] || fail "vorp --report on a missing store ended with $report_status, not 1"
 [[ -f /usr/share/applications/vorp.desktop ]] || fail "no menu entry in /usr/share/applications"
 grep -q 'GPL-3.0-or-later' /usr/share/doc/vorp/copyright || fail "no licence in /usr/share/doc/vorp/copyright"
 # Qt's own texts in French: the translation the program loads is there.

@@ -21,6 +21,11 @@ share=$dest/usr/share
 [[ -x $dest/usr/bin/vorp ]] || fail "usr/bin/vorp is not executable"
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$dest/usr/bin/vorp" --version)
 [[ $version == "VORP Beta4 1.10.11.213" ]] || fail "vorp --version printed '$version'"
+# The installed `vorp` finds the windows' executable under libexec: without a display it is that
+# program that answers, with its one sentence, rather than the launcher saying it is missing.
+said=$(cd / && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$dest/usr/bin/vorp" 2>&1) && fail "vorp started without a display"
+[[ $said == *"affichage"* && $said != *introuvable* ]] || fail "vorp without a display said: $said"
+! ldd "$dest/usr/bin/vorp" | grep -q libQt6Gui || fail "usr/bin/vorp links the toolkit's display module"
 
 for size in 16 22 32 48 64 128; do
     kind=$(file -b "$share/icons/hicolor/${size}x$size/apps/vorp.png")

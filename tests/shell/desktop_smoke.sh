@@ -28,11 +28,21 @@ if [[ -z \$icon ]]; then echo "no tray icon appeared"; kill \$app; exit 1; fi
 # Absolute position of the icon: the last "+x+y" of its line.
 pos=\$(echo "\$icon" | grep -o '+[0-9]*+[0-9]*\$' | tr '+' ' ')
 read -r x y <<< "\$pos"
-sleep 3.5   # the splash ends and the menu becomes available
-xdotool mousemove \$((x + 11)) \$((y + 11)) click 3
-sleep 1
-xdotool key q
-for _ in \$(seq 100); do kill -0 \$app 2>/dev/null || break; sleep 0.2; done
+# The menu is offered once the splash has gone. It maps before it takes the keyboard: it is opened and
+# "q" pressed until the program ends, each round only once the menu shows.
+until_true() { for _ in \$(seq 300); do "\$@" && return 0; sleep 0.2; done; return 1; }
+splash_gone() { ! xdotool search --onlyvisible --name '^VORP beta\$' >/dev/null 2>&1; }
+until_true splash_gone || { echo "the splash did not end"; kill \$app; exit 1; }
+before=\$(xdotool search --onlyvisible --class VORP 2>/dev/null | sort)
+menu_shown() { [[ -n \$(comm -13 <(echo "\$before") <(xdotool search --onlyvisible --class VORP 2>/dev/null | sort)) ]]; }
+quit_from_menu() {
+    kill -0 \$app 2>/dev/null || return 0
+    menu_shown || xdotool mousemove \$((x + 11)) \$((y + 11)) click 3
+    menu_shown && xdotool key q
+    for _ in \$(seq 10); do kill -0 \$app 2>/dev/null || return 0; sleep 0.2; done
+    return 1
+}
+for _ in \$(seq 30); do quit_from_menu && break; done
 if kill -0 \$app 2>/dev/null; then echo "still running after &Quitter"; kill -9 \$app; exit 1; fi
 wait \$app
 INSIDE

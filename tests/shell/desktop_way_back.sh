@@ -23,8 +23,6 @@ until_true() { for _ in $(seq 300); do "$@" && return 0; sleep 0.2; done; return
 meter_shown() { xdotool search --onlyvisible --name '^Tachymetre$' >/dev/null 2>&1; }
 meter_gone() { ! meter_shown; }
 tray_icon() { xwininfo -root -tree | grep -q '"VORP": ("vorp" "VORP")'; }
-# The icon's menu: a window of the program's other than the meter (window id in $w).
-menu_shown() { xdotool search --onlyvisible --class VORP 2>/dev/null | grep -qvx "$w"; }
 LIB
 
 if [[ $mode == notray ]]; then
@@ -59,10 +57,21 @@ xdotool windowminimize --sync "\$w"
 until_true meter_gone || { echo "the meter did not minimise"; kill \$app; exit 1; }
 icon=\$(xwininfo -root -tree | grep -m1 '"VORP": ("vorp" "VORP")')
 read -r x y <<< "\$(echo "\$icon" | grep -o '+[0-9]*+[0-9]*\$' | tr '+' ' ')"
-xdotool mousemove \$((x + 8)) \$((y + 8)) click 3
-until_true menu_shown || { echo "the icon's menu did not open"; kill \$app; exit 1; }
-xdotool key t
-until_true meter_shown || { echo "the icon's menu did not bring the minimised meter back"; kill \$app; exit 1; }
+# The menu: a window of the program's that was not shown before it opened (the icon is one too). It
+# maps before it takes the keyboard: "t" is pressed again while the menu is still open.
+before=\$(xdotool search --onlyvisible --class VORP 2>/dev/null | sort)
+menu_shown() { [[ -n \$(comm -13 <(echo "\$before") <(xdotool search --onlyvisible --class VORP 2>/dev/null | sort)) ]]; }
+from_menu() {
+    meter_shown && return 0
+    menu_shown || xdotool mousemove \$((x + 8)) \$((y + 8)) click 3
+    menu_shown && xdotool key t
+    meter_shown
+}
+until_true from_menu || {
+    echo "the icon's menu did not bring the minimised meter back"
+    xprop -id "\$w" _NET_WM_STATE WM_STATE
+    for v in \$(xdotool search --onlyvisible --class VORP); do echo "shown: \$v \$(xdotool getwindowname \$v)"; done
+    kill \$app; exit 1; }
 kill -TERM \$app
 wait \$app
 INSIDE

@@ -35,7 +35,8 @@ class TestApplication final : public QObject
     FixedTableSource* m_source = nullptr;
     std::optional<QString> m_defaultRoute;
 
-    std::unique_ptr<Application> Start(const QStringList& arguments, bool recording = true)
+    std::unique_ptr<Application> Start(const QStringList& arguments, bool recording = true,
+                                       bool recordingElsewhere = false)
     {
         auto source = std::make_unique<FixedTableSource>();
         source->table = InterfaceTable{{"eth0", 1000, 2000}, {"lo", 5, 5}};
@@ -45,6 +46,7 @@ class TestApplication final : public QObject
         environment.trayWaitMs = 0;
         environment.recordMessages = true;
         environment.recording = recording;
+        environment.recordingElsewhere = recordingElsewhere;
         environment.defaultRoute = [this] { return m_defaultRoute; };
         return std::make_unique<Application>(ParseCommandLine(arguments), std::move(environment));
     }
@@ -215,7 +217,31 @@ private slots:
         QVERIFY(!QDir(m_storeDir->filePath(QStringLiteral("eth0"))).exists());
         // It says so, without a modal box.
         QTRY_COMPARE(app->desktopErrors().shown().size(), qsizetype(1));
-        QVERIFY(app->desktopErrors().shown().at(0).contains(QStringLiteral("enregistre déjà")));
+        QVERIFY(app->desktopErrors().shown().at(0).contains(QStringLiteral("n'enregistre pas")));
+    }
+
+    // While the recorder service holds the store, the desktop copy shows everything, records nothing and
+    // says so only in its configuration window; when the service ends, this copy records.
+    void besideTheRecorderServiceThenInItsPlace()
+    {
+        auto app = Start({}, false, true);
+        QVERIFY(!app->recording());
+        QVERIFY(app->configuration().recordingElsewhereShown());
+        (*m_source->table)[0] = InterfaceRow{"eth0", 1100, 2010};
+        app->meter().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&app->meter()));
+
+        app->startRecording();
+        QVERIFY(app->recording() && app->recording()->scheduled());
+        QVERIFY(!app->configuration().recordingElsewhereShown());
+        (*m_source->table)[0] = InterfaceRow{"eth0", 1300, 2050};
+        app->closeChain();
+        const QDir eth0(m_storeDir->filePath(QStringLiteral("eth0")));
+        const QStringList days = eth0.entryList({QStringLiteral("*.mdf")});
+        QCOMPARE(days.size(), 1);
+        // From the counters of the moment it took over.
+        QVERIFY(ReadAll(eth0.filePath(days[0])).endsWith("200U40\r\n"));
+        QVERIFY(app->desktopErrors().shown().isEmpty());
     }
 
     void errorsAreShownWithoutAModalLoop()

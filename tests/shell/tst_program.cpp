@@ -7,6 +7,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -93,6 +96,52 @@ struct Home
 double Received(const QByteArray& line)
 {
     return line.mid(8, line.indexOf('U') - 8).toDouble();
+}
+
+// The recorder as a service runs it: no display of any kind.
+QProcessEnvironment Headless(QProcessEnvironment env)
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    return env;
+}
+
+// Starts `vorp --record --prometheus-textfile textfile` and waits until the file says it records.
+bool StartRecorder(QProcess& recorder, const Home& home, const QString& textfile)
+{
+    recorder.setProcessEnvironment(Headless(home.env));
+    recorder.start(QStringLiteral(VORP_BINARY_DIR "/vorp"),
+                   {QStringLiteral("--record"), QStringLiteral("--prometheus-textfile"), textfile});
+    for (int i = 0; i < 6000 && !QFileInfo::exists(textfile); ++i)
+        if (recorder.waitForFinished(10))
+            return false;
+    return QFileInfo::exists(textfile);
+}
+
+// The samples of a textfile as the Prometheus client library reads it: "name{labels}" -> value.
+QJsonObject ParsePrometheus(const QString& textfile)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import json, sys\n"
+                                 "from prometheus_client.parser import text_string_to_metric_families\n"
+                                 "out = {}\n"
+                                 "for f in text_string_to_metric_families(open(sys.argv[1]).read()):\n"
+                                 "    for s in f.samples:\n"
+                                 "        out[s.name + json.dumps(s.labels, sort_keys=True)] = s.value\n"
+                                 "print(json.dumps(out))\n"),
+                  textfile});
+    if (!python.waitForFinished(60000) || python.exitCode() != 0)
+        return {};
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+// The holder's process named in a lock file, 0 when none.
+qint64 LockHolder(const QString& path)
+{
+    QFile lock(path);
+    return lock.open(QIODevice::ReadOnly) ? lock.readLine().trimmed().toLongLong() : 0;
 }
 
 bool Ends(QProcess& vorp, int signal)
@@ -186,6 +235,98 @@ private slots:
         QCOMPARE(ReadInterfaceMarks(saved, QStringLiteral("lo")).statistics, true);
         // The lock and the socket go with the program.
         QVERIFY(!QFileInfo::exists(home.store.filePath(QStringLiteral(".vorp.lock"))));
+    }
+
+    // `vorp --record` with no display: lo recorded by the same code as the desktop's, the textfile and
+    // `--report --json` agreeing with nic.inf to the byte, ended by any of the three signals after a last
+    // sample, and no display code loaded at all.
+    void recordsWithoutADisplay_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void recordsWithoutADisplay()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/usr/lib/python3/dist-packages/prometheus_client/parser.py")))
+            QSKIP("python3-prometheus-client is not installed");
+        QFETCH(int, signal);
+        Home home;
+        QTemporaryDir metrics;
+        const QString textfile = metrics.filePath(QStringLiteral("vorp.prom"));
+        QProcess recorder;
+        QVERIFY2(StartRecorder(recorder, home, textfile), recorder.readAllStandardError().constData());
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(recorder.processId()));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        const QByteArray mapped = maps.readAll();
+        QVERIFY(mapped.contains("libQt6Core"));
+        QVERIFY(!mapped.contains("libQt6Gui"));
+        QVERIFY(!mapped.contains("libQt6Widgets"));
+
+        QVERIFY(SendOverLoopback(1 << 20));
+        QVERIFY(Ends(recorder, signal));
+        QCOMPARE(recorder.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(recorder.exitCode(), 0);
+        const QList<QByteArray> lines = home.dayLines();
+        QCOMPARE(lines.size(), 1);
+        QVERIFY(Received(lines[0]) >= double(1 << 20));
+        QCOMPARE(home.receivedTotal(), double(float(Received(lines[0]))));
+        QVERIFY(!QFileInfo::exists(home.store.filePath(QStringLiteral(".vorp.lock"))));
+        QVERIFY(!QFileInfo::exists(home.confPath() + QStringLiteral(".endommage")));
+
+        // The textfile after the last sample: the counter is what was recorded, the gauge the day's total.
+        const QJsonObject samples = ParsePrometheus(textfile);
+        const QString lo = QStringLiteral("{\"interface\": \"lo\"}");
+        QCOMPARE(samples.value(QStringLiteral("vorp_received_bytes_total") + lo).toDouble(), Received(lines[0]));
+        QCOMPARE(samples.value(QStringLiteral("vorp_today_received_bytes") + lo).toDouble(), home.receivedTotal());
+        QVERIFY(samples.value(QStringLiteral("vorp_last_sample_timestamp_seconds{}")).toDouble() > 0);
+        QVERIFY(QDir(metrics.path()).entryList(QDir::Files) == QStringList{QStringLiteral("vorp.prom")});
+
+        QProcess report;
+        report.setProcessEnvironment(Headless(home.env));
+        report.start(QStringLiteral(VORP_BINARY_DIR "/vorp"), {QStringLiteral("--report"), QStringLiteral("--json")});
+        QVERIFY(report.waitForFinished(60000));
+        QCOMPARE(report.exitCode(), 0);
+        const QJsonArray interfaces = QJsonDocument::fromJson(report.readAllStandardOutput())
+                                          .object()
+                                          .value(QStringLiteral("interfaces"))
+                                          .toArray();
+        QCOMPARE(interfaces.size(), qsizetype(1));
+        const QJsonObject itf = interfaces[0].toObject();
+        QCOMPARE(itf.value(QStringLiteral("name")).toString(), QStringLiteral("lo"));
+        QCOMPARE(itf.value(QStringLiteral("today")).toObject().value(QStringLiteral("received")).toDouble(),
+                 home.receivedTotal());
+        const QJsonArray days = itf.value(QStringLiteral("days")).toArray();
+        QCOMPARE(days.size(), qsizetype(1));
+        QCOMPARE(days[0].toObject().value(QStringLiteral("received")).toDouble(), home.receivedTotal());
+    }
+
+    // The recorder holds the store: a desktop copy started beside it runs and records nothing; when the
+    // recorder ends, the desktop copy takes the store over. One sample each, never two for one time.
+    void theDesktopBesideTheRecorderThenInItsPlace()
+    {
+        Home home;
+        QTemporaryDir metrics;
+        QProcess recorder;
+        QVERIFY2(StartRecorder(recorder, home, metrics.filePath(QStringLiteral("vorp.prom"))),
+                 recorder.readAllStandardError().constData());
+        QProcess desktop;
+        QVERIFY(home.start(desktop));
+        const QString lock = home.store.filePath(QStringLiteral(".vorp.lock"));
+        QCOMPARE(LockHolder(lock), recorder.processId());
+
+        QVERIFY(SendOverLoopback(1 << 18));
+        QVERIFY(Ends(recorder, SIGTERM));
+        QCOMPARE(recorder.exitCode(), 0);
+        QCOMPARE(home.dayLines().size(), 1);
+        // Taken over when the recorder's lock goes, without waiting for a poll.
+        QTRY_COMPARE_WITH_TIMEOUT(LockHolder(lock), desktop.processId(), 30000);
+
+        QVERIFY(SendOverLoopback(1 << 18));
+        QVERIFY(Ends(desktop, SIGTERM));
+        QCOMPARE(desktop.exitCode(), 0);
+        QCOMPARE(home.dayLines().size(), 2);
     }
 
     void aSecondStartHandsOverAndEnds()

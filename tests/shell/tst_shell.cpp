@@ -35,6 +35,50 @@ private slots:
         QCOMPARE(line.pictureBase.value_or(QString()), pictureBase);
     }
 
+    void headlessCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("textfile");
+        QTest::addColumn<bool>("json");
+        QTest::addColumn<QString>("interface");
+        using A = CommandLine::Action;
+        const auto args = [](const char* line) { return QString::fromUtf8(line).split(QLatin1Char(' ')); };
+        QTest::newRow("record") << args("--record") << int(A::Record) << QString() << false << QString();
+        QTest::newRow("record to a textfile") << args("--record --prometheus-textfile /t/vorp.prom") << int(A::Record)
+                                              << QStringLiteral("/t/vorp.prom") << false << QString();
+        QTest::newRow("textfile with =, before --record")
+            << args("--prometheus-textfile=/t/v.prom --record") << int(A::Record) << QStringLiteral("/t/v.prom")
+            << false << QString();
+        QTest::newRow("textfile without a file")
+            << args("--record --prometheus-textfile") << int(A::Invalid) << QString() << false << QString();
+        QTest::newRow("record takes no name")
+            << args("--record base") << int(A::Invalid) << QString() << false << QString();
+        QTest::newRow("report") << args("--report") << int(A::Report) << QString() << false << QString();
+        QTest::newRow("report one interface as JSON")
+            << args("--report --json eth0") << int(A::Report) << QString() << true << QStringLiteral("eth0");
+        QTest::newRow("report two interfaces")
+            << args("--report eth0 lo") << int(A::Invalid) << QString() << false << QString();
+        QTest::newRow("report, unknown option")
+            << args("--report --csv") << int(A::Invalid) << QString() << false << QString();
+        QTest::newRow("both") << args("--record --report") << int(A::Invalid) << QString() << false << QString();
+    }
+    void headlessCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QString, textfile);
+        QFETCH(bool, json);
+        QFETCH(QString, interface);
+        const CommandLine line = ParseCommandLine(arguments);
+        QCOMPARE(int(line.action), action);
+        QCOMPARE(line.prometheusTextfile.value_or(QString()), textfile);
+        QCOMPARE(line.json, json);
+        QCOMPARE(line.reportInterface.value_or(QString()), interface);
+        QCOMPARE(line.invalidText.isEmpty(), action != int(CommandLine::Action::Invalid));
+        QVERIFY(!line.pictureBase);
+    }
+
     void platformChoice_data()
     {
         QTest::addColumn<QByteArray>("qpa");

@@ -107,6 +107,14 @@ void ConfigWindow::buildGeneralPage()
     left->addWidget(Caption(QStringLiteral("Interfaces à monitorer (statistiques) :"), m_generalPage));
     m_statisticsList = CheckList("lb", m_generalPage);
     left->addWidget(m_statisticsList, 1);
+    // Said under the list it concerns, in the caption's small print: nothing to act on.
+    m_recorderNote =
+        Named(new QLabel(QStringLiteral("Le service vorp-recorder enregistre ces interfaces."), m_generalPage),
+              "recorderNote");
+    m_recorderNote->setWordWrap(true);
+    m_recorderNote->setEnabled(false);
+    m_recorderNote->hide();
+    left->addWidget(m_recorderNote);
     m_chooseFolderButton =
         Named(new QPushButton(QStringLiteral("Selectionner une interface à visualiser"), m_generalPage), "BitBtn1");
     m_chooseFolderButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
@@ -423,6 +431,16 @@ void ConfigWindow::showWindow()
     show();
     raise();
     activateWindow();
+}
+
+void ConfigWindow::setRecordingElsewhere(bool on)
+{
+    m_recorderNote->setVisible(on);
+}
+
+bool ConfigWindow::recordingElsewhereShown() const
+{
+    return !m_recorderNote->isHidden();
 }
 
 void ConfigWindow::showGeneralPage()

@@ -41,6 +41,9 @@ public:
     // it back from the minimised state.
     void showWindow();
     void showGeneralPage();
+    // The recorder service holds the store: it records the checked interfaces, reading the settings file.
+    void setRecordingElsewhere(bool on);
+    bool recordingElsewhereShown() const;
     void showMeterPage();
 
     ColourDialog& colourDialog() { return m_colourDialog; }
@@ -79,6 +82,7 @@ private:
 
     Settings& m_settings;
     std::function<bool()> m_recordingScheduled;
+    QLabel* m_recorderNote = nullptr;
     ColourDialog m_colourDialog;
     MessageBoxes m_messageBoxes;
     // True while the window sets its controls from the model, so their handlers stay out.

@@ -78,19 +78,11 @@ void ShowAndRaise(QWidget* w)
     w->activateWindow();
 }
 
-// A first run records and shows the interface that carries the traffic, rather than nothing.
-void MarkDefaultRoute(Settings& settings, const std::optional<QString>& name)
-{
-    if (!name)
-        return;
-    const int position = settings.interfaceNames().indexOf(InterfaceDisplayName(InterfaceRow{name->toUtf8(), 0, 0}));
-    if (position >= 0)
-        settings.setMarks(position, InterfaceMarks{true, true, false});
-}
 } // namespace
 
 Application::Application(const CommandLine& commandLine, AppEnvironment environment)
-    : m_storeRoot(StoreRoot(environment.executableDir)), m_tableSource(std::move(environment.tableSource))
+    : m_clock(environment.clock ? *environment.clock : m_systemClock),
+      m_storeRoot(StoreRoot(environment.executableDir)), m_tableSource(std::move(environment.tableSource))
 {
     m_desktopErrors = std::make_unique<DesktopErrorReporter>(
         [this](const QString& text) { return m_shell && m_shell->showTrayMessage(kApplicationTitle, text); });
@@ -113,21 +105,11 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
     m_settings = std::make_unique<Settings>();
     m_settings->load(*m_store, DisplayNames(table));
     if (firstRun)
-        MarkDefaultRoute(*m_settings,
-                         environment.defaultRoute ? environment.defaultRoute() : SystemDefaultRouteInterface());
+        MarkDefaultRouteInterface(*m_settings, environment.defaultRoute ? environment.defaultRoute()
+                                                                        : SystemDefaultRouteInterface());
     m_settings->setStartWithSession(m_autostart.enabled());
     m_settings->setDebugMode(QFileInfo::exists(QDir::current().filePath(QStringLiteral("debug.txt"))));
     m_refreshControl = std::make_unique<SettingsRefreshControl>(*m_settings);
-
-    if (environment.recording)
-    {
-        m_recording = std::make_unique<RecordingService>(*m_sampler, m_clock, m_errors, m_storeRoot);
-        m_recording->setSelection([this] {
-            return RecordingService::Selection{m_settings->interfaceNames(), m_settings->statisticsMarks()};
-        });
-        connect(m_settings.get(), &Settings::statisticsChecked, m_recording.get(), &RecordingService::interfaceChecked);
-        m_recording->start(table);
-    }
 
     // Every window, and the task list and window switcher, show the program's own icon.
     QApplication::setWindowIcon(AppIcon());
@@ -148,15 +130,19 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
     m_histogram = std::make_unique<HistogramWindow>(*m_chooser, m_clock.now().date());
 
     wire();
+    m_programPath =
+        environment.programPath.isEmpty() ? QCoreApplication::applicationFilePath() : environment.programPath;
+    if (environment.recording)
+        startRecording(table);
+    m_config->setRecordingElsewhere(environment.recordingElsewhere);
 
     // SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the same close chain as "&Quitter".
     m_signals = std::make_unique<SignalBridge>();
     connect(m_signals.get(), &SignalBridge::terminationRequested, this, &Application::closeChain);
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { closeChain(); });
 
-    if (!environment.recording)
-        m_errors.showError(QStringLiteral("Une autre copie de VORP enregistre déjà dans %1 : celle-ci n'enregistre "
-                                          "pas.")
+    if (!environment.recording && !environment.recordingElsewhere)
+        m_errors.showError(QStringLiteral("VORP ne peut pas prendre le verrou de %1 : cette copie n'enregistre pas.")
                                .arg(QDir::toNativeSeparators(m_storeRoot)));
     m_shell->start(environment.trayWaitMs);
 }
@@ -236,6 +222,24 @@ void Application::wire()
     m_shell->setPeers(std::move(peers));
 }
 
+void Application::startRecording()
+{
+    if (m_recording || m_closing)
+        return;
+    startRecording(m_sampler->FetchInterfaceTable().value_or(InterfaceTable{}));
+    m_config->setRecordingElsewhere(false);
+}
+
+void Application::startRecording(const InterfaceTable& table)
+{
+    m_recording = std::make_unique<RecordingService>(*m_sampler, m_clock, m_errors, m_storeRoot);
+    m_recording->setSelection([this] {
+        return RecordingService::Selection{m_settings->interfaceNames(), m_settings->statisticsMarks()};
+    });
+    connect(m_settings.get(), &Settings::statisticsChecked, m_recording.get(), &RecordingService::interfaceChecked);
+    m_recording->start(table);
+}
+
 void Application::activate(const std::optional<QString>& argument)
 {
     ShowAndRaise(m_meter.get());
@@ -246,8 +250,7 @@ void Application::activate(const std::optional<QString>& argument)
 
 bool Application::saveSettings(ErrorReporter& errors)
 {
-    return SaveSettingsAndAutostart(*m_settings, *m_store, m_autostart, QCoreApplication::applicationFilePath(),
-                                    errors);
+    return SaveSettingsAndAutostart(*m_settings, *m_store, m_autostart, m_programPath, errors);
 }
 
 void Application::closeChain()

@@ -68,8 +68,14 @@ struct AppEnvironment
     int trayWaitMs = 30000;
     // Tests: message boxes and error messages are recorded instead of being shown.
     bool recordMessages = false;
-    // False when this copy does not hold the store's lock: it never records.
+    // False when this copy does not hold the store's lock: it records only once startRecording() is called.
     bool recording = true;
+    // The lock is held by the recorder service (`vorp --record`), which records for this copy.
+    bool recordingElsewhere = false;
+    // The program the user starts (the autostart entry's Exec); this executable's when empty.
+    QString programPath;
+    // The time of samples and windows; the system's when empty.
+    const Clock* clock = nullptr;
     // The interface of the default route, which a first run checks; the system's when empty.
     std::function<std::optional<QString>()> defaultRoute;
 };
@@ -108,13 +114,18 @@ public:
     void closeChain();
     // Writes the settings file and the autostart entry; false when something could not be written.
     bool saveSettings(ErrorReporter& errors);
+    // The store's lock has become this copy's (the recorder service ended): recording starts, from the
+    // counters of now.
+    void startRecording();
     // A notice for the user, shown as failures are: a tray message, else a box that does not block.
     void inform(const QString& text) { m_errors.showError(text); }
 
 private:
     void wire();
+    void startRecording(const InterfaceTable& table);
 
-    SystemClock m_clock;
+    SystemClock m_systemClock;
+    const Clock& m_clock;
     MessageBoxes m_messages;
     SaveFileDialog m_saveDialog;
     QString m_storeRoot;
@@ -142,5 +153,6 @@ private:
     std::unique_ptr<HistogramWindow> m_histogram;
 
     std::unique_ptr<SignalBridge> m_signals;
+    QString m_programPath;
     bool m_closing = false;
 };

@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "reports/PrometheusText.h"
+
+#include "store/FileOps.h"
+#include "store/ProfileFile.h"
+
+#include <cerrno>
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace reports
+{
+namespace
+{
+struct Metric
+{
+    const char* name;
+    const char* type;
+    const char* help;
+    QByteArray (*value)(const InterfaceMetrics&);
+};
+
+QByteArray Number(long double v)
+{
+    if (std::isnan(v))
+        return QByteArrayLiteral("NaN");
+    if (std::isinf(v))
+        return v > 0 ? QByteArrayLiteral("+Inf") : QByteArrayLiteral("-Inf");
+    if (v == 0)
+        return QByteArrayLiteral("0"); // not "-0"
+    // Whole numbers without an exponent, however large; anything else in the shortest form that reads
+    // back as the same long double.
+    char buffer[LDBL_MAX_10_EXP + 32];
+    const std::chars_format format = std::floor(v) == v ? std::chars_format::fixed : std::chars_format::general;
+    const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, v, format);
+    return QByteArray(buffer, result.ptr - buffer);
+}
+
+QByteArray Number(uint64_t v)
+{
+    return QByteArray::number(static_cast<qulonglong>(v));
+}
+
+const Metric kMetrics[] = {
+    {"vorp_received_bytes_total", "counter", "Bytes received since the recorder started.",
+     [](const InterfaceMetrics& m) { return Number(m.receivedSinceStart); }},
+    {"vorp_sent_bytes_total", "counter", "Bytes sent since the recorder started.",
+     [](const InterfaceMetrics& m) { return Number(m.sentSinceStart); }},
+    {"vorp_today_received_bytes", "gauge", "Bytes received today.",
+     [](const InterfaceMetrics& m) { return Number(m.todayReceived); }},
+    {"vorp_today_sent_bytes", "gauge", "Bytes sent today.",
+     [](const InterfaceMetrics& m) { return Number(m.todaySent); }},
+    {"vorp_month_received_bytes", "gauge", "Bytes received this month.",
+     [](const InterfaceMetrics& m) { return Number(m.monthReceived); }},
+    {"vorp_month_sent_bytes", "gauge", "Bytes sent this month.",
+     [](const InterfaceMetrics& m) { return Number(m.monthSent); }},
+    {"vorp_month_forecast_bytes", "gauge", "Forecast of this month's bytes, received and sent together.",
+     [](const InterfaceMetrics& m) { return Number(m.monthForecast); }},
+};
+
+void AppendHeader(QByteArray& text, const char* name, const char* type, const char* help)
+{
+    text += "# HELP ";
+    text += name;
+    text += ' ';
+    text += help;
+    text += "\n# TYPE ";
+    text += name;
+    text += ' ';
+    text += type;
+    text += '\n';
+}
+
+// The format escapes exactly these three in a label value; the rest is UTF-8 as it is.
+QByteArray LabelValue(const QString& value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    QByteArray escaped;
+    escaped.reserve(utf8.size() + 2);
+    for (const char c : utf8)
+    {
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '"')
+            escaped += "\\\"";
+        else if (c == '\n')
+            escaped += "\\n";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+constexpr mode_t kTextfileMode = 0644;
+
+// The store's file calls, except that a file they create is readable by all whatever the umask or the
+// mode of the file it replaces: the collector runs as another user.
+class ReadableByAll final : public store::FileOps
+{
+public:
+    int open(const QString& path, int flags, mode_t mode) override
+    {
+        if (!(flags & O_CREAT))
+            return m_ops.open(path, flags, mode);
+        const int fd = m_ops.open(path, flags, kTextfileMode);
+        if (fd >= 0 && ::fchmod(fd, kTextfileMode) != 0)
+        {
+            const int error = errno;
+            m_ops.close(fd);
+            m_ops.unlink(path);
+            errno = error;
+            return -1;
+        }
+        return fd;
+    }
+    int close(int fd) override { return m_ops.close(fd); }
+    int fstat(int fd, struct stat* st) override { return m_ops.fstat(fd, st); }
+    int lstat(const QString& path, struct stat* st) override { return m_ops.lstat(path, st); }
+    ssize_t pread(int fd, void* buffer, size_t size, off_t offset) override
+    {
+        return m_ops.pread(fd, buffer, size, offset);
+    }
+    ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) override
+    {
+        return m_ops.pwrite(fd, data, size, offset);
+    }
+    int fsync(int fd) override { return m_ops.fsync(fd); }
+    int ftruncate(int fd, off_t length) override { return m_ops.ftruncate(fd, length); }
+    int rename(const QString& from, const QString& to) override { return m_ops.rename(from, to); }
+    int unlink(const QString& path) override { return m_ops.unlink(path); }
+    int mkdir(const QString& path, mode_t mode) override { return m_ops.mkdir(path, mode); }
+
+private:
+    store::FileOps& m_ops = store::SystemFileOps();
+};
+} // namespace
+
+QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, std::optional<qint64> lastSampleSeconds)
+{
+    QByteArray text;
+    for (const Metric& metric : kMetrics)
+    {
+        AppendHeader(text, metric.name, metric.type, metric.help);
+        for (const InterfaceMetrics& itf : interfaces)
+        {
+            text += metric.name;
+            text += "{interface=\"";
+            text += LabelValue(itf.name);
+            text += "\"} ";
+            text += metric.value(itf);
+            text += '\n';
+        }
+    }
+    if (lastSampleSeconds)
+    {
+        AppendHeader(text, "vorp_last_sample_timestamp_seconds", "gauge",
+                     "Unix time of the reading of the last sample recorded.");
+        text += "vorp_last_sample_timestamp_seconds ";
+        text += QByteArray::number(*lastSampleSeconds);
+        text += '\n';
+    }
+    return text;
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
+{
+    // The store's new file is named ".vorp-XXXXXXXX.tmp": hidden, and not a ".prom" the collector reads.
+    ReadableByAll ops;
+    if (::WriteFileAtomically(path, bytes, ops))
+        return true;
+    if (error)
+        *error = QStringLiteral("Impossible d'écrire dans %1").arg(path);
+    return false;
+}
+} // namespace reports

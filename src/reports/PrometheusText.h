@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// The textfile the headless recorder leaves for a node exporter's textfile collector.
+namespace reports
+{
+struct InterfaceMetrics
+{
+    QString name; // the display name, label "interface"
+    // Bytes recorded since the recorder started.
+    uint64_t receivedSinceStart = 0;
+    uint64_t sentSinceStart = 0;
+    long double todayReceived = 0;
+    long double todaySent = 0;
+    long double monthReceived = 0;
+    long double monthSent = 0;
+    long double monthForecast = 0; // both directions, bytes
+};
+
+// The exposition text (text format 0.0.4): every metric's HELP and TYPE lines even with no interface,
+// one sample per interface in the order given, and the last sample's time (Unix seconds) only once
+// there is one. Whole numbers are written in full; others with enough digits to read back the same
+// value; NaN and infinities as NaN, +Inf and -Inf.
+QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, std::optional<qint64> lastSampleSeconds);
+
+// Replaces path by bytes through a new file beside it, so that the collector never reads half a file;
+// the new file's name does not end in ".prom", so that the collector never reads it either. The result
+// is readable by all (mode 0644), as the collector runs as another user. On failure path is left as it
+// was, the new file is removed and *error (when given) says "Impossible d'écrire dans <path>".
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
+} // namespace reports

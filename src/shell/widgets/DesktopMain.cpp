@@ -1,0 +1,198 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "common/StoreRoot.h"
+#include "shell/CommandLine.h"
+#include "shell/InstanceChannel.h"
+#include "shell/Platform.h"
+#include "shell/Translation.h"
+#include "shell/widgets/Application.h"
+#include "store/StoreLock.h"
+#include "store/StoreLockWaiter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+namespace
+{
+// The toolkit ends the process with exit() when the display connection breaks; the close chain still
+// records the last sample then. Set only while the event loop runs.
+Application* g_running = nullptr;
+
+void CloseOnExit()
+{
+    if (Application* app = g_running)
+    {
+        g_running = nullptr;
+        app->closeChain();
+    }
+}
+
+int SayNoDisplay()
+{
+    std::fprintf(stderr, "%s\n", NoDisplayText().toLocal8Bit().constData());
+    return 1;
+}
+
+// While the platform starts, the toolkit's words are held back: a platform that fails before the next one
+// starts says why on its own (the Wayland plugin without the qt.qpa category), and when none starts its
+// abort becomes one sentence and status 1. Once a platform runs, what is not about finding one is said.
+struct HeldMessage
+{
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QtMessageHandler g_previousHandler = nullptr;
+std::vector<HeldMessage>* g_held = nullptr;
+void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtFatalMsg)
+    {
+        std::fflush(stdout);
+        std::_Exit(SayNoDisplay());
+    }
+    if (g_held)
+        g_held->push_back({type, QByteArray(context.category ? context.category : ""), text});
+}
+
+void SayHeldMessages(const std::vector<HeldMessage>& held)
+{
+    for (const HeldMessage& message : held)
+    {
+        if (message.category.startsWith("qt.qpa"))
+            continue;
+        const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
+        if (g_previousHandler)
+            g_previousHandler(message.type, context, message.text);
+        else
+            std::fprintf(stderr, "%s\n", message.text.toLocal8Bit().constData());
+    }
+}
+
+int Refuse(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    // Nobody would see a box on the offscreen platform, and it would never be closed.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        QMessageBox::critical(nullptr, kApplicationTitle, text);
+    return 1;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine line = ParseCommandLine(arguments);
+    if (line.action == CommandLine::Action::Help)
+    {
+        std::fputs(HelpText(QString::fromLocal8Bit(argv[0])).toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (line.action == CommandLine::Action::Version)
+    {
+        std::fputs(VersionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    const PlatformChoice platform = ChoosePlatform(CurrentPlatformEnvironment());
+    if (!platform.displayFound)
+        return SayNoDisplay();
+    if (platform.qpaPlatform)
+        qputenv("QT_QPA_PLATFORM", *platform.qpaPlatform);
+
+    std::vector<HeldMessage> held;
+    g_held = &held;
+    g_previousHandler = qInstallMessageHandler(StartupMessages);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(g_previousHandler);
+    g_held = nullptr;
+    SayHeldMessages(held);
+    QApplication::setApplicationName(QStringLiteral("VORP"));
+    QApplication::setApplicationVersion(QStringLiteral("1.10.11.213"));
+    QApplication::setDesktopFileName(QStringLiteral("vorp"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (!InstallToolkitTranslation(app))
+        std::fputs("VORP : la traduction française de Qt (qtbase_fr.qm) est introuvable, les boîtes standard "
+                   "seront en anglais.\n",
+                   stderr);
+
+    // The launcher says which program the user started: the autostart entry runs that one, and a portable
+    // store sits beside it.
+    QString program = QString::fromLocal8Bit(qgetenv("VORP_PROGRAM"));
+    qunsetenv("VORP_PROGRAM");
+    if (program.isEmpty())
+        program = QCoreApplication::applicationFilePath();
+    const QString programDir = QFileInfo(program).absolutePath();
+
+    // One copy of the windows per store: a second start hands its argument to the first and ends.
+    const QString storeRoot = StoreRoot(programDir);
+    StoreLock desktopLock(storeRoot, StoreLock::kDesktopLock);
+    if (desktopLock.tryAcquire() == StoreLock::Result::HeldElsewhere)
+    {
+        if (InstanceChannel::handOver(storeRoot, line.pictureBase) == InstanceChannel::HandOver::Accepted)
+            return 0;
+        return Refuse(QStringLiteral("VORP est déjà lancé pour %1 (processus %2) mais ne répond pas. Fermez-le ou "
+                                     "arrêtez ce processus, puis relancez VORP.")
+                          .arg(QDir::toNativeSeparators(storeRoot))
+                          .arg(desktopLock.holderPid()));
+    }
+    // Whoever holds the recording lock writes the store; held elsewhere, it is the recorder service's, and
+    // this copy takes over when the service ends.
+    StoreLock lock(storeRoot);
+    const StoreLock::Result locked = lock.tryAcquire();
+
+    std::unique_ptr<Application> vorp;
+    try
+    {
+        AppEnvironment environment;
+        environment.executableDir = programDir;
+        environment.programPath = program;
+        // Without the lock (an unwritable store root) this copy shows everything but records nothing.
+        environment.recording = locked == StoreLock::Result::Acquired;
+        environment.recordingElsewhere = locked == StoreLock::Result::HeldElsewhere;
+        vorp = std::make_unique<Application>(line, std::move(environment));
+    }
+    catch (const std::exception& e)
+    {
+        // A failure while the windows are created ends the program.
+        QMessageBox::critical(nullptr, kApplicationTitle, QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+    StoreLockWaiter waiter(lock);
+    if (locked == StoreLock::Result::HeldElsewhere)
+    {
+        QObject::connect(&waiter, &StoreLockWaiter::acquired, vorp.get(), [&vorp] { vorp->startRecording(); });
+        waiter.start();
+    }
+
+    InstanceChannel channel(storeRoot);
+    if (desktopLock.held())
+    {
+        QObject::connect(&channel, &InstanceChannel::activationRequested, vorp.get(),
+                         [&vorp](const std::optional<QString>& argument) { vorp->activate(argument); });
+        if (!channel.listen())
+            std::fprintf(stderr, "%s\n",
+                         QStringLiteral("VORP ne pourra pas être rappelé par un second lancement : %1")
+                             .arg(channel.errorString())
+                             .toLocal8Bit()
+                             .constData());
+    }
+
+    // Stay-on-top, placement and translucency are X11's; say once what a native Wayland start lacks.
+    if (QGuiApplication::platformName() == QLatin1String("wayland"))
+        vorp->inform(WaylandLimitsText());
+
+    g_running = vorp.get();
+    std::atexit(CloseOnExit);
+    const int status = QApplication::exec();
+    g_running = nullptr;
+    return status;
+}
