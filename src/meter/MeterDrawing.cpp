@@ -7,6 +7,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -104,6 +105,11 @@ QString LegendValueText(const LegendInput& in, long double divisor, int i)
 
 } // namespace
 
+float LegendPixelScale(const LegendInput& in)
+{
+    return PixelScale(in.graphSize.height(), std::max<int32_t>(in.fullScale, 1));
+}
+
 Legend LegendLayout(const LegendInput& in)
 {
     Legend legend;
@@ -112,7 +118,7 @@ Legend LegendLayout(const LegendInput& in)
     const int h = in.graphSize.height();
     const int32_t f = std::max<int32_t>(in.fullScale, 1);
     const int n = std::max(in.gradations, 0);
-    legend.pixelScale = PixelScale(h, f);
+    legend.pixelScale = LegendPixelScale(in);
     if (n != 0)
         legend.step = static_cast<int>(std::trunc(static_cast<long double>(f / n) * legend.pixelScale));
 
@@ -387,7 +393,15 @@ int TitleFitter::width(const QFont& font, const QString& text)
     {
         m_measuredFont = font;
         m_measuredText = text;
-        m_measuredWidth = QFontMetrics(font).horizontalAdvance(text);
+        // Shaped once for the measurement and kept for the drawing: shaping costs more than drawing the glyphs.
+        auto layout = std::make_shared<QTextLayout>(text, font);
+        layout->setCacheEnabled(true);
+        layout->beginLayout();
+        const QTextLine line = layout->createLine();
+        layout->endLayout();
+        // As QFontMetrics::horizontalAdvance rounds the same sum of advances.
+        m_measuredWidth = line.isValid() ? qRound(line.horizontalAdvance()) : 0;
+        m_shaped = std::move(layout);
     }
     return m_measuredWidth;
 }
@@ -429,19 +443,13 @@ bool ScrollingGraph::setLegend(const QImage& legend)
     m_legendSize = QSize();
     m_legend.clear();
     m_legendRows.clear();
-    m_legendColumns.clear();
-    m_runs.clear();
     if (legend.isNull())
         return true;
     if (legend.devicePixelRatio() != 1.0)
         return false;
     const int w = std::max(0, legend.width() - kLegendExtraWidth), h = legend.height();
     const QImage argb = legend.convertToFormat(QImage::Format_ARGB32);
-    // By graph pixel: the index of the legend's pixel there, -1 where it is clear.
-    std::vector<int> at(static_cast<size_t>(w) * static_cast<size_t>(h), -1);
-    auto index = [&](int x, int y) -> int& { return at[static_cast<size_t>(y) * w + x]; };
     m_legendRows.assign(static_cast<size_t>(h) + 1, 0);
-    m_legendColumns.assign(static_cast<size_t>(w), {});
     for (int y = 0; y < h; ++y)
     {
         m_legendRows[static_cast<size_t>(y)] = static_cast<int>(m_legend.size());
@@ -456,55 +464,49 @@ bool ScrollingGraph::setLegend(const QImage& legend)
                 setLegend(QImage());
                 return false;
             }
-            index(x, y) = static_cast<int>(m_legend.size());
-            m_legendColumns[static_cast<size_t>(x)].push_back(static_cast<int>(m_legend.size()));
-            // The buffers are twice the graph's width.
-            m_legend.push_back({x, y, line[x], static_cast<qsizetype>(y) * 2 * w + x});
+            m_legend.push_back({x, line[x]});
         }
     }
     m_legendRows[static_cast<size_t>(h)] = static_cast<int>(m_legend.size());
-    // After a slide, column x shows what column x + 1 showed: the legend is put right run by run (a row's
-    // pixels of one colour side by side). A run keeps what it hides moving left under it, for the pixel
-    // it uncovers on its left; a run from the left edge uncovers nothing, nor a run it touches, and so on.
-    auto legendAt = [&](int x, int y) { return x >= 0 && x < w && index(x, y) >= 0; };
-    for (int y = 0; y < h; ++y)
-    {
-        bool leftTracked = false;
-        for (int k = m_legendRows[static_cast<size_t>(y)]; k < m_legendRows[static_cast<size_t>(y) + 1];)
-        {
-            const LegendPixel& first = m_legend[static_cast<size_t>(k)];
-            int end = k + 1;
-            while (end < m_legendRows[static_cast<size_t>(y) + 1] && m_legend[static_cast<size_t>(end)].y == y &&
-                   m_legend[static_cast<size_t>(end)].x == m_legend[static_cast<size_t>(end) - 1].x + 1 &&
-                   m_legend[static_cast<size_t>(end)].colour == first.colour)
-                ++end;
-            const int left = first.x, right = m_legend[static_cast<size_t>(end) - 1].x;
-            const bool uncovers = left > 0 && !legendAt(left - 1, y);
-            const bool tracked = left > 0 && (uncovers || leftTracked);
-            LegendRun run;
-            run.offset = static_cast<int32_t>(first.offset);
-            run.first = k;
-            run.count = static_cast<int16_t>(end - k);
-            run.y = static_cast<int16_t>(y);
-            run.colour = first.colour;
-            run.flags = (uncovers ? LegendRun::Uncovers : 0) | (tracked ? LegendRun::Tracked : 0) |
-                        (legendAt(right + 1, y) ? LegendRun::RightIsLegend : 0) |
-                        (right + 1 >= w ? LegendRun::AtRightEdge : 0);
-            leftTracked = tracked;
-            m_runs.push_back(run);
-            k = end;
-        }
-    }
     m_legendSize = QSize(w, h);
     return true;
+}
+
+void ScrollingGraph::copyOut(const QRect& part, QRgb* out, qsizetype stride) const
+{
+    const QRect area = part & QRect(QPoint(0, 0), size());
+    if (area.isEmpty())
+        return;
+    const int w = m_size.width();
+    const bool legend = legendFits();
+    // The average line runs from the third column to the last but one, under the legend.
+    const int lineLeft = std::max(2, area.left()), lineRight = std::min(w - 2, area.right());
+    const int x0 = part.left();
+    for (int y = area.top(); y <= area.bottom(); ++y)
+    {
+        // Indexed by the picture's column less x0.
+        QRgb* line = out + (y - part.top()) * stride;
+        const QRgb* graph = m_shown.data() + y * m_stride + m_left;
+        std::copy(graph + area.left(), graph + area.right() + 1, line + (area.left() - x0));
+        if (y == m_averageRow && lineLeft <= lineRight)
+            std::fill(line + (lineLeft - x0), line + (lineRight - x0 + 1), m_averageColour);
+        if (!legend)
+            continue;
+        const LegendPixel* first = m_legend.data() + m_legendRows[static_cast<size_t>(y)];
+        const LegendPixel* end = m_legend.data() + m_legendRows[static_cast<size_t>(y) + 1];
+        for (const LegendPixel* p = first; p != end; ++p)
+            if (p->x >= area.left() && p->x <= area.right())
+                line[p->x - x0] = p->colour;
+    }
 }
 
 QImage ScrollingGraph::picture() const
 {
     if (!m_valid)
         return QImage();
-    return QImage(reinterpret_cast<const uchar*>(m_shown.data() + m_left), m_size.width(), m_size.height(),
-                  m_stride * static_cast<qsizetype>(sizeof(QRgb)), QImage::Format_RGB32);
+    QImage image(m_size, QImage::Format_RGB32);
+    copyOut(image.rect(), reinterpret_cast<QRgb*>(image.bits()), image.bytesPerLine() / qsizetype(sizeof(QRgb)));
+    return image;
 }
 
 ScrollingGraph::Drawn ScrollingGraph::update(QSize graphSize, const HistoryRing& ring, float pixelScale,
@@ -531,20 +533,24 @@ ScrollingGraph::Drawn ScrollingGraph::update(QSize graphSize, const HistoryRing&
     m_colours = colours;
     m_average = average;
     m_averageColour = AverageColour(colours);
+    const int64_t oldRow = m_averageRow;
+    m_averageRow = line.row;
     const Colours c = GraphColours(colours);
     if (!same || pushes > 1)
     {
-        drawAll(ring, c, line.row);
+        drawAll(ring, c);
         m_valid = true;
+        m_top = topRow();
         drawn.changed = QRect(QPoint(0, 0), graphSize);
         return drawn;
     }
-    const int64_t oldRow = m_averageRow;
-    const int topBefore = topRow();
-    scrollOne(ring, c, line.row);
-    const int top = std::min(topBefore, topRow());
-    if (top < h)
-        drawn.changed = QRect(0, top, w, h - top);
+    slide();
+    drawEdges(ring, c);
+    // Above every column's first painted row the slide changed nothing.
+    const int top = topRow();
+    if (std::min(m_top, top) < h)
+        drawn.changed = QRect(0, std::min(m_top, top), w, h - std::min(m_top, top));
+    m_top = top;
     // A row of the average line, outside the sliding part: a bounding rectangle keeps the repaint a plain copy.
     if (oldRow != line.row)
         for (const int64_t row : {oldRow, line.row})
@@ -553,101 +559,26 @@ ScrollingGraph::Drawn ScrollingGraph::update(QSize graphSize, const HistoryRing&
     return drawn;
 }
 
-void ScrollingGraph::drawAll(const HistoryRing& ring, const history_columns::Colours& colours, int64_t averageRow)
+void ScrollingGraph::drawAll(const HistoryRing& ring, const history_columns::Colours& colours)
 {
     using namespace history_columns;
     const int w = m_size.width(), h = m_size.height();
     m_stride = 2 * static_cast<qsizetype>(w);
     m_shown.resize(static_cast<size_t>(m_stride) * static_cast<size_t>(h));
     m_tops.resize(static_cast<size_t>(m_stride));
-    m_averageUnder.assign(static_cast<size_t>(w), 0);
     m_left = 0;
     m_columns.assign(static_cast<size_t>(w) * static_cast<size_t>(h), kWhite);
     ColumnSink paint(m_columns.data(), w, h);
     PaintColumns(paint, w, h, ring, m_scale, colours, m_rows);
     paint.transposeInto(m_shown.data(), m_stride);
+    // Rows worked out for another height or scale are of no use.
+    m_slotRows.assign(HistoryRing::kSlots, SlotRows{});
+    for (size_t age = 0; age < m_rows.size(); ++age)
+        m_slotRows[static_cast<size_t>(ring.RingSlot(static_cast<int>(age)))] = {true, ring.at(static_cast<int>(age)),
+                                                                                 m_rows[age]};
     for (int x = 0; x < w; ++x)
         m_tops[static_cast<size_t>(x)] =
             ColumnTop(m_columns.data() + static_cast<qsizetype>(x) * h, h, colours.background);
-    if (legendFits())
-    {
-        m_under.resize(m_legend.size());
-        for (size_t k = 0; k < m_legend.size(); ++k)
-        {
-            QRgb& pixel = m_shown[static_cast<size_t>(m_legend[k].offset)];
-            m_under[k] = pixel;
-            pixel = m_legend[k].colour;
-        }
-    }
-    m_averageRow = -1;
-    drawAverageRow(averageRow);
-}
-
-void ScrollingGraph::scrollOne(const HistoryRing& ring, const history_columns::Colours& colours, int64_t averageRow)
-{
-    const int w = m_size.width();
-    const bool legend = legendFits();
-    // The average line leaves its row before the picture moves, while that row is where it was drawn; a
-    // line that stays slides with the picture.
-    if (averageRow != m_averageRow)
-        eraseAverageRow();
-    const int64_t row = m_averageRow;
-
-    // What lies under the line after the slide: what lay one column to the right, except where the legend
-    // covered it (set with the legend below).
-    if (row >= 0)
-    {
-        m_averageBefore = m_averageUnder;
-        const std::vector<int>& onRow = legendOnRow(static_cast<int>(row));
-        for (int x = 2; x <= w - 3; ++x)
-            if (onRow[static_cast<size_t>(x) + 1] < 0)
-                m_averageUnder[static_cast<size_t>(x)] = m_averageBefore[static_cast<size_t>(x) + 1];
-    }
-    slide();
-
-    if (legend)
-    {
-        // The picture now shows at each column what the column on its right showed.
-        QRgb* pixels = shownAt(0, 0);
-        const auto onLine = [&](int x, int y) { return y == row && x >= 2 && x <= w - 2; };
-        for (const LegendRun& run : m_runs)
-        {
-            QRgb* under = m_under.data() + run.first;
-            const int left = run.offset - run.y * static_cast<int>(m_stride);
-            if (run.flags & LegendRun::Uncovers)
-            {
-                if (onLine(left - 1, run.y))
-                {
-                    m_averageUnder[static_cast<size_t>(left) - 1] = under[0];
-                    pixels[run.offset - 1] = m_averageColour;
-                }
-                else
-                    pixels[run.offset - 1] = under[0];
-            }
-            const qsizetype end = run.offset + run.count - 1;
-            if (run.flags & LegendRun::Tracked)
-            {
-                std::copy(under + 1, under + run.count, under);
-                // A run on the right is done later, so its first pixel still holds what it held.
-                QRgb& last = under[run.count - 1];
-                if (run.flags & LegendRun::AtRightEdge)
-                    last = kWhite; // the last column is drawn anew
-                else if (run.flags & LegendRun::RightIsLegend)
-                    last = under[run.count];
-                else if (onLine(left + run.count, run.y))
-                    last = m_averageBefore[static_cast<size_t>(left + run.count)];
-                else
-                    last = pixels[end];
-            }
-            if (!(run.flags & LegendRun::AtRightEdge))
-                pixels[end] = run.colour;
-        }
-    }
-    // Both edges stay unpainted; the newest columns and the oldest one change with their neighbours.
-    for (const int x : {0, 1, w - 3, w - 2, w - 1})
-        if (x >= 0 && x < w)
-            drawColumn(x, ring, colours);
-    drawAverageRow(averageRow);
 }
 
 void ScrollingGraph::slide()
@@ -668,73 +599,40 @@ void ScrollingGraph::slide()
     m_left = 0;
 }
 
-const std::vector<int>& ScrollingGraph::legendOnRow(int y)
-{
-    m_onRow.assign(static_cast<size_t>(m_size.width()) + 1, -1);
-    if (legendFits())
-        for (int k = m_legendRows[static_cast<size_t>(y)]; k < m_legendRows[static_cast<size_t>(y) + 1]; ++k)
-            m_onRow[static_cast<size_t>(m_legend[static_cast<size_t>(k)].x)] = k;
-    return m_onRow;
-}
-
-void ScrollingGraph::eraseAverageRow()
-{
-    if (m_averageRow < 0)
-        return;
-    const int w = m_size.width();
-    const std::vector<int>& onRow = legendOnRow(static_cast<int>(m_averageRow));
-    QRgb* line = shownAt(0, static_cast<int>(m_averageRow));
-    for (int x = 2; x <= w - 2; ++x)
-        if (onRow[static_cast<size_t>(x)] < 0)
-            line[x] = m_averageUnder[static_cast<size_t>(x)];
-    m_averageRow = -1;
-}
-
-void ScrollingGraph::drawAverageRow(int64_t row)
-{
-    if (row == m_averageRow)
-        return;
-    m_averageRow = row;
-    if (row < 0)
-        return;
-    const int w = m_size.width();
-    const std::vector<int>& onRow = legendOnRow(static_cast<int>(row));
-    QRgb* line = shownAt(0, static_cast<int>(row));
-    for (int x = 2; x <= w - 2; ++x)
-    {
-        const int k = onRow[static_cast<size_t>(x)];
-        m_averageUnder[static_cast<size_t>(x)] = k >= 0 ? m_under[static_cast<size_t>(k)] : line[x];
-        if (k < 0)
-            line[x] = m_averageColour;
-    }
-}
-
-void ScrollingGraph::drawColumn(int x, const HistoryRing& ring, const history_columns::Colours& colours)
+void ScrollingGraph::drawEdges(const HistoryRing& ring, const history_columns::Colours& colours)
 {
     using namespace history_columns;
     const int w = m_size.width(), h = m_size.height();
-    m_column.assign(static_cast<size_t>(h), kWhite);
-    OneColumnSink sink{m_column.data(), h};
-    const long double s = m_scale;
-    const auto rows = [&](int age) { return RowsOf(ring.at(age), h, s); };
-    PaintColumn(sink, x, w, h, rows, colours);
-    m_tops[static_cast<size_t>(m_left + x)] = ColumnTop(m_column.data(), h, colours.background);
-
-    QRgb* shown = shownAt(x, 0);
-    for (int y = 0; y < h; ++y)
-        shown[y * m_stride] = m_column[static_cast<size_t>(y)];
-    if (m_averageRow >= 0 && x >= 2 && x <= w - 2)
+    // Both edges stay unpainted; the newest columns and the oldest one change with their neighbours.
+    int edges[5];
+    int count = 0;
+    for (const int x : {0, 1, w - 3, w - 2, w - 1})
+        if (x >= 0 && x < w && (count == 0 || x > edges[count - 1]))
+            edges[count++] = x;
+    m_edgeColumns.assign(static_cast<size_t>(count) * static_cast<size_t>(h), kWhite);
+    // A sample's rows, worked out in long double, stay the same as it ages: they are kept by ring slot.
+    const auto rows = [&](int age) -> const AgeRows& {
+        SlotRows& kept = m_slotRows[static_cast<size_t>(ring.RingSlot(age))];
+        const RingSample& sample = ring.at(age);
+        if (!kept.valid || kept.sample.received1 != sample.received1 || kept.sample.sent1 != sample.sent1 ||
+            kept.sample.received2 != sample.received2 || kept.sample.sent2 != sample.sent2)
+            kept = {true, sample, RowsOf(sample, h, m_scale)};
+        return kept.rows;
+    };
+    for (int k = 0; k < count; ++k)
     {
-        m_averageUnder[static_cast<size_t>(x)] = m_column[static_cast<size_t>(m_averageRow)];
-        shown[m_averageRow * m_stride] = m_averageColour;
+        QRgb* column = m_edgeColumns.data() + static_cast<qsizetype>(k) * h;
+        OneColumnSink sink{column, h};
+        PaintColumn(sink, edges[k], w, h, rows, colours);
+        m_tops[static_cast<size_t>(m_left + edges[k])] = ColumnTop(column, h, colours.background);
     }
-    if (legendFits())
-        for (const int k : m_legendColumns[static_cast<size_t>(x)])
-        {
-            const LegendPixel& p = m_legend[static_cast<size_t>(k)];
-            m_under[static_cast<size_t>(k)] = m_column[static_cast<size_t>(p.y)];
-            shown[p.y * m_stride] = p.colour;
-        }
+    // Row by row, so that each row's cache lines are touched once.
+    for (int y = 0; y < h; ++y)
+    {
+        QRgb* line = m_shown.data() + y * m_stride + m_left;
+        for (int k = 0; k < count; ++k)
+            line[edges[k]] = m_edgeColumns[static_cast<size_t>(k) * static_cast<size_t>(h) + static_cast<size_t>(y)];
+    }
 }
 
 int ScrollingGraph::topRow() const

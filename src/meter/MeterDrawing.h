@@ -13,8 +13,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
+
+class QTextLayout;
 
 // The five graph colours as the configuration window's edits hold them (0xBBGGRR, low byte red).
 struct MeterColours
@@ -65,6 +68,8 @@ struct Legend
 
 // The legend's numbers and label placement, also needed while the graph is hidden (pixel scale).
 Legend LegendLayout(const LegendInput& input);
+// LegendLayout's pixel scale alone, without measuring the labels.
+float LegendPixelScale(const LegendInput& input);
 // im1's picture, (graph width + 64) × graph height: frame, dotted gradations, labels, zero tick.
 // White is see-through: those pixels come out fully transparent. At a device pixel ratio above 1 the
 // lines cover the same logical pixels and the labels are drawn at the finer resolution.
@@ -89,11 +94,12 @@ private:
     std::vector<history_columns::AgeRows> m_rows;
 };
 
-// The meter's graph with the legend laid over it, kept from tick to tick. After one new sample the
-// picture slides a column to the left in its buffer, only the columns at both ends are drawn, and the
-// legend's and the average line's pixels, which stay in place, are put right; anything else (another
-// size, scale, colour or average choice, a new legend, several samples at once) draws it all again.
-// Pixel for pixel the picture is DrawHistory's with the legend's opaque pixels over it.
+// The meter's graph with the legend laid over it, kept from tick to tick. After one new sample the graph
+// slides a column to the left in its buffer and only the columns at both ends are drawn; anything else
+// (another size, scale, colour or average choice, a new legend, several samples at once) draws it all
+// again. The average line and the legend stay out of the buffer: they are laid over the graph as its
+// pixels are copied out, so that the slide never has to put them right. Pixel for pixel the picture is
+// DrawHistory's with the legend's opaque pixels over it.
 class ScrollingGraph final
 {
 public:
@@ -109,44 +115,23 @@ public:
     Drawn update(QSize graphSize, const HistoryRing& ring, float pixelScale, const MeterColours& colours,
                  AverageChoice average);
 
-    // Graph-sized, sharing the buffer: valid until the next update.
+    // The picture's size; empty before the first update or after one at an empty size.
+    QSize size() const { return m_valid ? m_size : QSize(); }
+    // Writes part of the picture (inside it) into out, row by row, stride pixels apart.
+    void copyOut(const QRect& part, QRgb* out, qsizetype stride) const;
+    // The whole picture, RGB32.
     QImage picture() const;
 
 private:
-    // Offsets count pixels in the buffer from the picture's first column.
     struct LegendPixel
     {
         int x = 0;
-        int y = 0;
         QRgb colour = 0;
-        qsizetype offset = 0;
     };
-    // Legend pixels of one colour side by side along a row; small, as a tick reads them all.
-    struct LegendRun
-    {
-        enum Flag : uint8_t
-        {
-            Uncovers = 1,      // the pixel on its left is clear
-            Tracked = 2,       // what it hides is seen again
-            RightIsLegend = 4, // another run touches it on the right
-            AtRightEdge = 8,   // it ends in the last column
-        };
-        int32_t offset = 0; // of its first pixel
-        int32_t first = 0;  // index of its first pixel
-        int16_t count = 0;
-        int16_t y = 0;
-        QRgb colour = 0;
-        uint8_t flags = 0;
-    };
-    void drawAll(const HistoryRing& ring, const history_columns::Colours& colours, int64_t averageRow);
-    void scrollOne(const HistoryRing& ring, const history_columns::Colours& colours, int64_t averageRow);
+    void drawAll(const HistoryRing& ring, const history_columns::Colours& colours);
     void slide();
-    QRgb* shownAt(int x, int y) { return m_shown.data() + y * m_stride + m_left + x; }
-    // Legend pixel indexes by column along a row, -1 where it is clear; valid until the next call.
-    const std::vector<int>& legendOnRow(int y);
-    void eraseAverageRow();
-    void drawAverageRow(int64_t row);
-    void drawColumn(int x, const HistoryRing& ring, const history_columns::Colours& colours);
+    // The columns at both ends, after a slide.
+    void drawEdges(const HistoryRing& ring, const history_columns::Colours& colours);
     int topRow() const;
     bool legendFits() const { return m_legendSize == m_size; }
 
@@ -157,28 +142,31 @@ private:
     uint64_t m_ringChanges = 0;
     bool m_valid = false;
 
-    // The picture is the columns from m_left on of a buffer twice the graph's width. What the legend and
-    // the average line hide of the graph is kept aside, for when the graph slides out from under them.
+    // The graph alone is the columns from m_left on of a buffer twice its width.
     std::vector<QRgb> m_shown;
     qsizetype m_stride = 0;
     int m_left = 0;
     std::vector<int> m_tops; // by buffer column: the first row that departs from an unpainted column
+    int m_top = 0;           // the least of them over the picture, as last drawn
     int64_t m_averageRow = -1;
     QRgb m_averageColour = 0;
-    std::vector<QRgb> m_averageUnder;  // by column, along the average line
-    std::vector<QRgb> m_averageBefore; // the same before a slide
-    std::vector<QRgb> m_under;         // by legend pixel
 
     QSize m_legendSize;
-    std::vector<LegendPixel> m_legend;             // every opaque pixel over the graph, row by row
-    std::vector<int> m_legendRows;                 // index of each row's first legend pixel, plus the end
-    std::vector<std::vector<int>> m_legendColumns; // by column: its legend pixels
-    std::vector<LegendRun> m_runs;
+    std::vector<LegendPixel> m_legend; // every opaque pixel over the graph, row by row, left to right
+    std::vector<int> m_legendRows;     // index of each row's first legend pixel, plus the end
+
+    // The rows of the sample in each ring slot, at the picture's height and scale.
+    struct SlotRows
+    {
+        bool valid = false;
+        RingSample sample;
+        history_columns::AgeRows rows;
+    };
+    std::vector<SlotRows> m_slotRows;
 
     // Working space, kept from tick to tick.
-    std::vector<int> m_onRow;
     std::vector<QRgb> m_columns;
-    std::vector<QRgb> m_column;
+    std::vector<QRgb> m_edgeColumns; // column by column
     std::vector<history_columns::AgeRows> m_rows;
 };
 
@@ -232,6 +220,8 @@ class TitleFitter final
 {
 public:
     TitleText place(const QFont& font, const QString& text, QSize titleBar, int iconWidth, bool fit);
+    // The text last placed, laid out in one line in the font it was placed in; null before the first call.
+    const std::shared_ptr<const QTextLayout>& shaped() const { return m_shaped; }
 
 private:
     // The font at a point size, and its height; both kept for the font's family and style.
@@ -248,6 +238,7 @@ private:
     QFont m_measuredFont;
     QString m_measuredText;
     int m_measuredWidth = 0;
+    std::shared_ptr<const QTextLayout> m_shaped;
 
     bool m_placed = false;
     QString m_text;

@@ -20,6 +20,8 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPicture>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -650,6 +652,8 @@ private slots:
         QTest::newRow("scale change, resize and counter reset") << QStringLiteral("t30 a t20 r t10 s300x150 t40");
         QTest::newRow("average line under a manual scale") << QStringLiteral("v1 t25 m20000 t25 v2 t10 v0 t5");
         QTest::newRow("graph hidden and back, ticks while hidden") << QStringLiteral("t20 g t10 h t15");
+        // The automatic scale takes over on the first hidden tick: the legend is drawn when the meter is shown.
+        QTest::newRow("scale moved while hidden") << QStringLiteral("t20 m5000 a h");
         // The graph's buffer runs out on the right twice.
         QTest::newRow("narrow window sliding far") << QStringLiteral("s120x100 v1 t160");
     }
@@ -715,6 +719,17 @@ private slots:
         QVERIFY(tick());
         const QImage shown = QGuiApplication::primaryScreen()->grabWindow(w.winId()).toImage();
 
+        // Recorded on a device that is no raster image, the graph is put together a band of rows at a time:
+        // the same pixels as on the screen.
+        auto* graph = Find<MeterImage>(w, "im2");
+        QPicture recorded;
+        graph->render(&recorded);
+        QImage replayed(graph->size(), QImage::Format_RGB32);
+        replayed.fill(Qt::white);
+        QPainter(&replayed).drawPicture(0, 0, recorded);
+        QCOMPARE(replayed,
+                 shown.copy(QRect(graph->mapTo(&w, QPoint()), graph->size())).convertToFormat(QImage::Format_RGB32));
+
         // Another height and back draws everything again from the same ring and scale.
         const EventCounter paints(Find<MeterImage>(w, "im2"), QEvent::Paint);
         const QSize size = w.size();
@@ -727,6 +742,47 @@ private slots:
             for (int x = 0; x < shown.width(); ++x)
                 if (shown.pixel(x, y) != redrawn.pixel(x, y))
                     QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
+    }
+
+    // Hidden, the meter still hands the tray its text on every tick, but fits and places the text only once
+    // shown again: where a tick at the same rate places it.
+    void hiddenTicksPlaceTheTextOnShowing_data()
+    {
+        QTest::addColumn<bool>("compact");
+        QTest::newRow("beside the graph") << false;
+        QTest::newRow("compact, the window hugging the text") << true;
+    }
+    void hiddenTicksPlaceTheTextOnShowing()
+    {
+        QFETCH(bool, compact);
+        Rig rig;
+        MeterWindow& w = *rig.form3;
+        QStringList hints;
+        w.setTrayPeer([&](const QString& hint, int) { hints.append(hint); });
+        if (compact)
+            Find<QAction>(w, "Modemicro1")->trigger();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.tick();
+        w.hide();
+        rig.advance(1264188, 80793);
+        w.tick();
+        const QString text = QStringLiteral("DL : 9876.46kbps  UL : 631.19kbps");
+        QCOMPARE(hints.last(), text);
+        auto* rate = Find<QLabel>(w, "Label1");
+        QCOMPARE(rate->text(), text);
+
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QRect placed = rate->geometry();
+        const QFont font = rate->font();
+        const QSize size = w.size();
+        rig.advance(1264188, 80793);
+        w.tick();
+        QCOMPARE(rate->text(), text);
+        QCOMPARE(rate->geometry(), placed);
+        QCOMPARE(rate->font(), font);
+        QCOMPARE(w.size(), size);
     }
 
     // The rate text changes on every tick and is drawn without the label's line layout: it must come out

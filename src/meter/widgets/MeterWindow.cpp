@@ -21,10 +21,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
+#include <QTextLayout>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
@@ -83,11 +85,26 @@ int32_t ClampFullScale(long double value)
 
 // The rate text changes on every tick. A label lays its text out in lines before drawing it, which cost
 // as much again as the drawing; this one draws its one line straight, to the same pixels (plain text, the
-// label's default alignment, no margin, indent or frame).
+// label's default alignment, no margin, indent or frame), from the layout that measured it when it can.
 class RateLabel final : public QLabel
 {
 public:
-    using QLabel::QLabel;
+    explicit RateLabel(QWidget* parent) : QLabel(parent)
+    {
+        // A label of fixed size asks its parent for no new layout when its text changes.
+        setFixedSize(size());
+        setTextFormat(Qt::PlainText);
+    }
+
+    // The text measured for placing it, shaped: drawn when it is this label's text in this label's font.
+    void setShaped(std::shared_ptr<const QTextLayout> shaped) { m_shaped = std::move(shaped); }
+
+    void place(const QRect& rect)
+    {
+        if (rect.size() != size())
+            setFixedSize(rect.size());
+        move(rect.topLeft());
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -96,11 +113,22 @@ protected:
             return;
         QPainter painter(this);
         painter.setPen(palette().color(foregroundRole()));
-        const QFontMetricsF metrics(font());
         // Centred as the label centres its line, whole pixels down from the top.
-        const int top = static_cast<int>((height() - (metrics.ascent() + metrics.descent())) / 2);
-        painter.drawText(QPointF(0, top + metrics.ascent()), text());
+        const auto top = [this](qreal ascent, qreal descent) {
+            return static_cast<int>((height() - (ascent + descent)) / 2);
+        };
+        if (m_shaped && m_shaped->lineCount() == 1 && m_shaped->text() == text() && m_shaped->font() == font())
+        {
+            const QTextLine line = m_shaped->lineAt(0);
+            m_shaped->draw(&painter, QPointF(0, top(line.ascent(), line.descent())));
+            return;
+        }
+        const QFontMetricsF metrics(font());
+        painter.drawText(QPointF(0, top(metrics.ascent(), metrics.descent()) + metrics.ascent()), text());
     }
+
+private:
+    std::shared_ptr<const QTextLayout> m_shaped;
 };
 
 MeterImage::MeterImage(QWidget* parent) : QWidget(parent) {}
@@ -108,6 +136,15 @@ MeterImage::MeterImage(QWidget* parent) : QWidget(parent) {}
 void MeterImage::setPicture(QImage picture, const QRect& changed)
 {
     m_picture = std::move(picture);
+    m_graph = nullptr;
+    if (!changed.isEmpty())
+        update(changed);
+}
+
+void MeterImage::setGraph(const ScrollingGraph* graph, const QRect& changed)
+{
+    m_picture = QImage();
+    m_graph = graph;
     if (!changed.isEmpty())
         update(changed);
 }
@@ -130,7 +167,8 @@ void MeterImage::paintEvent(QPaintEvent* event)
     QRect area = event->rect();
     if (!m_paintedPart.isNull())
         area &= m_paintedPart;
-    const QRect pictureRect(QPoint(0, 0), m_picture.deviceIndependentSize().toSize());
+    const QSize pictureSize = m_graph ? m_graph->size() : m_picture.deviceIndependentSize().toSize();
+    const QRect pictureRect(QPoint(0, 0), pictureSize);
     const bool drawPicture = area.intersects(pictureRect);
     const bool fill = m_background.isValid() && !pictureRect.contains(event->rect());
     // With the legend laid into the graph's picture, the legend control has nothing to paint over the graph.
@@ -141,6 +179,11 @@ void MeterImage::paintEvent(QPaintEvent* event)
         painter.fillRect(event->rect(), m_background);
     if (!drawPicture)
         return;
+    if (m_graph)
+    {
+        paintGraph(painter, event->region() & (area & pictureRect));
+        return;
+    }
     // Pixel for pixel the changed part alone; scaled, the whole picture under the clip, as scaling a part
     // could sample it differently.
     if (m_picture.devicePixelRatio() == 1.0 && devicePixelRatioF() == 1.0)
@@ -150,6 +193,64 @@ void MeterImage::paintEvent(QPaintEvent* event)
     }
     else
         painter.drawImage(0, 0, m_picture);
+}
+
+void MeterImage::paintGraph(QPainter& painter, const QRegion& region)
+{
+    if (devicePixelRatioF() != 1.0)
+    {
+        painter.drawImage(0, 0, m_graph->picture());
+        return;
+    }
+    if (copyGraph(painter, region))
+        return;
+    // A band of rows small enough to stay in the processor's cache between the two copies.
+    constexpr int kBandPixels = 16384;
+    for (const QRect& area : region)
+    {
+        const int rows = std::clamp(kBandPixels / area.width(), 1, area.height());
+        if (m_band.width() < area.width() || m_band.height() < rows)
+            m_band =
+                QImage(std::max(m_band.width(), area.width()), std::max(m_band.height(), rows), QImage::Format_RGB32);
+        auto* bits = reinterpret_cast<QRgb*>(m_band.bits());
+        const qsizetype stride = m_band.bytesPerLine() / qsizetype(sizeof(QRgb));
+        for (int y = area.top(); y <= area.bottom(); y += rows)
+        {
+            const QRect part(area.left(), y, area.width(), std::min(rows, area.bottom() + 1 - y));
+            m_graph->copyOut(part, bits, stride);
+            painter.drawImage(part.topLeft(), m_band, QRect(QPoint(0, 0), part.size()));
+        }
+    }
+}
+
+bool MeterImage::copyGraph(QPainter& painter, const QRegion& region)
+{
+    // On a raster image, whole pixels apart from the control, the picture's opaque pixels are copied out of
+    // the graph straight into the image, within what the painter may touch: one pass over the pixels where
+    // drawing an image would need the picture put together first.
+    QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Raster || !engine->paintDevice() ||
+        engine->paintDevice()->devType() != QInternal::Image)
+        return false;
+    auto* image = static_cast<QImage*>(engine->paintDevice());
+    const QTransform transform = painter.deviceTransform();
+    const QPoint offset(static_cast<int>(transform.dx()), static_cast<int>(transform.dy()));
+    const bool opaqueFormat = image->format() == QImage::Format_RGB32 || image->format() == QImage::Format_ARGB32 ||
+                              image->format() == QImage::Format_ARGB32_Premultiplied;
+    if (!opaqueFormat || transform.type() > QTransform::TxTranslate || transform.dx() != offset.x() ||
+        transform.dy() != offset.y() || image->devicePixelRatio() != 1.0 || !image->isDetached())
+        return false;
+    QRegion target = region.translated(offset) & image->rect();
+    if (const QRegion clip = engine->systemClip(); !clip.isEmpty())
+        target &= clip;
+    if (painter.hasClipping())
+        target &= painter.clipRegion().translated(offset);
+    // The pixels the engine itself paints: QImage::scanLine() would count a detach the painter knows nothing of.
+    auto* pixels = reinterpret_cast<QRgb*>(const_cast<uchar*>(image->constBits()));
+    const qsizetype stride = image->bytesPerLine() / qsizetype(sizeof(QRgb));
+    for (const QRect& part : target)
+        m_graph->copyOut(part.translated(-offset), pixels + part.top() * stride + part.left(), stride);
+    return true;
 }
 
 MeterWindow::MeterWindow(Settings& settings, Sampler& sampler, const Clock& clock, ErrorReporter& errors,
@@ -200,7 +301,11 @@ MeterWindow::MeterWindow(Settings& settings, Sampler& sampler, const Clock& cloc
     m_tickTimer->start();
 }
 
-MeterWindow::~MeterWindow() = default;
+MeterWindow::~MeterWindow()
+{
+    // The graph goes before the controls that show it.
+    m_graphImage->setGraph(nullptr, QRect());
+}
 
 void MeterWindow::applySettings()
 {
@@ -460,9 +565,16 @@ void MeterWindow::redrawLegend()
     input.unitMultiplier = m_settings.value(settings::MeterUnitOctets) ? 1 : 8;
     input.graphSize = m_graphImage->size();
     input.font = m_legendImage->font();
-    m_pixelScale = LegendLayout(input).pixelScale;
+    m_pixelScale = LegendPixelScale(input);
     if (!m_settings.value(settings::MeterGraphShown))
         return;
+    // Hidden, the meter draws no legend: the automatic scale can move it on every tick with nobody to see it.
+    if (!isVisible())
+    {
+        m_legendStale = true;
+        return;
+    }
+    m_legendStale = false;
     const qreal ratio = devicePixelRatioF();
     if (m_legendInput == input && m_legendRatio == ratio)
         return;
@@ -616,7 +728,8 @@ void MeterWindow::layOut()
     const TitleText title = m_titleFitter.place(m_rateLabel->font(), m_tick.rateText(), layout.shape1.size(),
                                                 titleIconWidth(), layout.fitTitleFont);
     m_rateLabel->setFont(title.font);
-    m_rateLabel->setGeometry(title.rect);
+    m_rateLabel->place(title.rect);
+    m_rateLabel->setShaped(m_titleFitter.shaped());
     m_graphPanel->setGeometry(layout.shape2);
     m_snapshotIcon->move(layout.image1Left, std::max(0, (layout.shape1.height() - m_snapshotIcon->height()) / 2));
     m_graphImage->setGeometry(layout.im2);
@@ -665,8 +778,23 @@ void MeterWindow::runTick(bool sample)
         }
         if (m_trayPeer)
             m_trayPeer(text, result.iconIndex);
+        // Hidden, the meter keeps the label's text current; fitting and placing it wait until it is shown.
+        if (!isVisible())
+        {
+            if (text != m_rateLabel->text())
+                m_rateLabel->setText(text);
+            m_titleStale = true;
+            return;
+        }
     }
+    placeTitle(sample);
+    if (m_settings.value(settings::MeterGraphShown) && isVisible())
+        drawGraph();
+}
 
+void MeterWindow::placeTitle(bool sample)
+{
+    const QString& text = m_tick.rateText();
     const bool compact = m_settings.value(settings::MeterCompact);
     if (compact)
     {
@@ -688,10 +816,21 @@ void MeterWindow::runTick(bool sample)
     {
         if (text != m_rateLabel->text())
             m_rateLabel->setText(text);
-        m_rateLabel->setGeometry(title.rect);
+        m_rateLabel->place(title.rect);
+        m_titleStale = false;
     }
+    m_rateLabel->setShaped(m_titleFitter.shaped());
+}
 
-    if (m_settings.value(settings::MeterGraphShown) && isVisible())
+void MeterWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_legendStale)
+        redrawLegend();
+    if (!m_titleStale)
+        return;
+    placeTitle(true);
+    if (m_settings.value(settings::MeterGraphShown))
         drawGraph();
 }
 
@@ -706,7 +845,7 @@ void MeterWindow::drawGraph()
     const ScrollingGraph::Drawn drawn =
         m_graph.update(m_graphImage->size(), m_tick.ring(), m_pixelScale, colours, m_averageChoice);
     m_average = drawn.average;
-    m_graphImage->setPicture(m_graph.picture(), drawn.changed);
+    m_graphImage->setGraph(&m_graph, drawn.changed);
 }
 
 // ---- Mouse

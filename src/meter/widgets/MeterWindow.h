@@ -16,7 +16,9 @@ class ErrorReporter;
 class QAction;
 class QLabel;
 class QMenu;
+class QPainter;
 class QPushButton;
+class RateLabel;
 class QTimer;
 class Sampler;
 class Settings;
@@ -31,6 +33,9 @@ public:
     void setPicture(QImage picture) { setPicture(std::move(picture), rect()); }
     // Only this part of the picture is painted (a null rectangle: all of it); the rest is see-through.
     void setPaintedPart(const QRect& part);
+    // Shows the graph's picture, copied out of it as it is painted; only changed is repainted. The graph
+    // outlives the control or is set back to null first.
+    void setGraph(const ScrollingGraph* graph, const QRect& changed);
     // The control covers all it occupies, with this colour where the picture does not reach, so that
     // nothing below it is painted again with it.
     void setBackground(const QColor& background);
@@ -39,7 +44,14 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The graph's pixels in region (in the picture), through the painter.
+    void paintGraph(QPainter& painter, const QRegion& region);
+    // The same straight into the painter's raster image; false, having done nothing, where it cannot.
+    bool copyGraph(QPainter& painter, const QRegion& region);
+
     QImage m_picture;
+    const ScrollingGraph* m_graph = nullptr;
+    QImage m_band; // the graph's rows on their way to the screen, a few at a time
     QRect m_paintedPart;
     QColor m_background;
 };
@@ -97,6 +109,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     // The close box stores the geometry at once and unticks the shell's item; the window hides.
     void closeEvent(QCloseEvent* event) override;
+    // Draws the legend and places the text that changed while the meter was hidden, and draws the graph.
+    void showEvent(QShowEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -129,6 +143,8 @@ private:
     void readSettings();
     // The tick's body; without sampling (from the layout) it skips the snapshot and the caption.
     void runTick(bool sample);
+    // Fits and places the rate text (the window hugs it in compact mode); a sample also sets the text.
+    void placeTitle(bool sample);
     void drawGraph();
     void setAverageChoice(AverageChoice choice);
     void applyWindowFlags();
@@ -156,7 +172,7 @@ private:
 
     // Controls; each keeps its original name as objectName.
     QWidget* m_titleBar = nullptr;              // "Shape1"
-    QLabel* m_rateLabel = nullptr;              // "Label1"
+    RateLabel* m_rateLabel = nullptr;           // "Label1"
     QLabel* m_snapshotIcon = nullptr;           // "Image1"
     QWidget* m_graphPanel = nullptr;            // "Shape2"
     MeterImage* m_graphImage = nullptr;         // "im2"
@@ -203,6 +219,8 @@ private:
     bool m_translucent = false;
     int m_alpha = 255;
     bool m_inLayout = false;
+    bool m_titleStale = false;  // ticks while hidden left the text unplaced
+    bool m_legendStale = false; // the legend changed while the meter was hidden
 
     // Drag state.
     bool m_buttonHeld = false;
