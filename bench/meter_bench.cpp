@@ -54,8 +54,8 @@ void BM_MeterTickAndGraph(benchmark::State& state)
 }
 BENCHMARK(BM_MeterTickAndGraph)->Unit(benchmark::kMicrosecond);
 
-// One tick of the meter's graph as the window keeps it: one new sample slides the picture, with the
-// legend laid over it, at the designed graph size and at the widest.
+// One tick of the meter's graph as the window keeps it: one new sample slides the graph alone (the legend
+// is laid over it when the window copies it out, counted in MeterFrame), at the designed size and the widest.
 void BM_ScrollingGraphTick(benchmark::State& state)
 {
     const QSize size(int(state.range(0)), int(state.range(1)));
