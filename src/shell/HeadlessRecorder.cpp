@@ -64,6 +64,17 @@ void HeadlessRecorder::begin()
     QDir().mkpath(settingsDir);
     m_settingsWatcher.addPath(settingsDir);
     m_service->start(m_sampler->FetchInterfaceTable().value_or(InterfaceTable{}));
+    // One line for the journal: what is recorded where, or why nothing is.
+    QStringList recorded = m_checked.values();
+    recorded.sort();
+    if (recorded.isEmpty())
+        m_errors.showError(QStringLiteral("VORP : aucune interface n'est cochée pour les statistiques dans %1 ; rien "
+                                          "n'est enregistré pour l'instant.")
+                               .arg(QDir::toNativeSeparators(m_options.settingsPath)));
+    else
+        m_errors.showError(
+            QStringLiteral("VORP enregistre %1 dans %2.")
+                .arg(recorded.join(QStringLiteral(", ")), QDir::toNativeSeparators(m_options.storeRoot)));
     writeTextfile();
     emit recordingStarted();
 }
