@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The floor the shown meter is measured against (scripts/perf.sh): a bare window of the meter's size
 // that repaints a filled rectangle and one line of changing text 20 times a second.
-// Usage: perf_bare_window WIDTH HEIGHT
+// Usage: perf_bare_window WIDTH HEIGHT [X Y]
 #include <QApplication>
 #include <QPainter>
 #include <QTimer>
@@ -45,6 +45,9 @@ int main(int argc, char** argv)
     const int height = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 189;
     BareWindow window;
     window.resize(width, height);
+    // Optional place on the screen, so that scripts can set it beside another window.
+    if (argc > 4)
+        window.move(QString::fromLocal8Bit(argv[3]).toInt(), QString::fromLocal8Bit(argv[4]).toInt());
     window.show();
     return QApplication::exec();
 }
