@@ -76,7 +76,6 @@ void HeadlessRecorder::begin()
             QStringLiteral("VORP enregistre %1 dans %2.")
                 .arg(recorded.join(QStringLiteral(", ")), QDir::toNativeSeparators(m_options.storeRoot)));
     writeTextfile();
-    emit recordingStarted();
 }
 
 RecordingService::Selection HeadlessRecorder::loadSelection()
@@ -157,10 +156,7 @@ void HeadlessRecorder::writeTextfile()
     }
     QString error;
     if (reports::WriteFileAtomically(*m_options.textfile, reports::PrometheusText(metrics, m_lastSample), &error))
-    {
         m_textfileFailing = false;
-        emit textfileWritten();
-    }
     else if (!m_textfileFailing)
     {
         // Once until the file can be written again.

@@ -49,8 +49,6 @@ public:
     RecordingService* service() { return m_service.get(); }
 
 signals:
-    void recordingStarted();
-    void textfileWritten();
     // The settings file changed and the recorder follows it.
     void settingsFollowed();
 

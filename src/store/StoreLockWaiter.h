@@ -18,7 +18,6 @@ class StoreLockWaiter final : public QObject
 public:
     explicit StoreLockWaiter(StoreLock& lock, QObject* parent = nullptr);
     void start();
-    bool waiting() const { return m_retry.isActive(); }
 
 signals:
     // Once, when the lock is ours.

@@ -92,15 +92,11 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CommandLine line = ParseCommandLine(arguments);
-    if (line.action == CommandLine::Action::Help)
+    // Options are `vorp`'s, which starts this program only for the windows.
+    if (line.action != CommandLine::Action::Run)
     {
-        std::fputs(HelpText(QString::fromLocal8Bit(argv[0])).toLocal8Bit().constData(), stdout);
-        return 0;
-    }
-    if (line.action == CommandLine::Action::Version)
-    {
-        std::fputs(VersionText().toLocal8Bit().constData(), stdout);
-        return 0;
+        std::fputs("VORP : ce programme est lancé par vorp ; voir « vorp --help ».\n", stderr);
+        return 2;
     }
     const PlatformChoice platform = ChoosePlatform(CurrentPlatformEnvironment());
     if (!platform.displayFound)
