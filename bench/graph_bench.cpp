@@ -11,11 +11,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include "FloorRead.h"
+
 #include <charconv>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace graph;
@@ -110,20 +109,12 @@ void Floor_ReadFromChars(benchmark::State& state, const QString& dir, int days)
         {
             char path[4096];
             std::snprintf(path, sizeof path, "%s/%d.mdf", folder.constData(), day);
-            const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-            struct stat st
-            {
-            };
-            if (fd < 0 || ::fstat(fd, &st) != 0)
+            const ptrdiff_t size = ReadWhole(path, buffer);
+            if (size < 0)
             {
                 state.SkipWithError("cannot read the day files");
                 return;
             }
-            buffer.resize(static_cast<size_t>(st.st_size) + 4096);
-            size_t size = 0;
-            for (ssize_t n; (n = ::read(fd, buffer.data() + size, buffer.size() - size)) > 0;)
-                size += static_cast<size_t>(n);
-            ::close(fd);
             const char* p = buffer.data();
             const char* const end = p + size;
             while (p < end)

@@ -22,26 +22,46 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
+
 namespace
 {
-void BM_MeterWindowTick(benchmark::State& state)
+// A meter showing lo in graph 1 and eth0 in graph 2 over a fixed table; its own timer is stopped, the
+// benchmarks tick it. Settings are changed before make().
+struct MeterRig
 {
     QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("VORP.conf")));
-    WriteInterfaceMarks(store, QStringLiteral("lo"), {false, true, false});
-    WriteInterfaceMarks(store, QStringLiteral("eth0"), {false, false, true});
-    store.sync();
     FixedTableSource source;
-    source.table = InterfaceTable{{QByteArray("lo"), 0, 0}, {QByteArray("eth0"), 0, 0}};
-    Sampler sampler(source);
+    Sampler sampler{source};
     Settings model;
-    model.load(store, DisplayNames(*source.table));
-    // The automatic scale, so that every tick also works out the scale and the legend.
-    model.set(settings::MeterScaleIndex, kAutomaticScaleIndex);
     CollectingErrorReporter errors;
     TestClock clock;
-    MeterWindow form3(model, sampler, clock, errors, dir.path() + QLatin1Char('/'));
-    form3.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    std::unique_ptr<MeterWindow> form3;
+
+    MeterRig()
+    {
+        SettingsStore store(dir.filePath(QStringLiteral("VORP.conf")));
+        WriteInterfaceMarks(store, QStringLiteral("lo"), {false, true, false});
+        WriteInterfaceMarks(store, QStringLiteral("eth0"), {false, false, true});
+        store.sync();
+        source.table = InterfaceTable{{QByteArray("lo"), 0, 0}, {QByteArray("eth0"), 0, 0}};
+        model.load(store, DisplayNames(*source.table));
+    }
+    MeterWindow& make()
+    {
+        form3 = std::make_unique<MeterWindow>(model, sampler, clock, errors, dir.path() + QLatin1Char('/'));
+        form3->findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+        return *form3;
+    }
+};
+
+void BM_MeterWindowTick(benchmark::State& state)
+{
+    MeterRig rig;
+    // The automatic scale, so that every tick also works out the scale and the legend.
+    rig.model.set(settings::MeterScaleIndex, kAutomaticScaleIndex);
+    MeterWindow& form3 = rig.make();
+    FixedTableSource& source = rig.source;
     form3.resize(1024, 300);
     form3.show();
     form3.findChild<QAction*>(QStringLiteral("Reception1"))->trigger();
@@ -103,21 +123,10 @@ QString FrameText(uint64_t k)
 void MeterFrame(benchmark::State& state)
 {
     const QSize size(int(state.range(0)), int(state.range(1)));
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("VORP.conf")));
-    WriteInterfaceMarks(store, QStringLiteral("lo"), {false, true, false});
-    WriteInterfaceMarks(store, QStringLiteral("eth0"), {false, false, true});
-    store.sync();
-    FixedTableSource source;
-    source.table = InterfaceTable{{QByteArray("lo"), 0, 0}, {QByteArray("eth0"), 0, 0}};
-    Sampler sampler(source);
-    Settings model;
-    model.load(store, DisplayNames(*source.table));
-    model.setRefreshPosition(1); // 50 ms
-    CollectingErrorReporter errors;
-    TestClock clock;
-    MeterWindow form3(model, sampler, clock, errors, dir.path() + QLatin1Char('/'));
-    form3.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    MeterRig rig;
+    rig.model.setRefreshPosition(1); // 50 ms
+    MeterWindow& form3 = rig.make();
+    FixedTableSource& source = rig.source;
     form3.resize(size);
     const RepaintCounter repaints(&form3);
     if (!ShowAndWaitExposed(form3) || form3.size() != size)

@@ -9,12 +9,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include "FloorRead.h"
+
 #include <charconv>
 #include <cstdint>
-#include <fcntl.h>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace
@@ -61,20 +60,13 @@ void Floor_HandParseNicInf(benchmark::State& state)
     std::vector<char> buffer;
     for (auto _ : state)
     {
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        struct stat st
-        {
-        };
-        if (fd < 0 || ::fstat(fd, &st) != 0)
+        const ptrdiff_t read = ReadWhole(path.constData(), buffer);
+        if (read < 0)
         {
             state.SkipWithError("cannot read nic.inf");
             return;
         }
-        buffer.resize(static_cast<size_t>(st.st_size) + 4096);
-        size_t size = 0;
-        for (ssize_t n; (n = ::read(fd, buffer.data() + size, buffer.size() - size)) > 0;)
-            size += static_cast<size_t>(n);
-        ::close(fd);
+        const size_t size = static_cast<size_t>(read);
         const std::string_view text(buffer.data(), size);
         size_t at = text.find("[data]\r\n");
         double received = 0, sent = 0;
