@@ -38,8 +38,9 @@ unset QT_QPA_PLATFORM
 until_true() { for _ in $(seq 300); do "$@" && return 0; sleep 0.2; done; return 1; }
 cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'; }
 rss_kib() { awk '/^VmRSS:/ {print $2}' /proc/"$1"/status; }
-# Share of one core over $2 seconds, in percent with three decimals.
-measure() { local a b; a=$(cpu_ns "$1"); sleep "$2"; b=$(cpu_ns "$1"); awk -v d=$((b - a)) -v s="$2" 'BEGIN {printf "%.3f\n", d / (s * 1e7)}'; }
+# Share of one core taken by $1 nanoseconds over $2 seconds, in percent with three decimals.
+share() { awk -v d="$1" -v s="$2" 'BEGIN {printf "%.3f\n", d / (s * 1e7)}'; }
+measure() { local a b; a=$(cpu_ns "$1"); sleep "$2"; b=$(cpu_ns "$1"); share $((b - a)) "$2"; }
 window_of() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 traffic() {
     python3 - "$1" <<'PY' &
@@ -92,8 +93,8 @@ pair() {
     a0=$(cpu_ns $app); b0=$(cpu_ns $b)
     sleep "$shown_s"
     a1=$(cpu_ns $app); b1=$(cpu_ns $b)
-    awk -v d=$((a1 - a0)) -v s="$shown_s" 'BEGIN {printf "meter_%s_cpu %.3f\n", "'"${size/ /x}"'", d / (s * 1e7)}'
-    awk -v d=$((b1 - b0)) -v s="$shown_s" 'BEGIN {printf "bare_%s_cpu %.3f\n", "'"${size/ /x}"'", d / (s * 1e7)}'
+    echo "meter_${size/ /x}_cpu $(share $((a1 - a0)) "$shown_s")"
+    echo "bare_${size/ /x}_cpu $(share $((b1 - b0)) "$shown_s")"
     [[ $size == "403 189" ]] && echo "bare_rss_kib $(rss_kib $b)"
     kill $b; wait $b 2>/dev/null
 }
