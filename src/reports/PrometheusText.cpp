@@ -4,6 +4,10 @@
 #include "store/FileOps.h"
 #include "store/ProfileFile.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <cerrno>
 #include <cfloat>
 #include <charconv>
@@ -174,5 +178,16 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     if (error)
         *error = QStringLiteral("Impossible d'écrire dans %1").arg(path);
     return false;
+}
+
+void SweepLeftovers(const QString& path, const QDateTime& now)
+{
+    // Another recorder may be writing into the same folder this very moment: only files long abandoned go.
+    const QDir dir = QFileInfo(path).absoluteDir();
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : entries)
+        if (IsAtomicWriteLeftover(entry.fileName()) && !entry.isSymLink() &&
+            entry.lastModified().secsTo(now) > kLeftoverAgeSecs)
+            QFile::remove(entry.absoluteFilePath());
 }
 } // namespace reports

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
 
@@ -36,4 +37,9 @@ QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, std::
 // is readable by all (mode 0644), as the collector runs as another user. On failure path is left as it
 // was, the new file is removed and *error (when given) says "Impossible d'écrire dans <path>".
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error);
+
+// New files left beside path by a recorder killed while writing it are removed once they are older than
+// this: no write takes that long.
+inline constexpr qint64 kLeftoverAgeSecs = 3600;
+void SweepLeftovers(const QString& path, const QDateTime& now);
 } // namespace reports

@@ -7,13 +7,15 @@
 #include <optional>
 #include <vector>
 
-// One row of the interface table: the description bytes (their size is the description length)
-// and the kernel's 64-bit byte counters.
+// One row of the interface table: the description bytes (their size is the description length),
+// the kernel's 64-bit byte counters and the interface index (0 when unknown): an interface deleted and
+// made again under the same name comes back with another index and counters that started afresh.
 struct InterfaceRow
 {
     QByteArray description;
     uint64_t inOctets = 0;
     uint64_t outOctets = 0;
+    int32_t index = 0;
 };
 
 // Rows in ascending interface index; a row's number is the interface position.

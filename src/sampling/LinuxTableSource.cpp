@@ -396,7 +396,7 @@ std::optional<InterfaceTable> NetlinkTableSource::fetch()
         // Gone between the two dumps: it has no row.
         if (name == m_names.end() || name->first != c.ifindex)
             continue;
-        table.push_back({name->second, c.inOctets, c.outOctets});
+        table.push_back({name->second, c.inOctets, c.outOctets, static_cast<int32_t>(c.ifindex)});
     }
     return table;
 }
@@ -481,7 +481,7 @@ std::optional<InterfaceTable> ProcNetDevTableSource::fetch()
     InterfaceTable table;
     table.reserve(order.size());
     for (const auto& [index, i] : order)
-        table.push_back({lines[i].name, lines[i].inOctets, lines[i].outOctets});
+        table.push_back({lines[i].name, lines[i].inOctets, lines[i].outOctets, static_cast<int32_t>(index)});
     return table;
 }
 

@@ -50,7 +50,7 @@ std::optional<Counters> CountersAt(const InterfaceTable& table, int position)
     if (position < 0 || static_cast<size_t>(position) >= table.size())
         return std::nullopt;
     const InterfaceRow& row = table[static_cast<size_t>(position)];
-    return Counters{row.inOctets, row.outOctets};
+    return Counters{row.inOctets, row.outOctets, row.index};
 }
 
 namespace

@@ -15,6 +15,7 @@ struct Counters
 {
     uint64_t in = 0;
     uint64_t out = 0;
+    int32_t index = 0; // the interface index, 0 when unknown
 };
 
 // floor(counter ÷ period), low 32 bits as signed values (the meter's reading).

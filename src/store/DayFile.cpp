@@ -63,6 +63,22 @@ bool HoldsAt(FileOps& ops, int fd, off_t offset, const QByteArray& bytes)
     return found == bytes;
 }
 
+// Fills bytes from the start of the file; false when it cannot be read whole.
+bool ReadAt(FileOps& ops, int fd, QByteArray& bytes)
+{
+    qsizetype got = 0;
+    while (got < bytes.size())
+    {
+        const ssize_t n = ops.pread(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got), got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        got += n;
+    }
+    return true;
+}
+
 DayAppend Ignored(FileRead::Status why, int64_t size, int64_t uncertainAt)
 {
     DayAppend result;
@@ -149,6 +165,16 @@ DayAppend AppendDayLine(const QString& path, const QByteArray& line, FileOps& op
     {
         file.close();
         return WriteWhole(path, line, ops);
+    }
+    if (st.st_nlink > 1)
+    {
+        // Appended in place, the line would also land in the file's other names outside the store: the day
+        // is written anew under this name alone, the other names keep what they held.
+        QByteArray text(static_cast<qsizetype>(complete), '\0');
+        if (!ReadAt(ops, file.fd(), text))
+            return Failed(uncertainAt);
+        file.close();
+        return WriteWhole(path, text + line, ops);
     }
     // From here on the file holds nothing of an earlier attempt.
     if (complete < st.st_size && ops.ftruncate(file.fd(), complete) != 0)

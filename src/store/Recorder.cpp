@@ -13,6 +13,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace
@@ -30,7 +31,7 @@ std::optional<Counters> CountersOf(const InterfaceTable& table, int position, co
             return here;
     for (const InterfaceRow& row : table)
         if (InterfaceDisplayName(row) == name)
-            return Counters{row.inOctets, row.outOctets};
+            return Counters{row.inOctets, row.outOctets, row.index};
     return std::nullopt;
 }
 
@@ -92,7 +93,7 @@ void Recorder::setBaselines(const InterfaceTable& table, const QStringList& name
     for (size_t i = 0; i < count; ++i)
         if (checked[i])
             if (const auto c = CountersOf(table, static_cast<int>(i), names[static_cast<qsizetype>(i)]))
-                at(static_cast<int>(i)).baseline = Baseline{true, c->in, c->out};
+                at(static_cast<int>(i)).baseline = Baseline{true, c->in, c->out, c->index};
 }
 
 void Recorder::interfaceChecked(int position, const QString& name)
@@ -104,7 +105,7 @@ void Recorder::interfaceChecked(int position, const QString& name)
     const auto table = m_sampler.FetchInterfaceTable();
     const auto c = table ? CountersOf(*table, position, name) : std::nullopt;
     // Not there: the first cycle that finds it only takes its baseline.
-    at(position).baseline = c ? Baseline{true, c->in, c->out} : Baseline{};
+    at(position).baseline = c ? Baseline{true, c->in, c->out, c->index} : Baseline{};
 }
 
 std::vector<Recorder::Unwritten> Recorder::unwritten() const
@@ -114,14 +115,19 @@ std::vector<Recorder::Unwritten> Recorder::unwritten() const
     {
         if (itf.pending.empty())
             continue;
-        Unwritten u{itf.name, itf.pending.size(), 0, 0};
+        Unwritten u{itf.name, 0, 0, 0};
         for (const PendingSample& s : itf.pending)
         {
-            // A sample whose line is written but whose totals are not still counts: nic.inf lacks it.
+            // A sample whose line is written but whose totals are not still counts: nic.inf lacks it. One in
+            // the totals whose line waits for its refused day file does not: the store holds its bytes.
+            if (s.counted)
+                continue;
+            ++u.samples;
             u.in += s.in;
             u.out += s.out;
         }
-        list.push_back(u);
+        if (u.samples > 0)
+            list.push_back(u);
     }
     return list;
 }
@@ -138,6 +144,12 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
 {
     // One snapshot serves the whole cycle: readings microseconds apart are the same reading.
     const auto table = m_sampler.FetchInterfaceTable();
+    // A store folder deleted by hand (to reset the statistics) is made again: nothing waits for a restart.
+    struct stat root
+    {
+    };
+    if (m_ops.lstat(m_root, &root) != 0 && errno == ENOENT)
+        QDir().mkpath(m_root);
     const int count = static_cast<int>(std::min<size_t>(static_cast<size_t>(names.size()), checked.size()));
     for (int i = 0; i < count; ++i)
     {
@@ -156,19 +168,25 @@ void Recorder::RecordCycle(const QStringList& names, const std::vector<bool>& ch
         if (reading)
         {
             const Baseline& base = itf.baseline;
-            // A reading below its baseline is a counter reset: nothing to record, the baseline moves on.
-            if (base.known && reading->in >= base.in && reading->out >= base.out)
+            if (base.known)
             {
-                const uint64_t dIn = reading->in - base.in;
-                const uint64_t dOut = reading->out - base.out;
-                if (dIn > 0 && dOut > 0)
+                // Counters below their baseline, or another interface index under the same name (deleted and
+                // made again, a VPN reconnecting): the counters started again from zero within the interval,
+                // so the reading itself is what moved since.
+                const bool reset = reading->in < base.in || reading->out < base.out ||
+                                   (reading->index != 0 && base.index != 0 && reading->index != base.index);
+                const uint64_t dIn = reset ? reading->in : reading->in - base.in;
+                const uint64_t dOut = reset ? reading->out : reading->out - base.out;
+                // One direction alone moves on a receive-only line or a capture port: it is written with 0
+                // for the other.
+                if (dIn > 0 || dOut > 0)
                 {
-                    queue(itf, PendingSample{m_clock.now(), dIn, dOut, false});
+                    queue(itf, PendingSample{m_clock.now(), dIn, dOut});
                     itf.takenIn += dIn;
                     itf.takenOut += dOut;
                 }
             }
-            itf.baseline = Baseline{true, reading->in, reading->out};
+            itf.baseline = Baseline{true, reading->in, reading->out, reading->index};
         }
 
         const auto dir = store::StatisticsFolderFor(m_root, i, name, m_ops);
@@ -209,13 +227,23 @@ void Recorder::queue(Interface& itf, PendingSample sample)
 {
     if (itf.pending.size() >= kMaxPending)
     {
-        PendingSample& last = itf.pending.back();
-        // A sample that may stand in its day file already keeps its line as it is.
-        if (!last.lineWritten && last.uncertainAt < 0)
+        // A sample already in its day's totals owes only its line: that line goes first.
+        const auto countedOnly = std::find_if(itf.pending.begin(), itf.pending.end(),
+                                              [](const PendingSample& s) { return s.counted && !s.lineWritten; });
+        if (countedOnly != itf.pending.end())
         {
-            last.in += sample.in;
-            last.out += sample.out;
-            return;
+            itf.pending.erase(countedOnly);
+        }
+        else
+        {
+            PendingSample& last = itf.pending.back();
+            // A sample that may stand in its day file or its totals already keeps its amounts as they are.
+            if (!last.lineWritten && !last.counted && last.uncertainAt < 0)
+            {
+                last.in += sample.in;
+                last.out += sample.out;
+                return;
+            }
         }
     }
     itf.pending.push_back(sample);
@@ -244,12 +272,27 @@ ProfileFile* Recorder::descriptor(const QString& dir, Interface& itf)
     }
     itf.descriptor = store::NewDescriptor(itf.name);
     itf.descriptorPath = path;
-    return saveDescriptor(itf) ? &*itf.descriptor : nullptr;
+    if (!saveDescriptor(itf))
+        return nullptr;
+    // A lost nic.inf: the totals of every day file are taken from its lines again, not the newest day's only.
+    itf.reconciled = false;
+    itf.rebuilt = true;
+    return &*itf.descriptor;
 }
 
 bool Recorder::saveDescriptor(Interface& itf)
 {
     QByteArray text = itf.descriptor->toText();
+    if (text.size() > store::kDescriptorLimit)
+    {
+        // Past its read limit the file would be refused by every reader, and every total with it.
+        itf.descriptor.reset();
+        itf.descriptorText.clear();
+        report(itf.descriptorPath, QStringLiteral("Impossible d'écrire dans %1 : le fichier dépasserait %2 octets")
+                                       .arg(itf.descriptorPath)
+                                       .arg(store::kDescriptorLimit));
+        return false;
+    }
     if (!WriteFileAtomically(itf.descriptorPath, text, m_ops))
     {
         // What the file holds now is not what is in memory: the next cycle reads it again.
@@ -297,10 +340,19 @@ bool Recorder::reconcile(const QString& dir, Interface& itf)
         }
     }
     std::vector<int> days;
-    if (highest >= 0)
-        days.push_back(highest);
-    if (changedLast >= 0 && changedLast != highest)
-        days.push_back(changedLast);
+    if (itf.rebuilt)
+    {
+        for (const QString& entry : entries)
+            if (const auto day = DayOfFileName(entry))
+                days.push_back(*day);
+    }
+    else
+    {
+        if (highest >= 0)
+            days.push_back(highest);
+        if (changedLast >= 0 && changedLast != highest)
+            days.push_back(changedLast);
+    }
     bool raised = false;
     for (const int day : days)
     {
@@ -321,47 +373,69 @@ bool Recorder::reconcile(const QString& dir, Interface& itf)
     if (raised && !saveDescriptor(itf))
         return false;
     itf.reconciled = true;
+    itf.rebuilt = false;
     return true;
 }
 
 void Recorder::writePending(const QString& dir, Interface& itf)
 {
-    while (!itf.pending.empty())
+    // Lines keep their order within a day; a day whose file is refused or fails holds back its own later
+    // samples only, never another day's.
+    QSet<int> heldBack;
+    for (PendingSample& s : itf.pending)
     {
-        PendingSample& s = itf.pending.front();
         const int day = DayNumber(s.when);
+        if (heldBack.contains(day))
+        {
+            if (!s.counted && !count(itf, s))
+                break;
+            continue;
+        }
         if (!s.lineWritten)
         {
             const QString dayPath = store::DayFilePath(dir, day);
             const store::DayAppend append =
                 store::AppendDayLine(dayPath, store::SampleLine(s.when.time(), s.in, s.out), m_ops, s.uncertainAt);
             s.uncertainAt = append.mayRemainAt;
-            if (append.status == store::DayAppend::Status::Ignored)
+            if (append.status == store::DayAppend::Status::Appended)
             {
-                report(dayPath, store::IgnoredFileMessage(dayPath, append.ignored, store::kDayFileLimit));
-                return;
+                written(dayPath);
+                s.lineWritten = true;
             }
-            if (append.status == store::DayAppend::Status::Failed)
+            else
             {
-                cannotWrite(dayPath);
-                return;
+                if (append.status == store::DayAppend::Status::Ignored)
+                    report(dayPath, store::IgnoredFileMessage(dayPath, append.ignored, store::kDayFileLimit));
+                else
+                    cannotWrite(dayPath);
+                heldBack.insert(day);
             }
-            written(dayPath);
-            s.lineWritten = true;
         }
-        ProfileFile& file = *itf.descriptor;
-        const QString keyD = QString::number(day) + QLatin1Char('D');
-        const QString keyU = QString::number(day) + QLatin1Char('U');
-        // Day totals are single precision, as the store format says.
-        const float totalIn = static_cast<float>(StoredTotal(file, keyD) + static_cast<long double>(s.in));
-        const float totalOut = static_cast<float>(StoredTotal(file, keyU) + static_cast<long double>(s.out));
-        file.setValue(store::kDataSection, keyD, FloatText(totalIn));
-        file.setValue(store::kDataSection, keyU, FloatText(totalOut));
-        // On failure the file in memory is dropped; the next cycle reads nic.inf again.
-        if (!saveDescriptor(itf))
-            return;
-        itf.pending.pop_front();
+        // The day's totals take the sample even while its line waits: they never miss traffic.
+        if (!s.counted && !count(itf, s))
+            break;
     }
+    std::erase_if(itf.pending, [](const PendingSample& s) { return s.lineWritten && s.counted; });
+}
+
+bool Recorder::count(Interface& itf, PendingSample& s)
+{
+    if (!itf.descriptor)
+        return false;
+    ProfileFile& file = *itf.descriptor;
+    const int day = DayNumber(s.when);
+    const QString keyD = QString::number(day) + QLatin1Char('D');
+    const QString keyU = QString::number(day) + QLatin1Char('U');
+    // Day totals are single precision, as the store format says.
+    const float totalIn = static_cast<float>(StoredTotal(file, keyD) + static_cast<long double>(s.in));
+    const float totalOut = static_cast<float>(StoredTotal(file, keyU) + static_cast<long double>(s.out));
+    file.setValue(store::kDataSection, keyD, FloatText(totalIn));
+    file.setValue(store::kDataSection, keyU, FloatText(totalOut));
+    // On failure the file in memory is dropped; the next cycle reads nic.inf again.
+    if (!saveDescriptor(itf))
+        return false;
+    s.counted = true;
+    return true;
 }
 
 void Recorder::report(const QString& path, const QString& message)

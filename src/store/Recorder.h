@@ -68,6 +68,7 @@ private:
         bool known = false;
         uint64_t in = 0;
         uint64_t out = 0;
+        int32_t index = 0; // the interface index the counters belong to, 0 when unknown
     };
     struct PendingSample
     {
@@ -75,6 +76,7 @@ private:
         uint64_t in = 0;
         uint64_t out = 0;
         bool lineWritten = false; // the day file has it; only the totals are still owed
+        bool counted = false;     // nic.inf has it; only the line is still owed (its day file was refused)
         int64_t uncertainAt = -1; // where a failed append may have left its line all the same
     };
     struct Interface
@@ -84,6 +86,7 @@ private:
         std::deque<PendingSample> pending;
         uint64_t takenIn = 0, takenOut = 0;
         bool reconciled = false; // its totals were brought in step with its lines in this process
+        bool rebuilt = false;    // its nic.inf was made anew: every day file's lines count, not the newest only
         // nic.inf as this process last read or wrote it, parsed again only when the file holds other bytes:
         // ten years of totals are not parsed and compared key by key at every cycle.
         std::optional<ProfileFile> descriptor;
@@ -99,6 +102,8 @@ private:
     bool saveDescriptor(Interface& itf);
     bool reconcile(const QString& dir, Interface& itf);
     void writePending(const QString& dir, Interface& itf);
+    // Adds a sample to its day's totals and saves nic.inf.
+    bool count(Interface& itf, PendingSample& s);
     // A message about path, once until that path is written again.
     void report(const QString& path, const QString& message);
     void cannotWrite(const QString& path);

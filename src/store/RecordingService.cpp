@@ -42,6 +42,8 @@ void RecordingService::recordNow()
 {
     if (m_finished || !m_selection)
         return;
+    if (m_guard && !m_guard())
+        return;
     const Selection selection = m_selection();
     m_recorder.RecordCycle(selection.names, selection.checked);
     ++m_cycles;

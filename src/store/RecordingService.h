@@ -38,6 +38,9 @@ public:
                      QObject* parent = nullptr);
 
     void setSelection(std::function<Selection()> selection) { m_selection = std::move(selection); }
+    // Asked before each cycle writes: false when this copy no longer holds the store (its lock was taken
+    // by another copy), and the cycle then writes nothing.
+    void setWriteGuard(std::function<bool()> guard) { m_guard = std::move(guard); }
     // Baselines from the snapshot that listed the interfaces, then the schedule starts.
     void start(const InterfaceTable& table);
     // An interface checked while running starts from its counters at that moment; its name is the
@@ -62,6 +65,7 @@ signals:
 
 private:
     std::function<Selection()> m_selection;
+    std::function<bool()> m_guard;
     ErrorQueue m_queue;
     Recorder m_recorder;
     QTimer m_timer;

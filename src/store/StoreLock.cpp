@@ -2,66 +2,207 @@
 #include "store/StoreLock.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
+#include <QSysInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
-// A holder writes its record right after creating the file; an unreadable file younger than this
-// may be one being written.
-constexpr qint64 kUnreadableAgeSecs = 5;
+// O_NONBLOCK: a FIFO put at the lock's name must not hang the open.
+constexpr int kOpenFlags = O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+// A record is one short line each for the PID, the program and the host.
+constexpr qsizetype kRecordLimit = 4096;
+
+QString Reason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Opens the file at path for reading its lock, only when it is a regular file: -1 otherwise.
+int OpenRegular(const QByteArray& path, int flags)
+{
+    const int fd = ::open(path.constData(), flags, 0644);
+    if (fd < 0)
+        return -1;
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    return fd;
+}
 } // namespace
 
 StoreLock::StoreLock(const QString& storeRoot, const QString& fileName)
-    : m_root(storeRoot), m_path(QDir(storeRoot).filePath(fileName)), m_lock(m_path)
+    : m_root(storeRoot), m_path(QDir(storeRoot).filePath(fileName))
 {
-    // The copy holds the store for as long as it runs: a lock is stale only when its process is gone,
-    // never because of its age.
-    m_lock.setStaleLockTime(0);
+}
+
+StoreLock::~StoreLock()
+{
+    release();
+}
+
+StoreLock::Result StoreLock::fail(const QString& why)
+{
+    m_error = why;
+    return Result::Error;
 }
 
 StoreLock::Result StoreLock::tryAcquire()
 {
-    // Without an application path in the record, a live holder would look like a reused PID.
     Q_ASSERT(QCoreApplication::instance());
-    if (m_lock.isLocked())
+    if (held())
         return Result::Acquired;
     if (!QDir().mkpath(m_root))
-        return Result::Error;
-    if (m_lock.tryLock(0))
+        return fail(QStringLiteral("impossible de créer le dossier %1").arg(QDir::toNativeSeparators(m_root)));
+    const QByteArray path = QFile::encodeName(m_path);
+    // A few rounds at most: each one that starts again has cleared something away, or met a holder
+    // that removed its file between our open and our lock.
+    for (int round = 0; round < 4; ++round)
+    {
+        const int fd = ::open(path.constData(), kOpenFlags, 0644);
+        if (fd < 0)
+        {
+            const int error = errno;
+            struct stat st
+            {
+            };
+            if (::lstat(path.constData(), &st) != 0)
+                return fail(Reason(error));
+            // A folder can be cleared only when empty; anything but a regular file is never a lock.
+            if (S_ISDIR(st.st_mode) ? ::rmdir(path.constData()) != 0 : ::unlink(path.constData()) != 0)
+                return fail(S_ISDIR(st.st_mode) ? QStringLiteral("c'est un dossier qui n'est pas vide")
+                                                : Reason(errno));
+            continue;
+        }
+        struct stat st
+        {
+        };
+        if (::fstat(fd, &st) != 0)
+        {
+            const int error = errno;
+            ::close(fd);
+            return fail(Reason(error));
+        }
+        if (!S_ISREG(st.st_mode))
+        {
+            // A FIFO or a device opened as it stands: its name is cleared and a lock file made instead.
+            ::close(fd);
+            if (::unlink(path.constData()) != 0)
+                return fail(Reason(errno));
+            continue;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK)
+                return Result::HeldElsewhere;
+            return fail(Reason(error));
+        }
+        // Locked, but the holder before us may have removed this file meanwhile: only the file that
+        // still has the name counts.
+        struct stat named
+        {
+        };
+        if (::stat(path.constData(), &named) != 0 || named.st_dev != st.st_dev || named.st_ino != st.st_ino)
+        {
+            ::close(fd);
+            continue;
+        }
+        m_fd = fd;
+        m_device = st.st_dev;
+        m_inode = st.st_ino;
+        // The record only names the holder in messages: a full disk that refuses it takes nothing from the
+        // lock.
+        const QByteArray record = QByteArray::number(QCoreApplication::applicationPid()) + '\n' +
+                                  QCoreApplication::applicationName().toUtf8() + '\n' +
+                                  QSysInfo::machineHostName().toUtf8() + '\n';
+        if (::ftruncate(fd, 0) == 0)
+        {
+            [[maybe_unused]] const ssize_t n = ::pwrite(fd, record.constData(), static_cast<size_t>(record.size()), 0);
+        }
+        m_error.clear();
         return Result::Acquired;
-    if (m_lock.error() != QLockFile::LockFailedError)
-        return Result::Error;
-    if (removeUnreadableLock() && m_lock.tryLock(0))
-        return Result::Acquired;
-    return m_lock.error() == QLockFile::LockFailedError ? Result::HeldElsewhere : Result::Error;
+    }
+    return fail(QStringLiteral("le fichier est sans cesse remplacé"));
+}
+
+StoreLock::Check StoreLock::verify()
+{
+    if (held())
+    {
+        struct stat named
+        {
+        };
+        if (::lstat(QFile::encodeName(m_path).constData(), &named) == 0 && named.st_dev == m_device &&
+            named.st_ino == m_inode)
+            return Check::Held;
+        // The locked file has lost its name: its lock keeps nobody out any more.
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (tryAcquire() == Result::Acquired)
+        return Check::Retaken;
+    if (m_error.isEmpty())
+        m_error = QStringLiteral("une autre copie (processus %1) l'a pris").arg(holderPid());
+    return Check::Lost;
+}
+
+void StoreLock::release()
+{
+    if (!held())
+        return;
+    // Removed while still locked, so that nobody takes a file that is on its way out; a file that is
+    // no longer ours keeps its name.
+    struct stat named
+    {
+    };
+    const QByteArray path = QFile::encodeName(m_path);
+    if (::lstat(path.constData(), &named) == 0 && named.st_dev == m_device && named.st_ino == m_inode)
+        ::unlink(path.constData());
+    ::close(m_fd);
+    m_fd = -1;
 }
 
 qint64 StoreLock::holderPid() const
 {
-    qint64 pid = 0;
-    QString host, application;
-    return m_lock.getLockInfo(&pid, &host, &application) ? pid : 0;
+    const int fd = OpenRegular(QFile::encodeName(m_path), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    QByteArray record(kRecordLimit, '\0');
+    const ssize_t n = ::pread(fd, record.data(), static_cast<size_t>(record.size()), 0);
+    ::close(fd);
+    if (n <= 0)
+        return 0;
+    record.truncate(n);
+    bool ok = false;
+    const qint64 pid = record.left(record.indexOf('\n')).toLongLong(&ok);
+    return ok && pid > 0 ? pid : 0;
 }
 
-// QLockFile judges staleness from the record only, so a lock file left empty or torn (a crash or a
-// power cut between creating and writing it) would lock the store for good. Such a file is removed
-// when nobody holds its flock, which removeStaleLockFile() checks.
-bool StoreLock::removeUnreadableLock()
+bool WaitUntilUnlocked(const QString& path)
 {
-    if (holderPid() != 0)
+    const int fd = OpenRegular(QFile::encodeName(path), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    // The guard QLockFile itself takes before removing a stale lock, so two starts never remove a
-    // lock that one of them has just created.
-    QLockFile guard(m_path + QStringLiteral(".rmlock"));
-    if (!guard.tryLock(0))
-        return false;
-    const QFileInfo file(m_path);
-    if (!file.exists() || holderPid() != 0)
-        return false;
-    // Either way: the clock may have been set back since the file was written.
-    if (qAbs(file.lastModified().secsTo(QDateTime::currentDateTime())) < kUnreadableAgeSecs)
-        return false;
-    return m_lock.removeStaleLockFile();
+    int locked = -1;
+    do
+        locked = ::flock(fd, LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+    // Let go at once: the taker is the waiting copy's own StoreLock, on a descriptor of its own.
+    ::close(fd);
+    return locked == 0;
 }

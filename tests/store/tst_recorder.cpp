@@ -49,9 +49,9 @@ struct Rig
         checked = {true};
         recorder.setBaselines(*source.table, names, checked);
     }
-    void counters(uint64_t in, uint64_t out)
+    void counters(uint64_t in, uint64_t out, int32_t index = 0)
     {
-        (*source.table)[0] = InterfaceRow{(*source.table)[0].description, in, out};
+        (*source.table)[0] = InterfaceRow{(*source.table)[0].description, in, out, index};
     }
     void add(uint64_t in, uint64_t out)
     {
@@ -244,29 +244,55 @@ private slots:
         QCOMPARE(recorder.pendingCount(), size_t(1)); // kept for when the store can be written
     }
 
-    void onlyBothDirectionsMovingWriteASample()
+    void oneDirectionAloneIsWrittenWithZeroForTheOther()
     {
         Rig rig;
-        rig.cycle(); // nothing moved: directory and descriptor exist all the same
+        rig.cycle(); // nothing moved: directory and descriptor exist all the same, no line
         QVERIFY(rig.inf().startsWith("[VORP DB]\r\n"));
         QVERIFY(!rig.inf().contains("[data]"));
-        rig.add(500, 0);
-        rig.cycle();
         QCOMPARE(rig.day(38153), QByteArray("<missing>"));
-        rig.add(10, 10); // the 500 earlier bytes are not carried over
+        rig.add(500, 0); // a receive-only line
         rig.cycle();
-        QCOMPARE(rig.day(38153), QByteArray("14:35:0710U10\r\n"));
+        rig.clock.advanceSecs(300);
+        rig.add(0, 7);
+        rig.cycle();
+        QCOMPARE(rig.day(38153), QByteArray("14:35:07500U0\r\n14:40:070U7\r\n"));
+        QVERIFY(rig.inf().endsWith("[data]\r\n38153D=500\r\n38153U=7\r\n"));
     }
 
-    void counterResetMovesTheBaselineOn()
+    // After a reset the counters count from zero again: the new reading is what moved in the interval.
+    void counterReset_data()
     {
-        Rig rig("eth0", 5000000000ULL, 5000000000ULL);
-        rig.counters(100, 100);
+        QTest::addColumn<int>("indexBefore");
+        QTest::addColumn<qulonglong>("in");
+        QTest::addColumn<qulonglong>("out");
+        QTest::addColumn<int>("indexAfter");
+        QTest::addColumn<QByteArray>("firstLine");
+        // Baseline 5,000,000,000 each way.
+        QTest::newRow("both readings below the baseline") << 0 << 100ULL << 100ULL << 0 << QByteArray("100U100");
+        QTest::newRow("one reading below the baseline")
+            << 0 << 100ULL << 5000000070ULL << 0 << QByteArray("100U5000000070");
+        QTest::newRow("made again: another index, counters already past the old ones")
+            << 3 << 6000000000ULL << 5000000001ULL << 9 << QByteArray("6000000000U5000000001");
+        QTest::newRow("same index, counters moved on: no reset")
+            << 3 << 5000000100ULL << 5000000020ULL << 3 << QByteArray("100U20");
+    }
+    void counterReset()
+    {
+        QFETCH(int, indexBefore);
+        QFETCH(qulonglong, in);
+        QFETCH(qulonglong, out);
+        QFETCH(int, indexAfter);
+        QFETCH(QByteArray, firstLine);
+        Rig rig("eth0", 0, 0);
+        rig.counters(5000000000ULL, 5000000000ULL, indexBefore);
+        rig.recorder.setBaselines(*rig.source.table, rig.names, rig.checked);
+        rig.counters(in, out, indexAfter);
         rig.cycle();
-        QCOMPARE(rig.day(38153), QByteArray("<missing>"));
-        rig.counters(150, 170);
+        rig.clock.advanceSecs(300);
+        rig.add(50, 70); // the reading after a reset is the new baseline
         rig.cycle();
-        QCOMPARE(rig.day(38153), QByteArray("14:35:0750U70\r\n"));
+        QCOMPARE(rig.day(38153), QByteArray("14:35:07" + firstLine + "\r\n14:40:0750U70\r\n"));
     }
 
     void exactAmountsAboveSinglePrecision()
@@ -406,14 +432,15 @@ private slots:
         Recorder recorder(sampler, clock, errors, root.path());
         const QStringList names = DisplayNames(*source.table);
         recorder.setBaselines(*source.table, names, {true, true});
-        // wlan0 went away and came back with fresh counters; the table now starts with it.
+        // wlan0 went away and came back with fresh counters, counted from zero; the table now starts with it.
         source.table = InterfaceTable{{"wlan0", 3, 4}, {"eth0", 5100, 6010}};
         recorder.RecordCycle(names, {true, true});
         source.table = InterfaceTable{{"wlan0", 8, 10}, {"eth0", 5100, 6010}};
         clock.advanceSecs(300);
         recorder.RecordCycle(names, {true, true});
         QCOMPARE(ReadAll(root.filePath(QStringLiteral("eth0/38153.mdf"))), QByteArray("14:35:07100U10\r\n"));
-        QCOMPARE(ReadAll(root.filePath(QStringLiteral("wlan0/38153.mdf"))), QByteArray("14:40:075U6\r\n"));
+        QCOMPARE(ReadAll(root.filePath(QStringLiteral("wlan0/38153.mdf"))),
+                 QByteArray("14:35:073U4\r\n14:40:075U6\r\n"));
     }
 
     void moreThanSixteenPositions()
@@ -474,9 +501,19 @@ private slots:
         QCOMPARE(ReadAll(rig.root + QStringLiteral("/wlan0/38153.mdf")),
                  QByteArray("14:35:0720U2\r\n14:40:0720U2\r\n14:45:0720U2\r\n"));
         const auto unwritten = rig.recorder.unwritten();
-        QCOMPARE(unwritten.size(), size_t(1));
-        QCOMPARE(unwritten[0].name, QStringLiteral("eth0"));
-        QCOMPARE(unwritten[0].samples, size_t(3));
+        if (file == QStringLiteral("nic.inf"))
+        {
+            QCOMPARE(unwritten.size(), size_t(1));
+            QCOMPARE(unwritten[0].name, QStringLiteral("eth0"));
+            QCOMPARE(unwritten[0].samples, size_t(3));
+        }
+        else
+        {
+            // The day's totals hold the samples whose lines wait for the file.
+            QVERIFY(unwritten.empty());
+            QCOMPARE(rig.recorder.pendingCount(), size_t(3));
+            QVERIFY(ReadAll(rig.path(QStringLiteral("nic.inf"))).endsWith("[data]\r\n38153D=30\r\n38153U=3\r\n"));
+        }
         // Nothing was written through it, nor put in its place.
         QCOMPARE(ReadAll(rig.outside()), QByteArray("outside\r\n"));
         QVERIFY(!QFileInfo::exists(rig.outside() + QStringLiteral(".new")));
@@ -491,6 +528,91 @@ private slots:
         QVERIFY(ReadAll(rig.path(QStringLiteral("nic.inf"))).endsWith("[data]\r\n38153D=40\r\n38153U=4\r\n"));
         QVERIFY(rig.recorder.unwritten().empty());
         QCOMPARE(rig.errors.messages.size(), 1);
+    }
+
+    // Today's file refused (here a FIFO) from 23:50 on: the next day's samples are written at once, the
+    // refused day's totals count every sample, and its lines land once the file is usable again.
+    void refusedDayHoldsBackNoOtherDay()
+    {
+        Rig rig("eth0");
+        rig.clock.set(QDateTime(QDate(2004, 6, 15), QTime(23, 50, 0)));
+        rig.cycle();
+        const QString refused = rig.dir() + QStringLiteral("/38153.mdf");
+        QVERIFY(::mkfifo(QFile::encodeName(refused).constData(), 0644) == 0);
+        for (int i = 0; i < 4; ++i) // 23:50, 23:55, 00:00, 00:05
+        {
+            rig.add(100, 10);
+            rig.cycle();
+            rig.clock.advanceSecs(300);
+        }
+        QCOMPARE(rig.day(38154), QByteArray("00:00:00100U10\r\n00:05:00100U10\r\n"));
+        QVERIFY(rig.inf().endsWith("[data]\r\n38153D=200\r\n38153U=20\r\n38154D=200\r\n38154U=20\r\n"));
+        QCOMPARE(rig.errors.messages,
+                 QStringList{QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire").arg(refused)});
+        QVERIFY(rig.recorder.unwritten().empty());
+
+        QVERIFY(::unlink(QFile::encodeName(refused).constData()) == 0);
+        rig.add(100, 10);
+        rig.cycle();
+        QCOMPARE(rig.day(38153), QByteArray("23:50:00100U10\r\n23:55:00100U10\r\n"));
+        QCOMPARE(rig.day(38154), QByteArray("00:00:00100U10\r\n00:05:00100U10\r\n00:10:00100U10\r\n"));
+        // Counted once: the lines written late add nothing to the totals.
+        QVERIFY(rig.inf().endsWith("[data]\r\n38153D=200\r\n38153U=20\r\n38154D=300\r\n38154U=30\r\n"));
+        QCOMPARE(rig.recorder.pendingCount(), size_t(0));
+    }
+
+    // A day file with another name outside the store (a hard link) never has that outside file changed.
+    void hardLinkedDayFileIsWrittenAnew()
+    {
+        Rig rig("eth0");
+        rig.cycle();
+        const QString day = rig.dir() + QStringLiteral("/38153.mdf");
+        WriteAll(day, "14:30:07100U5\r\n");
+        const QString outside = rig.root.filePath(QStringLiteral("outside.mdf"));
+        QVERIFY(::link(QFile::encodeName(day).constData(), QFile::encodeName(outside).constData()) == 0);
+        rig.add(1, 2);
+        rig.cycle();
+        QCOMPARE(rig.day(38153), QByteArray("14:30:07100U5\r\n14:35:071U2\r\n"));
+        QCOMPARE(ReadAll(outside), QByteArray("14:30:07100U5\r\n"));
+        struct stat st
+        {
+        };
+        QVERIFY(::stat(QFile::encodeName(day).constData(), &st) == 0);
+        QCOMPARE(st.st_nlink, nlink_t(1));
+    }
+
+    // A lost nic.inf gets the totals of every day file back, not only the newest day's.
+    void lostDescriptorIsRebuiltFromEveryDay()
+    {
+        Rig rig("eth0");
+        rig.cycle();
+        WriteAll(rig.dir() + QStringLiteral("/38150.mdf"), "10:00:00100U1\r\n11:00:00200U2\r\n");
+        WriteAll(rig.dir() + QStringLiteral("/38151.mdf"), "10:00:0050U5\r\n");
+        WriteAll(rig.dir() + QStringLiteral("/38153.mdf"), "10:00:007U7\r\n");
+        QVERIFY(QFile::remove(rig.dir() + QStringLiteral("/nic.inf")));
+        rig.add(1000, 100);
+        rig.cycle();
+        QVERIFY(rig.inf().endsWith("[data]\r\n38150D=300\r\n38150U=3\r\n38151D=50\r\n38151U=5\r\n38153D=1007\r\n"
+                                   "38153U=107\r\n"));
+    }
+
+    // Written past its read limit, nic.inf would be refused by every reader with all its totals.
+    void descriptorIsNeverWrittenPastItsReadLimit()
+    {
+        Rig rig("eth0");
+        rig.cycle();
+        const QString inf = rig.dir() + QStringLiteral("/nic.inf");
+        QByteArray text = rig.inf() + "[data]\r\n";
+        text += "padding=" + QByteArray(store::kDescriptorLimit - text.size() - 10, 'x') + "\r\n";
+        QCOMPARE(text.size(), store::kDescriptorLimit);
+        WriteAll(inf, text);
+        rig.add(1, 2);
+        rig.cycle();
+        QCOMPARE(rig.inf(), text);
+        QCOMPARE(rig.errors.messages,
+                 QStringList{
+                     QStringLiteral("Impossible d'écrire dans %1 : le fichier dépasserait 8388608 octets").arg(inf)});
+        QCOMPARE(rig.recorder.pendingCount(), size_t(1));
     }
 
     void aLinkedInterfaceFolderIsNotWrittenThrough()
@@ -609,8 +731,8 @@ private slots:
             << "replaced" << header + "[data]\r\n38152D=7\r\n38152U=8\r\n38153D=5001\r\n38153U=302\r\n";
         QTest::newRow("a key added by hand is kept")
             << "key added" << header + "note=kept\r\n[data]\r\n38153D=101\r\n38153U=202\r\n";
-        QTest::newRow("removed: made again with the new sample alone")
-            << "removed" << header + "[data]\r\n38153D=1\r\n38153U=2\r\n";
+        QTest::newRow("removed: made again from the day's lines, then the new sample")
+            << "removed" << header + "[data]\r\n38153D=101\r\n38153U=202\r\n";
     }
     void descriptorChangedBetweenCycles()
     {

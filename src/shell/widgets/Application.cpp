@@ -20,6 +20,7 @@
 #include "shell/widgets/AboutBox.h"
 #include "shell/widgets/SplashAndTray.h"
 #include "store/RecordingService.h"
+#include "store/StoreLockWaiter.h"
 
 #include <QApplication>
 #include <QDir>
@@ -132,6 +133,7 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
     wire();
     m_programPath =
         environment.programPath.isEmpty() ? QCoreApplication::applicationFilePath() : environment.programPath;
+    m_recordingGuard = std::move(environment.recordingGuard);
     if (environment.recording)
         startRecording(table);
     m_config->setRecordingElsewhere(environment.recordingElsewhere);
@@ -142,8 +144,10 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { closeChain(); });
 
     if (!environment.recording && !environment.recordingElsewhere)
-        m_errors.showError(QStringLiteral("VORP ne peut pas prendre le verrou de %1 : cette copie n'enregistre pas.")
-                               .arg(QDir::toNativeSeparators(m_storeRoot)));
+        m_errors.showError(QStringLiteral("VORP ne peut pas prendre le verrou de %1 (%2) : cette copie "
+                                          "n'enregistre pas pour l'instant et réessaie toutes les %3 secondes.")
+                               .arg(QDir::toNativeSeparators(m_storeRoot), environment.lockError)
+                               .arg(StoreLockWaiter::kErrorRetryMs / 1000));
     m_shell->start(environment.trayWaitMs);
 }
 
@@ -233,11 +237,22 @@ void Application::startRecording()
 void Application::startRecording(const InterfaceTable& table)
 {
     m_recording = std::make_unique<RecordingService>(*m_sampler, m_clock, m_errors, m_storeRoot);
+    m_recording->setWriteGuard(m_recordingGuard);
     m_recording->setSelection([this] {
         return RecordingService::Selection{m_settings->interfaceNames(), m_settings->statisticsMarks()};
     });
     connect(m_settings.get(), &Settings::statisticsChecked, m_recording.get(), &RecordingService::interfaceChecked);
     m_recording->start(table);
+}
+
+void Application::stopRecording(const QString& why)
+{
+    if (!m_recording || m_closing)
+        return;
+    QStringList lines{why};
+    lines += UnwrittenLines(m_recording->recorder().unwritten());
+    m_errors.showError(lines.join(QLatin1Char('\n')));
+    m_recording.reset();
 }
 
 void Application::activate(const std::optional<QString>& argument)

@@ -72,6 +72,10 @@ struct AppEnvironment
     bool recording = true;
     // The lock is held by the recorder service (`vorp --record`), which records for this copy.
     bool recordingElsewhere = false;
+    // Why the lock could not be taken, when neither this copy nor another holds it.
+    QString lockError;
+    // Asked before each recording cycle writes: false once another copy holds the store.
+    std::function<bool()> recordingGuard;
     // The program the user starts (the autostart entry's Exec); this executable's when empty.
     QString programPath;
     // The time of samples and windows; the system's when empty.
@@ -117,6 +121,11 @@ public:
     // The store's lock has become this copy's (the recorder service ended): recording starts, from the
     // counters of now.
     void startRecording();
+    // The store's lock was taken by another copy: recording stops at once, without a last sample, and what
+    // it could not write is told; startRecording() begins again once the lock is back.
+    void stopRecording(const QString& why);
+    // Asked before each recording cycle writes (the store lock's keeper).
+    void setRecordingGuard(std::function<bool()> guard) { m_recordingGuard = std::move(guard); }
     // A notice for the user, shown as failures are: a tray message, else a box that does not block.
     void inform(const QString& text) { m_errors.showError(text); }
 
@@ -139,6 +148,7 @@ private:
     AutostartEntry m_autostart;
     std::unique_ptr<Settings> m_settings;
     std::unique_ptr<RecordingService> m_recording;
+    std::function<bool()> m_recordingGuard;
     std::unique_ptr<SettingsRefreshControl> m_refreshControl;
 
     // In creation order; destroyed in reverse.

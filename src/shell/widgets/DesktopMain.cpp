@@ -141,9 +141,11 @@ int main(int argc, char** argv)
                           .arg(desktopLock.holderPid()));
     }
     // Whoever holds the recording lock writes the store; held elsewhere, it is the recorder service's, and
-    // this copy takes over when the service ends.
+    // this copy takes over when the service ends. A lock that cannot be taken at all is tried again until
+    // it can: a full disk or a read-only store root never stops recording for the whole session.
     StoreLock lock(storeRoot);
     const StoreLock::Result locked = lock.tryAcquire();
+    StoreLockKeeper keeper(lock);
 
     std::unique_ptr<Application> vorp;
     try
@@ -151,9 +153,10 @@ int main(int argc, char** argv)
         AppEnvironment environment;
         environment.executableDir = programDir;
         environment.programPath = program;
-        // Without the lock (an unwritable store root) this copy shows everything but records nothing.
         environment.recording = locked == StoreLock::Result::Acquired;
         environment.recordingElsewhere = locked == StoreLock::Result::HeldElsewhere;
+        environment.lockError = lock.errorString();
+        environment.recordingGuard = [&keeper] { return keeper.check(); };
         vorp = std::make_unique<Application>(line, std::move(environment));
     }
     catch (const std::exception& e)
@@ -163,11 +166,34 @@ int main(int argc, char** argv)
         return 1;
     }
     StoreLockWaiter waiter(lock);
-    if (locked == StoreLock::Result::HeldElsewhere)
-    {
-        QObject::connect(&waiter, &StoreLockWaiter::acquired, vorp.get(), [&vorp] { vorp->startRecording(); });
+    bool lockFailed = locked == StoreLock::Result::Error;
+    QObject::connect(&waiter, &StoreLockWaiter::acquired, vorp.get(), [&] {
+        if (lockFailed)
+            vorp->inform(QStringLiteral("VORP a pu prendre le verrou de %1 : l'enregistrement commence.")
+                             .arg(QDir::toNativeSeparators(storeRoot)));
+        lockFailed = false;
+        vorp->startRecording();
+        keeper.start();
+    });
+    // Queued: the keeper speaks from inside a cycle, which must not lose its service under it.
+    QObject::connect(
+        &keeper, &StoreLockKeeper::lost, vorp.get(),
+        [&](const QString& why) {
+            vorp->stopRecording(QStringLiteral("VORP n'enregistre plus : le verrou %1 n'est plus à cette copie (%2). "
+                                               "L'enregistrement reprendra dès que le verrou sera libre.")
+                                    .arg(QDir::toNativeSeparators(lock.path()), why));
+            waiter.start();
+        },
+        Qt::QueuedConnection);
+    QObject::connect(&keeper, &StoreLockKeeper::retaken, vorp.get(), [&] {
+        vorp->inform(QStringLiteral("Le verrou %1 avait été supprimé : il a été recréé et l'enregistrement "
+                                    "continue.")
+                         .arg(QDir::toNativeSeparators(lock.path())));
+    });
+    if (locked == StoreLock::Result::Acquired)
+        keeper.start();
+    else
         waiter.start();
-    }
 
     InstanceChannel channel(storeRoot);
     if (desktopLock.held())
@@ -190,5 +216,7 @@ int main(int argc, char** argv)
     std::atexit(CloseOnExit);
     const int status = QApplication::exec();
     g_running = nullptr;
+    keeper.stop();
+    waiter.stop();
     return status;
 }
