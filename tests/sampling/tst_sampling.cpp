@@ -313,6 +313,13 @@ private slots:
         const QStringList names = DisplayNames(*fromNetlink);
         QVERIFY2(names.contains(QStringLiteral("lo")), qPrintable(names.join(u' ')));
         QCOMPARE(DisplayNames(*fromProc), names);
+        // Both carry the kernel's interface index, which tells an interface made again under its old name.
+        for (size_t i = 0; i < fromNetlink->size(); ++i)
+        {
+            const int index = static_cast<int>(::if_nametoindex((*fromNetlink)[i].description.constData()));
+            QCOMPARE((*fromNetlink)[i].index, index);
+            QCOMPARE((*fromProc)[i].index, index);
+        }
         // A steady second snapshot keeps the same rows.
         QCOMPARE(DisplayNames(*netlink.fetch()), names);
         QCOMPARE(DisplayNames(*proc.fetch()), names);
