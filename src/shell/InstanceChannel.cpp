@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <QStringDecoder>
+#include <QStringList>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,8 +29,7 @@ namespace
 // one, so spaces and line breaks in the argument travel untouched. The answer confirms it.
 constexpr QByteArrayView kTag = "VORP1 ";
 constexpr QByteArrayView kAnswer = "OK\n";
-// Room for the longest single argument Linux passes to a program (128 KiB) once encoded.
-constexpr qint64 kMaxRequest = 256 * 1024;
+constexpr qsizetype kMaxRequest = InstanceChannel::kMaxRequestBytes;
 
 QByteArray EncodeRequest(const std::optional<QString>& argument)
 {
@@ -122,10 +122,10 @@ bool Exchange(int fd, const QByteArray& request, const QDeadlineTimer& deadline)
             return false;
     }
     QByteArray answer;
-    while (!answer.contains('\n'))
+    while (answer.size() < kAnswer.size() && !answer.contains('\n'))
     {
-        char chunk[16];
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        char chunk[kAnswer.size()];
+        const ssize_t got = ::read(fd, chunk, size_t(kAnswer.size() - answer.size()));
         if (got > 0)
             answer.append(chunk, got);
         else if (got == 0)
@@ -138,7 +138,81 @@ bool Exchange(int fd, const QByteArray& request, const QDeadlineTimer& deadline)
         else if (errno != EINTR)
             return false;
     }
-    return answer.left(answer.indexOf('\n') + 1) == kAnswer;
+    return answer == kAnswer;
+}
+
+// The credentials are those the peer had when it connected or listened.
+bool PeerIsOurUser(int fd)
+{
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer &&
+           peer.uid == ::geteuid();
+}
+
+// Why the folder may not hold our socket; empty when it is a real folder of ours, closed to others.
+QString FolderProblem(const QString& folder)
+{
+    struct stat status
+    {
+    };
+    if (::lstat(QFile::encodeName(folder).constData(), &status) != 0)
+        return qt_error_string(errno);
+    if (S_ISLNK(status.st_mode))
+        return QStringLiteral("c'est un lien");
+    if (!S_ISDIR(status.st_mode))
+        return QStringLiteral("ce n'est pas un dossier");
+    if (status.st_uid != ::geteuid())
+        return QStringLiteral("il appartient à un autre utilisateur");
+    if ((status.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        return QStringLiteral("il est ouvert aux autres utilisateurs (droits %1)")
+            .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    return {};
+}
+
+// The socket path, its private folder made when missing; empty, with why in problem, when there is none.
+QString SocketPath(const QString& storeRoot, QString* problem)
+{
+    // Two spellings of one folder, or a link to it, share the lock file, so they share the channel.
+    const QDir store(storeRoot);
+    QString key = store.canonicalPath();
+    if (key.isEmpty())
+        key = QDir::cleanPath(store.absolutePath());
+    const QByteArray digest = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    const QString fileName = QStringLiteral("vorp-%1-%2").arg(::getuid()).arg(QString::fromLatin1(digest));
+
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && !QDir::isRelativePath(runtime) && FolderProblem(runtime).isEmpty())
+        return QDir(runtime).filePath(fileName);
+
+    // Elsewhere anyone can guess the folder's name and make it first, so it is used only when it is
+    // ours alone; the cache folder is the way out when someone has taken the one in the shared /tmp.
+    QString temp = QDir::tempPath();
+    if (temp.isEmpty() || QDir::isRelativePath(temp))
+        temp = QStringLiteral("/tmp");
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty() || QDir::isRelativePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    QStringList problems;
+    for (const QString& base : {temp, cache})
+    {
+        const QString folder = QDir(base).filePath(QStringLiteral("vorp-%1").arg(::getuid()));
+        if (base == cache)
+            QDir().mkpath(base);
+        // Made closed to others from the start; one already there is checked as it is, never repaired.
+        if (::mkdir(QFile::encodeName(folder).constData(), S_IRWXU) != 0 && errno != EEXIST)
+        {
+            problems << QStringLiteral("%1 : %2").arg(QDir::toNativeSeparators(folder), qt_error_string(errno));
+            continue;
+        }
+        const QString why = FolderProblem(folder);
+        if (why.isEmpty())
+            return QDir(folder).filePath(fileName);
+        problems << QStringLiteral("%1 : %2").arg(QDir::toNativeSeparators(folder), why);
+    }
+    if (problem)
+        *problem = problems.join(QStringLiteral(" ; "));
+    return {};
 }
 
 QString ListenError(const QString& path, const QString& reason)
@@ -156,7 +230,7 @@ public:
           m_deadline(new QTimer(this))
     {
         m_deadline->setSingleShot(true);
-        connect(m_deadline, &QTimer::timeout, this, &Connection::drop);
+        connect(m_deadline, &QTimer::timeout, channel, [channel, this] { channel->drop(this); });
         connect(m_readable, &QSocketNotifier::activated, channel, [channel, this] { channel->readRequest(this); });
     }
     ~Connection() override { close(); }
@@ -166,7 +240,7 @@ public:
     QTimer* deadline() const { return m_deadline; }
 
     // Deferred, as this may run from the connection's own notifier.
-    void drop()
+    void closeLater()
     {
         close();
         deleteLater();
@@ -210,23 +284,20 @@ InstanceChannel::~InstanceChannel()
 
 QString InstanceChannel::ServerName(const QString& storeRoot)
 {
-    // Two spellings of one folder, or a link to it, share the lock file, so they share the channel.
-    const QDir store(storeRoot);
-    QString key = store.canonicalPath();
-    if (key.isEmpty())
-        key = QDir::cleanPath(store.absolutePath());
-    const QByteArray digest = QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || QDir::isRelativePath(folder))
-        folder = QDir::tempPath();
-    return QDir(folder).filePath(QStringLiteral("vorp-%1-%2").arg(::getuid()).arg(QString::fromLatin1(digest)));
+    return SocketPath(storeRoot, nullptr);
 }
 
 bool InstanceChannel::listen()
 {
     if (m_listener >= 0)
         return true;
-    const QString name = ServerName(m_storeRoot);
+    QString problem;
+    const QString name = SocketPath(m_storeRoot, &problem);
+    if (name.isEmpty())
+    {
+        m_errorString = QStringLiteral("impossible d'écouter : aucun dossier privé utilisable (%1)").arg(problem);
+        return false;
+    }
     const QByteArray path = QFile::encodeName(name);
     sockaddr_un address;
     if (!MakeAddress(path, address))
@@ -278,6 +349,15 @@ QString InstanceChannel::errorString() const
     return m_errorString;
 }
 
+void InstanceChannel::drop(Connection* connection)
+{
+    // A connection gives its place back once, whichever of its deadline and its data comes first.
+    if (connection->fd() < 0)
+        return;
+    connection->closeLater();
+    --m_connections;
+}
+
 void InstanceChannel::acceptConnections()
 {
     for (;;)
@@ -297,6 +377,14 @@ void InstanceChannel::acceptConnections()
             }
             return;
         }
+        // Beyond the cap, or from another user: taken off the backlog and closed at once, so that it
+        // holds nothing here and its client learns it now rather than at its deadline.
+        if (m_connections >= kMaxConnections || !PeerIsOurUser(fd))
+        {
+            CloseDescriptor(fd);
+            continue;
+        }
+        ++m_connections;
         auto* connection = new Connection(fd, this);
         connection->deadline()->start(m_requestTimeoutMs);
     }
@@ -307,10 +395,11 @@ void InstanceChannel::readRequest(Connection* connection)
     QByteArray& received = connection->received();
     qsizetype lineEnd = -1;
     bool ended = false;
+    // Never more than a request's worth is read: what lies beyond it is dropped with the connection.
     while (lineEnd < 0 && received.size() < kMaxRequest && !ended)
     {
-        char chunk[16 * 1024];
-        const ssize_t got = ::read(connection->fd(), chunk, sizeof chunk);
+        char chunk[kMaxRequest];
+        const ssize_t got = ::read(connection->fd(), chunk, size_t(kMaxRequest - received.size()));
         if (got > 0)
         {
             const qsizetype searchFrom = received.size();
@@ -326,14 +415,14 @@ void InstanceChannel::readRequest(Connection* connection)
     {
         // The client hung up or has sent more than any request of ours without a line end.
         if (ended || received.size() >= kMaxRequest)
-            connection->drop();
+            drop(connection);
         return;
     }
     // One request per connection: whatever follows the line is ignored.
     std::optional<QString> argument;
-    if (lineEnd + 1 > kMaxRequest || !DecodeRequest(QByteArrayView(received).first(lineEnd), argument))
+    if (!DecodeRequest(QByteArrayView(received).first(lineEnd), argument))
     {
-        connection->drop();
+        drop(connection);
         return;
     }
     // Answered before the request is acted on: whatever the first copy then shows (a box with its own
@@ -349,7 +438,7 @@ void InstanceChannel::readRequest(Connection* connection)
         else if (errno != EINTR)
             break;
     }
-    connection->drop();
+    drop(connection);
     if (sent == kAnswer.size())
         emit activationRequested(argument);
 }
@@ -362,7 +451,7 @@ InstanceChannel::HandOver InstanceChannel::handOver(const QString& storeRoot, co
         return HandOver::NoAnswer; // the first copy would drop it
     sockaddr_un address;
     if (!MakeAddress(QFile::encodeName(ServerName(storeRoot)), address))
-        return HandOver::NoAnswer; // the first copy cannot listen there either
+        return HandOver::NoAnswer; // no private folder, or a path too long: the first copy cannot listen either
     const QDeadlineTimer deadline(std::max(timeoutMs, 0));
     for (;;)
     {
@@ -372,7 +461,8 @@ InstanceChannel::HandOver InstanceChannel::handOver(const QString& storeRoot, co
         // A local connect completes at once or fails at once (EAGAIN when the backlog is full).
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
         {
-            const bool accepted = Exchange(fd, request, deadline);
+            // The argument goes to no one but this user's own copy.
+            const bool accepted = PeerIsOurUser(fd) && Exchange(fd, request, deadline);
             CloseDescriptor(fd);
             return accepted ? HandOver::Accepted : HandOver::NoAnswer;
         }

@@ -9,7 +9,8 @@
 class QSocketNotifier;
 
 // Lets a second start of the program hand its command-line argument to the copy that holds the
-// store, over a local socket that only this user can reach and that is named after the store.
+// store, over a local socket that only this user can reach and that is named after the store. Both
+// ends check that the other runs as this user.
 class InstanceChannel final : public QObject
 {
     Q_OBJECT
@@ -22,10 +23,17 @@ public:
         NoAnswer
     };
 
+    // Connections served at once; further ones are closed as soon as they are accepted.
+    static constexpr int kMaxConnections = 16;
+    // Longest request line, its line end included: room for an argument of PATH_MAX bytes once encoded.
+    static constexpr qsizetype kMaxRequestBytes = 8 * 1024;
+
     explicit InstanceChannel(QString storeRoot, QObject* parent = nullptr);
     ~InstanceChannel() override;
 
-    // Full socket path in $XDG_RUNTIME_DIR (else the temporary folder), one per user and store.
+    // Full socket path, one per user and store, in $XDG_RUNTIME_DIR when that is a folder of this user's
+    // closed to others, else in a folder "vorp-<uid>" of the temporary folder, or of the cache folder when
+    // the former is not ours alone; that folder is made (0700) when missing. Empty when none will do.
     static QString ServerName(const QString& storeRoot);
 
     // Only the copy holding the store lock may listen: a socket already at the name is taken over.
@@ -47,6 +55,7 @@ private:
 
     void acceptConnections();
     void readRequest(Connection* connection);
+    void drop(Connection* connection);
 
     QString m_storeRoot;
     QString m_errorString;
@@ -57,4 +66,5 @@ private:
     quint64 m_socketDevice = 0;
     quint64 m_socketInode = 0;
     int m_requestTimeoutMs = 5000;
+    int m_connections = 0;
 };

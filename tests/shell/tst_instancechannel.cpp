@@ -14,12 +14,17 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <vector>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -179,6 +184,183 @@ QByteArray Request(const QByteArray& payload)
 {
     return "VORP1 +" + payload.toBase64() + '\n';
 }
+
+// Sets or unsets variables for one test and puts them back however it ends.
+class ScopedEnvironment final
+{
+    Q_DISABLE_COPY_MOVE(ScopedEnvironment)
+
+public:
+    ScopedEnvironment() = default;
+    ~ScopedEnvironment()
+    {
+        for (auto saved = m_saved.rbegin(); saved != m_saved.rend(); ++saved)
+        {
+            if (saved->wasSet)
+                qputenv(saved->name, saved->value);
+            else
+                qunsetenv(saved->name);
+        }
+    }
+    void set(const char* name, const QString& value)
+    {
+        save(name);
+        qputenv(name, QFile::encodeName(value));
+    }
+    void unset(const char* name)
+    {
+        save(name);
+        qunsetenv(name);
+    }
+
+private:
+    struct Saved
+    {
+        const char* name;
+        bool wasSet;
+        QByteArray value;
+    };
+    void save(const char* name) { m_saved.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)}); }
+
+    std::vector<Saved> m_saved;
+};
+
+// What stands at a folder's path before the channel looks there.
+enum class Folder
+{
+    Unset,
+    Missing,
+    Relative,
+    OpenToAll,
+    OpenToGroupAndOthers,
+    OtherUsers,
+    LinkToOurFolder,
+    PlainFile
+};
+
+constexpr uid_t kOtherUser = 65534;
+
+bool MakeFolder(const QString& path, mode_t mode)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return ::mkdir(name.constData(), 0700) == 0 && ::chmod(name.constData(), mode) == 0;
+}
+
+// Leaves path as folder says; a link points to spare.
+bool Prepare(Folder folder, const QString& path, const QString& spare)
+{
+    switch (folder)
+    {
+    case Folder::Unset:
+    case Folder::Missing:
+        return true;
+    case Folder::Relative:
+        return MakeFolder(path, 0700);
+    case Folder::OpenToAll:
+        return MakeFolder(path, 0777);
+    case Folder::OpenToGroupAndOthers:
+        return MakeFolder(path, 0755);
+    case Folder::OtherUsers:
+        return MakeFolder(path, 0700) && ::chown(QFile::encodeName(path).constData(), kOtherUser, kOtherUser) == 0;
+    case Folder::LinkToOurFolder:
+        return MakeFolder(spare, 0700) && QFile::link(spare, path);
+    case Folder::PlainFile:
+        return QFile(path).open(QIODevice::WriteOnly);
+    }
+    return false;
+}
+
+bool IsPrivateFolderOfOurs(const QString& path)
+{
+    struct stat status
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_uid == ::geteuid() && (status.st_mode & 07777) == 0700;
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// What a forked child reports through its exit status.
+enum ChildOutcome
+{
+    ClosedUnanswered = 0,
+    Answered = 2,    // as a client: the channel answered; as a listener: it was sent a request
+    KeptWaiting = 3, // nothing happened within the child's own limit
+    Failed = 4,
+    NotAllowed = 5
+};
+
+// In a forked child, so only system calls. Becomes another user, keeping only the right to pass file
+// permissions: this user's folder (0700) and socket (0600) would otherwise stop it before the channel could.
+bool BecomeOtherUser()
+{
+    if (::prctl(PR_SET_KEEPCAPS, 1L, 0L, 0L, 0L) != 0 || ::setuid(kOtherUser) != 0)
+        return false;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    data[0].permitted = data[0].effective = 1U << CAP_DAC_OVERRIDE;
+    return ::syscall(SYS_capset, &header, data) == 0 && ::geteuid() == kOtherUser;
+}
+
+// True once fd has something to read or has been closed; false when nothing comes within the limit.
+bool AwaitInput(int fd)
+{
+    pollfd watched{fd, POLLIN, 0};
+    return ::poll(&watched, 1, 30000) == 1;
+}
+
+ChildOutcome AskAsOtherUser(const sockaddr_un& address)
+{
+    if (!BecomeOtherUser())
+        return NotAllowed;
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return Failed;
+    static const char request[] = "VORP1 -\n";
+    ::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
+    if (!AwaitInput(fd))
+        return KeptWaiting;
+    char answer;
+    const ssize_t got = ::read(fd, &answer, 1);
+    return got > 0 ? Answered : ClosedUnanswered;
+}
+
+// Listens at address as another user and answers whatever comes as a copy of ours would.
+// Tells ready 'y' once listening, 'u' when it could not become another user.
+ChildOutcome ListenAsOtherUser(const sockaddr_un& address, int ready)
+{
+    if (!BecomeOtherUser())
+    {
+        [[maybe_unused]] const ssize_t told = ::write(ready, "u", 1);
+        return NotAllowed;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, 4) != 0 || ::write(ready, "y", 1) != 1)
+        return Failed;
+    if (!AwaitInput(fd))
+        return KeptWaiting;
+    const int connection = ::accept(fd, nullptr, nullptr);
+    if (connection < 0 || !AwaitInput(connection))
+        return Failed;
+    char request[64];
+    if (::read(connection, request, sizeof request) <= 0)
+        return ClosedUnanswered;
+    ::send(connection, "OK\n", 3, MSG_NOSIGNAL);
+    return Answered;
+}
+
+// Stays true once the child is reaped, as a condition waited for is checked again at the end.
+bool Reaped(pid_t& child, int& status)
+{
+    if (child > 0 && ::waitpid(child, &status, WNOHANG) == child)
+        child = 0;
+    return child == 0;
+}
 } // namespace
 
 class TestInstanceChannel final : public QObject
@@ -207,10 +389,6 @@ private slots:
     void argumentArrivesIntact_data()
     {
         QTest::addColumn<Argument>("argument");
-        QString longText;
-        while (longText.size() < 10000)
-            longText += QStringLiteral("Débit été\n 📈 ");
-        longText.truncate(10000);
         QTest::newRow("none") << Argument();
         QTest::newRow("empty, not none") << Argument(QString());
         QTest::newRow("plain") << Argument(QStringLiteral("graphe"));
@@ -218,7 +396,8 @@ private slots:
         QTest::newRow("line breaks") << Argument(QStringLiteral("ligne 1\nligne 2\r\nVORP1 -\n"));
         QTest::newRow("accents") << Argument(QStringLiteral("Débit été"));
         QTest::newRow("outside the basic plane") << Argument(QStringLiteral("trafic 📈"));
-        QTest::newRow("10000 characters") << Argument(longText);
+        // "VORP1 +", 8184 characters of base64 and the line end: a request of exactly the cap.
+        QTest::newRow("6138 bytes, the longest that fits") << Argument(QString(6138, QLatin1Char('a')));
     }
     void argumentArrivesIntact()
     {
@@ -296,7 +475,8 @@ private slots:
         QTest::newRow("invalid UTF-8") << Request("\xff\xfe");
         QTest::newRow("a NUL character") << Request(QByteArray("a\0b", 3));
         QTest::newRow("binary") << QByteArray("\0\x01\x02\x80\n", 5);
-        QTest::newRow("300 KiB without a line end") << QByteArray(300 * 1024, 'A');
+        QTest::newRow("the cap without a line end") << QByteArray(InstanceChannel::kMaxRequestBytes, 'A');
+        QTest::newRow("a request 4 bytes over the cap") << Request(QByteArray(6141, 'a'));
         QTest::newRow("a 300 KiB line") << Request(QByteArray(225 * 1024, 'a'));
     }
     void badRequestIsDropped()
@@ -452,7 +632,7 @@ private slots:
         const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
         const auto restore = qScopeGuard([&runtime] { qputenv("XDG_RUNTIME_DIR", runtime); });
         const QString deep = m_runtime.filePath(QString(120, QLatin1Char('d')));
-        QVERIFY(QDir().mkpath(deep));
+        QVERIFY(MakeFolder(deep, 0700));
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(deep));
         QTemporaryDir store;
 
@@ -461,6 +641,214 @@ private slots:
         QVERIFY(!channel.errorString().isEmpty());
         QCOMPARE(InstanceChannel::handOver(store.path(), QStringLiteral("graphe"), 300), HandOver::NoAnswer);
         QCOMPARE(QDir(deep).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void privateFolderWhenTheRuntimeFolderIsUnfit_data()
+    {
+        QTest::addColumn<Folder>("runtime");
+        QTest::newRow("unset") << Folder::Unset;
+        QTest::newRow("relative, though a private folder from here") << Folder::Relative;
+        QTest::newRow("missing") << Folder::Missing;
+        QTest::newRow("open to group and others (0755)") << Folder::OpenToGroupAndOthers;
+        QTest::newRow("another user's") << Folder::OtherUsers;
+        QTest::newRow("a link to a private folder") << Folder::LinkToOurFolder;
+    }
+    void privateFolderWhenTheRuntimeFolderIsUnfit()
+    {
+        QFETCH(Folder, runtime);
+        if (runtime == Folder::OtherUsers && ::geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        QTemporaryDir store;
+        QTemporaryDir sandbox;
+        const QString temp = sandbox.filePath(QStringLiteral("tmp"));
+        const QString runtimePath = sandbox.filePath(QStringLiteral("run"));
+        const QString spare = sandbox.filePath(QStringLiteral("spare"));
+        QVERIFY(QDir().mkpath(temp));
+        QVERIFY(Prepare(runtime, runtimePath, spare));
+        ScopedEnvironment environment;
+        environment.set("TMPDIR", temp);
+        environment.set("HOME", sandbox.filePath(QStringLiteral("home")));
+        environment.unset("XDG_CACHE_HOME");
+        if (runtime == Folder::Unset)
+            environment.unset("XDG_RUNTIME_DIR");
+        else
+            environment.set("XDG_RUNTIME_DIR", runtime == Folder::Relative ? QStringLiteral("run") : runtimePath);
+        const QString current = QDir::currentPath();
+        const auto restore = qScopeGuard([&current] { QDir::setCurrent(current); });
+        QVERIFY(QDir::setCurrent(sandbox.path()));
+
+        InstanceChannel channel(store.path());
+        QVERIFY2(channel.listen(), qPrintable(channel.errorString()));
+        QSignalSpy spy(&channel, &InstanceChannel::activationRequested);
+        const QString folder = QDir(temp).filePath(QStringLiteral("vorp-%1").arg(::getuid()));
+        QCOMPARE(QFileInfo(InstanceChannel::ServerName(store.path())).path(), folder);
+        QVERIFY(IsPrivateFolderOfOurs(folder));
+        QCOMPARE(Entries(runtimePath), QStringList());
+        QCOMPARE(Entries(spare), QStringList());
+
+        auto result = HandOverAsync(store.path(), QStringLiteral("graphe"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(Ready(result), 60000);
+        QCOMPARE(result.get(), HandOver::Accepted);
+        CheckArrived(spy, QStringLiteral("graphe"));
+    }
+
+    void takenFolderIsNeverUsed_data()
+    {
+        QTest::addColumn<Folder>("taken");
+        QTest::addColumn<bool>("cacheTakenToo");
+        QTest::newRow("open to all (0777)") << Folder::OpenToAll << false;
+        QTest::newRow("another user's") << Folder::OtherUsers << false;
+        QTest::newRow("a link to a private folder") << Folder::LinkToOurFolder << false;
+        QTest::newRow("a plain file") << Folder::PlainFile << false;
+        QTest::newRow("the one in the cache folder taken too") << Folder::OpenToAll << true;
+    }
+    void takenFolderIsNeverUsed()
+    {
+        QFETCH(Folder, taken);
+        QFETCH(bool, cacheTakenToo);
+        if (taken == Folder::OtherUsers && ::geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        QTemporaryDir store;
+        QTemporaryDir sandbox;
+        const QString temp = sandbox.filePath(QStringLiteral("tmp"));
+        const QString home = sandbox.filePath(QStringLiteral("home"));
+        const QString spare = sandbox.filePath(QStringLiteral("spare"));
+        const QString folderName = QStringLiteral("vorp-%1").arg(::getuid());
+        const QString takenFolder = QDir(temp).filePath(folderName);
+        const QString cacheFolder = QDir(home).filePath(QStringLiteral(".cache/") + folderName);
+        QVERIFY(QDir().mkpath(temp));
+        QVERIFY(Prepare(taken, takenFolder, spare));
+        if (cacheTakenToo)
+            QVERIFY(QDir().mkpath(QFileInfo(cacheFolder).path()) && Prepare(Folder::OpenToAll, cacheFolder, {}));
+        ScopedEnvironment environment;
+        environment.set("TMPDIR", temp);
+        environment.set("HOME", home);
+        environment.unset("XDG_CACHE_HOME");
+        environment.unset("XDG_RUNTIME_DIR");
+
+        InstanceChannel channel(store.path());
+        QSignalSpy spy(&channel, &InstanceChannel::activationRequested);
+        if (cacheTakenToo)
+        {
+            QVERIFY(!channel.listen());
+            QVERIFY2(channel.errorString().contains(takenFolder) && channel.errorString().contains(cacheFolder),
+                     qPrintable(channel.errorString()));
+            QCOMPARE(InstanceChannel::ServerName(store.path()), QString());
+            QCOMPARE(InstanceChannel::handOver(store.path(), QStringLiteral("graphe"), 0), HandOver::NoAnswer);
+            QCOMPARE(Entries(cacheFolder), QStringList());
+        }
+        else
+        {
+            QVERIFY2(channel.listen(), qPrintable(channel.errorString()));
+            QCOMPARE(QFileInfo(InstanceChannel::ServerName(store.path())).path(), cacheFolder);
+            QVERIFY(IsPrivateFolderOfOurs(cacheFolder));
+            auto result = HandOverAsync(store.path(), QStringLiteral("graphe"), 30000);
+            QTRY_VERIFY_WITH_TIMEOUT(Ready(result), 60000);
+            QCOMPARE(result.get(), HandOver::Accepted);
+            CheckArrived(spy, QStringLiteral("graphe"));
+        }
+        // What someone else left is neither used nor repaired.
+        QCOMPARE(Entries(takenFolder), QStringList());
+        QCOMPARE(Entries(spare), QStringList());
+        QVERIFY(!IsPrivateFolderOfOurs(takenFolder));
+    }
+
+    void connectionsBeyondTheCapAreClosedAtOnce()
+    {
+        constexpr int kExtra = 8;
+        QTemporaryDir store;
+        InstanceChannel channel(store.path());
+        channel.setRequestTimeout(600000); // only the cap may get a connection closed
+        QVERIFY(channel.listen());
+        QSignalSpy spy(&channel, &InstanceChannel::activationRequested);
+        const QString name = InstanceChannel::ServerName(store.path());
+        std::vector<std::unique_ptr<RawClient>> clients;
+        for (int i = 0; i < InstanceChannel::kMaxConnections + kExtra; ++i)
+        {
+            clients.push_back(std::make_unique<RawClient>(name));
+            QVERIFY(clients.back()->connected());
+        }
+        const auto closed = [&clients] {
+            return std::count_if(clients.begin(), clients.end(), [](auto& client) { return client->closedByServer(); });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(closed(), std::ptrdiff_t(kExtra), 30000);
+
+        // The others were held, and are served.
+        std::vector<RawClient*> refused;
+        std::vector<RawClient*> held;
+        for (auto& client : clients)
+            (client->closedByServer() ? refused : held).push_back(client.get());
+        for (RawClient* client : held)
+            client->send("VORP1 -\n");
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), InstanceChannel::kMaxConnections, 30000);
+        for (RawClient* client : refused)
+            QCOMPARE(client->received(), QByteArray());
+        for (RawClient* client : held)
+            QCOMPARE(client->received(), QByteArray("OK\n"));
+
+        // Every place was given back.
+        QTRY_COMPARE_WITH_TIMEOUT(closed(), std::ptrdiff_t(clients.size()), 30000);
+        auto result = HandOverAsync(store.path(), QStringLiteral("après"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(Ready(result), 60000);
+        QCOMPARE(result.get(), HandOver::Accepted);
+        QCOMPARE(spy.count(), InstanceChannel::kMaxConnections + 1);
+    }
+
+    void otherUsersAreRefused_data()
+    {
+        QTest::addColumn<bool>("otherListens");
+        QTest::newRow("another user asking this user's copy") << false;
+        QTest::newRow("another user listening in its place") << true;
+    }
+    void otherUsersAreRefused()
+    {
+        QFETCH(bool, otherListens);
+        if (::geteuid() != 0)
+            QSKIP("acting as another user needs root");
+        QTemporaryDir store;
+        sockaddr_un address;
+        QVERIFY(MakeAddress(InstanceChannel::ServerName(store.path()), address));
+        int status = 0;
+        if (otherListens)
+        {
+            int ready[2];
+            QCOMPARE(::pipe2(ready, O_CLOEXEC), 0);
+            const pid_t child = ::fork();
+            if (child == 0)
+                ::_exit(ListenAsOtherUser(address, ready[1]));
+            ::close(ready[1]);
+            QVERIFY(child > 0);
+            char state = 0;
+            const ssize_t told = ::read(ready[0], &state, 1);
+            ::close(ready[0]);
+            if (told != 1 || state != 'y')
+            {
+                QCOMPARE(::waitpid(child, &status, 0), child);
+                if (state == 'u')
+                    QSKIP("this system does not let the test act as another user");
+                QFAIL("the other user's listener did not start");
+            }
+            // That listener would answer: the argument must not even be sent.
+            QCOMPARE(InstanceChannel::handOver(store.path(), QStringLiteral("secret"), 30000), HandOver::NoAnswer);
+            QCOMPARE(::waitpid(child, &status, 0), child);
+        }
+        else
+        {
+            InstanceChannel channel(store.path());
+            channel.setRequestTimeout(600000); // only the check may get the connection closed
+            QVERIFY(channel.listen());
+            QSignalSpy spy(&channel, &InstanceChannel::activationRequested);
+            pid_t child = ::fork();
+            if (child == 0)
+                ::_exit(AskAsOtherUser(address));
+            QVERIFY(child > 0);
+            QTRY_VERIFY_WITH_TIMEOUT(Reaped(child, status), 60000);
+            if (WIFEXITED(status) && WEXITSTATUS(status) == NotAllowed)
+                QSKIP("this system does not let the test act as another user");
+            QCOMPARE(spy.count(), 0);
+        }
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), int(ClosedUnanswered));
     }
 
     void serverNameIsPerStore()
