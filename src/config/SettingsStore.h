@@ -1,23 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include <QSettings>
+#include <QMap>
 #include <QString>
-#include <QTemporaryDir>
+#include <QVariant>
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <vector>
 
-// The settings key: one INI file read and written through QSettings. Value names compare without
-// regard to letter case; each value is kept under one spelling, its case-folded name.
+// The settings key: one INI file, in the format QSettings reads and writes, read in place and replaced as a
+// whole. Value names compare without regard to letter case; each value is kept under one spelling, its
+// case-folded name.
 class SettingsStore final
 {
 public:
     // $XDG_CONFIG_HOME/VORP/VORP.conf, or ~/.config/VORP/VORP.conf; worked out at each call so
     // that a test can point XDG_CONFIG_HOME elsewhere before opening a store.
     static QString DefaultPath();
+
+    // A settings file takes a few kilobytes: a larger one is refused without being read.
+    static constexpr int64_t kSizeLimit = 1 << 20;
 
     enum class Access
     {
@@ -31,6 +34,18 @@ public:
     const QString& path() const { return m_path; }
     // Where a damaged settings file was moved when the store opened (empty when it was sound).
     const QString& keptAside() const { return m_keptAside; }
+
+    // What was found at the path when the store opened, or at its last successful sync. The values of a
+    // file that could not be read are the defaults.
+    enum class FileState
+    {
+        Read,
+        Missing,
+        Unreadable, // not a regular file, too large, damaged, or refused by the system
+    };
+    FileState fileState() const { return m_state; }
+    // Why the file could not be read ("c'est un dossier", the system's error text...); empty otherwise.
+    const QString& problem() const { return m_problem; }
 
     bool exists(const QString& name) const;
     // Nothing when the value is missing or does not hold that type.
@@ -57,23 +72,19 @@ private:
     struct Change
     {
         QString name;
-        std::optional<QVariant> value; // nothing: removed
-        bool exact = false;            // the name's letter case counts
+        std::optional<QString> value; // nothing: removed
+        bool exact = false;           // the name's letter case counts
     };
-    static QString KeyIn(const QSettings& settings, const QString& name, bool exact = false);
-    static void Apply(QSettings& settings, const Change& change);
-    std::unique_ptr<QSettings> openCopy();
+    QVariant value(const QString& name, bool exact = false) const;
     void change(Change c);
-    bool verified(const QSettings& expected, const QByteArray& text);
+    // Writes text beside the file under a name of this process, then renames it over the file.
+    bool install(const QByteArray& text);
 
     QString m_path;
     QString m_keptAside;
-    // QSettings works on private copies: on a full disk it reports success and installs a truncated
-    // file, so the real file is only ever replaced by text that has been read back whole.
-    QTemporaryDir m_work;
-    int m_copies = 0;
-    int m_checks = 0;
-    bool m_copied = false;
+    FileState m_state = FileState::Missing;
+    QString m_problem;
+    // By key as QSettings names it: "Group/key" outside [General].
+    QMap<QString, QVariant> m_values;
     std::vector<Change> m_changes; // since the last successful sync
-    std::unique_ptr<QSettings> m_settings;
 };

@@ -14,17 +14,30 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
+#include <utility>
 
 HeadlessRecorder::HeadlessRecorder(Options options, const Clock& clock, ErrorReporter& errors, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_clock(clock), m_errors(errors),
-      m_tableSource(std::move(m_options.tableSource)), m_lock(m_options.storeRoot), m_waiter(m_lock)
+      m_tableSource(std::move(m_options.tableSource)), m_lock(m_options.storeRoot), m_waiter(m_lock), m_keeper(m_lock)
 {
     if (!m_tableSource)
         m_tableSource = MakeSystemTableSource();
     m_sampler = std::make_unique<Sampler>(*m_tableSource);
     connect(&m_waiter, &StoreLockWaiter::acquired, this, &HeadlessRecorder::begin);
+    // Queued: the keeper speaks from inside a cycle, which must not lose its service under it.
+    connect(&m_keeper, &StoreLockKeeper::lost, this, &HeadlessRecorder::lockLost, Qt::QueuedConnection);
+    connect(&m_keeper, &StoreLockKeeper::retaken, this, [this] {
+        m_errors.showError(QStringLiteral("VORP : le verrou %1 avait été supprimé ; il a été recréé et "
+                                          "l'enregistrement continue.")
+                               .arg(QDir::toNativeSeparators(m_lock.path())));
+    });
     connect(&m_settingsWatcher, &QFileSystemWatcher::directoryChanged, this, &HeadlessRecorder::settingsChanged);
+    // The file itself too: an edit in place changes nothing in its folder.
+    connect(&m_settingsWatcher, &QFileSystemWatcher::fileChanged, this, &HeadlessRecorder::settingsChanged);
 }
 
 HeadlessRecorder::~HeadlessRecorder() = default;
@@ -43,9 +56,10 @@ void HeadlessRecorder::start()
                                .arg(m_lock.holderPid())
                                .arg(QDir::toNativeSeparators(m_options.storeRoot)));
     else
-        m_errors.showError(QStringLiteral("VORP : impossible de prendre le verrou %1 ; nouvel essai dans une "
-                                          "minute.")
-                               .arg(QDir::toNativeSeparators(m_lock.path())));
+        m_errors.showError(QStringLiteral("VORP : impossible de prendre le verrou %1 (%2) ; rien n'est enregistré, "
+                                          "nouvel essai toutes les %3 secondes.")
+                               .arg(QDir::toNativeSeparators(m_lock.path()), m_lock.errorString())
+                               .arg(StoreLockWaiter::kErrorRetryMs / 1000));
     m_waiter.start();
 }
 
@@ -54,6 +68,8 @@ void HeadlessRecorder::begin()
     if (m_stopped || m_service)
         return;
     m_service = std::make_unique<RecordingService>(*m_sampler, m_clock, m_errors, m_options.storeRoot);
+    m_service->setWriteGuard([this] { return m_keeper.check(); });
+    m_keeper.start();
     m_service->setSelection([this] { return loadSelection(); });
     connect(m_service.get(), &RecordingService::cycleDone, this, [this] {
         m_lastSample = m_clock.now().toSecsSinceEpoch();
@@ -62,7 +78,8 @@ void HeadlessRecorder::begin()
     // The desktop program replaces the settings file as a whole: its folder is what can be watched.
     const QString settingsDir = QFileInfo(m_options.settingsPath).absolutePath();
     QDir().mkpath(settingsDir);
-    m_settingsWatcher.addPath(settingsDir);
+    if (!m_settingsWatcher.directories().contains(settingsDir))
+        m_settingsWatcher.addPath(settingsDir);
     m_service->start(m_sampler->FetchInterfaceTable().value_or(InterfaceTable{}));
     // One line for the journal: what is recorded where, or why nothing is.
     QStringList recorded = m_checked.values();
@@ -82,12 +99,10 @@ RecordingService::Selection HeadlessRecorder::loadSelection()
 {
     const InterfaceTable table = m_sampler->FetchInterfaceTable().value_or(InterfaceTable{});
     const QStringList names = DisplayNames(table);
+    readSettings();
     Settings settings;
-    if (QFileInfo::exists(m_options.settingsPath))
-    {
-        const SettingsStore store(m_options.settingsPath, SettingsStore::Access::ReadOnly);
-        settings.load(store, names);
-    }
+    if (m_settings)
+        settings.load(*m_settings, names);
     else
     {
         // Before any settings file, the desktop program's first run would check the default route's
@@ -98,24 +113,89 @@ RecordingService::Selection HeadlessRecorder::loadSelection()
                                   m_options.defaultRoute ? m_options.defaultRoute() : SystemDefaultRouteInterface());
     }
     RecordingService::Selection selection{names, settings.statisticsMarks()};
-    m_checked.clear();
+    const QSet<QString> before = std::exchange(m_checked, {});
+    std::vector<int> checkedNow;
     for (qsizetype i = 0; i < names.size(); ++i)
-        if (selection.checked[static_cast<size_t>(i)])
-            m_checked.insert(names[i]);
+    {
+        if (!selection.checked[static_cast<size_t>(i)])
+            continue;
+        m_checked.insert(names[i]);
+        if (!before.contains(names[i]))
+            checkedNow.push_back(static_cast<int>(i));
+    }
+    // An interface checked while recording starts from its counters now, as a check in the desktop's window
+    // does, whether the watcher saw the change or a cycle finds it. The first selection sets every baseline.
+    if (std::exchange(m_selected, true) && m_service)
+    {
+        for (const int position : checkedNow)
+            m_service->interfaceChecked(position);
+    }
     return selection;
+}
+
+SettingsStore::FileState HeadlessRecorder::readSettings()
+{
+    const QString& path = m_options.settingsPath;
+    std::optional<FileStamp> stamp;
+    struct stat st
+    {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode))
+        stamp = FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec,
+                          st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec};
+    if (!m_settings || !stamp || *stamp != m_settingsStamp)
+    {
+        auto store = std::make_unique<SettingsStore>(path, SettingsStore::Access::ReadOnly);
+        const SettingsStore::FileState state = store->fileState();
+        if (state != SettingsStore::FileState::Read)
+        {
+            // The last selection read stands, and with it every baseline: a file replaced by hand, or unreadable
+            // for a while, loses no interval. Before any file, its absence is a first run, not a fault.
+            if ((state == SettingsStore::FileState::Missing && !m_settings) || std::exchange(m_settingsTrouble, true))
+                return state;
+            const QString file = QDir::toNativeSeparators(path);
+            const QString kept = m_settings ? QStringLiteral("les interfaces cochées jusqu'ici restent enregistrées")
+                                            : QStringLiteral("l'interface de la route par défaut est enregistrée en "
+                                                             "attendant");
+            if (state == SettingsStore::FileState::Missing)
+                m_errors.showError(QStringLiteral("VORP : le fichier de réglages %1 a disparu ; %2.").arg(file, kept));
+            else
+                m_errors.showError(QStringLiteral("VORP : impossible de lire le fichier de réglages %1 (%2) ; %3.")
+                                       .arg(file, store->problem(), kept));
+            return state;
+        }
+        m_settings = std::move(store);
+        // Stamped before the read: a file replaced meanwhile only costs one more read.
+        m_settingsStamp = stamp.value_or(FileStamp{});
+    }
+    m_settingsTrouble = false;
+    watchSettings();
+    return SettingsStore::FileState::Read;
+}
+
+void HeadlessRecorder::watchSettings()
+{
+    if (m_stopped)
+        return;
+    // A watch ends with its file or folder: a replaced settings file, a folder made again.
+    const QString& path = m_options.settingsPath;
+    const QFileInfo file(path);
+    const QString dir = file.absolutePath();
+    if (!m_settingsWatcher.directories().contains(dir) && QFileInfo(dir).isDir())
+        m_settingsWatcher.addPath(dir);
+    if (!m_settingsWatcher.files().contains(path) && file.isFile() && !file.isSymLink())
+        m_settingsWatcher.addPath(path);
 }
 
 void HeadlessRecorder::settingsChanged()
 {
     if (!m_service || m_stopped)
         return;
-    // An interface checked now starts from its counters now, as a check in the desktop's window does.
-    const QSet<QString> before = m_checked;
-    const RecordingService::Selection selection = loadSelection();
-    for (qsizetype i = 0; i < selection.names.size(); ++i)
-        if (selection.checked[static_cast<size_t>(i)] && !before.contains(selection.names[i]))
-            m_service->interfaceChecked(static_cast<int>(i));
-    emit settingsFollowed();
+    watchSettings();
+    // Newly checked interfaces take their baselines in there.
+    loadSelection();
+    if (m_settings && !m_settingsTrouble)
+        emit settingsFollowed();
 }
 
 void HeadlessRecorder::stop()
@@ -123,12 +203,29 @@ void HeadlessRecorder::stop()
     if (m_stopped)
         return;
     m_stopped = true;
+    m_waiter.stop();
     m_settingsWatcher.removePaths(m_settingsWatcher.directories());
     if (m_service)
     {
         m_service->finish(m_errors);
         writeTextfile();
     }
+    m_keeper.stop();
+    m_lock.release();
+}
+
+void HeadlessRecorder::lockLost(const QString& why)
+{
+    if (!m_service || m_stopped)
+        return;
+    m_errors.showError(QStringLiteral("VORP : le verrou %1 n'est plus à cette copie (%2) ; l'enregistrement "
+                                      "s'arrête ici pour ne rien compter deux fois et reprendra dès que le "
+                                      "verrou sera libre.")
+                           .arg(QDir::toNativeSeparators(m_lock.path()), why));
+    for (const QString& line : UnwrittenLines(m_service->recorder().unwritten()))
+        m_errors.showError(line);
+    m_service.reset();
+    m_waiter.start();
 }
 
 void HeadlessRecorder::writeTextfile()
@@ -173,7 +270,10 @@ int RunHeadlessRecorder(const QString& storeRoot, const std::optional<QString>& 
     options.storeRoot = storeRoot;
     options.settingsPath = SettingsStore::DefaultPath();
     if (textfile)
+    {
         options.textfile = QFileInfo(*textfile).absoluteFilePath();
+        reports::SweepLeftovers(*options.textfile, clock.now());
+    }
     HeadlessRecorder recorder(std::move(options), clock, errors);
     SignalBridge bridge;
     QObject::connect(&bridge, &SignalBridge::terminationRequested, &recorder, [&recorder] {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "config/SettingsStore.h"
 #include "sampling/InterfaceTable.h"
 #include "store/RecordingService.h"
 #include "store/StoreLock.h"
@@ -11,6 +12,7 @@
 #include <QSet>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -49,12 +51,17 @@ public:
     RecordingService* service() { return m_service.get(); }
 
 signals:
-    // The settings file changed and the recorder follows it.
+    // The settings file changed and the recorder follows what it now reads there.
     void settingsFollowed();
 
 private:
     void begin();
+    // Another copy took the store: this one stops recording, says what it could not write, and waits.
+    void lockLost(const QString& why);
     RecordingService::Selection loadSelection();
+    // Reads the settings file unless it is the one read last; says once what keeps it from being read.
+    SettingsStore::FileState readSettings();
+    void watchSettings();
     void settingsChanged();
     void writeTextfile();
 
@@ -65,9 +72,25 @@ private:
     std::unique_ptr<Sampler> m_sampler;
     StoreLock m_lock;
     StoreLockWaiter m_waiter;
+    StoreLockKeeper m_keeper;
     std::unique_ptr<RecordingService> m_service;
     QFileSystemWatcher m_settingsWatcher;
     QSet<QString> m_checked; // names checked at the last reading of the settings
+    // What tells a version of the settings file from the next without reading it.
+    struct FileStamp
+    {
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        int64_t size = 0;
+        int64_t modifiedNs = 0;
+        int64_t changedNs = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    // The last settings file read; it stands while the file is missing or cannot be read.
+    std::unique_ptr<SettingsStore> m_settings;
+    FileStamp m_settingsStamp;
+    bool m_settingsTrouble = false; // said, until the file is read again
+    bool m_selected = false;        // the first selection, which sets every baseline, was made
     std::optional<qint64> m_lastSample;
     bool m_textfileFailing = false;
     bool m_stopped = false;

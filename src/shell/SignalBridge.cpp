@@ -5,10 +5,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
-#include <thread>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace

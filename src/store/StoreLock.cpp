@@ -193,6 +193,18 @@ qint64 StoreLock::holderPid() const
     return ok && pid > 0 ? pid : 0;
 }
 
+bool StoreLock::IsHeld(const QString& storeRoot, const QString& fileName)
+{
+    const int fd = OpenRegular(QFile::encodeName(QDir(storeRoot).filePath(fileName)),
+                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // A shared lock is refused only while someone holds the exclusive one.
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
 bool WaitUntilUnlocked(const QString& path)
 {
     const int fd = OpenRegular(QFile::encodeName(path), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

@@ -51,6 +51,9 @@ public:
     qint64 holderPid() const;
     QString path() const { return m_path; }
     const QString& root() const { return m_root; }
+    // Whether some process holds the lock of that name in storeRoot now; creates nothing, for readers.
+    static bool IsHeld(const QString& storeRoot, const QString& fileName = kRecordingLock);
+
     // Why the last tryAcquire() or verify() failed, in French.
     const QString& errorString() const { return m_error; }
 

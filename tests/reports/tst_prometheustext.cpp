@@ -164,6 +164,7 @@ private slots:
     void writeReplacesFileReadableByAll();
     void failedWriteLeavesFolderAsItWas_data();
     void failedWriteLeavesFolderAsItWas();
+    void leftoversOfAKilledWriterAreSwept();
 };
 
 void TestPrometheusText::parsedByReferenceParser_data()
@@ -342,6 +343,29 @@ void TestPrometheusText::failedWriteLeavesFolderAsItWas()
     QCOMPARE(error, QStringLiteral("Impossible d'écrire dans %1").arg(path));
     QCOMPARE(ReadAll(oldFile), QByteArray("old\n"));
     QCOMPARE(Entries(folder), before);
+}
+
+// A recorder killed between writing its new file and renaming it leaves the new file behind; only such
+// files long abandoned go, never another writer's fresh one nor anything else in the folder.
+void TestPrometheusText::leftoversOfAKilledWriterAreSwept()
+{
+    QTemporaryDir folder;
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto make = [&](const QString& name, qint64 ageSecs) {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("vorp_recording 1\n");
+        QVERIFY(file.flush());
+        QVERIFY(file.setFileTime(now.addSecs(-ageSecs), QFileDevice::FileModificationTime));
+    };
+    make(QStringLiteral(".vorp-a1B2c3D4.tmp"), reports::kLeftoverAgeSecs + 60); // abandoned
+    make(QStringLiteral(".vorp-Zz9Yy8Xx.tmp"), 5);                              // being written by another
+    make(QStringLiteral(".vorp-short.tmp"), reports::kLeftoverAgeSecs + 60);    // not a name of ours
+    make(QStringLiteral("node.prom"), reports::kLeftoverAgeSecs + 60);
+    reports::SweepLeftovers(folder.filePath(QStringLiteral("vorp.prom")), now);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+             (QStringList{QStringLiteral(".vorp-Zz9Yy8Xx.tmp"), QStringLiteral(".vorp-short.tmp"),
+                          QStringLiteral("node.prom")}));
 }
 
 QTEST_GUILESS_MAIN(TestPrometheusText)

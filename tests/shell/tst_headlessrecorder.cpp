@@ -15,6 +15,8 @@
 
 #include "support/Files.h"
 
+#include <sys/stat.h>
+
 namespace
 {
 // Every file under root, by path relative to it, with its bytes.
@@ -29,6 +31,26 @@ QMap<QString, QByteArray> Files(const QString& root)
             files.insert(QDir(root).relativeFilePath(path), ReadAll(path));
     }
     return files;
+}
+
+// The one day file of an interface folder of the store.
+QByteArray DayFile(const QString& storeRoot, const QString& folder)
+{
+    const QDir dir(QDir(storeRoot).filePath(folder));
+    const QStringList days = dir.entryList({QStringLiteral("*.mdf")});
+    return days.size() == 1 ? ReadAll(dir.filePath(days[0]))
+                            : QByteArray("<%1 day files>").replace("%1", QByteArray::number(days.size()));
+}
+
+// Replaces path at once by a file holding text, as a save would.
+void Replace(const QString& path, const QByteArray& text)
+{
+    const QString next = path + QStringLiteral(".next");
+    QFile f(next);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(text), text.size());
+    f.close();
+    QCOMPARE(::rename(QFile::encodeName(next).constData(), QFile::encodeName(path).constData()), 0);
 }
 
 class NullErrors final : public ErrorReporter
@@ -72,7 +94,9 @@ private slots:
     {
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         m_clock.set(QDateTime(QDate(2026, 3, 31), QTime(23, 50, 0)));
+        // Whatever a test left at the settings path.
         QFile::remove(SettingsStore::DefaultPath());
+        QDir().rmdir(SettingsStore::DefaultPath());
         Check(QStringLiteral("eth0"), true);
     }
 
@@ -125,10 +149,19 @@ private slots:
         QCOMPARE(Files(headlessStore.path()), desktop);
     }
 
-    // Checks and unchecks in the settings file reach a running recorder: a newly checked interface
-    // counts from the moment the file changed, an unchecked one stops.
+    // Checks and unchecks in the settings file reach a running recorder, whether the file is replaced or
+    // edited in place: a newly checked interface counts from the moment the file changed, an unchecked one
+    // stops.
+    void followsTheSettingsFile_data()
+    {
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("replaced as a whole") << false;
+        QTest::newRow("edited in place") << true;
+    }
+
     void followsTheSettingsFile()
     {
+        QFETCH(bool, inPlace);
         QTemporaryDir store;
         NullErrors errors;
         FixedTableSource* table = nullptr;
@@ -138,10 +171,21 @@ private slots:
         (*table->table)[1] = InterfaceRow{"lo", 1005, 2005}; // before lo is checked: not lo's to record
 
         QSignalSpy followed(recorder.get(), &HeadlessRecorder::settingsFollowed);
-        SettingsStore settings;
+        const QString path = SettingsStore::DefaultPath();
+        const QString edited = inPlace ? store.filePath(QStringLiteral("edited.conf")) : path;
+        if (inPlace)
+            QVERIFY(QFile::copy(path, edited));
+        SettingsStore settings(edited);
         WriteInterfaceMarks(settings, QStringLiteral("lo"), InterfaceMarks{true, false, false});
         WriteInterfaceMarks(settings, QStringLiteral("eth0"), InterfaceMarks{false, false, false});
         QVERIFY(settings.sync());
+        if (inPlace)
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            const QByteArray text = ReadAll(edited);
+            QCOMPARE(file.write(text), text.size());
+        }
         // The recorder learns of the change from the event loop.
         QTRY_VERIFY(!followed.isEmpty());
         (*table->table)[0] = InterfaceRow{"eth0", 5000, 6000};
@@ -155,19 +199,152 @@ private slots:
         QVERIFY(!QDir(store.filePath(QStringLiteral("eth0"))).exists());
     }
 
-    // Without a settings file, the default route's interface is recorded, and the file is not made.
+    // Until a settings file is read, the default route's interface is recorded, and the file is not made;
+    // one that cannot be read is said.
+    void aFirstRunRecordsTheDefaultRoute_data()
+    {
+        QTest::addColumn<bool>("unreadable");
+        QTest::newRow("no settings file") << false;
+        QTest::newRow("settings file unreadable") << true;
+    }
+
     void aFirstRunRecordsTheDefaultRoute()
     {
-        QFile::remove(SettingsStore::DefaultPath());
+        QFETCH(bool, unreadable);
+        const QString path = SettingsStore::DefaultPath();
+        QFile::remove(path);
+        if (unreadable)
+            QVERIFY(QDir().mkdir(path));
         QTemporaryDir store;
         NullErrors errors;
         FixedTableSource* table = nullptr;
         auto recorder = Recorder(store.path(), table, errors);
         recorder->start();
+        m_clock.advanceSecs(5 * 60);
         (*table->table)[2] = InterfaceRow{"wlan0", 170, 280};
         recorder->service()->recordNow();
-        QVERIFY(QFileInfo::exists(store.filePath(QStringLiteral("wlan0/nic.inf"))));
-        QVERIFY(!QFileInfo::exists(SettingsStore::DefaultPath()));
+        QCOMPARE(DayFile(store.path(), QStringLiteral("wlan0")), QByteArray("23:55:00100U200\r\n"));
+        QStringList said{QStringLiteral("VORP enregistre wlan0 dans %1.").arg(store.path())};
+        if (unreadable)
+            said.prepend(QStringLiteral("VORP : impossible de lire le fichier de réglages %1 (c'est un dossier) ; "
+                                        "l'interface de la route par défaut est enregistrée en attendant.")
+                             .arg(path));
+        QCOMPARE(errors.said, said);
+        QCOMPARE(QFileInfo(path).isDir(), unreadable);
+        QVERIFY(!QFileInfo(path).isFile());
+    }
+
+    // The settings file gone, or made unreadable, while recording: the interfaces read last go on being
+    // recorded from their baselines, one message says why, and the file read again later loses no interval.
+    void keepsRecordingWhileTheSettingsCannotBeRead_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("deleted") << QStringLiteral("delete") << QStringLiteral("a disparu");
+        QTest::newRow("replaced by a dangling link") << QStringLiteral("link") << QStringLiteral("a disparu");
+        QTest::newRow("replaced by a folder") << QStringLiteral("folder") << QStringLiteral("(c'est un dossier)");
+        QTest::newRow("replaced by a FIFO")
+            << QStringLiteral("fifo") << QStringLiteral("(ce n'est pas un fichier ordinaire)");
+        QTest::newRow("too large") << QStringLiteral("large") << QStringLiteral("(trop grand : ");
+        QTest::newRow("damaged") << QStringLiteral("damaged") << QStringLiteral("(contenu endommagé)");
+    }
+
+    void keepsRecordingWhileTheSettingsCannotBeRead()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, why);
+        const QString path = SettingsStore::DefaultPath();
+        m_clock.set(QDateTime(QDate(2026, 3, 31), QTime(12, 0, 0)));
+        QTemporaryDir store;
+        NullErrors errors;
+        FixedTableSource* table = nullptr;
+        auto recorder = Recorder(store.path(), table, errors);
+        recorder->start(); // eth0 from 1000 and 2000
+        QCOMPARE(errors.said.size(), qsizetype(1));
+
+        (*table->table)[0] = InterfaceRow{"eth0", 1500, 2600};
+        const QByteArray unchecked = "[General]\neth0=0\n"; // read, it would stop eth0
+        if (how == QLatin1String("delete"))
+            QVERIFY(QFile::remove(path));
+        else if (how == QLatin1String("link"))
+        {
+            QVERIFY(QFile::remove(path));
+            QVERIFY(QFile::link(path + QStringLiteral(".nowhere"), path));
+        }
+        else if (how == QLatin1String("folder"))
+        {
+            QVERIFY(QFile::remove(path));
+            QVERIFY(QDir().mkdir(path));
+        }
+        else if (how == QLatin1String("fifo"))
+        {
+            QVERIFY(QFile::remove(path));
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        }
+        else if (how == QLatin1String("large"))
+            Replace(path, unchecked + ';' + QByteArray(SettingsStore::kSizeLimit, 'x') + '\n');
+        else if (how == QLatin1String("damaged"))
+            Replace(path, unchecked + "[[[\n");
+        QTRY_COMPARE(errors.said.size(), qsizetype(2));
+        QVERIFY2(errors.said[1].startsWith(QStringLiteral("VORP : ")) && errors.said[1].contains(path) &&
+                     errors.said[1].contains(why) &&
+                     errors.said[1].endsWith(QStringLiteral("les interfaces cochées jusqu'ici restent enregistrées.")),
+                 qPrintable(errors.said[1]));
+
+        m_clock.advanceSecs(5 * 60);
+        (*table->table)[0] = InterfaceRow{"eth0", 1600, 2800};
+        recorder->service()->recordNow();
+        m_clock.advanceSecs(5 * 60);
+        (*table->table)[0] = InterfaceRow{"eth0", 1700, 2900};
+        recorder->service()->recordNow();
+        QCOMPARE(errors.said.size(), qsizetype(2)); // said once
+
+        // Back, with lo newly checked: eth0 keeps its baseline of the last cycle, lo starts from now.
+        (*table->table)[0] = InterfaceRow{"eth0", 1750, 2950};
+        (*table->table)[1] = InterfaceRow{"lo", 1005, 2005};
+        QSignalSpy followed(recorder.get(), &HeadlessRecorder::settingsFollowed);
+        if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink())
+            QVERIFY(QDir().rmdir(path));
+        else
+            QFile::remove(path);
+        {
+            SettingsStore settings;
+            WriteInterfaceMarks(settings, QStringLiteral("eth0"), InterfaceMarks{true, false, false});
+            WriteInterfaceMarks(settings, QStringLiteral("lo"), InterfaceMarks{true, false, false});
+            QVERIFY(settings.sync());
+        }
+        QTRY_VERIFY(!followed.isEmpty());
+        m_clock.advanceSecs(5 * 60);
+        (*table->table)[0] = InterfaceRow{"eth0", 1800, 3100};
+        (*table->table)[1] = InterfaceRow{"lo", 1105, 2205};
+        recorder->service()->recordNow();
+
+        QCOMPARE(DayFile(store.path(), QStringLiteral("eth0")),
+                 QByteArray("12:05:00600U800\r\n12:10:00100U100\r\n12:15:00100U200\r\n"));
+        QCOMPARE(DayFile(store.path(), QStringLiteral("IF01_lo")), QByteArray("12:15:00100U200\r\n"));
+        QCOMPARE(errors.said.size(), qsizetype(2));
+        QFile::remove(path + QStringLiteral(".real"));
+    }
+
+    // Nothing of the settings goes through the temporary folder.
+    void recordsWithoutATemporaryFolder()
+    {
+        const QByteArray tmp = qgetenv("TMPDIR");
+        QTemporaryDir store;
+        qputenv("TMPDIR", store.filePath(QStringLiteral("missing")).toUtf8());
+        NullErrors errors;
+        FixedTableSource* table = nullptr;
+        auto recorder = Recorder(store.path(), table, errors);
+        recorder->start();
+        m_clock.advanceSecs(5 * 60);
+        (*table->table)[0] = InterfaceRow{"eth0", 1500, 2600};
+        recorder->service()->recordNow();
+        if (tmp.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", tmp);
+        QCOMPARE(DayFile(store.path(), QStringLiteral("eth0")), QByteArray("23:55:00500U600\r\n"));
+        QCOMPARE(errors.said, QStringList{QStringLiteral("VORP enregistre eth0 dans %1.").arg(store.path())});
     }
 
     // A store whose lock another copy holds is recorded as soon as that copy lets go, and not before.

@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,6 +22,8 @@
 #include "support/Netns.h"
 
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -44,7 +47,7 @@ struct Home
     QString socketPath() const
     {
         const QByteArray oldHome = qgetenv("VORP_HOME"), oldRuntime = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("VORP_HOME", store.path().toUtf8());
+        qputenv("VORP_HOME", env.value(QStringLiteral("VORP_HOME")).toUtf8());
         qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
         const QString name = InstanceChannel::ServerName(StoreRoot(QString()));
         qputenv("VORP_HOME", oldHome);
@@ -237,6 +240,23 @@ private slots:
         QVERIFY(!QFileInfo::exists(home.store.filePath(QStringLiteral(".vorp.lock"))));
     }
 
+    // A close chain stuck in the store's I/O (a write or fsync that never returns) cannot keep a
+    // termination request from ending the program: it ends by itself, saying so.
+    void aStuckCloseChainStillEnds()
+    {
+        QProcess stuck;
+        stuck.start(QStringLiteral(VORP_BINARY_DIR "/tests/shell/stuck_close"));
+        QVERIFY(stuck.waitForStarted());
+        while (!stuck.canReadLine())
+            QVERIFY(stuck.waitForReadyRead(30000));
+        ::kill(static_cast<pid_t>(stuck.processId()), SIGTERM);
+        QVERIFY(stuck.waitForFinished(120000));
+        QCOMPARE(stuck.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(stuck.exitCode(), 1);
+        QVERIFY(QString::fromLocal8Bit(stuck.readAllStandardError())
+                    .startsWith(QStringLiteral("VORP : l'arrêt n'a pas abouti en 10 secondes")));
+    }
+
     // `vorp --record` with no display: lo recorded by the same code as the desktop's, the textfile and
     // `--report --json` agreeing with nic.inf to the byte, ended by any of the three signals after a last
     // sample, and no display code loaded at all.
@@ -327,6 +347,138 @@ private slots:
         QVERIFY(Ends(desktop, SIGTERM));
         QCOMPARE(desktop.exitCode(), 0);
         QCOMPARE(home.dayLines().size(), 2);
+    }
+
+    // Whatever was left at the lock's name, either face of the program takes the store, records and ends
+    // on SIGTERM; the kernel's lock, not the record, says who holds it.
+    void leftoverLockStates_data()
+    {
+        QTest::addColumn<bool>("desktop");
+        QTest::addColumn<QString>("left");
+        for (const bool desktop : {false, true})
+            for (const char* left : {"PID 1 (a restarted container)", "another host", "FIFO", "link to /dev/zero",
+                                     "dangling link", "empty folder"})
+                QTest::addRow("%s, %s", desktop ? "desktop" : "recorder", left) << desktop << QString::fromLatin1(left);
+    }
+    void leftoverLockStates()
+    {
+        QFETCH(bool, desktop);
+        QFETCH(QString, left);
+        Home home;
+        const QString lock = home.store.filePath(QStringLiteral(".vorp.lock"));
+        const QByteArray path = QFile::encodeName(lock);
+        const auto write = [&lock](const QByteArray& record) {
+            QFile file(lock);
+            return file.open(QIODevice::WriteOnly) && file.write(record) == record.size();
+        };
+        if (left.startsWith(QLatin1String("PID 1")))
+            QVERIFY(write("1\nvorp\n" + QSysInfo::machineHostName().toUtf8() + "\n"));
+        else if (left == QLatin1String("another host"))
+            QVERIFY(write("1\nvorp\nanother-host.example\n"));
+        else if (left == QLatin1String("FIFO"))
+            QCOMPARE(::mkfifo(path.constData(), 0644), 0);
+        else if (left == QLatin1String("link to /dev/zero"))
+            QCOMPARE(::symlink("/dev/zero", path.constData()), 0);
+        else if (left == QLatin1String("dangling link"))
+            QCOMPARE(::symlink("/nonexistent/vorp.lock", path.constData()), 0);
+        else
+            QVERIFY(QDir().mkdir(lock));
+
+        QTemporaryDir metrics;
+        QProcess vorp;
+        if (desktop)
+            QVERIFY(home.start(vorp));
+        else
+            QVERIFY2(StartRecorder(vorp, home, metrics.filePath(QStringLiteral("vorp.prom"))),
+                     vorp.readAllStandardError().constData());
+        QTRY_COMPARE_WITH_TIMEOUT(LockHolder(lock), vorp.processId(), 30000);
+        QVERIFY(SendOverLoopback(1 << 18));
+        QVERIFY(Ends(vorp, SIGTERM));
+        QCOMPARE(vorp.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(vorp.exitCode(), 0);
+        QCOMPARE(home.dayLines().size(), 1);
+        QVERIFY(!QFileInfo::exists(lock));
+    }
+
+    // A store root that cannot hold the lock file (here a plain file stands where its folder goes, as a
+    // full disk or a read-only mount would refuse it) keeps neither face from recording once it can: the
+    // lock is tried again, and recording starts without a restart.
+    void aLockThatCannotBeTakenIsRetried_data()
+    {
+        QTest::addColumn<bool>("desktop");
+        QTest::newRow("recorder") << false;
+        QTest::newRow("desktop") << true;
+    }
+    void aLockThatCannotBeTakenIsRetried()
+    {
+        QFETCH(bool, desktop);
+        Home home;
+        const QString root = home.store.filePath(QStringLiteral("inner"));
+        {
+            QFile blocker(root);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        }
+        home.env.insert(QStringLiteral("VORP_HOME"), root);
+        QTemporaryDir metrics;
+        QProcess vorp;
+        vorp.setProcessEnvironment(desktop ? home.env : Headless(home.env));
+        vorp.setReadChannel(QProcess::StandardError); // what waitForReadyRead() waits for
+        vorp.start(QStringLiteral(VORP_BINARY_DIR "/vorp"),
+                   desktop ? QStringList() : QStringList{QStringLiteral("--record")});
+        QByteArray said;
+        while (!said.contains("prendre le verrou"))
+        {
+            QVERIFY2(vorp.waitForReadyRead(30000), said.constData());
+            said += vorp.readAllStandardError();
+        }
+        QVERIFY(QFile::remove(root));
+        const QString lock = root + QStringLiteral("/.vorp.lock");
+        QTRY_COMPARE_WITH_TIMEOUT(LockHolder(lock), vorp.processId(), 60000);
+        QVERIFY(SendOverLoopback(1 << 18));
+        QVERIFY(Ends(vorp, SIGTERM));
+        QCOMPARE(vorp.exitCode(), 0);
+        QCOMPARE(QDir(root + QStringLiteral("/IF00_lo")).entryList({QStringLiteral("*.mdf")}).size(), qsizetype(1));
+    }
+
+    // The store folder deleted by hand while a recorder runs (statistics "reset"): the recorder makes it
+    // again at once and keeps the store, so a second copy waits instead of counting the same traffic; it
+    // takes over the moment the first ends.
+    void storeDeletedWhileRecordingKeepsOneCopy()
+    {
+        Home home;
+        QTemporaryDir metrics;
+        QProcess first;
+        QVERIFY2(StartRecorder(first, home, metrics.filePath(QStringLiteral("first.prom"))),
+                 first.readAllStandardError().constData());
+        const QString lock = home.store.filePath(QStringLiteral(".vorp.lock"));
+        QCOMPARE(LockHolder(lock), first.processId());
+        QVERIFY(QDir(home.store.path()).removeRecursively());
+        QTRY_COMPARE_WITH_TIMEOUT(LockHolder(lock), first.processId(), 30000);
+
+        QProcess second;
+        second.setProcessEnvironment(Headless(home.env));
+        second.setReadChannel(QProcess::StandardError); // what waitForReadyRead() waits for
+        second.start(QStringLiteral(VORP_BINARY_DIR "/vorp"),
+                     {QStringLiteral("--record"), QStringLiteral("--prometheus-textfile"),
+                      metrics.filePath(QStringLiteral("second.prom"))});
+        QVERIFY(second.waitForStarted());
+        QByteArray said;
+        while (!said.contains("enregistre déjà"))
+        {
+            QVERIFY2(second.waitForReadyRead(30000), said.constData());
+            said += second.readAllStandardError();
+        }
+        QVERIFY(SendOverLoopback(1 << 18));
+        QVERIFY(Ends(first, SIGTERM));
+        QCOMPARE(first.exitCode(), 0);
+        QCOMPARE(home.dayLines().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(LockHolder(lock), second.processId(), 30000);
+        QVERIFY(SendOverLoopback(1 << 18));
+        QVERIFY(Ends(second, SIGTERM));
+        QCOMPARE(second.exitCode(), 0);
+        const QList<QByteArray> lines = home.dayLines();
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(home.receivedTotal(), double(float(Received(lines[0]) + Received(lines[1]))));
     }
 
     void aSecondStartHandsOverAndEnds()
@@ -432,6 +584,88 @@ private slots:
         const InterfaceMarks marks = ReadInterfaceMarks(saved, QStringLiteral("vorpgw"));
         QVERIFY(marks.statistics && marks.graph1);
         QVERIFY(!ReadInterfaceMarks(saved, QStringLiteral("lo")).statistics);
+    }
+
+    // A receive-only line (a capture port, a one-way feed): datagrams come in through a veth between two
+    // namespaces of the test's own and nothing goes out, and every received byte is recorded, with 0 sent.
+    void oneDirectionTrafficIsRecordedExactly()
+    {
+        const QString rx = QStringLiteral("vorp-rx-%1").arg(QCoreApplication::applicationPid());
+        const QString tx = rx + QStringLiteral("-tx");
+        if (!RunIp({QStringLiteral("netns"), QStringLiteral("add"), rx}))
+            QSKIP("cannot make a network namespace here (needs root and iproute2)");
+        const auto removeNetns = qScopeGuard([&] {
+            RunIp({QStringLiteral("netns"), QStringLiteral("del"), rx});
+            RunIp({QStringLiteral("netns"), QStringLiteral("del"), tx});
+        });
+        QVERIFY(RunIp({QStringLiteral("netns"), QStringLiteral("add"), tx}));
+        const auto inNetns = [](const QString& netns, const QString& script) {
+            QProcess shell;
+            shell.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), netns,
+                                               QStringLiteral("bash"), QStringLiteral("-c"), script});
+            shell.waitForFinished(30000);
+            return shell.exitCode() == 0 ? shell.readAllStandardOutput().trimmed() : QByteArray("failed");
+        };
+        // No IPv6 (router and neighbour solicitations) and a fixed neighbour (no ARP): the receiving end
+        // never sends a byte; datagrams to an address it does not hold are dropped there without a reply.
+        for (const QString& netns : {rx, tx})
+            QCOMPARE(inNetns(netns, QStringLiteral("sysctl -qw net.ipv6.conf.all.disable_ipv6=1 "
+                                                   "net.ipv6.conf.default.disable_ipv6=1")),
+                     QByteArray());
+        const QStringList commands = {
+            rx + QStringLiteral(" link add vorprx address 02:00:00:00:78:01 type veth peer name vorptx"),
+            rx + QStringLiteral(" link set vorptx netns ") + tx,
+            rx + QStringLiteral(" addr add 10.78.0.1/24 dev vorprx"),
+            rx + QStringLiteral(" link set vorprx up"),
+            tx + QStringLiteral(" addr add 10.78.0.2/24 dev vorptx"),
+            tx + QStringLiteral(" link set vorptx up"),
+            tx + QStringLiteral(" neigh add 10.78.0.99 lladdr 02:00:00:00:78:01 dev vorptx nud permanent"),
+        };
+        for (const QString& command : commands)
+            QVERIFY2(RunIp(QStringList{QStringLiteral("-n")} + command.split(QLatin1Char(' '))), qPrintable(command));
+
+        Home home;
+        {
+            SettingsStore settings(home.confPath());
+            WriteInterfaceMarks(settings, QStringLiteral("lo"), InterfaceMarks{false, false, false});
+            WriteInterfaceMarks(settings, QStringLiteral("vorprx"), InterfaceMarks{true, false, false});
+            QVERIFY(settings.sync());
+        }
+        const QString counters = QStringLiteral("cat /sys/class/net/vorprx/statistics/rx_bytes "
+                                                "/sys/class/net/vorprx/statistics/tx_bytes");
+        QProcess recorder;
+        recorder.setProcessEnvironment(Headless(home.env));
+        recorder.setReadChannel(QProcess::StandardError); // what waitForReadyRead() waits for
+        recorder.start(QStringLiteral("ip"), {QStringLiteral("netns"), QStringLiteral("exec"), rx,
+                                              QStringLiteral(VORP_BINARY_DIR "/vorp"), QStringLiteral("--record")});
+        QByteArray said;
+        while (!said.contains("VORP enregistre"))
+        {
+            QVERIFY2(recorder.waitForReadyRead(30000), said.constData());
+            said += recorder.readAllStandardError();
+        }
+        const QList<QByteArray> before = inNetns(rx, counters).split('\n');
+        QCOMPARE(before.size(), qsizetype(2));
+        QCOMPARE(inNetns(tx, QStringLiteral("for i in $(seq 50); do head -c 1000 /dev/zero > /dev/udp/10.78.0.99/9; "
+                                            "done")),
+                 QByteArray());
+        const qulonglong sent = 50 * (1000 + 8 + 20 + 14); // payload, UDP, IPv4 and Ethernet headers
+        const auto moved = [&] {
+            return inNetns(rx, counters).split('\n').value(0).toULongLong() - before[0].toULongLong();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(moved(), sent, 30000);
+        QVERIFY(Ends(recorder, SIGTERM));
+        QCOMPARE(recorder.exitCode(), 0);
+        const QList<QByteArray> after = inNetns(rx, counters).split('\n');
+        QCOMPARE(after.value(1), before[1]); // nothing went out
+
+        const QDir folder(home.store.filePath(QStringLiteral("vorprx")));
+        const QStringList days = folder.entryList({QStringLiteral("*.mdf")});
+        QCOMPARE(days.size(), qsizetype(1));
+        QFile day(folder.filePath(days[0]));
+        QVERIFY(day.open(QIODevice::ReadOnly));
+        const QByteArray line = day.readAll();
+        QCOMPARE(line.mid(8), QByteArray::number(sent) + "U0\r\n");
     }
 
     void theLossOfTheDisplayStillRecordsTheLastSample()

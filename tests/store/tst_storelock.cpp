@@ -57,8 +57,10 @@ private slots:
         QVERIFY(!second.held());
         QCOMPARE(second.holderPid(), QCoreApplication::applicationPid());
         QVERIFY(first->held());
+        QVERIFY(StoreLock::IsHeld(root));
 
         first.reset();
+        QVERIFY(!StoreLock::IsHeld(root));
         QCOMPARE(second.tryAcquire(), StoreLock::Result::Acquired);
         QVERIFY(second.held());
     }

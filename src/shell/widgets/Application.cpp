@@ -100,6 +100,10 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
         m_messages.notify(nullptr, QStringLiteral("Le fichier de réglages %1 était endommagé : il a été mis de côté "
                                                   "sous %2 et les réglages par défaut sont utilisés.")
                                        .arg(m_store->path(), m_store->keptAside()));
+    else if (m_store->fileState() == SettingsStore::FileState::Unreadable)
+        m_messages.notify(nullptr, QStringLiteral("Le fichier de réglages %1 ne peut pas être lu (%2) : les réglages "
+                                                  "par défaut sont utilisés et ne pourront pas y être enregistrés.")
+                                       .arg(m_store->path(), m_store->problem()));
 
     // The snapshot that lists the interfaces also gives the recorder its baselines.
     const InterfaceTable table = m_sampler->FetchInterfaceTable().value_or(InterfaceTable{});

@@ -194,19 +194,33 @@ int main(int argc, char** argv)
         keeper.start();
     else
         waiter.start();
+    if (locked == StoreLock::Result::Error)
+        std::fprintf(stderr, "%s\n",
+                     QStringLiteral("VORP ne peut pas prendre le verrou %1 (%2) : l'enregistrement commencera dès "
+                                    "qu'il le pourra.")
+                         .arg(QDir::toNativeSeparators(lock.path()), lock.errorString())
+                         .toLocal8Bit()
+                         .constData());
 
     InstanceChannel channel(storeRoot);
-    if (desktopLock.held())
-    {
-        QObject::connect(&channel, &InstanceChannel::activationRequested, vorp.get(),
-                         [&vorp](const std::optional<QString>& argument) { vorp->activate(argument); });
+    QObject::connect(&channel, &InstanceChannel::activationRequested, vorp.get(),
+                     [&vorp](const std::optional<QString>& argument) { vorp->activate(argument); });
+    const auto listen = [&channel] {
         if (!channel.listen())
             std::fprintf(stderr, "%s\n",
                          QStringLiteral("VORP ne pourra pas être rappelé par un second lancement : %1")
                              .arg(channel.errorString())
                              .toLocal8Bit()
                              .constData());
-    }
+    };
+    // Only the holder of the desktop lock listens; a store root that refused it is tried again, as the
+    // recording lock is.
+    StoreLockWaiter desktopWaiter(desktopLock);
+    QObject::connect(&desktopWaiter, &StoreLockWaiter::acquired, &channel, listen);
+    if (desktopLock.held())
+        listen();
+    else
+        desktopWaiter.start();
 
     // Stay-on-top, placement and translucency are X11's; say once what a native Wayland start lacks.
     if (QGuiApplication::platformName() == QLatin1String("wayland"))
@@ -218,5 +232,6 @@ int main(int argc, char** argv)
     g_running = nullptr;
     keeper.stop();
     waiter.stop();
+    desktopWaiter.stop();
     return status;
 }
