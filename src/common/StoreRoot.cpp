@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString StoreRoot(const QString& executableDir)
+QString StoreRootPath(const QString& executableDir)
 {
     QString root = qEnvironmentVariable("VORP_HOME");
     if (root.isEmpty())
@@ -20,8 +20,14 @@ QString StoreRoot(const QString& executableDir)
             root = data + QStringLiteral("/VORP");
         }
     }
-    QDir().mkpath(root);
     if (!root.endsWith(QLatin1Char('/')))
         root += QLatin1Char('/');
+    return root;
+}
+
+QString StoreRoot(const QString& executableDir)
+{
+    const QString root = StoreRootPath(executableDir);
+    QDir().mkpath(root);
     return root;
 }

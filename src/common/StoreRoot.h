@@ -7,3 +7,5 @@
 // named "portable", else $XDG_DATA_HOME/VORP (~/.local/share/VORP). Ends with "/".
 // The folder is created when missing.
 QString StoreRoot(const QString& executableDir);
+// The same folder, never created: for readers, to whom a missing store is an answer.
+QString StoreRootPath(const QString& executableDir);

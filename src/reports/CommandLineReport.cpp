@@ -2,20 +2,39 @@
 #include "reports/CommandLineReport.h"
 
 #include "common/DayNumber.h"
+#include "common/NumberText.h"
 #include "reports/Descriptor.h"
+#include "reports/Totals.h"
+#include "store/ProfileFile.h"
+#include "store/SampleLine.h"
+#include "store/StatisticsStore.h"
+#include "store/StoreFile.h"
+#include "store/StoreLock.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <functional>
+#include <vector>
 
 namespace reports
 {
 namespace
 {
+void AddOnce(QStringList& list, const QString& message)
+{
+    if (!message.isEmpty() && !list.contains(message))
+        list << message;
+}
+
 // Whole amounts as integers: QJsonDocument writes a whole double past 2^53 in exponent form (1e+16).
 QJsonValue BytesValue(long double v)
 {
@@ -24,23 +43,223 @@ QJsonValue BytesValue(long double v)
     return static_cast<double>(v);
 }
 
-QJsonObject AmountsObject(long double received, long double sent)
+QJsonObject AmountsObject(long double received, long double sent, bool receivedDamaged = false,
+                          bool sentDamaged = false)
 {
-    return {{QStringLiteral("received"), BytesValue(received)}, {QStringLiteral("sent"), BytesValue(sent)}};
+    return {{QStringLiteral("received"), receivedDamaged ? QJsonValue() : BytesValue(received)},
+            {QStringLiteral("sent"), sentDamaged ? QJsonValue() : BytesValue(sent)}};
 }
 
-QJsonObject InterfaceObject(const InterfaceFolder& itf)
+QString LocalTimeText(const QDate& date, int32_t msecsOfDay)
 {
-    const TotalsReport& t = itf.totals;
-    QJsonArray days;
-    for (const DayBytes& d : t.dailyBytes)
+    return date.toString(Qt::ISODate) + QLatin1Char('T') + TimeText(QTime::fromMSecsSinceStartOfDay(msecsOfDay));
+}
+
+// Whether the walk takes a total as it is written: a number, not negative, within single precision
+// (AmountOfText gives 0 beyond it).
+bool SoundTotal(const QString& text)
+{
+    long double value = 0;
+    return ParseFloatText(text, value) && value >= 0 && AmountOfText(text) == static_cast<float>(value);
+}
+
+struct InterfaceFolder
+{
+    QString folder; // the sub-folder's name under the store root
+    QString dir;
+    QString descriptorPath;
+    std::optional<QString> name; // "ifname"; nothing when nic.inf lacks it
+    QStringList dataLines;       // "key=value", as the walk reads them
+
+    QString title() const { return name.value_or(folder); }
+};
+
+// Every sub-folder of storeRoot holding a nic.inf, by code points whatever the locale; the folders and files
+// left out are told in warnings.
+std::vector<InterfaceFolder> InterfacesOf(const QString& storeRoot, QStringList& warnings)
+{
+    std::vector<InterfaceFolder> interfaces;
+    const QDir root(storeRoot);
+    QStringList folders = root.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::NoSort);
+    std::sort(folders.begin(), folders.end());
+    for (const QString& folder : folders)
     {
-        QJsonObject day = AmountsObject(d.received, d.sent);
-        day.insert(QStringLiteral("date"), d.date.toString(Qt::ISODate));
-        days.append(day);
+        InterfaceFolder itf{folder, root.filePath(folder), {}, {}, {}};
+        // Store files are never read through a link: neither is a linked folder, as the recorder refuses it.
+        if (QFileInfo(itf.dir).isSymLink())
+        {
+            warnings << QStringLiteral("Dossier ignoré : %1 est un lien symbolique").arg(itf.dir);
+            continue;
+        }
+        const DescriptorText read = ReadDescriptorText(itf.dir);
+        AddOnce(warnings, read.message);
+        if (!read.bytes)
+            continue;
+        itf.descriptorPath = DescriptorPathIn(itf.dir);
+        for (const ProfileFile::RawEntry& e : ProfileFile::rawEntries(*read.bytes, store::kHeaderSection))
+            if (e.keyText().compare(QLatin1String("ifname"), Qt::CaseInsensitive) == 0)
+            {
+                itf.name = e.valueText();
+                break;
+            }
+        for (const ProfileFile::RawEntry& e : ProfileFile::rawEntries(*read.bytes, store::kDataSection))
+            itf.dataLines << e.keyText() + QLatin1Char('=') + e.valueText();
+        interfaces.push_back(std::move(itf));
+    }
+    return interfaces;
+}
+
+// The days whose totals are damaged, per direction.
+struct Damage
+{
+    QSet<int> received, sent;
+};
+
+// A damaged total becomes 0 before the walk, so that a negative one takes nothing off the sums; each is told.
+Damage ZeroDamagedTotals(QStringList& lines, const QString& descriptorPath, QStringList& warnings)
+{
+    Damage damage;
+    for (QString& line : lines)
+    {
+        if (!IsDayLine(line))
+            continue;
+        const QChar letter = LetterOfLine(line);
+        if ((letter != QLatin1Char('D') && letter != QLatin1Char('U')) || SoundTotal(line.mid(7)))
+            continue;
+        (letter == QLatin1Char('D') ? damage.received : damage.sent).insert(DayOfLine(line));
+        const QString shown = line.size() > 60 ? line.left(57) + QStringLiteral("...") : line;
+        warnings << QStringLiteral("Total endommagé dans %1 : %2 (compté 0)").arg(descriptorPath, shown);
+        line = line.left(7) + QLatin1Char('0');
+    }
+    return damage;
+}
+
+QStringList DaysWithin(const QStringList& lines, const ReportOptions& options)
+{
+    const int first = options.begin ? DayNumber(*options.begin) : INT_MIN;
+    const int last = options.end ? DayNumber(*options.end) : INT_MAX;
+    QStringList kept;
+    for (const QString& line : lines)
+        if (IsDayLine(line) && DayOfLine(line) >= first && DayOfLine(line) <= last)
+            kept << line;
+    return kept;
+}
+
+// An interface's day files, each read once with the store's bounded reader.
+class DayFiles final
+{
+public:
+    DayFiles(const QString& dir, QStringList& warnings) : m_dir(dir), m_warnings(warnings) {}
+
+    // The samples of a day in time order (a sample written late stands after later ones); nothing when the
+    // file is refused.
+    const std::optional<std::vector<store::Sample>>& samples(int day)
+    {
+        const auto found = m_read.constFind(day);
+        if (found != m_read.constEnd())
+            return *found;
+        return *m_read.insert(day, read(day));
+    }
+
+    // The newest sample of the newest day file that has one.
+    std::optional<QString> lastSample()
+    {
+        QList<int> days;
+        const QStringList names =
+            QDir(m_dir).entryList({QStringLiteral("*.mdf")}, QDir::Files | QDir::System | QDir::Hidden, QDir::NoSort);
+        for (const QString& name : names)
+        {
+            bool ok = false;
+            const int day = QStringView(name).chopped(4).toInt(&ok);
+            // Only the names the store gives: "38153.mdf", not "038153.mdf".
+            if (ok && day >= 0 && QString::number(day) + QStringLiteral(".mdf") == name)
+                days << day;
+        }
+        std::sort(days.begin(), days.end(), std::greater<>());
+        for (const int day : days)
+        {
+            const auto& list = samples(day);
+            if (list && !list->empty())
+                return LocalTimeText(DateOfDay(day), list->back().timeMs);
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::optional<std::vector<store::Sample>> read(int day)
+    {
+        const QString path = store::DayFilePath(m_dir, day);
+        const store::FileRead file = store::ReadStoreFile(path, store::kDayFileLimit);
+        if (file.status == store::FileRead::Status::Missing)
+            return std::vector<store::Sample>();
+        if (file.status != store::FileRead::Status::Read)
+        {
+            AddOnce(m_warnings, store::IgnoredFileMessage(path, file, store::kDayFileLimit));
+            return std::nullopt;
+        }
+        std::vector<store::Sample> list;
+        int unreadable = 0;
+        store::SampleLineReader reader(file.data);
+        std::optional<store::Sample> sample;
+        while (reader.nextSample(sample))
+        {
+            if (sample)
+                list.push_back(*sample);
+            else
+                ++unreadable;
+        }
+        if (unreadable > 0)
+            m_warnings << QStringLiteral("Lignes illisibles ignorées dans %1 : %2").arg(path).arg(unreadable);
+        std::stable_sort(list.begin(), list.end(),
+                         [](const store::Sample& a, const store::Sample& b) { return a.timeMs < b.timeMs; });
+        return list;
+    }
+
+    QString m_dir;
+    QStringList& m_warnings;
+    QHash<int, std::optional<std::vector<store::Sample>>> m_read;
+};
+
+// What is reported of one interface.
+struct InterfaceReport
+{
+    const InterfaceFolder* itf = nullptr;
+    TotalsReport totals; // every day
+    TotalsReport listed; // the days within the limits, and their months
+    Damage damage;
+};
+
+QJsonValue SamplesArray(DayFiles& files, const QDate& date)
+{
+    const auto& samples = files.samples(DayNumber(date));
+    if (!samples)
+        return QJsonValue();
+    QJsonArray array;
+    for (const store::Sample& s : *samples)
+        array.append(QJsonObject{{QStringLiteral("time"), LocalTimeText(date, s.timeMs)},
+                                 {QStringLiteral("received"), static_cast<qint64>(s.in)},
+                                 {QStringLiteral("sent"), static_cast<qint64>(s.out)}});
+    return array;
+}
+
+QJsonObject InterfaceObject(const InterfaceReport& r, const ReportOptions& options, const QDate& today, bool recording,
+                            QStringList& warnings)
+{
+    const TotalsReport& t = r.totals;
+    DayFiles files(r.itf->dir, warnings);
+    QJsonArray days;
+    for (const DayBytes& d : r.listed.dailyBytes)
+    {
+        const int day = DayNumber(d.date);
+        QJsonObject object =
+            AmountsObject(d.received, d.sent, r.damage.received.contains(day), r.damage.sent.contains(day));
+        object.insert(QStringLiteral("date"), d.date.toString(Qt::ISODate));
+        if (options.samples)
+            object.insert(QStringLiteral("samples"), SamplesArray(files, d.date));
+        days.append(object);
     }
     QJsonArray months;
-    for (const MonthBytes& m : t.monthlyBytes)
+    for (const MonthBytes& m : r.listed.monthlyBytes)
     {
         QJsonObject month = AmountsObject(m.received, m.sent);
         month.insert(
@@ -48,11 +267,15 @@ QJsonObject InterfaceObject(const InterfaceFolder& itf)
             QStringLiteral("%1-%2").arg(m.year, 4, 10, QLatin1Char('0')).arg(m.month, 2, 10, QLatin1Char('0')));
         months.append(month);
     }
+    const int todayNumber = DayNumber(today);
+    const std::optional<QString> lastSample = files.lastSample();
     return {
-        {QStringLiteral("name"), t.interfaceName},
-        {QStringLiteral("folder"), itf.folder},
+        {QStringLiteral("name"), r.itf->name ? QJsonValue(*r.itf->name) : QJsonValue()},
+        {QStringLiteral("folder"), r.itf->folder},
         {QStringLiteral("first_day"), t.firstDay ? QJsonValue(t.firstDay->toString(Qt::ISODate)) : QJsonValue()},
-        {QStringLiteral("today"), AmountsObject(t.todayBytes.received, t.todayBytes.sent)},
+        {QStringLiteral("today"),
+         AmountsObject(t.todayBytes.received, t.todayBytes.sent, r.damage.received.contains(todayNumber),
+                       r.damage.sent.contains(todayNumber))},
         {QStringLiteral("month"), AmountsObject(t.monthBytes.received, t.monthBytes.sent)},
         // What the window shows is cut too, only to hundredths of its unit.
         {QStringLiteral("forecast"),
@@ -60,6 +283,8 @@ QJsonObject InterfaceObject(const InterfaceFolder& itf)
         {QStringLiteral("since_first_day"), AmountsObject(t.sinceFirstDayBytes.received, t.sinceFirstDayBytes.sent)},
         {QStringLiteral("days"), days},
         {QStringLiteral("months"), months},
+        {QStringLiteral("last_sample"), lastSample ? QJsonValue(*lastSample) : QJsonValue()},
+        {QStringLiteral("recording"), recording},
     };
 }
 
@@ -90,10 +315,11 @@ QString Table(const QStringList& header, const std::vector<TotalsRow>& rows)
     return text;
 }
 
-QString InterfaceText(const InterfaceFolder& itf)
+QString InterfaceText(const InterfaceReport& r)
 {
-    const TotalsReport& t = itf.totals;
-    QString text = t.interfaceName + QStringLiteral(" (") + itf.folder + QStringLiteral(")\n");
+    const TotalsReport& t = r.totals;
+    QString text = r.itf->name ? *r.itf->name + QStringLiteral(" (") + r.itf->folder + QStringLiteral(")\n")
+                               : r.itf->folder + QLatin1Char('\n');
     text += GroupLine(QStringLiteral("Aujourd'hui"), t.today);
     text += GroupLine(QStringLiteral("Ce mois-ci"), t.month);
     text += GroupLine(QStringLiteral("Prévision du mois"), t.forecast);
@@ -103,8 +329,10 @@ QString InterfaceText(const InterfaceFolder& itf)
         return text + QStringLiteral("Aucun jour enregistré.\n");
     }
     text += GroupLine(QStringLiteral("Depuis le ") + DateText(*t.firstDay), t.sinceFirstDay);
-    text += QStringLiteral("\nPar jour :\n") + Table(t.header, t.daily);
-    text += QStringLiteral("\nPar mois :\n") + Table(t.header, t.monthly);
+    if (r.listed.pairs == 0)
+        return text + QStringLiteral("\nAucun jour dans les limites données.\n");
+    text += QStringLiteral("\nPar jour :\n") + Table(r.listed.header, r.listed.daily);
+    text += QStringLiteral("\nPar mois :\n") + Table(r.listed.header, r.listed.monthly);
     return text;
 }
 
@@ -112,79 +340,96 @@ QString KnownNames(const std::vector<InterfaceFolder>& interfaces)
 {
     QStringList names;
     for (const InterfaceFolder& itf : interfaces)
-        names << (itf.totals.interfaceName == itf.folder
+        names << (!itf.name || *itf.name == itf.folder
                       ? itf.folder
-                      : itf.totals.interfaceName + QStringLiteral(" (") + itf.folder + QLatin1Char(')'));
+                      : *itf.name + QStringLiteral(" (") + itf.folder + QLatin1Char(')'));
     return names.join(QStringLiteral(", "));
 }
 } // namespace
 
-StoreInterfaces InterfacesOf(const QString& storeRoot, const QDate& today)
+ReportOutcome RunReport(const QString& storeRoot, const ReportOptions& options, const QDateTime& now)
 {
-    StoreInterfaces store;
-    const QDir root(storeRoot);
-    QStringList folders = root.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::NoSort);
-    // By code points, whatever the locale.
-    std::sort(folders.begin(), folders.end());
-    for (const QString& folder : folders)
-    {
-        const DescriptorText read = ReadDescriptorText(root.filePath(folder));
-        if (read.bytes)
-            store.interfaces.push_back({folder, TotalsWalk::LoadText(*read.bytes, today)});
-        else if (!read.message.isEmpty())
-            store.ignoredFiles << read.message;
-    }
-    return store;
-}
-
-ReportOutcome RunReport(const QString& storeRoot, const std::optional<QString>& interfaceName, bool json,
-                        const QDate& today)
-{
-    StoreInterfaces store = InterfacesOf(storeRoot, today);
     ReportOutcome outcome;
-    QStringList errors = store.ignoredFiles;
     const QString root = QDir::toNativeSeparators(QDir::cleanPath(storeRoot));
-    std::vector<InterfaceFolder> chosen;
-    if (store.interfaces.empty())
-        errors << QStringLiteral("VORP : aucune statistique dans %1.").arg(root);
-    else if (!interfaceName)
-        chosen = std::move(store.interfaces);
+    // Said as such, and never created: a report only reads.
+    if (!QFileInfo::exists(storeRoot))
+    {
+        outcome.error = QStringLiteral("VORP : le dossier des statistiques %1 n'existe pas.").arg(root);
+        outcome.status = 1;
+        return outcome;
+    }
+
+    QStringList warnings;
+    const std::vector<InterfaceFolder> interfaces = InterfacesOf(storeRoot, warnings);
+    QString failure;
+    std::vector<const InterfaceFolder*> chosen;
+    if (interfaces.empty())
+        failure = QStringLiteral("VORP : aucune statistique dans %1.").arg(root);
+    else if (!options.interfaceName)
+        for (const InterfaceFolder& itf : interfaces)
+            chosen.push_back(&itf);
     else
     {
         // Folder names are unique; display names need not be, so each interface of that name is shown.
         for (const bool byFolder : {true, false})
         {
-            for (const InterfaceFolder& itf : store.interfaces)
-                if ((byFolder ? itf.folder : itf.totals.interfaceName) == *interfaceName)
-                    chosen.push_back(itf);
+            for (const InterfaceFolder& itf : interfaces)
+                if (byFolder ? itf.folder == *options.interfaceName : itf.name == options.interfaceName)
+                    chosen.push_back(&itf);
             if (!chosen.empty())
                 break;
         }
         if (chosen.empty())
-            errors << QStringLiteral("VORP : aucune interface « %1 » dans %2. Interfaces connues : %3.")
-                          .arg(*interfaceName, root, KnownNames(store.interfaces));
+            failure = QStringLiteral("VORP : aucune interface « %1 » dans %2. Interfaces connues : %3.")
+                          .arg(*options.interfaceName, root, KnownNames(interfaces));
     }
-    outcome.error = errors.join(QLatin1Char('\n'));
     if (chosen.empty())
     {
+        outcome.error = (warnings << failure).join(QLatin1Char('\n'));
         outcome.status = 1;
         return outcome;
     }
 
-    if (json)
+    const QDate today = now.date();
+    const bool limited = options.begin || options.end;
+    std::vector<InterfaceReport> reports;
+    for (const InterfaceFolder* itf : chosen)
     {
-        QJsonArray interfaces;
-        for (const InterfaceFolder& itf : chosen)
-            interfaces.append(InterfaceObject(itf));
-        outcome.out = QJsonDocument(QJsonObject{{QStringLiteral("interfaces"), interfaces}}).toJson();
+        InterfaceReport r;
+        r.itf = itf;
+        QStringList lines = itf->dataLines;
+        r.damage = ZeroDamagedTotals(lines, itf->descriptorPath, warnings);
+        // The walk itself gives the listed days and months, a month with the sums of its days in range.
+        r.totals = TotalsWalk::Compute(lines, itf->title(), today);
+        r.listed = limited ? TotalsWalk::Compute(DaysWithin(lines, options), itf->title(), today) : r.totals;
+        reports.push_back(std::move(r));
+    }
+
+    if (options.json)
+    {
+        const bool recording = StoreLock::IsHeld(storeRoot);
+        QJsonArray array;
+        for (const InterfaceReport& r : reports)
+            array.append(InterfaceObject(r, options, today, recording, warnings));
+        const QJsonObject document{
+            {QStringLiteral("version"), 1},
+            {QStringLiteral("generated"), LocalTimeText(today, now.time().msecsSinceStartOfDay())},
+            {QStringLiteral("interfaces"), array},
+            {QStringLiteral("warnings"), QJsonArray::fromStringList(warnings)},
+        };
+        if (options.pretty)
+            outcome.out = QJsonDocument(document).toJson(QJsonDocument::Indented);
+        else
+            outcome.out = QJsonDocument(document).toJson(QJsonDocument::Compact) + '\n';
     }
     else
     {
         QStringList texts;
-        for (const InterfaceFolder& itf : chosen)
-            texts << InterfaceText(itf);
+        for (const InterfaceReport& r : reports)
+            texts << InterfaceText(r);
         outcome.out = texts.join(QLatin1Char('\n')).toUtf8();
     }
+    outcome.error = warnings.join(QLatin1Char('\n'));
     return outcome;
 }
 } // namespace reports

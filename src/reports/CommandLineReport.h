@@ -1,34 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "reports/Totals.h"
-
 #include <QByteArray>
 #include <QDate>
+#include <QDateTime>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
-#include <vector>
 
 // "vorp --report [--json] [INTERFACE]": the totals window's figures of every interface of a store, read
 // only, as text or JSON on standard output.
 namespace reports
 {
-struct InterfaceFolder
+struct ReportOptions
 {
-    QString folder; // the sub-folder's name under the store root
-    TotalsReport totals;
+    // Matches an interface's folder name or, failing that, its display name, exactly; every interface
+    // without it.
+    std::optional<QString> interfaceName = std::nullopt;
+    bool json = false;
+    bool pretty = false;  // JSON indented rather than on one line
+    bool samples = false; // JSON: each listed day's five-minute samples
+    // The days and months listed, both inclusive; the other figures stay those of every day.
+    std::optional<QDate> begin = std::nullopt, end = std::nullopt;
 };
-
-struct StoreInterfaces
-{
-    std::vector<InterfaceFolder> interfaces; // sorted by folder name
-    QStringList ignoredFiles;                // the nic.inf files there that were refused, and why
-};
-
-// Every sub-folder of storeRoot holding a nic.inf, loaded as the totals window loads it.
-StoreInterfaces InterfacesOf(const QString& storeRoot, const QDate& today);
 
 struct ReportOutcome
 {
@@ -37,8 +31,7 @@ struct ReportOutcome
     int status = 0; // the process's exit status
 };
 
-// interfaceName matches an interface's folder name or, failing that, its display name, exactly; every
-// interface without it. Amounts in JSON are bytes: the walk's sums, the forecast cut to whole bytes.
-ReportOutcome RunReport(const QString& storeRoot, const std::optional<QString>& interfaceName, bool json,
-                        const QDate& today);
+// Creates nothing: a missing store root is an error. now is the local time the report is made at; its
+// date is "today". Amounts in JSON are bytes: the walk's sums, the forecast cut to whole bytes.
+ReportOutcome RunReport(const QString& storeRoot, const ReportOptions& options, const QDateTime& now);
 } // namespace reports

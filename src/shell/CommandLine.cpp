@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/CommandLine.h"
 
+#include <utility>
+
 namespace
 {
 CommandLine Invalid(const QString& text)
@@ -9,6 +11,41 @@ CommandLine Invalid(const QString& text)
     line.action = CommandLine::Action::Invalid;
     line.invalidText = text;
     return line;
+}
+
+// arg is the option name, alone or as "name=VALUE".
+bool IsOption(const QString& arg, QLatin1StringView name)
+{
+    return arg.startsWith(name) && (arg.size() == name.size() || arg[name.size()] == QLatin1Char('='));
+}
+
+// Whether arguments[i] is the option name, as "name VALUE" (i then moves to the value) or "name=VALUE";
+// value is empty when none is given.
+bool TakeOption(const QStringList& arguments, qsizetype& i, QLatin1StringView name, QString& value)
+{
+    const QString& arg = arguments[i];
+    if (!IsOption(arg, name))
+        return false;
+    if (arg.size() > name.size())
+        value = arg.mid(name.size() + 1);
+    else
+        value = ++i < arguments.size() ? arguments[i] : QString();
+    return true;
+}
+
+// "YYYY-MM-DD" exactly, of a day that exists.
+std::optional<QDate> ParseDay(const QString& text)
+{
+    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    if (!date.isValid() || date.toString(Qt::ISODate) != text)
+        return std::nullopt;
+    return date;
+}
+
+QString DateExpected(const QString& option, const QString& value)
+{
+    return value.isEmpty() ? QStringLiteral("%1 attend une date AAAA-MM-JJ.").arg(option)
+                           : QStringLiteral("%1 attend une date AAAA-MM-JJ, pas « %2 ».").arg(option, value);
 }
 
 CommandLine ParseRecord(const QStringList& arguments)
@@ -20,20 +57,16 @@ CommandLine ParseRecord(const QStringList& arguments)
         const QString& arg = arguments[i];
         if (arg == QLatin1String("--record"))
             continue;
-        static const QLatin1String textfile("--prometheus-textfile");
-        if (arg == textfile || arg.startsWith(textfile + QLatin1Char('=')))
+        QString file;
+        if (TakeOption(arguments, i, QLatin1StringView("--prometheus-textfile"), file))
         {
-            QString file;
-            if (arg == textfile)
-            {
-                if (++i >= arguments.size())
-                    return Invalid(QStringLiteral("--prometheus-textfile attend un nom de fichier."));
-                file = arguments[i];
-            }
-            else
-                file = arg.mid(textfile.size() + 1);
             if (file.isEmpty())
                 return Invalid(QStringLiteral("--prometheus-textfile attend un nom de fichier."));
+            // The textfile collector reads no other name: the file would be written for nobody.
+            if (!QStringView(file).mid(file.lastIndexOf(QLatin1Char('/')) + 1).endsWith(QLatin1String(".prom")))
+                return Invalid(QStringLiteral("--prometheus-textfile : « %1 » ne finit pas par .prom, et le "
+                                              "collecteur textfile de node_exporter ne lit que ces fichiers.")
+                                   .arg(file));
             line.prometheusTextfile = file;
             continue;
         }
@@ -46,18 +79,52 @@ CommandLine ParseReport(const QStringList& arguments)
 {
     CommandLine line;
     line.action = CommandLine::Action::Report;
-    for (const QString& arg : arguments)
+    for (qsizetype i = 0; i < arguments.size(); ++i)
     {
+        const QString& arg = arguments[i];
+        QString value;
         if (arg == QLatin1String("--report"))
             continue;
         if (arg == QLatin1String("--json"))
             line.json = true;
+        else if (arg == QLatin1String("--pretty"))
+            line.pretty = true;
+        else if (arg == QLatin1String("--samples"))
+            line.samples = true;
+        else if (TakeOption(arguments, i, QLatin1StringView("--begin"), value))
+        {
+            line.begin = ParseDay(value);
+            if (!line.begin)
+                return Invalid(DateExpected(QStringLiteral("--begin"), value));
+        }
+        else if (TakeOption(arguments, i, QLatin1StringView("--end"), value))
+        {
+            line.end = ParseDay(value);
+            if (!line.end)
+                return Invalid(DateExpected(QStringLiteral("--end"), value));
+        }
         else if (arg.startsWith(QLatin1String("--")) || line.reportInterface)
             return Invalid(QStringLiteral("--report ne prend pas l'argument « %1 ».").arg(arg));
         else
             line.reportInterface = arg;
     }
+    for (const auto& [given, option] : {std::pair{line.pretty, "--pretty"}, {line.samples, "--samples"}})
+        if (given && !line.json)
+            return Invalid(QStringLiteral("%1 ne va qu'avec --report --json.").arg(QLatin1String(option)));
+    if (line.begin && line.end && *line.begin > *line.end)
+        return Invalid(QStringLiteral("--begin (%1) est après --end (%2).")
+                           .arg(line.begin->toString(Qt::ISODate), line.end->toString(Qt::ISODate)));
     return line;
+}
+
+// The options that only a report takes, found without --report.
+std::optional<QString> ReportOptionIn(const QStringList& arguments)
+{
+    for (const QString& arg : arguments)
+        for (const char* option : {"--pretty", "--samples", "--begin", "--end"})
+            if (IsOption(arg, QLatin1StringView(option)))
+                return QString::fromLatin1(option);
+    return std::nullopt;
 }
 } // namespace
 
@@ -71,6 +138,8 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         return ParseRecord(arguments);
     if (report)
         return ParseReport(arguments);
+    if (const auto option = ReportOptionIn(arguments))
+        return Invalid(QStringLiteral("%1 ne va qu'avec --report.").arg(*option));
 
     CommandLine line;
     if (arguments.size() != 1)
@@ -89,7 +158,7 @@ QString HelpText(const QString& program)
 {
     return QStringLiteral("Utilisation : %1 [NOM]\n"
                           "       %1 --record [--prometheus-textfile FICHIER]\n"
-                          "       %1 --report [--json] [INTERFACE]\n"
+                          "       %1 --report [--json [--pretty] [--samples]] [--begin DATE] [--end DATE] [INTERFACE]\n"
                           "Tachymètre réseau : vitesses en direct dans la zone de notification,\n"
                           "statistiques enregistrées toutes les cinq minutes.\n\n"
                           "  NOM        nom de base des images du graphique enregistrées automatiquement\n"
@@ -97,10 +166,16 @@ QString HelpText(const QString& program)
                           "             s'arrête sur SIGTERM, SIGINT ou SIGHUP après un dernier relevé\n"
                           "  --prometheus-textfile FICHIER\n"
                           "             avec --record : écrit les compteurs au format texte de Prometheus\n"
-                          "             après chaque relevé (collecteur textfile de node_exporter)\n"
+                          "             après chaque relevé dans FICHIER, nommé en .prom (collecteur textfile\n"
+                          "             de node_exporter)\n"
                           "  --report   affiche les totaux de chaque interface enregistrée, ou d'INTERFACE\n"
                           "             (nom affiché ou nom de dossier), sans rien modifier\n"
-                          "  --json     avec --report : la même chose en JSON (voir man vorp)\n"
+                          "  --json     avec --report : la même chose en JSON sur une ligne (voir man vorp)\n"
+                          "  --pretty   avec --json : JSON indenté\n"
+                          "  --samples  avec --json : les relevés de cinq minutes de chaque jour listé\n"
+                          "  --begin DATE, --end DATE\n"
+                          "             avec --report : ne liste que les jours (et les mois) du premier au\n"
+                          "             dernier jour donnés, AAAA-MM-JJ, inclus\n"
                           "  --help     affiche cette aide\n"
                           "  --version  affiche la version\n\n"
                           "Réglages : $XDG_CONFIG_HOME/VORP/VORP.conf\n"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
@@ -14,14 +15,17 @@ struct CommandLine
         Help,
         Version,
         Record,  // --record [--prometheus-textfile FILE]: recording alone, without the desktop
-        Report,  // --report [--json] [INTERFACE]: the store's totals on standard output
-        Invalid, // a headless command with arguments it does not take
+        Report,  // --report [--json [--pretty] [--samples]] [--begin DATE] [--end DATE] [INTERFACE]
+        Invalid, // a headless command with arguments it does not take, or a report option without --report
     };
     Action action = Action::Run;
     // Exactly one argument other than the options: the history graph's picture base name.
     std::optional<QString> pictureBase;
     std::optional<QString> prometheusTextfile;
     bool json = false;
+    bool pretty = false;
+    bool samples = false;
+    std::optional<QDate> begin, end; // the days a report lists, inclusive
     std::optional<QString> reportInterface;
     QString invalidText; // why the line is Invalid
 };

@@ -7,7 +7,7 @@
 #include "shell/HeadlessRecorder.h"
 
 #include <QCoreApplication>
-#include <QDate>
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -91,12 +91,18 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("VORP"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.10.11.213"));
-    const QString storeRoot = StoreRoot(QCoreApplication::applicationDirPath());
     if (line.action == CommandLine::Action::Record)
-        return RunHeadlessRecorder(storeRoot, line.prometheusTextfile);
+        return RunHeadlessRecorder(StoreRoot(QCoreApplication::applicationDirPath()), line.prometheusTextfile);
 
-    const reports::ReportOutcome outcome =
-        reports::RunReport(storeRoot, line.reportInterface, line.json, QDate::currentDate());
+    reports::ReportOptions options;
+    options.interfaceName = line.reportInterface;
+    options.json = line.json;
+    options.pretty = line.pretty;
+    options.samples = line.samples;
+    options.begin = line.begin;
+    options.end = line.end;
+    const reports::ReportOutcome outcome = reports::RunReport(StoreRootPath(QCoreApplication::applicationDirPath()),
+                                                              options, QDateTime::currentDateTime());
     std::fwrite(outcome.out.constData(), 1, static_cast<size_t>(outcome.out.size()), stdout);
     if (!outcome.error.isEmpty())
         Say(outcome.error);

@@ -1,17 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/CommandLineReport.h"
+#include "reports/Totals.h"
+#include "store/StoreLock.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstring>
 #include <utility>
+
+#include <sys/stat.h>
 
 using namespace reports;
 
@@ -35,6 +41,50 @@ QStringList S(std::initializer_list<const char*> texts)
     return list;
 }
 
+// A report made at noon of today.
+ReportOutcome Report(const QString& root, const ReportOptions& options, const QDate& today)
+{
+    return RunReport(root, options, QDateTime(today, QTime(12, 0)));
+}
+
+std::optional<QString> Optional(const QString& text)
+{
+    return text.isEmpty() ? std::nullopt : std::optional(text);
+}
+
+// A copy of a store of tests/data, for a test to change or lock.
+bool CopyFixture(const QString& from, const QString& to)
+{
+    if (from.isEmpty())
+        return false;
+    QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+    {
+        const QString file = it.next();
+        const QString target = to + QLatin1Char('/') + QDir(from).relativeFilePath(file);
+        if (!QDir().mkpath(QFileInfo(target).path()) || !QFile::copy(file, target))
+            return false;
+    }
+    return true;
+}
+
+// Everything under dir, hidden or not, to tell that nothing was made there.
+QStringList Entries(const QString& dir)
+{
+    QStringList entries;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        entries << it.next();
+    entries.sort();
+    return entries;
+}
+
+QJsonObject Document(const ReportOutcome& outcome)
+{
+    return QJsonDocument::fromJson(outcome.out).object();
+}
+
 QJsonObject OnlyInterface(const ReportOutcome& outcome)
 {
     const QJsonArray interfaces =
@@ -42,12 +92,16 @@ QJsonObject OnlyInterface(const ReportOutcome& outcome)
     return interfaces.size() == 1 ? interfaces.first().toObject() : QJsonObject();
 }
 
+QString Text(const QJsonValue& v)
+{
+    return v.isNull() ? QStringLiteral("null") : v.toVariant().toString();
+}
+
 // "received sent" of an amounts object, for one comparison per figure.
 QString Pair(const QJsonValue& amounts)
 {
     const QJsonObject o = amounts.toObject();
-    return o.value(QStringLiteral("received")).toVariant().toString() + QLatin1Char(' ') +
-           o.value(QStringLiteral("sent")).toVariant().toString();
+    return Text(o.value(QStringLiteral("received"))) + QLatin1Char(' ') + Text(o.value(QStringLiteral("sent")));
 }
 
 QStringList Rows(const QJsonValue& rows, const QString& key)
@@ -158,7 +212,7 @@ private slots:
         QFETCH(QDate, today);
         QTemporaryDir tmp;
         QVERIFY(WriteInterface(tmp.path(), QStringLiteral("eth0"), "Carte réseau", lines));
-        const ReportOutcome outcome = RunReport(tmp.path(), std::nullopt, true, today);
+        const ReportOutcome outcome = Report(tmp.path(), {.json = true}, today);
         QCOMPARE(outcome.status, 0);
         QCOMPARE(outcome.error, QString());
         const QJsonObject itf = OnlyInterface(outcome);
@@ -230,8 +284,8 @@ private slots:
                                            {"wlan0", "Wi-Fi"}})
             QVERIFY(WriteInterface(tmp.path(), QString::fromUtf8(folder), name, {}));
         QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("no descriptor")));
-        const ReportOutcome outcome = RunReport(tmp.path(), argument.isEmpty() ? std::nullopt : std::optional(argument),
-                                                true, QDate(2004, 6, 15));
+        const ReportOutcome outcome =
+            Report(tmp.path(), {.interfaceName = Optional(argument), .json = true}, QDate(2004, 6, 15));
         QCOMPARE(outcome.status, 0);
         QCOMPARE(outcome.error, QString());
         QStringList shown;
@@ -248,7 +302,10 @@ private slots:
         QTest::addColumn<QString>("argument");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("error");
-        QTest::newRow("missing store") << "absent" << QString() << 1 << "VORP : aucune statistique dans %1.";
+        QTest::newRow("missing store") << "absent" << QString() << 1
+                                       << "VORP : le dossier des statistiques %1 n'existe pas.";
+        QTest::newRow("missing store and parents")
+            << "absent/share/VORP" << QString() << 1 << "VORP : le dossier des statistiques %1 n'existe pas.";
         QTest::newRow("store without a nic.inf") << "bare" << QString() << 1 << "VORP : aucune statistique dans %1.";
         QTest::newRow("unknown interface")
             << "store"
@@ -268,15 +325,18 @@ private slots:
         // A folder where nic.inf should be a file.
         QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("refusing/refused/nic.inf")));
         QVERIFY(WriteInterface(tmp.path(), QStringLiteral("refusing/eth0"), "eth0", {}));
+        const QStringList before = Entries(tmp.path());
         for (const bool json : {false, true})
         {
             const ReportOutcome outcome =
-                RunReport(root, argument.isEmpty() ? std::nullopt : std::optional(argument), json, QDate(2004, 6, 15));
+                Report(root, {.interfaceName = Optional(argument), .json = json, .samples = json}, QDate(2004, 6, 15));
             QTEST(outcome.status, "status");
             QFETCH(QString, error);
             QCOMPARE(outcome.error, error.arg(root));
             QCOMPARE(outcome.out.isEmpty(), outcome.status != 0);
         }
+        // A report only reads: not even a missing store root is made.
+        QCOMPARE(Entries(tmp.path()), before);
     }
 
     void textForm()
@@ -286,7 +346,8 @@ private slots:
         QVERIFY(WriteInterface(tmp.path(), QStringLiteral("eth0"), "Carte réseau",
                                S({"38168D=2097152", "38168U=0", "38169D=1536", "38169U=512"})));
         QVERIFY(WriteInterface(tmp.path(), QStringLiteral("lo0"), "lo0", {}));
-        const ReportOutcome outcome = RunReport(tmp.path(), std::nullopt, false, QDate(2004, 7, 1));
+        QVERIFY(CopyFixture(QFINDTESTDATA("../data/reportstore/noname"), tmp.filePath(QStringLiteral("noname"))));
+        const ReportOutcome outcome = Report(tmp.path(), {}, QDate(2004, 7, 1));
         QCOMPARE(outcome.status, 0);
         QCOMPARE(QString::fromUtf8(outcome.out).split(QLatin1Char('\n')),
                  S({
@@ -313,7 +374,219 @@ private slots:
                      "Depuis le début : reçus 0 octets, envoyés 0 octets, total 0 octets",
                      "Aucun jour enregistré.",
                      "",
+                     // Without "ifname", the folder alone.
+                     "noname",
+                     "Aujourd'hui : reçus 10 octets, envoyés 20 octets, total 30 octets",
+                     "Ce mois-ci : reçus 10 octets, envoyés 20 octets, total 30 octets",
+                     "Prévision du mois : reçus 310 octets, envoyés 620 octets, total 930 octets",
+                     "Depuis le 01/07/2004 : reçus 10 octets, envoyés 20 octets, total 30 octets",
+                     "",
+                     "Par jour :",
+                     "Date               DL         UL      Total",
+                     "01/07/2004  10 octets  20 octets  30 octets",
+                     "",
+                     "Par mois :",
+                     "Date           DL         UL      Total",
+                     "7/2004  10 octets  20 octets  30 octets",
+                     "",
                  }));
+    }
+
+    // tests/data/reportstore at 14:35:07 on 2 July 2004: eth0 with its day files, and a folder whose nic.inf
+    // has no "ifname".
+    void jsonForm_data()
+    {
+        QTest::addColumn<bool>("pretty");
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QString>("generated");
+        QTest::newRow("compact") << false << QDateTime(QDate(2004, 7, 2), QTime(14, 35, 7)) << "2004-07-02T14:35:07";
+        QTest::newRow("pretty, milliseconds cut")
+            << true << QDateTime(QDate(2004, 7, 2), QTime(9, 5, 3, 999)) << "2004-07-02T09:05:03";
+    }
+    void jsonForm()
+    {
+        QFETCH(bool, pretty);
+        QFETCH(QDateTime, now);
+        QTemporaryDir tmp;
+        QVERIFY(CopyFixture(QFINDTESTDATA("../data/reportstore"), tmp.path()));
+        const ReportOutcome outcome = RunReport(tmp.path(), {.json = true, .pretty = pretty}, now);
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(outcome.error, QString());
+        const QJsonObject document = Document(outcome);
+        QCOMPARE(outcome.out, pretty ? QJsonDocument(document).toJson(QJsonDocument::Indented)
+                                     : QJsonDocument(document).toJson(QJsonDocument::Compact) + '\n');
+        QCOMPARE(outcome.out.count('\n') > 1, pretty);
+
+        QCOMPARE(document.keys(), S({"generated", "interfaces", "version", "warnings"}));
+        QCOMPARE(document.value(QStringLiteral("version")), QJsonValue(1));
+        QTEST(document.value(QStringLiteral("generated")).toString(), "generated");
+        QCOMPARE(document.value(QStringLiteral("warnings")), QJsonValue(QJsonArray()));
+        const QJsonArray interfaces = document.value(QStringLiteral("interfaces")).toArray();
+        QCOMPARE(interfaces.size(), 2);
+        const QJsonObject eth0 = interfaces[0].toObject(), noname = interfaces[1].toObject();
+        QCOMPARE(eth0.value(QStringLiteral("name")), QJsonValue(QStringLiteral("Carte réseau")));
+        QCOMPARE(eth0.value(QStringLiteral("last_sample")), QJsonValue(QStringLiteral("2004-07-02T14:30:07")));
+        QCOMPARE(eth0.value(QStringLiteral("recording")), QJsonValue(false));
+        QVERIFY(!eth0.value(QStringLiteral("days")).toArray().first().toObject().contains(QStringLiteral("samples")));
+        QCOMPARE(noname.value(QStringLiteral("folder")), QJsonValue(QStringLiteral("noname")));
+        QCOMPARE(noname.value(QStringLiteral("name")), QJsonValue(QJsonValue::Null));
+        QCOMPARE(noname.value(QStringLiteral("last_sample")), QJsonValue(QJsonValue::Null));
+        QCOMPARE(Pair(noname.value(QStringLiteral("today"))), QStringLiteral("0 0"));
+    }
+
+    // eth0 of tests/data/reportstore, today 2 July 2004: 31 May, 30 June (2^33 bytes received, in two samples
+    // of 2^32), 1 July (its samples written out of order), 2 July.
+    void limitsAndSamples_data()
+    {
+        QTest::addColumn<QDate>("begin"); // invalid for none
+        QTest::addColumn<QDate>("end");
+        QTest::addColumn<QStringList>("days");
+        QTest::addColumn<QStringList>("months");
+        QTest::addColumn<QStringList>("samples"); // of every day listed, in order
+
+        const QStringList may = S({"2004-05-31 1000 100"}), june = S({"2004-06-30 8589934592 300"}),
+                          july1 = S({"2004-07-01 5000 500"}), july2 = S({"2004-07-02 7000 700"});
+        const QStringList juneSamples = S({"2004-06-30T23:50:07 4294967296 100", "2004-06-30T23:55:07 4294967296 200"});
+        const QStringList july1Samples = S({"2004-07-01T00:00:07 3000 300", "2004-07-01T00:05:07 2000 200"});
+        const QStringList july2Samples = S({"2004-07-02T14:25:07 4000 400", "2004-07-02T14:30:07 3000 300"});
+        QTest::newRow("no limits") << QDate() << QDate() << may + june + july1 + july2
+                                   << S({"2004-05 1000 100", "2004-06 8589934592 300", "2004-07 12000 1200"})
+                                   << juneSamples + july1Samples + july2Samples;
+        QTest::newRow("across a month end: each month with its days in range")
+            << QDate(2004, 6, 30) << QDate(2004, 7, 1) << june + july1
+            << S({"2004-06 8589934592 300", "2004-07 5000 500"}) << juneSamples + july1Samples;
+        QTest::newRow("begin alone, on the last day")
+            << QDate(2004, 7, 2) << QDate() << july2 << S({"2004-07 7000 700"}) << july2Samples;
+        QTest::newRow("end alone, on the first day, which has no day file")
+            << QDate() << QDate(2004, 5, 31) << may << S({"2004-05 1000 100"}) << QStringList();
+        QTest::newRow("a range between the days lists none")
+            << QDate(2004, 6, 1) << QDate(2004, 6, 29) << QStringList() << QStringList() << QStringList();
+    }
+    void limitsAndSamples()
+    {
+        QFETCH(QDate, begin);
+        QFETCH(QDate, end);
+        QFETCH(QStringList, days);
+        QTemporaryDir tmp;
+        QVERIFY(CopyFixture(QFINDTESTDATA("../data/reportstore"), tmp.path()));
+        ReportOptions options{.interfaceName = QStringLiteral("eth0"), .json = true, .samples = true};
+        if (begin.isValid())
+            options.begin = begin;
+        if (end.isValid())
+            options.end = end;
+        const ReportOutcome outcome = Report(tmp.path(), options, QDate(2004, 7, 2));
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(outcome.error, QString());
+        const QJsonObject itf = OnlyInterface(outcome);
+        QCOMPARE(Rows(itf.value(QStringLiteral("days")), QStringLiteral("date")), days);
+        QTEST(Rows(itf.value(QStringLiteral("months")), QStringLiteral("month")), "months");
+        QStringList samples;
+        for (const QJsonValue& day : itf.value(QStringLiteral("days")).toArray())
+        {
+            QVERIFY(day.toObject().value(QStringLiteral("samples")).isArray());
+            samples += Rows(day.toObject().value(QStringLiteral("samples")), QStringLiteral("time"));
+        }
+        QTEST(samples, "samples");
+        // The other figures are those of every day.
+        QCOMPARE(itf.value(QStringLiteral("first_day")), QJsonValue(QStringLiteral("2004-05-31")));
+        QCOMPARE(Pair(itf.value(QStringLiteral("today"))), QStringLiteral("7000 700"));
+        QCOMPARE(Pair(itf.value(QStringLiteral("month"))), QStringLiteral("12000 1200"));
+
+        // The text lists the same days.
+        options.json = options.samples = false;
+        const QString text = QString::fromUtf8(Report(tmp.path(), options, QDate(2004, 7, 2)).out);
+        QStringList textDays;
+        static const QRegularExpression dayRow(QStringLiteral("^(\\d\\d)/(\\d\\d)/(\\d{4}) "),
+                                               QRegularExpression::MultilineOption);
+        for (auto it = dayRow.globalMatch(text); it.hasNext();)
+        {
+            const QRegularExpressionMatch m = it.next();
+            textDays << m.captured(3) + QLatin1Char('-') + m.captured(2) + QLatin1Char('-') + m.captured(1);
+        }
+        QStringList dates;
+        for (const QString& day : days)
+            dates << day.section(QLatin1Char(' '), 0, 0);
+        QCOMPARE(textDays, dates);
+        QCOMPARE(text.contains(QStringLiteral("Aucun jour dans les limites données.")), days.isEmpty());
+    }
+
+    // tests/data/damagedstore, today 2 July 2004: damaged totals in nic.inf, an unreadable sample line, and
+    // files and a folder the store never reads.
+    void damagedStore()
+    {
+        QTemporaryDir tmp;
+        const QString root = tmp.filePath(QStringLiteral("store"));
+        const QString dir = root + QStringLiteral("/eth0");
+        QVERIFY(CopyFixture(QFINDTESTDATA("../data/damagedstore"), root));
+        QFile large(dir + QStringLiteral("/38167.mdf"));
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.write(QByteArray(1048577, '\n')) == 1048577);
+        large.close();
+        QFile outside(tmp.filePath(QStringLiteral("outside.mdf")));
+        QVERIFY(outside.open(QIODevice::WriteOnly) && outside.write("00:00:071U1\r\n") == 13);
+        outside.close();
+        QVERIFY(QFile::link(outside.fileName(), dir + QStringLiteral("/38168.mdf")));
+        QCOMPARE(mkfifo(QFile::encodeName(dir + QStringLiteral("/38170.mdf")).constData(), 0600), 0);
+        QVERIFY(WriteInterface(tmp.path(), QStringLiteral("elsewhere"), "eth1", S({"38170D=1", "38170U=1"})));
+        QVERIFY(QFile::link(tmp.filePath(QStringLiteral("elsewhere")), root + QStringLiteral("/eth1")));
+
+        const ReportOutcome outcome = Report(root, {.json = true, .samples = true}, QDate(2004, 7, 2));
+        QCOMPARE(outcome.status, 0);
+        const QJsonObject document = Document(outcome);
+        const QStringList warnings = {
+            QStringLiteral("Dossier ignoré : %1/eth1 est un lien symbolique").arg(root),
+            QStringLiteral("Total endommagé dans %1/nic.inf : 38168D=-5 (compté 0)").arg(dir),
+            QStringLiteral("Total endommagé dans %1/nic.inf : 38169D=nan (compté 0)").arg(dir),
+            QStringLiteral("Total endommagé dans %1/nic.inf : 38169U=1e39 (compté 0)").arg(dir),
+            QStringLiteral("Total endommagé dans %1/nic.inf : 38170U=n/a (compté 0)").arg(dir),
+            QStringLiteral("Fichier ignoré : %1/38167.mdf est trop grand (1048577 octets, au plus 1048576 attendus)")
+                .arg(dir),
+            QStringLiteral("Fichier ignoré : %1/38168.mdf n'est pas un fichier ordinaire").arg(dir),
+            QStringLiteral("Lignes illisibles ignorées dans %1/38169.mdf : 1").arg(dir),
+            QStringLiteral("Fichier ignoré : %1/38170.mdf n'est pas un fichier ordinaire").arg(dir),
+        };
+        QCOMPARE(document.value(QStringLiteral("warnings")).toVariant().toStringList(), warnings);
+        QCOMPARE(outcome.error, warnings.join(QLatin1Char('\n')));
+
+        // A damaged day's figure is null; the sums count it as 0, so -5 takes nothing off June.
+        const QJsonObject itf = OnlyInterface(outcome);
+        QCOMPARE(itf.value(QStringLiteral("folder")), QJsonValue(QStringLiteral("eth0")));
+        QCOMPARE(Rows(itf.value(QStringLiteral("days")), QStringLiteral("date")),
+                 S({"2004-06-29 2000 200", "2004-06-30 null 300", "2004-07-01 null null", "2004-07-02 7000 null"}));
+        QCOMPARE(Rows(itf.value(QStringLiteral("months")), QStringLiteral("month")),
+                 S({"2004-06 2000 500", "2004-07 7000 0"}));
+        QCOMPARE(Pair(itf.value(QStringLiteral("today"))), QStringLiteral("7000 null"));
+        QCOMPARE(Pair(itf.value(QStringLiteral("month"))), QStringLiteral("7000 0"));
+        QCOMPARE(Pair(itf.value(QStringLiteral("forecast"))), QStringLiteral("108500 0"));
+        QCOMPARE(Pair(itf.value(QStringLiteral("since_first_day"))), QStringLiteral("9000 500"));
+        // A refused day file has null samples; the newest sample is that of the newest file read.
+        QStringList samples;
+        for (const QJsonValue& day : itf.value(QStringLiteral("days")).toArray())
+        {
+            const QJsonValue list = day.toObject().value(QStringLiteral("samples"));
+            samples << (list.isNull() ? QStringLiteral("null")
+                                      : Rows(list, QStringLiteral("time")).join(QStringLiteral(", ")));
+        }
+        QCOMPARE(samples, S({"null", "null", "2004-07-01T00:05:07 5000 500", "null"}));
+        QCOMPARE(itf.value(QStringLiteral("last_sample")), QJsonValue(QStringLiteral("2004-07-01T00:05:07")));
+    }
+
+    void recordingFollowsTheStoreLock()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(CopyFixture(QFINDTESTDATA("../data/reportstore"), tmp.path()));
+        const auto recording = [&] {
+            QList<bool> flags;
+            const ReportOutcome outcome = Report(tmp.path(), {.json = true}, QDate(2004, 7, 2));
+            for (const QJsonValue& itf : Document(outcome).value(QStringLiteral("interfaces")).toArray())
+                flags << itf.toObject().value(QStringLiteral("recording")).toBool();
+            return flags;
+        };
+        QCOMPARE(recording(), (QList<bool>{false, false}));
+        StoreLock lock(tmp.path());
+        QCOMPARE(lock.tryAcquire(), StoreLock::Result::Acquired);
+        QCOMPARE(recording(), (QList<bool>{true, true}));
+        lock.release();
+        QCOMPARE(recording(), (QList<bool>{false, false}));
     }
 };
 

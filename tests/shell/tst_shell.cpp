@@ -3,6 +3,11 @@
 #include "shell/Pictures.h"
 #include "shell/Platform.h"
 
+#include "TestData.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestShell final : public QObject
@@ -77,6 +82,132 @@ private slots:
         QCOMPARE(line.reportInterface.value_or(QString()), interface);
         QCOMPARE(line.invalidText.isEmpty(), action != int(CommandLine::Action::Invalid));
         QVERIFY(!line.pictureBase);
+    }
+
+    // Dates as parsed; an invalid date for none.
+    void reportOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("pretty");
+        QTest::addColumn<bool>("samples");
+        QTest::addColumn<QDate>("begin");
+        QTest::addColumn<QDate>("end");
+        QTest::addColumn<QString>("interface");
+        const auto args = [](const char* line) { return QString::fromUtf8(line).split(QLatin1Char(' ')); };
+        QTest::newRow("every option")
+            << args("--report --json --pretty --samples --begin 2004-06-01 --end 2004-06-30 eth0") << true << true
+            << QDate(2004, 6, 1) << QDate(2004, 6, 30) << QStringLiteral("eth0");
+        QTest::newRow("dates with =, one day, 29 February of a leap year")
+            << args("--report --begin=2028-02-29 --end=2028-02-29") << false << false << QDate(2028, 2, 29)
+            << QDate(2028, 2, 29) << QString();
+        QTest::newRow("text report, end alone") << args("--end 2004-06-30 --report lo") << false << false << QDate()
+                                                << QDate(2004, 6, 30) << QStringLiteral("lo");
+    }
+    void reportOptions()
+    {
+        QFETCH(QStringList, arguments);
+        const CommandLine line = ParseCommandLine(arguments);
+        QCOMPARE(line.invalidText, QString());
+        QCOMPARE(int(line.action), int(CommandLine::Action::Report));
+        QTEST(line.pretty, "pretty");
+        QTEST(line.samples, "samples");
+        QTEST(line.begin.value_or(QDate()), "begin");
+        QTEST(line.end.value_or(QDate()), "end");
+        QTEST(line.reportInterface.value_or(QString()), "interface");
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        const auto args = [](const char* line) { return QString::fromUtf8(line).split(QLatin1Char(' ')); };
+        QTest::newRow("a date in another form")
+            << args("--report --begin 2004-6-1") << "--begin attend une date AAAA-MM-JJ, pas « 2004-6-1 ».";
+        QTest::newRow("29 February of a year without one")
+            << args("--report --end=2003-02-29") << "--end attend une date AAAA-MM-JJ, pas « 2003-02-29 ».";
+        QTest::newRow("no date") << args("--report --begin") << "--begin attend une date AAAA-MM-JJ.";
+        QTest::newRow("begin after end") << args("--report --begin 2004-07-01 --end 2004-06-30")
+                                         << "--begin (2004-07-01) est après --end (2004-06-30).";
+        QTest::newRow("--pretty without --json")
+            << args("--report --pretty") << "--pretty ne va qu'avec --report --json.";
+        QTest::newRow("--samples without --json")
+            << args("--report --samples eth0") << "--samples ne va qu'avec --report --json.";
+        QTest::newRow("--samples without --report") << args("--samples") << "--samples ne va qu'avec --report.";
+        QTest::newRow("--begin without --report") << args("--begin 2004-06-01") << "--begin ne va qu'avec --report.";
+        QTest::newRow("--end= without --report") << args("--end=2004-06-01") << "--end ne va qu'avec --report.";
+        QTest::newRow("--pretty with --record")
+            << args("--record --pretty") << "--record ne prend pas l'argument « --pretty ».";
+        QTest::newRow("a textfile the collector would not read")
+            << args("--record --prometheus-textfile /t/vorp.txt")
+            << "--prometheus-textfile : « /t/vorp.txt » ne finit pas par .prom, et le collecteur textfile de "
+               "node_exporter ne lit que ces fichiers.";
+        QTest::newRow("a textfile in a folder named .prom")
+            << args("--prometheus-textfile=/t.prom/vorp --record")
+            << "--prometheus-textfile : « /t.prom/vorp » ne finit pas par .prom, et le collecteur textfile de "
+               "node_exporter ne lit que ces fichiers.";
+    }
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        const CommandLine line = ParseCommandLine(arguments);
+        QCOMPARE(int(line.action), int(CommandLine::Action::Invalid));
+        QTEST(line.invalidText, "message");
+    }
+
+    // The program itself, with %1 the temporary folder: a report never makes the store root it looks for,
+    // and a usage error ends with status 2 before anything is made.
+    void programMakesNothing_data()
+    {
+        QTest::addColumn<QString>("variable");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error"); // the first line of standard error
+        const auto args = [](const char* line) { return QString::fromUtf8(line).split(QLatin1Char(' ')); };
+        QTest::newRow("report on a missing VORP_HOME")
+            << "VORP_HOME"
+            << "%1/absent/store" << args("--report --json") << 1
+            << "VORP : le dossier des statistiques %1/absent/store n'existe pas.";
+        QTest::newRow("report under a missing XDG_DATA_HOME")
+            << "XDG_DATA_HOME"
+            << "%1/absent/share" << args("--report") << 1
+            << "VORP : le dossier des statistiques %1/absent/share/VORP n'existe pas.";
+        QTest::newRow("a report option that does not parse")
+            << "VORP_HOME"
+            << "%1/store" << args("--report --json --begin 2004-02-30") << 2
+            << "VORP : --begin attend une date AAAA-MM-JJ, pas « 2004-02-30 ».";
+        QTest::newRow("a textfile the collector would not read")
+            << "VORP_HOME"
+            << "%1/store" << args("--record --prometheus-textfile %1/vorp.txt") << 2
+            << "VORP : --prometheus-textfile : « %1/vorp.txt » ne finit pas par .prom, et le collecteur textfile "
+               "de node_exporter ne lit que ces fichiers.";
+    }
+    void programMakesNothing()
+    {
+        QFETCH(QString, variable);
+        QFETCH(QString, value);
+        QFETCH(QStringList, arguments);
+        const QString program = QStringLiteral(VORP_BINARY_DIR "/vorp");
+        QVERIFY2(QFileInfo(program).isExecutable(), "the vorp program is built beside the tests");
+        QTemporaryDir tmp;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("VORP_HOME"));
+        env.remove(QStringLiteral("XDG_DATA_HOME"));
+        env.insert(QStringLiteral("HOME"), tmp.path());
+        const auto inTmp = [&](QString text) { return text.replace(QStringLiteral("%1"), tmp.path()); };
+        env.insert(variable, inTmp(value));
+        for (QString& argument : arguments)
+            argument = inTmp(argument);
+        QProcess vorp;
+        vorp.setProcessEnvironment(env);
+        vorp.start(program, arguments);
+        QVERIFY(vorp.waitForFinished(60000));
+        QCOMPARE(vorp.exitStatus(), QProcess::NormalExit);
+        QTEST(vorp.exitCode(), "status");
+        QFETCH(QString, error);
+        QCOMPARE(QString::fromLocal8Bit(vorp.readAllStandardError()).section(QLatin1Char('\n'), 0, 0), inTmp(error));
+        QCOMPARE(vorp.readAllStandardOutput(), QByteArray());
+        QVERIFY(QDir(tmp.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
     }
 
     void platformChoice_data()
