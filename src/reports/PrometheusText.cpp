@@ -63,6 +63,8 @@ const Metric kMetrics[] = {
      [](const InterfaceMetrics& m) { return Number(m.monthSent); }},
     {"vorp_month_forecast_bytes", "gauge", "Forecast of this month's bytes, received and sent together.",
      [](const InterfaceMetrics& m) { return Number(m.monthForecast); }},
+    {"vorp_pending_samples", "gauge", "Samples taken from the counters and not yet in the store.",
+     [](const InterfaceMetrics& m) { return Number(m.pendingSamples); }},
 };
 
 void AppendHeader(QByteArray& text, const char* name, const char* type, const char* help)
@@ -142,8 +144,15 @@ private:
 };
 } // namespace
 
-QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, std::optional<qint64> lastSampleSeconds)
+QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, const RecorderHealth& health)
 {
+    // Two users' recorders may write into one collector folder: the user label keeps their series apart.
+    const QByteArray user = health.user.isEmpty() ? QByteArray() : "user=\"" + LabelValue(health.user) + '"';
+    const auto labels = [&user](const QByteArray& first) {
+        if (first.isEmpty() && user.isEmpty())
+            return QByteArray();
+        return '{' + first + (first.isEmpty() || user.isEmpty() ? "" : ",") + user + '}';
+    };
     QByteArray text;
     for (const Metric& metric : kMetrics)
     {
@@ -151,32 +160,53 @@ QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, std::
         for (const InterfaceMetrics& itf : interfaces)
         {
             text += metric.name;
-            text += "{interface=\"";
-            text += LabelValue(itf.name);
-            text += "\"} ";
+            text += labels("interface=\"" + LabelValue(itf.name) + '"');
+            text += ' ';
             text += metric.value(itf);
             text += '\n';
         }
     }
-    if (lastSampleSeconds)
-    {
-        AppendHeader(text, "vorp_last_sample_timestamp_seconds", "gauge",
-                     "Unix time of the reading of the last sample recorded.");
-        text += "vorp_last_sample_timestamp_seconds ";
-        text += QByteArray::number(*lastSampleSeconds);
+    const auto single = [&](const char* name, const char* type, const char* help, const QByteArray& value,
+                            const QByteArray& first = QByteArray()) {
+        AppendHeader(text, name, type, help);
+        text += name;
+        text += labels(first);
+        text += ' ';
+        text += value;
         text += '\n';
-    }
+    };
+    single("vorp_recording", "gauge",
+           "1 while this recorder records, 0 while it waits for the store or after it stopped.",
+           health.recording ? "1" : "0");
+    single("vorp_write_errors_total", "counter",
+           "Writes that failed (store files and this file) since the recorder started.", Number(health.writeErrors));
+    if (!health.version.isEmpty())
+        single("vorp_build_info", "gauge", "The recorder's version.", "1",
+               "version=\"" + LabelValue(health.version) + '"');
+    if (health.lastSampleSeconds)
+        single("vorp_last_sample_timestamp_seconds", "gauge", "Unix time of the reading of the last sample stored.",
+               QByteArray::number(*health.lastSampleSeconds));
     return text;
+}
+
+QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, std::optional<qint64> lastSampleSeconds)
+{
+    RecorderHealth health;
+    health.lastSampleSeconds = lastSampleSeconds;
+    return PrometheusText(interfaces, health);
 }
 
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error)
 {
     // The store's new file is named ".vorp-XXXXXXXX.tmp": hidden, and not a ".prom" the collector reads.
     ReadableByAll ops;
+    errno = 0;
     if (::WriteFileAtomically(path, bytes, ops))
         return true;
+    const int why = errno;
     if (error)
-        *error = QStringLiteral("Impossible d'écrire dans %1").arg(path);
+        *error = why != 0 ? QStringLiteral("Impossible d'écrire dans %1 : %2").arg(path, qt_error_string(why))
+                          : QStringLiteral("Impossible d'écrire dans %1").arg(path);
     return false;
 }
 

@@ -5,20 +5,26 @@
 #include "common/ErrorQueue.h"
 #include "config/Settings.h"
 #include "config/SettingsStore.h"
+#include "config/SettingsTable.h"
 #include "reports/PrometheusText.h"
 #include "reports/Totals.h"
 #include "sampling/DefaultRoute.h"
 #include "sampling/Sampler.h"
 #include "shell/SignalBridge.h"
+#include "store/ProfileFile.h"
 #include "store/StatisticsStore.h"
+#include "store/StoreFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 HeadlessRecorder::HeadlessRecorder(Options options, const Clock& clock, ErrorReporter& errors, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_clock(clock), m_errors(errors),
@@ -61,6 +67,8 @@ void HeadlessRecorder::start()
                                .arg(QDir::toNativeSeparators(m_lock.path()), m_lock.errorString())
                                .arg(StoreLockWaiter::kErrorRetryMs / 1000));
     m_waiter.start();
+    // A fleet sees a waiting recorder from its first second.
+    writeTextfile();
 }
 
 void HeadlessRecorder::begin()
@@ -71,10 +79,7 @@ void HeadlessRecorder::begin()
     m_service->setWriteGuard([this] { return m_keeper.check(); });
     m_keeper.start();
     m_service->setSelection([this] { return loadSelection(); });
-    connect(m_service.get(), &RecordingService::cycleDone, this, [this] {
-        m_lastSample = m_clock.now().toSecsSinceEpoch();
-        writeTextfile();
-    });
+    connect(m_service.get(), &RecordingService::cycleDone, this, &HeadlessRecorder::writeTextfile);
     // The desktop program replaces the settings file as a whole: its folder is what can be watched.
     const QString settingsDir = QFileInfo(m_options.settingsPath).absolutePath();
     QDir().mkpath(settingsDir);
@@ -84,14 +89,25 @@ void HeadlessRecorder::begin()
     // One line for the journal: what is recorded where, or why nothing is.
     QStringList recorded = m_checked.values();
     recorded.sort();
-    if (recorded.isEmpty())
+    const QStringList absent = AbsentCheckedInterfaces();
+    for (const QString& name : absent)
+        m_absent.insert(name);
+    const QString waiting = absent.isEmpty() ? QString()
+                                             : QStringLiteral(" ; cochée(s) mais absente(s) pour l'instant : %1, "
+                                                              "enregistrée(s) dès leur retour")
+                                                   .arg(absent.join(QStringLiteral(", ")));
+    if (!recorded.isEmpty())
+        m_errors.showError(
+            QStringLiteral("VORP enregistre %1 dans %2%3.")
+                .arg(recorded.join(QStringLiteral(", ")), QDir::toNativeSeparators(m_options.storeRoot), waiting));
+    else if (!absent.isEmpty())
+        m_errors.showError(QStringLiteral("VORP : aucune interface cochée n'est présente, rien n'est enregistré pour "
+                                          "l'instant%1.")
+                               .arg(waiting));
+    else
         m_errors.showError(QStringLiteral("VORP : aucune interface n'est cochée pour les statistiques dans %1 ; rien "
                                           "n'est enregistré pour l'instant.")
                                .arg(QDir::toNativeSeparators(m_options.settingsPath)));
-    else
-        m_errors.showError(
-            QStringLiteral("VORP enregistre %1 dans %2.")
-                .arg(recorded.join(QStringLiteral(", ")), QDir::toNativeSeparators(m_options.storeRoot)));
     writeTextfile();
 }
 
@@ -123,12 +139,38 @@ RecordingService::Selection HeadlessRecorder::loadSelection()
         if (!before.contains(names[i]))
             checkedNow.push_back(static_cast<int>(i));
     }
-    // An interface checked while recording starts from its counters now, as a check in the desktop's window
-    // does, whether the watcher saw the change or a cycle finds it. The first selection sets every baseline.
-    if (std::exchange(m_selected, true) && m_service)
+    const bool first = !std::exchange(m_selected, true);
+    // Each interface followed or left is said once; the first selection is said by begin().
+    for (const QString& name : before)
     {
-        for (const int position : checkedNow)
-            m_service->interfaceChecked(position);
+        if (m_checked.contains(name))
+            continue;
+        if (names.contains(name))
+            m_errors.showError(QStringLiteral("VORP n'enregistre plus %1 : elle n'est plus cochée.").arg(name));
+        else
+        {
+            // Gone from the system (unplugged, a VPN down): still checked, recorded again when it is back.
+            m_absent.insert(name);
+            m_errors.showError(
+                QStringLiteral("VORP n'enregistre plus %1 pour l'instant : elle est absente du système.").arg(name));
+        }
+    }
+    for (const int position : checkedNow)
+    {
+        const QString& name = names[position];
+        // An interface back after an absence keeps its baseline: the recorder tells a restarted counter by
+        // itself, and counts what moved since. One checked now starts from its counters now, as a check in
+        // the desktop's window does, whether the watcher saw the change or a cycle finds it. The first
+        // selection sets every baseline.
+        if (m_absent.remove(name))
+        {
+            m_errors.showError(QStringLiteral("VORP enregistre de nouveau %1.").arg(name));
+            continue;
+        }
+        if (first || !m_service)
+            continue;
+        m_errors.showError(QStringLiteral("VORP enregistre aussi %1.").arg(name));
+        m_service->interfaceChecked(position);
     }
     return selection;
 }
@@ -206,12 +248,11 @@ void HeadlessRecorder::stop()
     m_waiter.stop();
     m_settingsWatcher.removePaths(m_settingsWatcher.directories());
     if (m_service)
-    {
         m_service->finish(m_errors);
-        writeTextfile();
-    }
     m_keeper.stop();
     m_lock.release();
+    // Left saying that this machine no longer records.
+    writeTextfile();
 }
 
 void HeadlessRecorder::lockLost(const QString& why)
@@ -224,42 +265,133 @@ void HeadlessRecorder::lockLost(const QString& why)
                            .arg(QDir::toNativeSeparators(m_lock.path()), why));
     for (const QString& line : UnwrittenLines(m_service->recorder().unwritten()))
         m_errors.showError(line);
+    keepTotals();
     m_service.reset();
     m_waiter.start();
+    writeTextfile();
+}
+
+QStringList HeadlessRecorder::AbsentCheckedInterfaces() const
+{
+    // The settings mark every interface ever checked, present or not; the store's folders name those recorded
+    // before, which is where an absent one is found.
+    QStringList absent;
+    if (!m_settings)
+        return absent;
+    const QDir root(m_options.storeRoot);
+    for (const QString& folder : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name))
+    {
+        const store::FileRead read =
+            store::ReadStoreFile(store::DescriptorPath(root.filePath(folder)), store::kDescriptorLimit);
+        if (read.status != store::FileRead::Status::Read)
+            continue;
+        const auto name = ProfileFile::parse(read.data).value(store::kHeaderSection, QStringLiteral("ifname"));
+        if (name && !name->isEmpty() && !m_checked.contains(*name) && !absent.contains(*name) &&
+            ReadInterfaceMarks(*m_settings, *name).statistics)
+            absent.append(*name);
+    }
+    return absent;
+}
+
+void HeadlessRecorder::keepTotals()
+{
+    if (!m_service)
+        return;
+    const Recorder& recorder = m_service->recorder();
+    m_writeErrorsBefore += recorder.writeErrors();
+    if (recorder.lastStored() && (!m_lastSample || recorder.lastStored()->toSecsSinceEpoch() > *m_lastSample))
+        m_lastSample = recorder.lastStored()->toSecsSinceEpoch();
 }
 
 void HeadlessRecorder::writeTextfile()
 {
-    if (!m_options.textfile || !m_service)
+    if (!m_options.textfile)
         return;
     const QDate today = m_clock.now().date();
+    reports::RecorderHealth health;
+    health.user = m_user;
+    health.version = QCoreApplication::applicationVersion();
+    health.recording = m_service && !m_stopped;
+    health.writeErrors = m_writeErrorsBefore + m_textfileErrors;
+    health.lastSampleSeconds = m_lastSample;
+    // One series per interface folder: interfaces sharing a display name share a folder, and their figures
+    // are summed; the checked ones are listed from the start, with the store's totals.
     std::vector<reports::InterfaceMetrics> metrics;
-    for (const Recorder::Taken& taken : m_service->recorder().taken())
+    const auto entry = [&metrics](const QString& name) -> reports::InterfaceMetrics* {
+        for (reports::InterfaceMetrics& m : metrics)
+            if (m.name == name)
+                return &m;
+        return nullptr;
+    };
+    std::vector<std::pair<QString, int>> folders; // name, a position to find its folder by
+    if (m_service)
     {
-        reports::InterfaceMetrics m;
-        m.name = taken.name;
-        m.receivedSinceStart = taken.in;
-        m.sentSinceStart = taken.out;
-        if (const auto dir = store::StatisticsFolderFor(m_service->recorder().storeRoot(), taken.position, taken.name))
+        const Recorder& recorder = m_service->recorder();
+        health.writeErrors += recorder.writeErrors();
+        if (recorder.lastStored() && (!m_lastSample || recorder.lastStored()->toSecsSinceEpoch() > *m_lastSample))
+            health.lastSampleSeconds = recorder.lastStored()->toSecsSinceEpoch();
+        for (const Recorder::Taken& taken : recorder.taken())
         {
-            const reports::TotalsReport totals = reports::TotalsWalk::Load(*dir, today);
-            m.todayReceived = totals.todayBytes.received;
-            m.todaySent = totals.todayBytes.sent;
-            m.monthReceived = totals.monthBytes.received;
-            m.monthSent = totals.monthBytes.sent;
-            m.monthForecast = totals.forecastBytes.received + totals.forecastBytes.sent;
+            reports::InterfaceMetrics* m = entry(taken.name);
+            if (!m)
+            {
+                metrics.push_back({});
+                m = &metrics.back();
+                m->name = taken.name;
+                folders.emplace_back(taken.name, taken.position);
+            }
+            m->receivedSinceStart += taken.in;
+            m->sentSinceStart += taken.out;
+            m->pendingSamples += taken.pending;
         }
-        metrics.push_back(std::move(m));
+    }
+    QStringList checked = m_checked.values();
+    checked.sort();
+    for (const QString& name : checked)
+        if (!entry(name))
+        {
+            metrics.push_back({});
+            metrics.back().name = name;
+            folders.emplace_back(name, -1);
+        }
+    for (size_t i = 0; i < metrics.size(); ++i)
+    {
+        reports::InterfaceMetrics& m = metrics[i];
+        // Only read here: the folder of an interface never recorded yet is not made for the textfile.
+        const QString dir = QDir(m_options.storeRoot).filePath(folders[i].first);
+        const auto found = folders[i].second >= 0
+                               ? store::StatisticsFolderFor(m_options.storeRoot, folders[i].second, folders[i].first)
+                               : (QFileInfo(dir).isDir() ? std::optional<QString>(dir) : std::nullopt);
+        if (!found)
+            continue;
+        const reports::TotalsReport totals = reports::TotalsWalk::Load(*found, today);
+        m.todayReceived = totals.todayBytes.received;
+        m.todaySent = totals.todayBytes.sent;
+        m.monthReceived = totals.monthBytes.received;
+        m.monthSent = totals.monthBytes.sent;
+        m.monthForecast = totals.forecastBytes.received + totals.forecastBytes.sent;
     }
     QString error;
-    if (reports::WriteFileAtomically(*m_options.textfile, reports::PrometheusText(metrics, m_lastSample), &error))
+    if (reports::WriteFileAtomically(*m_options.textfile, reports::PrometheusText(metrics, health), &error))
         m_textfileFailing = false;
-    else if (!m_textfileFailing)
+    else
     {
+        ++m_textfileErrors;
         // Once until the file can be written again.
-        m_textfileFailing = true;
-        m_errors.showError(error);
+        if (!std::exchange(m_textfileFailing, true))
+            m_errors.showError(error);
     }
+}
+
+QString LoginName()
+{
+    // The account, not $USER, which a service or a sudo may leave out or carry over.
+    passwd entry{};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_name)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QString::number(::geteuid());
 }
 
 int RunHeadlessRecorder(const QString& storeRoot, const std::optional<QString>& textfile)

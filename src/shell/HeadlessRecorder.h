@@ -21,6 +21,9 @@ class Clock;
 class ErrorReporter;
 class Sampler;
 
+// The user's login name, for the textfile's series.
+QString LoginName();
+
 // `vorp --record`: the recording service without the desktop. It follows the interfaces checked in the
 // settings file, which it only reads, and writes the same store files as the desktop program.
 class HeadlessRecorder final : public QObject
@@ -64,6 +67,10 @@ private:
     void watchSettings();
     void settingsChanged();
     void writeTextfile();
+    // Checked in the settings and recorded here before, but not present in the system now.
+    QStringList AbsentCheckedInterfaces() const;
+    // What the textfile keeps across a service that goes (the lock lost) and comes back.
+    void keepTotals();
 
     Options m_options;
     const Clock& m_clock;
@@ -89,9 +96,13 @@ private:
     // The last settings file read; it stands while the file is missing or cannot be read.
     std::unique_ptr<SettingsStore> m_settings;
     FileStamp m_settingsStamp;
-    bool m_settingsTrouble = false; // said, until the file is read again
-    bool m_selected = false;        // the first selection, which sets every baseline, was made
-    std::optional<qint64> m_lastSample;
+    bool m_settingsTrouble = false;     // said, until the file is read again
+    bool m_selected = false;            // the first selection, which sets every baseline, was made
+    std::optional<qint64> m_lastSample; // the reading time of the last sample stored, of an earlier service
+    QSet<QString> m_absent;             // checked, followed, then gone from the system
+    QString m_user = LoginName();
+    uint64_t m_writeErrorsBefore = 0; // of earlier services
+    uint64_t m_textfileErrors = 0;
     bool m_textfileFailing = false;
     bool m_stopped = false;
 };

@@ -218,7 +218,7 @@ std::vector<Recorder::Taken> Recorder::taken() const
     {
         const Interface& itf = m_interfaces[i];
         if (!itf.name.isEmpty())
-            all.push_back({static_cast<int>(i), itf.name, itf.takenIn, itf.takenOut});
+            all.push_back({static_cast<int>(i), itf.name, itf.takenIn, itf.takenOut, itf.pending.size()});
     }
     return all;
 }
@@ -415,7 +415,13 @@ void Recorder::writePending(const QString& dir, Interface& itf)
         if (!s.counted && !count(itf, s))
             break;
     }
-    std::erase_if(itf.pending, [](const PendingSample& s) { return s.lineWritten && s.counted; });
+    std::erase_if(itf.pending, [this](const PendingSample& s) {
+        if (!s.lineWritten || !s.counted)
+            return false;
+        if (!m_lastStored || s.when > *m_lastStored)
+            m_lastStored = s.when;
+        return true;
+    });
 }
 
 bool Recorder::count(Interface& itf, PendingSample& s)
@@ -440,6 +446,7 @@ bool Recorder::count(Interface& itf, PendingSample& s)
 
 void Recorder::report(const QString& path, const QString& message)
 {
+    ++m_writeErrors;
     // A success elsewhere says nothing about this path: it stays reported until it is written.
     if (m_reported.contains(path))
         return;

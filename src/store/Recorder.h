@@ -59,8 +59,13 @@ public:
         QString name;
         uint64_t in = 0;
         uint64_t out = 0;
+        size_t pending = 0; // samples not yet whole in the store (line and totals)
     };
     std::vector<Taken> taken() const;
+    // Writes of store files that failed or were refused, since this recorder started.
+    uint64_t writeErrors() const { return m_writeErrors; }
+    // The reading time of the newest sample whose line and totals are both in the store.
+    const std::optional<QDateTime>& lastStored() const { return m_lastStored; }
 
 private:
     struct Baseline
@@ -116,4 +121,6 @@ private:
     QString m_root;
     std::vector<Interface> m_interfaces;
     QSet<QString> m_reported;
+    uint64_t m_writeErrors = 0;
+    std::optional<QDateTime> m_lastStored;
 };

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -64,6 +65,7 @@ const Family kFamilies[] = {
     {"vorp_month_received_bytes", "vorp_month_received_bytes", "gauge"},
     {"vorp_month_sent_bytes", "vorp_month_sent_bytes", "gauge"},
     {"vorp_month_forecast_bytes", "vorp_month_forecast_bytes", "gauge"},
+    {"vorp_pending_samples", "vorp_pending_samples", "gauge"},
 };
 
 QJsonValue Text(const char* s)
@@ -83,8 +85,8 @@ QJsonObject FamilyObject(const char* name, const char* type, const QJsonArray& s
             {QStringLiteral("samples"), samples}};
 }
 
-// What the parser should find: per interface, its name and its seven values in the order of kFamilies
-// (a number, or "NaN", "+Inf", "-Inf").
+// What the parser should find: per interface, its name and its values in the order of kFamilies (a number,
+// or "NaN", "+Inf", "-Inf"; those left out are 0), then a recorder that does not record and has no error.
 using Expected = std::pair<QString, std::vector<QJsonValue>>;
 
 QJsonArray Families(const std::vector<Expected>& interfaces, std::optional<qint64> lastSample)
@@ -94,9 +96,12 @@ QJsonArray Families(const std::vector<Expected>& interfaces, std::optional<qint6
     {
         QJsonArray samples;
         for (const auto& [name, values] : interfaces)
-            samples.append(Sample(kFamilies[m].sample, {{QStringLiteral("interface"), name}}, values.at(m)));
+            samples.append(Sample(kFamilies[m].sample, {{QStringLiteral("interface"), name}},
+                                  m < values.size() ? values[m] : QJsonValue(0)));
         families.append(FamilyObject(kFamilies[m].name, kFamilies[m].type, samples));
     }
+    families.append(FamilyObject("vorp_recording", "gauge", {Sample("vorp_recording", {}, 0)}));
+    families.append(FamilyObject("vorp_write_errors", "counter", {Sample("vorp_write_errors_total", {}, 0)}));
     if (lastSample)
         families.append(FamilyObject("vorp_last_sample_timestamp_seconds", "gauge",
                                      {Sample("vorp_last_sample_timestamp_seconds", {}, double(*lastSample))}));
@@ -165,6 +170,7 @@ private slots:
     void failedWriteLeavesFolderAsItWas_data();
     void failedWriteLeavesFolderAsItWas();
     void leftoversOfAKilledWriterAreSwept();
+    void healthAndUserLabel();
 };
 
 void TestPrometheusText::parsedByReferenceParser_data()
@@ -298,14 +304,16 @@ void TestPrometheusText::writeReplacesFileReadableByAll()
 void TestPrometheusText::failedWriteLeavesFolderAsItWas_data()
 {
     QTest::addColumn<QString>("obstacle");
-    QTest::newRow("the target is a folder: the rename fails") << QStringLiteral("target folder");
-    QTest::newRow("the folder is a regular file") << QStringLiteral("file as folder");
-    QTest::newRow("read-only folder with an old file") << QStringLiteral("read-only folder");
+    QTest::addColumn<int>("reason"); // the system's, told with the path
+    QTest::newRow("the target is a folder: the rename fails") << QStringLiteral("target folder") << EISDIR;
+    QTest::newRow("the folder is a regular file") << QStringLiteral("file as folder") << ENOTDIR;
+    QTest::newRow("read-only folder with an old file") << QStringLiteral("read-only folder") << EACCES;
 }
 
 void TestPrometheusText::failedWriteLeavesFolderAsItWas()
 {
     QFETCH(QString, obstacle);
+    QFETCH(int, reason);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QString path;
@@ -340,7 +348,7 @@ void TestPrometheusText::failedWriteLeavesFolderAsItWas()
 
     QString error;
     QVERIFY(!reports::WriteFileAtomically(path, "new\n", &error));
-    QCOMPARE(error, QStringLiteral("Impossible d'écrire dans %1").arg(path));
+    QCOMPARE(error, QStringLiteral("Impossible d'écrire dans %1 : %2").arg(path, qt_error_string(reason)));
     QCOMPARE(ReadAll(oldFile), QByteArray("old\n"));
     QCOMPARE(Entries(folder), before);
 }
@@ -366,6 +374,52 @@ void TestPrometheusText::leftoversOfAKilledWriterAreSwept()
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
              (QStringList{QStringLiteral(".vorp-Zz9Yy8Xx.tmp"), QStringLiteral(".vorp-short.tmp"),
                           QStringLiteral("node.prom")}));
+}
+
+// Every series carries the user, so that two users' recorders writing into one folder never clash, and
+// the health series say whether this machine records.
+void TestPrometheusText::healthAndUserLabel()
+{
+    reports::RecorderHealth health;
+    health.user = QStringLiteral("alice");
+    health.version = QStringLiteral("1.10.11.213");
+    health.recording = false;
+    health.writeErrors = 3;
+    InterfaceMetrics eth0 = Metrics(QStringLiteral("eth0"), 10, 20, 30, 40, 50, 60, 700);
+    eth0.pendingSamples = 2;
+    QByteArray text = reports::PrometheusText({eth0}, health);
+    for (const QByteArray& line :
+         {QByteArray("vorp_received_bytes_total{interface=\"eth0\",user=\"alice\"} 10\n"),
+          QByteArray("vorp_pending_samples{interface=\"eth0\",user=\"alice\"} 2\n"),
+          QByteArray("vorp_recording{user=\"alice\"} 0\n"), QByteArray("vorp_write_errors_total{user=\"alice\"} 3\n"),
+          QByteArray("vorp_build_info{version=\"1.10.11.213\",user=\"alice\"} 1\n")})
+        QVERIFY2(text.contains(line), line.constData());
+    // No sample stored yet: no time to give.
+    QVERIFY(!text.contains("vorp_last_sample_timestamp_seconds{"));
+    health.recording = true;
+    health.lastSampleSeconds = 1087310107;
+    text = reports::PrometheusText({eth0}, health);
+    QVERIFY(text.contains("vorp_recording{user=\"alice\"} 1\n"));
+    QVERIFY(text.contains("vorp_last_sample_timestamp_seconds{user=\"alice\"} 1087310107\n"));
+
+    if (!QFileInfo(kPython).isExecutable())
+        QSKIP("no /usr/bin/python3");
+    QProcess python;
+    python.start(kPython, {QStringLiteral("-c"), kParse});
+    QVERIFY(python.waitForStarted(-1));
+    python.write(text);
+    python.closeWriteChannel();
+    QVERIFY(python.waitForFinished(-1));
+    if (python.exitCode() == 77)
+        QSKIP("the prometheus_client module is not installed for /usr/bin/python3");
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    const QJsonArray families = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    QStringList names;
+    for (const QJsonValue& family : families)
+        names.append(family[u"name"].toString());
+    for (const char* name : {"vorp_pending_samples", "vorp_recording", "vorp_write_errors", "vorp_build_info",
+                             "vorp_last_sample_timestamp_seconds"})
+        QVERIFY2(names.contains(QString::fromLatin1(name)), name);
 }
 
 QTEST_GUILESS_MAIN(TestPrometheusText)

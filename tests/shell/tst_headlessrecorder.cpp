@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/Clock.h"
+#include "common/DayNumber.h"
 #include "config/Settings.h"
 #include "config/SettingsStore.h"
+#include "config/SettingsTable.h"
 #include "shell/HeadlessRecorder.h"
 #include "shell/widgets/Application.h"
 #include "store/RecordingService.h"
@@ -69,7 +71,8 @@ class TestHeadlessRecorder final : public QObject
     QTemporaryDir m_config;
     TestClock m_clock{QDateTime(QDate(2026, 3, 31), QTime(23, 50, 0))};
 
-    std::unique_ptr<HeadlessRecorder> Recorder(const QString& storeRoot, FixedTableSource*& source, NullErrors& errors)
+    std::unique_ptr<HeadlessRecorder> Recorder(const QString& storeRoot, FixedTableSource*& source, NullErrors& errors,
+                                               const std::optional<QString>& textfile = std::nullopt)
     {
         auto table = std::make_unique<FixedTableSource>();
         table->table = InterfaceTable{{"eth0", 1000, 2000}, {"lo", 5, 5}, {"wlan0", 70, 80}};
@@ -79,6 +82,7 @@ class TestHeadlessRecorder final : public QObject
         options.settingsPath = SettingsStore::DefaultPath();
         options.tableSource = std::move(table);
         options.defaultRoute = [] { return std::optional<QString>(QStringLiteral("wlan0")); };
+        options.textfile = textfile;
         return std::make_unique<HeadlessRecorder>(std::move(options), m_clock, errors);
     }
 
@@ -322,8 +326,8 @@ private slots:
         QCOMPARE(DayFile(store.path(), QStringLiteral("eth0")),
                  QByteArray("12:05:00600U800\r\n12:10:00100U100\r\n12:15:00100U200\r\n"));
         QCOMPARE(DayFile(store.path(), QStringLiteral("IF01_lo")), QByteArray("12:15:00100U200\r\n"));
-        QCOMPARE(errors.said.size(), qsizetype(2));
-        QFile::remove(path + QStringLiteral(".real"));
+        // The file's trouble was said once; lo, newly followed, once.
+        QCOMPARE(errors.said.mid(2), QStringList{QStringLiteral("VORP enregistre aussi lo.")});
     }
 
     // Nothing of the settings goes through the temporary folder.
@@ -363,6 +367,123 @@ private slots:
                  qPrintable(errors.said[0]));
         other.reset();
         QTRY_VERIFY(recorder->recording());
+        recorder->stop();
+    }
+
+    // The textfile says whether this machine records from its first second to after its stop: while it
+    // waits for the store, with the store's figures once it records, with what stays pending and the
+    // failed writes when a file is refused, and the time of the last sample actually stored.
+    void textfileTellsWhetherItRecords()
+    {
+        QTemporaryDir store, metrics;
+        const QString textfile = metrics.filePath(QStringLiteral("vorp.prom"));
+        const int day = DayNumber(m_clock.now().date());
+        QVERIFY(QDir().mkpath(store.filePath(QStringLiteral("eth0"))));
+        {
+            QFile inf(store.filePath(QStringLiteral("eth0/nic.inf")));
+            QVERIFY(inf.open(QIODevice::WriteOnly));
+            inf.write("[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=eth0\r\n[data]\r\n" +
+                      QByteArray::number(day) + "D=7000\r\n" + QByteArray::number(day) + "U=9000\r\n");
+        }
+        auto other = std::make_unique<StoreLock>(store.path());
+        QCOMPARE(other->tryAcquire(), StoreLock::Result::Acquired);
+        NullErrors errors;
+        FixedTableSource* table = nullptr;
+        auto recorder = Recorder(store.path(), table, errors, textfile);
+        QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3"));
+        const QByteArray user = "user=\"" + LoginName().toUtf8() + '"';
+        const auto says = [&](const QByteArray& line) { return ReadAll(textfile).contains(line + '\n'); };
+
+        recorder->start();
+        QVERIFY2(says("vorp_recording{" + user + "} 0"), ReadAll(textfile).constData());
+        QVERIFY(says("vorp_build_info{version=\"1.2.3\"," + user + "} 1"));
+        QVERIFY(!ReadAll(textfile).contains("vorp_last_sample_timestamp_seconds{"));
+
+        other.reset();
+        QTRY_VERIFY(recorder->recording());
+        QVERIFY(says("vorp_recording{" + user + "} 1"));
+        // Listed from the start, with the figures already in the store.
+        QVERIFY2(says("vorp_today_received_bytes{interface=\"eth0\"," + user + "} 7000"),
+                 ReadAll(textfile).constData());
+        QVERIFY(says("vorp_pending_samples{interface=\"eth0\"," + user + "} 0"));
+
+        m_clock.advanceSecs(5 * 60); // 23:55
+        (*table->table)[0] = InterfaceRow{"eth0", 1500, 2600};
+        recorder->service()->recordNow();
+        const qint64 stored = m_clock.now().toSecsSinceEpoch();
+        QVERIFY(says("vorp_received_bytes_total{interface=\"eth0\"," + user + "} 500"));
+        QVERIFY(says("vorp_last_sample_timestamp_seconds{" + user + "} " + QByteArray::number(stored)));
+        QVERIFY(says("vorp_write_errors_total{" + user + "} 0"));
+
+        // Today's file refused: the sample waits for its line, is counted as pending and as a failed write, and
+        // the last stored sample stays the one before.
+        const QString dayFile = store.filePath(QStringLiteral("eth0/%1.mdf").arg(day));
+        QVERIFY(QFile::remove(dayFile));
+        QCOMPARE(::mkfifo(QFile::encodeName(dayFile).constData(), 0644), 0);
+        m_clock.advanceSecs(60);
+        (*table->table)[0] = InterfaceRow{"eth0", 1600, 2700};
+        recorder->service()->recordNow();
+        QVERIFY(says("vorp_pending_samples{interface=\"eth0\"," + user + "} 1"));
+        QVERIFY(says("vorp_write_errors_total{" + user + "} 1"));
+        QVERIFY(says("vorp_last_sample_timestamp_seconds{" + user + "} " + QByteArray::number(stored)));
+
+        recorder->stop();
+        QVERIFY(says("vorp_recording{" + user + "} 0"));
+    }
+
+    // Interfaces sharing a display name share a folder: one series, their figures summed.
+    void interfacesSharingAFolderGiveOneSeries()
+    {
+        QTemporaryDir store, metrics;
+        const QString textfile = metrics.filePath(QStringLiteral("vorp.prom"));
+        NullErrors errors;
+        FixedTableSource* table = nullptr;
+        auto recorder = Recorder(store.path(), table, errors, textfile);
+        table->table = InterfaceTable{{"eth0", 1000, 2000}, {"eth0", 10, 20}};
+        recorder->start();
+        QVERIFY(recorder->recording());
+        m_clock.advanceSecs(5 * 60);
+        table->table = InterfaceTable{{"eth0", 1500, 2600}, {"eth0", 40, 70}};
+        recorder->service()->recordNow();
+        const QByteArray text = ReadAll(textfile);
+        QCOMPARE(text.count("vorp_received_bytes_total{"), qsizetype(1));
+        QVERIFY2(
+            text.contains("vorp_received_bytes_total{interface=\"eth0\",user=\"" + LoginName().toUtf8() + "\"} 530\n"),
+            text.constData());
+        recorder->stop();
+    }
+
+    // What the journal says: a checked interface that is absent is named as such; one followed or left is
+    // said once.
+    void saysWhatItFollows()
+    {
+        QTemporaryDir store;
+        // wlan0 was recorded here before and is still checked, but is not in the system now.
+        QVERIFY(QDir().mkpath(store.filePath(QStringLiteral("wlan0"))));
+        {
+            QFile inf(store.filePath(QStringLiteral("wlan0/nic.inf")));
+            QVERIFY(inf.open(QIODevice::WriteOnly));
+            inf.write("[VORP DB]\r\nversion=1.0\r\nvorp_version=beta4\r\nifname=wlan0\r\n");
+        }
+        Check(QStringLiteral("eth0"), false);
+        Check(QStringLiteral("wlan0"), true);
+        NullErrors errors;
+        FixedTableSource* table = nullptr;
+        auto recorder = Recorder(store.path(), table, errors);
+        table->table = InterfaceTable{{"eth0", 1000, 2000}, {"lo", 5, 5}};
+        recorder->start();
+        QCOMPARE(errors.said, QStringList{QStringLiteral("VORP : aucune interface cochée n'est présente, rien n'est "
+                                                         "enregistré pour l'instant ; cochée(s) mais absente(s) pour "
+                                                         "l'instant : wlan0, enregistrée(s) dès leur retour.")});
+        errors.said.clear();
+        table->table = InterfaceTable{{"eth0", 1000, 2000}, {"lo", 5, 5}, {"wlan0", 70, 80}};
+        recorder->service()->recordNow();
+        table->table = InterfaceTable{{"eth0", 1000, 2000}, {"lo", 5, 5}};
+        recorder->service()->recordNow();
+        recorder->service()->recordNow();
+        QCOMPARE(errors.said, (QStringList{QStringLiteral("VORP enregistre de nouveau wlan0."),
+                                           QStringLiteral("VORP n'enregistre plus wlan0 pour l'instant : elle est "
+                                                          "absente du système.")}));
         recorder->stop();
     }
 };

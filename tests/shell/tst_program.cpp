@@ -2,6 +2,7 @@
 #include "common/StoreRoot.h"
 #include "config/SettingsStore.h"
 #include "config/SettingsTable.h"
+#include "shell/HeadlessRecorder.h"
 #include "shell/InstanceChannel.h"
 #include "store/ProfileFile.h"
 
@@ -297,10 +298,14 @@ private slots:
 
         // The textfile after the last sample: the counter is what was recorded, the gauge the day's total.
         const QJsonObject samples = ParsePrometheus(textfile);
-        const QString lo = QStringLiteral("{\"interface\": \"lo\"}");
+        const QString user = QStringLiteral("\"user\": \"%1\"").arg(LoginName());
+        const QString lo = QStringLiteral("{\"interface\": \"lo\", %1}").arg(user);
         QCOMPARE(samples.value(QStringLiteral("vorp_received_bytes_total") + lo).toDouble(), Received(lines[0]));
         QCOMPARE(samples.value(QStringLiteral("vorp_today_received_bytes") + lo).toDouble(), home.receivedTotal());
-        QVERIFY(samples.value(QStringLiteral("vorp_last_sample_timestamp_seconds{}")).toDouble() > 0);
+        QCOMPARE(samples.value(QStringLiteral("vorp_pending_samples") + lo).toDouble(), 0.0);
+        QVERIFY(samples.value(QStringLiteral("vorp_last_sample_timestamp_seconds{%1}").arg(user)).toDouble() > 0);
+        // Stopped: the file says so.
+        QCOMPARE(samples.value(QStringLiteral("vorp_recording{%1}").arg(user)).toDouble(), 0.0);
         QVERIFY(QDir(metrics.path()).entryList(QDir::Files) == QStringList{QStringLiteral("vorp.prom")});
 
         QProcess report;
