@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -242,6 +243,74 @@ private slots:
         // From the counters of the moment it took over.
         QVERIFY(ReadAll(eth0.filePath(days[0])).endsWith("200U40\r\n"));
         QVERIFY(app->desktopErrors().shown().isEmpty());
+    }
+
+    // While this copy does not record, whatever the reason, its tray hint says so under the rates; once it
+    // records, the line goes.
+    void theTrayHintSaysWhenThisCopyDoesNotRecord_data()
+    {
+        QTest::addColumn<QString>("why");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("the recorder service holds the store")
+            << QStringLiteral("service") << QStringLiteral("N'enregistre pas : le service vorp-recorder enregistre");
+        QTest::newRow("the lock cannot be taken")
+            << QStringLiteral("lock") << QStringLiteral("N'enregistre pas : verrou des statistiques indisponible");
+        QTest::newRow("the store cannot be written")
+            << QStringLiteral("unwritable") << QStringLiteral("N'enregistre pas : statistiques impossibles à écrire");
+        QTest::newRow("no checked interface is present")
+            << QStringLiteral("absent") << QStringLiteral("N'enregistre pas : aucune interface cochée présente");
+        QTest::newRow("recording paused from the meter")
+            << QStringLiteral("paused") << QStringLiteral("N'enregistre pas : enregistrement suspendu");
+        QTest::newRow("another copy took the lock")
+            << QStringLiteral("taken") << QStringLiteral("N'enregistre pas : une autre copie enregistre");
+    }
+    void theTrayHintSaysWhenThisCopyDoesNotRecord()
+    {
+        QFETCH(QString, why);
+        QFETCH(QString, line);
+        QTemporaryDir blocked;
+        if (why == QLatin1String("unwritable"))
+        {
+            QFile file(blocked.filePath(QStringLiteral("file")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            qputenv("VORP_HOME", (file.fileName() + QStringLiteral("/store")).toUtf8());
+        }
+        if (why == QLatin1String("absent"))
+        {
+            SettingsStore settings;
+            WriteInterfaceMarks(settings, QStringLiteral("eth0"), InterfaceMarks{false, false, false});
+            WriteInterfaceMarks(settings, QStringLiteral("wlan0"), InterfaceMarks{true, false, false});
+            QVERIFY(settings.sync());
+        }
+        auto app =
+            Start({}, why != QLatin1String("service") && why != QLatin1String("lock"), why == QLatin1String("service"));
+        if (why == QLatin1String("unwritable"))
+        {
+            (*m_source->table)[0] = InterfaceRow{"eth0", 1100, 2010};
+            app->recording()->recordNow();
+        }
+        else if (why == QLatin1String("paused"))
+        {
+            // The meter's own button, as a user in debug mode presses it.
+            auto* button = app->meter().findChild<QPushButton*>(QStringLiteral("Button1"));
+            QVERIFY(button);
+            button->click();
+            QVERIFY(!app->recording()->scheduled());
+        }
+        else if (why == QLatin1String("taken"))
+            app->stopRecording(QStringLiteral("VORP n'enregistre plus."));
+        QCOMPARE(app->recordingNote(), line);
+        QTRY_VERIFY2(app->shell().trayHint().endsWith(QLatin1Char('\n') + line), qPrintable(app->shell().trayHint()));
+        app->closeChain();
+    }
+
+    void aCopyThatRecordsSaysNothingMore()
+    {
+        auto app = Start({});
+        QVERIFY(app->recordingNote().isEmpty());
+        QTRY_VERIFY(!app->shell().trayHint().isEmpty());
+        QVERIFY(!app->shell().trayHint().contains(QStringLiteral("enregistre")));
+        app->closeChain();
     }
 
     void errorsAreShownWithoutAModalLoop()

@@ -141,6 +141,9 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
     if (environment.recording)
         startRecording(table);
     m_config->setRecordingElsewhere(environment.recordingElsewhere);
+    if (environment.recordingElsewhere)
+        m_noService = NoService::Service;
+    updateRecordingNote();
 
     // SIGTERM, SIGINT, SIGHUP and the end of the desktop session run the same close chain as "&Quitter".
     m_signals = std::make_unique<SignalBridge>();
@@ -186,7 +189,8 @@ void Application::wire()
 
     m_meter->setStopwatchFeed(m_stopwatch.get());
     m_meter->setTrayPeer([this](const QString& hint, int image) {
-        m_shell->setTrayHint(hint);
+        m_lastHint = hint;
+        m_shell->setTrayHint(m_recordingNote.isEmpty() ? hint : hint + QLatin1Char('\n') + m_recordingNote);
         m_shell->setTrayImage(image);
     });
     m_meter->setMeterItemPeer([this](bool checked) { m_shell->setMeterChecked(checked); });
@@ -195,6 +199,7 @@ void Application::wire()
     m_meter->setToggleRecordingPeer([this] {
         if (m_recording)
             m_recording->setScheduled(!m_recording->scheduled());
+        updateRecordingNote();
     });
     connect(m_meter.get(), &MeterWindow::closed, this, [this] { saveSettings(m_errors); });
 
@@ -246,7 +251,10 @@ void Application::startRecording(const InterfaceTable& table)
         return RecordingService::Selection{m_settings->interfaceNames(), m_settings->statisticsMarks()};
     });
     connect(m_settings.get(), &Settings::statisticsChecked, m_recording.get(), &RecordingService::interfaceChecked);
+    connect(m_recording.get(), &RecordingService::cycleDone, this, &Application::updateRecordingNote);
+    connect(m_settings.get(), &Settings::statisticsChecked, this, &Application::updateRecordingNote);
     m_recording->start(table);
+    updateRecordingNote();
 }
 
 void Application::stopRecording(const QString& why)
@@ -257,6 +265,49 @@ void Application::stopRecording(const QString& why)
     lines += UnwrittenLines(m_recording->recorder().unwritten());
     m_errors.showError(lines.join(QLatin1Char('\n')));
     m_recording.reset();
+    m_noService = NoService::Taken;
+    updateRecordingNote();
+}
+
+void Application::updateRecordingNote()
+{
+    QString note;
+    if (!m_recording)
+    {
+        switch (m_noService)
+        {
+        case NoService::Service:
+            note = QStringLiteral("N'enregistre pas : le service vorp-recorder enregistre");
+            break;
+        case NoService::LockError:
+            note = QStringLiteral("N'enregistre pas : verrou des statistiques indisponible");
+            break;
+        case NoService::Taken:
+            note = QStringLiteral("N'enregistre pas : une autre copie enregistre");
+            break;
+        }
+    }
+    else if (!m_recording->scheduled())
+        note = QStringLiteral("N'enregistre pas : enregistrement suspendu");
+    else if (!m_recording->recorder().unwritten().empty())
+        note = QStringLiteral("N'enregistre pas : statistiques impossibles à écrire");
+    else
+    {
+        // A checked interface that the system does not list records nothing.
+        const QStringList present = DisplayNames(m_sampler->FetchInterfaceTable().value_or(InterfaceTable{}));
+        const QStringList names = m_settings->interfaceNames();
+        const std::vector<bool> marks = m_settings->statisticsMarks();
+        bool any = false;
+        for (size_t i = 0; i < marks.size() && i < static_cast<size_t>(names.size()) && !any; ++i)
+            any = marks[i] && present.contains(names[static_cast<qsizetype>(i)]);
+        if (!any)
+            note = QStringLiteral("N'enregistre pas : aucune interface cochée présente");
+    }
+    if (note == m_recordingNote)
+        return;
+    m_recordingNote = note;
+    if (!m_lastHint.isEmpty())
+        m_shell->setTrayHint(note.isEmpty() ? m_lastHint : m_lastHint + QLatin1Char('\n') + note);
 }
 
 void Application::activate(const std::optional<QString>& argument)

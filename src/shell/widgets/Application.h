@@ -126,12 +126,15 @@ public:
     void stopRecording(const QString& why);
     // Asked before each recording cycle writes (the store lock's keeper).
     void setRecordingGuard(std::function<bool()> guard) { m_recordingGuard = std::move(guard); }
+    // The tray hint's last line while this copy does not record, and why; empty while it records.
+    const QString& recordingNote() const { return m_recordingNote; }
     // A notice for the user, shown as failures are: a tray message, else a box that does not block.
     void inform(const QString& text) { m_errors.showError(text); }
 
 private:
     void wire();
     void startRecording(const InterfaceTable& table);
+    void updateRecordingNote();
 
     SystemClock m_systemClock;
     const Clock& m_clock;
@@ -149,6 +152,16 @@ private:
     std::unique_ptr<Settings> m_settings;
     std::unique_ptr<RecordingService> m_recording;
     std::function<bool()> m_recordingGuard;
+    // Why this copy does not record while it has no recording service.
+    enum class NoService
+    {
+        Service,   // the recorder service holds the store
+        LockError, // the lock cannot be taken
+        Taken      // another copy took the lock
+    };
+    NoService m_noService = NoService::LockError;
+    QString m_recordingNote;
+    QString m_lastHint;
     std::unique_ptr<SettingsRefreshControl> m_refreshControl;
 
     // In creation order; destroyed in reverse.

@@ -61,6 +61,7 @@ public:
 
     // The meter sets them on every tick; the icon is only touched when they change.
     void setTrayHint(const QString& hint);
+    const QString& trayHint() const { return m_hint; }
     void setTrayImage(int index);
     void setMeterChecked(bool checked);
 
