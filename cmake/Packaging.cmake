@@ -40,7 +40,29 @@ install(TARGETS vorp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The windows' executable, which `vorp` becomes; users never run it by name.
 install(TARGETS vorp-desktop RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/vorp)
 # The recorder service for the user's systemd, not enabled: `systemctl --user enable --now vorp-recorder`.
-install(FILES ${VORP_PACKAGING_DIR}/vorp-recorder.service DESTINATION lib/systemd/user)
+# It is written at install time, once the prefix is known (`cmake --install --prefix`, the package's /usr),
+# so that ExecStart names the installed program; and it goes where the user's manager looks for that
+# prefix: lib/systemd/user under /usr and /usr/local, share/systemd/user elsewhere (read under
+# ~/.local/share and the other $XDG_DATA_DIRS).
+install(CODE "set(VORP_UNIT_TEMPLATE \"${VORP_PACKAGING_DIR}/vorp-recorder.service.in\")
+              set(VORP_UNIT_BINDIR \"${CMAKE_INSTALL_BINDIR}\")
+              set(VORP_UNIT_DATADIR \"${CMAKE_INSTALL_DATADIR}\")")
+install(CODE [[
+    cmake_path(ABSOLUTE_PATH VORP_UNIT_BINDIR BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}" NORMALIZE
+               OUTPUT_VARIABLE CMAKE_INSTALL_FULL_BINDIR)
+    cmake_path(SET prefix NORMALIZE "${CMAKE_INSTALL_PREFIX}/")
+    if(prefix STREQUAL "/usr/" OR prefix STREQUAL "/usr/local/")
+        set(unit_dir "${prefix}lib/systemd/user")
+    else()
+        cmake_path(ABSOLUTE_PATH VORP_UNIT_DATADIR BASE_DIRECTORY "${prefix}" NORMALIZE OUTPUT_VARIABLE unit_dir)
+        string(APPEND unit_dir "/systemd/user")
+    endif()
+    # Written straight into place: two installs of one build to different prefixes can run at once.
+    set(unit "$ENV{DESTDIR}${unit_dir}/vorp-recorder.service")
+    message(STATUS "Installing: ${unit}")
+    configure_file("${VORP_UNIT_TEMPLATE}" "${unit}" @ONLY NO_SOURCE_PERMISSIONS)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${unit}")
+]])
 install(FILES ${VORP_PACKAGING_DIR}/vorp.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${VORP_PACKAGING_DIR}/io.github.vorp.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${VORP_PACKAGING_OUT}/vorp.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

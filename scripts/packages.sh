@@ -3,7 +3,7 @@
 VORP_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgif-dev fonts-dejavu-core qt6-translations-l10n)
 # qt6-wayland: the package recommends it, so the program is tested with the Wayland plugin present.
 # python3-prometheus-client: its parser reads the textfile the recorder writes.
-VORP_TEST_PACKAGES=(qt6-wayland python3-prometheus-client libbenchmark-dev clang-format iproute2 xvfb xauth openbox trayer imagemagick x11-utils xdotool desktop-file-utils appstream dpkg-dev file clang-14 libclang-rt-14-dev)
+VORP_TEST_PACKAGES=(qt6-wayland python3-prometheus-client libbenchmark-dev clang-format iproute2 xvfb xauth openbox trayer imagemagick x11-utils xdotool desktop-file-utils appstream dpkg-dev file clang-14 libclang-rt-14-dev systemd)
 
 # Installs whatever is missing, through sudo when not root.
 vorp_install() {

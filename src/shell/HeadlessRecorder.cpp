@@ -10,6 +10,7 @@
 #include "reports/Totals.h"
 #include "sampling/DefaultRoute.h"
 #include "sampling/Sampler.h"
+#include "shell/ServiceManager.h"
 #include "shell/SignalBridge.h"
 #include "store/ProfileFile.h"
 #include "store/StatisticsStore.h"
@@ -28,7 +29,9 @@
 
 HeadlessRecorder::HeadlessRecorder(Options options, const Clock& clock, ErrorReporter& errors, QObject* parent)
     : QObject(parent), m_options(std::move(options)), m_clock(clock), m_errors(errors),
-      m_tableSource(std::move(m_options.tableSource)), m_lock(m_options.storeRoot), m_waiter(m_lock), m_keeper(m_lock)
+      m_notices(m_options.notices ? *m_options.notices : errors),
+      m_warnings(m_options.warnings ? *m_options.warnings : errors), m_tableSource(std::move(m_options.tableSource)),
+      m_lock(m_options.storeRoot), m_waiter(m_lock), m_keeper(m_lock)
 {
     if (!m_tableSource)
         m_tableSource = MakeSystemTableSource();
@@ -37,9 +40,9 @@ HeadlessRecorder::HeadlessRecorder(Options options, const Clock& clock, ErrorRep
     // Queued: the keeper speaks from inside a cycle, which must not lose its service under it.
     connect(&m_keeper, &StoreLockKeeper::lost, this, &HeadlessRecorder::lockLost, Qt::QueuedConnection);
     connect(&m_keeper, &StoreLockKeeper::retaken, this, [this] {
-        m_errors.showError(QStringLiteral("VORP : le verrou %1 avait été supprimé ; il a été recréé et "
-                                          "l'enregistrement continue.")
-                               .arg(QDir::toNativeSeparators(m_lock.path())));
+        m_warnings.showError(QStringLiteral("VORP : le verrou %1 avait été supprimé ; il a été recréé et "
+                                            "l'enregistrement continue.")
+                                 .arg(QDir::toNativeSeparators(m_lock.path())));
     });
     connect(&m_settingsWatcher, &QFileSystemWatcher::directoryChanged, this, &HeadlessRecorder::settingsChanged);
     // The file itself too: an edit in place changes nothing in its folder.
@@ -56,11 +59,14 @@ void HeadlessRecorder::start()
         begin();
         return;
     }
+    m_lockWait = locked == StoreLock::Result::HeldElsewhere
+                     ? QStringLiteral("une autre copie (processus %1) enregistre").arg(m_lock.holderPid())
+                     : QStringLiteral("verrou impossible à prendre : %1").arg(m_lock.errorString());
     if (locked == StoreLock::Result::HeldElsewhere)
-        m_errors.showError(QStringLiteral("VORP : une autre copie (processus %1) enregistre déjà dans %2 ; "
-                                          "l'enregistrement commencera ici dès qu'elle s'arrêtera.")
-                               .arg(m_lock.holderPid())
-                               .arg(QDir::toNativeSeparators(m_options.storeRoot)));
+        m_warnings.showError(QStringLiteral("VORP : une autre copie (processus %1) enregistre déjà dans %2 ; "
+                                            "l'enregistrement commencera ici dès qu'elle s'arrêtera.")
+                                 .arg(m_lock.holderPid())
+                                 .arg(QDir::toNativeSeparators(m_options.storeRoot)));
     else
         m_errors.showError(QStringLiteral("VORP : impossible de prendre le verrou %1 (%2) ; rien n'est enregistré, "
                                           "nouvel essai toutes les %3 secondes.")
@@ -69,6 +75,7 @@ void HeadlessRecorder::start()
     m_waiter.start();
     // A fleet sees a waiting recorder from its first second.
     writeTextfile();
+    tellStatus();
 }
 
 void HeadlessRecorder::begin()
@@ -79,7 +86,11 @@ void HeadlessRecorder::begin()
     m_service->setWriteGuard([this] { return m_keeper.check(); });
     m_keeper.start();
     m_service->setSelection([this] { return loadSelection(); });
-    connect(m_service.get(), &RecordingService::cycleDone, this, &HeadlessRecorder::writeTextfile);
+    m_lockWait.clear();
+    connect(m_service.get(), &RecordingService::cycleDone, this, [this] {
+        writeTextfile();
+        tellStatus();
+    });
     // The desktop program replaces the settings file as a whole: its folder is what can be watched.
     const QString settingsDir = QFileInfo(m_options.settingsPath).absolutePath();
     QDir().mkpath(settingsDir);
@@ -97,18 +108,19 @@ void HeadlessRecorder::begin()
                                                               "enregistrée(s) dès leur retour")
                                                    .arg(absent.join(QStringLiteral(", ")));
     if (!recorded.isEmpty())
-        m_errors.showError(
+        m_notices.showError(
             QStringLiteral("VORP enregistre %1 dans %2%3.")
                 .arg(recorded.join(QStringLiteral(", ")), QDir::toNativeSeparators(m_options.storeRoot), waiting));
     else if (!absent.isEmpty())
-        m_errors.showError(QStringLiteral("VORP : aucune interface cochée n'est présente, rien n'est enregistré pour "
-                                          "l'instant%1.")
-                               .arg(waiting));
+        m_warnings.showError(QStringLiteral("VORP : aucune interface cochée n'est présente, rien n'est enregistré pour "
+                                            "l'instant%1.")
+                                 .arg(waiting));
     else
-        m_errors.showError(QStringLiteral("VORP : aucune interface n'est cochée pour les statistiques dans %1 ; rien "
-                                          "n'est enregistré pour l'instant.")
-                               .arg(QDir::toNativeSeparators(m_options.settingsPath)));
+        m_warnings.showError(QStringLiteral("VORP : aucune interface n'est cochée pour les statistiques dans %1 ; rien "
+                                            "n'est enregistré pour l'instant.")
+                                 .arg(QDir::toNativeSeparators(m_options.settingsPath)));
     writeTextfile();
+    tellStatus();
 }
 
 RecordingService::Selection HeadlessRecorder::loadSelection()
@@ -146,12 +158,12 @@ RecordingService::Selection HeadlessRecorder::loadSelection()
         if (m_checked.contains(name))
             continue;
         if (names.contains(name))
-            m_errors.showError(QStringLiteral("VORP n'enregistre plus %1 : elle n'est plus cochée.").arg(name));
+            m_notices.showError(QStringLiteral("VORP n'enregistre plus %1 : elle n'est plus cochée.").arg(name));
         else
         {
             // Gone from the system (unplugged, a VPN down): still checked, recorded again when it is back.
             m_absent.insert(name);
-            m_errors.showError(
+            m_warnings.showError(
                 QStringLiteral("VORP n'enregistre plus %1 pour l'instant : elle est absente du système.").arg(name));
         }
     }
@@ -164,12 +176,12 @@ RecordingService::Selection HeadlessRecorder::loadSelection()
         // selection sets every baseline.
         if (m_absent.remove(name))
         {
-            m_errors.showError(QStringLiteral("VORP enregistre de nouveau %1.").arg(name));
+            m_notices.showError(QStringLiteral("VORP enregistre de nouveau %1.").arg(name));
             continue;
         }
         if (first || !m_service)
             continue;
-        m_errors.showError(QStringLiteral("VORP enregistre aussi %1.").arg(name));
+        m_notices.showError(QStringLiteral("VORP enregistre aussi %1.").arg(name));
         m_service->interfaceChecked(position);
     }
     return selection;
@@ -200,10 +212,11 @@ SettingsStore::FileState HeadlessRecorder::readSettings()
                                             : QStringLiteral("l'interface de la route par défaut est enregistrée en "
                                                              "attendant");
             if (state == SettingsStore::FileState::Missing)
-                m_errors.showError(QStringLiteral("VORP : le fichier de réglages %1 a disparu ; %2.").arg(file, kept));
+                m_warnings.showError(
+                    QStringLiteral("VORP : le fichier de réglages %1 a disparu ; %2.").arg(file, kept));
             else
-                m_errors.showError(QStringLiteral("VORP : impossible de lire le fichier de réglages %1 (%2) ; %3.")
-                                       .arg(file, store->problem(), kept));
+                m_warnings.showError(QStringLiteral("VORP : impossible de lire le fichier de réglages %1 (%2) ; %3.")
+                                         .arg(file, store->problem(), kept));
             return state;
         }
         m_settings = std::move(store);
@@ -246,7 +259,12 @@ void HeadlessRecorder::stop()
         return;
     m_stopped = true;
     m_waiter.stop();
-    m_settingsWatcher.removePaths(m_settingsWatcher.directories());
+    // Quietly: an empty list draws a warning.
+    const QStringList watched = m_settingsWatcher.directories() + m_settingsWatcher.files();
+    if (!watched.isEmpty())
+        m_settingsWatcher.removePaths(watched);
+    if (m_options.notify)
+        m_options.notify("STOPPING=1");
     if (m_service)
         m_service->finish(m_errors);
     m_keeper.stop();
@@ -259,16 +277,48 @@ void HeadlessRecorder::lockLost(const QString& why)
 {
     if (!m_service || m_stopped)
         return;
-    m_errors.showError(QStringLiteral("VORP : le verrou %1 n'est plus à cette copie (%2) ; l'enregistrement "
-                                      "s'arrête ici pour ne rien compter deux fois et reprendra dès que le "
-                                      "verrou sera libre.")
-                           .arg(QDir::toNativeSeparators(m_lock.path()), why));
+    m_warnings.showError(QStringLiteral("VORP : le verrou %1 n'est plus à cette copie (%2) ; l'enregistrement "
+                                        "s'arrête ici pour ne rien compter deux fois et reprendra dès que le "
+                                        "verrou sera libre.")
+                             .arg(QDir::toNativeSeparators(m_lock.path()), why));
     for (const QString& line : UnwrittenLines(m_service->recorder().unwritten()))
         m_errors.showError(line);
     keepTotals();
     m_service.reset();
+    m_lockWait = QStringLiteral("le verrou a été pris par une autre copie");
     m_waiter.start();
     writeTextfile();
+    tellStatus();
+}
+
+void HeadlessRecorder::tellStatus()
+{
+    if (!m_options.notify || m_stopped)
+        return;
+    QString status;
+    if (!m_service)
+        status = QStringLiteral("N'enregistre pas : %1 ; reprise dès que le verrou sera libre").arg(m_lockWait);
+    else if (const auto unwritten = m_service->recorder().unwritten(); !unwritten.empty())
+    {
+        size_t samples = 0;
+        for (const Recorder::Unwritten& u : unwritten)
+            samples += u.samples;
+        status =
+            QStringLiteral("N'enregistre pas : %1 relevé(s) en attente, le stockage refuse l'écriture").arg(samples);
+    }
+    else if (m_checked.isEmpty())
+        status = QStringLiteral("N'enregistre pas : aucune interface cochée présente");
+    else
+    {
+        QStringList recorded = m_checked.values();
+        recorded.sort();
+        status = QStringLiteral("Enregistre %1 dans %2")
+                     .arg(recorded.join(QStringLiteral(", ")), QDir::toNativeSeparators(m_options.storeRoot));
+    }
+    m_options.notify("STATUS=" + status.toUtf8());
+    // Ready once it has said what it does: recording, or waiting for the store.
+    if (!std::exchange(m_ready, true))
+        m_options.notify("READY=1");
 }
 
 QStringList HeadlessRecorder::AbsentCheckedInterfaces() const
@@ -397,8 +447,16 @@ QString LoginName()
 int RunHeadlessRecorder(const QString& storeRoot, const std::optional<QString>& textfile)
 {
     SystemClock clock;
-    StandardErrorReporter errors;
+    // Under the service manager, each line reaches the journal with its weight: `journalctl -p err` shows
+    // what could not be written.
+    const ServiceManager manager = ServiceManager::fromEnvironment();
+    JournalErrorReporter errors(manager, ServiceManager::Priority::Error);
+    JournalErrorReporter warnings(manager, ServiceManager::Priority::Warning);
+    JournalErrorReporter notices(manager, ServiceManager::Priority::Information);
     HeadlessRecorder::Options options;
+    options.notices = &notices;
+    options.warnings = &warnings;
+    options.notify = [&manager](const QByteArray& state) { manager.notify(state); };
     options.storeRoot = storeRoot;
     options.settingsPath = SettingsStore::DefaultPath();
     if (textfile)

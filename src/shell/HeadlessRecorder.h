@@ -40,6 +40,12 @@ public:
         std::unique_ptr<TableSource> tableSource; // the system's when empty
         // The interface of the default route, recorded when no settings file exists yet.
         std::function<std::optional<QString>()> defaultRoute;
+        // Where the recorder's own lines go by their weight (what it records and follows; what keeps it from
+        // recording); both to the errors' reporter when not given.
+        ErrorReporter* notices = nullptr;
+        ErrorReporter* warnings = nullptr;
+        // The service manager's datagrams ("READY=1", "STATUS=...", "STOPPING=1"); nothing when empty.
+        std::function<void(const QByteArray&)> notify;
     };
 
     HeadlessRecorder(Options options, const Clock& clock, ErrorReporter& errors, QObject* parent = nullptr);
@@ -67,6 +73,8 @@ private:
     void watchSettings();
     void settingsChanged();
     void writeTextfile();
+    // The service manager's status line: what is recorded, or why nothing is; ready once it is first told.
+    void tellStatus();
     // Checked in the settings and recorded here before, but not present in the system now.
     QStringList AbsentCheckedInterfaces() const;
     // What the textfile keeps across a service that goes (the lock lost) and comes back.
@@ -75,6 +83,8 @@ private:
     Options m_options;
     const Clock& m_clock;
     ErrorReporter& m_errors;
+    ErrorReporter& m_notices;
+    ErrorReporter& m_warnings;
     std::unique_ptr<TableSource> m_tableSource;
     std::unique_ptr<Sampler> m_sampler;
     StoreLock m_lock;
@@ -104,6 +114,8 @@ private:
     uint64_t m_writeErrorsBefore = 0; // of earlier services
     uint64_t m_textfileErrors = 0;
     bool m_textfileFailing = false;
+    bool m_ready = false;
+    QString m_lockWait; // why the lock is being waited for, while it is
     bool m_stopped = false;
 };
 

@@ -486,6 +486,42 @@ private slots:
                                                           "absente du système.")}));
         recorder->stop();
     }
+
+    // Under a service manager: ready once it has said what it does, a status line for what is recorded or
+    // why nothing is, each line to the reporter of its weight, and the stop announced.
+    void tellsTheServiceManager()
+    {
+        QTemporaryDir store;
+        auto other = std::make_unique<StoreLock>(store.path());
+        QCOMPARE(other->tryAcquire(), StoreLock::Result::Acquired);
+        NullErrors errors, warnings, notices;
+        QByteArrayList told;
+        auto table = std::make_unique<FixedTableSource>();
+        table->table = InterfaceTable{{"eth0", 1000, 2000}};
+        HeadlessRecorder::Options options;
+        options.storeRoot = store.path();
+        options.settingsPath = SettingsStore::DefaultPath();
+        options.tableSource = std::move(table);
+        options.notices = &notices;
+        options.warnings = &warnings;
+        options.notify = [&told](const QByteArray& state) { told.append(state); };
+        HeadlessRecorder recorder(std::move(options), m_clock, errors);
+
+        recorder.start();
+        const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid());
+        QCOMPARE(told, (QByteArrayList{"STATUS=N'enregistre pas : une autre copie (processus " + pid +
+                                           ") enregistre ; reprise dès que le verrou sera libre",
+                                       "READY=1"}));
+        QCOMPARE(warnings.said.size(), qsizetype(1));
+        other.reset();
+        QTRY_VERIFY(recorder.recording());
+        QCOMPARE(told.last(), "STATUS=Enregistre eth0 dans " + QFile::encodeName(store.path()));
+        QCOMPARE(notices.said, QStringList{QStringLiteral("VORP enregistre eth0 dans %1.").arg(store.path())});
+        recorder.stop();
+        QCOMPARE(told.last(), QByteArray("STOPPING=1"));
+        QCOMPARE(told.count("READY=1"), qsizetype(1));
+        QVERIFY(errors.said.isEmpty());
+    }
 };
 
 QTEST_MAIN(TestHeadlessRecorder)
