@@ -133,7 +133,9 @@ DayAppend AppendDayLine(const QString& path, const QByteArray& line, FileOps& op
             return WriteWhole(path, line, ops);
         if (errno == ELOOP || errno == EISDIR || errno == ENXIO)
             return Ignored(FileRead::Status::NotRegular, 0, uncertainAt);
-        return Failed(uncertainAt);
+        DayAppend failed = Failed(uncertainAt);
+        failed.refused = errno == EACCES || errno == EPERM;
+        return failed;
     }
     // What was looked at may have been replaced since.
     if (ops.fstat(file.fd(), &st) != 0)

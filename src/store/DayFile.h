@@ -25,6 +25,9 @@ struct DayAppend
     // After a failure whose undo failed too: where the line (or a torn part of it) may stand all the same.
     // -1 when the file surely holds no part of it.
     int64_t mayRemainAt = -1;
+    // Failed because the file itself refuses this process (another owner, no write permission): it stays so
+    // until someone changes it, unlike a full disk or an I/O error.
+    bool refused = false;
 };
 
 // Appends one sample line (ending with CR LF) to a day file. Whatever a reader takes for a line end

@@ -379,8 +379,11 @@ bool Recorder::reconcile(const QString& dir, Interface& itf)
 
 void Recorder::writePending(const QString& dir, Interface& itf)
 {
-    // Lines keep their order within a day; a day whose file is refused or fails holds back its own later
-    // samples only, never another day's.
+    // Lines keep their order within a day; a day whose file is refused (a link, a FIFO, at its size limit,
+    // another owner's) holds back its own later samples only, never another day's: it stays so until someone
+    // changes it, so its day's totals take the samples meanwhile and the lines follow when the file can be
+    // written. A failure that may pass and hits the whole store (a full disk, an I/O error, a read-only
+    // mount) stops the writing until the next cycle, totals waiting with their line.
     QSet<int> heldBack;
     for (PendingSample& s : itf.pending)
     {
@@ -408,10 +411,11 @@ void Recorder::writePending(const QString& dir, Interface& itf)
                     report(dayPath, store::IgnoredFileMessage(dayPath, append.ignored, store::kDayFileLimit));
                 else
                     cannotWrite(dayPath);
+                if (append.status != store::DayAppend::Status::Ignored && !append.refused)
+                    break;
                 heldBack.insert(day);
             }
         }
-        // The day's totals take the sample even while its line waits: they never miss traffic.
         if (!s.counted && !count(itf, s))
             break;
     }

@@ -30,6 +30,42 @@ void WriteAll(const QString& path, const QByteArray& data)
     f.write(data);
 }
 
+// The system's calls, but a file the test names refuses to be opened, as another owner's file does (the tests
+// run as root, whom permissions never stop).
+class DenyingFileOps final : public store::FileOps
+{
+public:
+    QString denied;
+    int open(const QString& path, int flags, mode_t mode) override
+    {
+        if (path == denied)
+        {
+            errno = EACCES;
+            return -1;
+        }
+        return m_system.open(path, flags, mode);
+    }
+    int close(int fd) override { return m_system.close(fd); }
+    int fstat(int fd, struct stat* st) override { return m_system.fstat(fd, st); }
+    int lstat(const QString& path, struct stat* st) override { return m_system.lstat(path, st); }
+    ssize_t pread(int fd, void* buffer, size_t size, off_t offset) override
+    {
+        return m_system.pread(fd, buffer, size, offset);
+    }
+    ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) override
+    {
+        return m_system.pwrite(fd, data, size, offset);
+    }
+    int fsync(int fd) override { return m_system.fsync(fd); }
+    int ftruncate(int fd, off_t length) override { return m_system.ftruncate(fd, length); }
+    int rename(const QString& from, const QString& to) override { return m_system.rename(from, to); }
+    int unlink(const QString& path) override { return m_system.unlink(path); }
+    int mkdir(const QString& path, mode_t mode) override { return m_system.mkdir(path, mode); }
+
+private:
+    store::FileOps& m_system = store::SystemFileOps();
+};
+
 // One recorder over a temporary store root, with an exact table and a settable clock.
 struct Rig
 {
@@ -38,7 +74,8 @@ struct Rig
     Sampler sampler{source};
     TestClock clock;
     CollectingErrorReporter errors;
-    Recorder recorder{sampler, clock, errors, root.path()};
+    DenyingFileOps ops;
+    Recorder recorder{sampler, clock, errors, root.path(), ops};
     QStringList names;
     std::vector<bool> checked;
 
@@ -530,15 +567,30 @@ private slots:
         QCOMPARE(rig.errors.messages.size(), 1);
     }
 
-    // Today's file refused (here a FIFO) from 23:50 on: the next day's samples are written at once, the
-    // refused day's totals count every sample, and its lines land once the file is usable again.
+    // Today's file refused from 23:50 on: the next day's samples are written at once, the refused day's
+    // totals count every sample, and its lines land once the file is usable again.
+    void refusedDayHoldsBackNoOtherDay_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a FIFO") << true << QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire");
+        QTest::newRow("another owner's file") << false << QStringLiteral("Impossible d'écrire dans %1");
+    }
     void refusedDayHoldsBackNoOtherDay()
     {
+        QFETCH(bool, fifo);
+        QFETCH(QString, message);
         Rig rig("eth0");
         rig.clock.set(QDateTime(QDate(2004, 6, 15), QTime(23, 50, 0)));
         rig.cycle();
         const QString refused = rig.dir() + QStringLiteral("/38153.mdf");
-        QVERIFY(::mkfifo(QFile::encodeName(refused).constData(), 0644) == 0);
+        if (fifo)
+            QVERIFY(::mkfifo(QFile::encodeName(refused).constData(), 0644) == 0);
+        else
+        {
+            WriteAll(refused, QByteArray());
+            rig.ops.denied = refused;
+        }
         for (int i = 0; i < 4; ++i) // 23:50, 23:55, 00:00, 00:05
         {
             rig.add(100, 10);
@@ -547,11 +599,11 @@ private slots:
         }
         QCOMPARE(rig.day(38154), QByteArray("00:00:00100U10\r\n00:05:00100U10\r\n"));
         QVERIFY(rig.inf().endsWith("[data]\r\n38153D=200\r\n38153U=20\r\n38154D=200\r\n38154U=20\r\n"));
-        QCOMPARE(rig.errors.messages,
-                 QStringList{QStringLiteral("Fichier ignoré : %1 n'est pas un fichier ordinaire").arg(refused)});
+        QCOMPARE(rig.errors.messages, QStringList{message.arg(refused)});
         QVERIFY(rig.recorder.unwritten().empty());
 
         QVERIFY(::unlink(QFile::encodeName(refused).constData()) == 0);
+        rig.ops.denied.clear();
         rig.add(100, 10);
         rig.cycle();
         QCOMPARE(rig.day(38153), QByteArray("23:50:00100U10\r\n23:55:00100U10\r\n"));
