@@ -698,6 +698,24 @@ std::optional<bool> SettingsStore::readBool(const QString& name) const
     return *v != 0;
 }
 
+QMap<QString, QString> SettingsStore::readSection(const QString& section) const
+{
+    QMap<QString, QString> values;
+    const qsizetype prefix = section.size() + 1;
+    for (auto it = m_values.constBegin(); it != m_values.constEnd(); ++it)
+    {
+        const QString& key = it.key();
+        if (key.size() <= prefix || key[section.size()] != QLatin1Char('/') ||
+            QStringView(key).first(section.size()).compare(section, Qt::CaseInsensitive) != 0)
+            continue;
+        if (it->typeId() == QMetaType::QString)
+            values.insert(key.sliced(prefix), it->toString());
+        else if (it->typeId() == QMetaType::QStringList)
+            values.insert(key.sliced(prefix), it->toStringList().join(QLatin1Char(',')));
+    }
+    return values;
+}
+
 std::optional<bool> SettingsStore::readBoolExact(const QString& name) const
 {
     const auto v = ToInt32(value(name, true));

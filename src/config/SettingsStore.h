@@ -53,6 +53,10 @@ public:
     std::optional<int32_t> readInt(const QString& name) const;
     // Stored as an integer; any non-zero integer reads as true.
     std::optional<bool> readBool(const QString& name) const;
+    // The values of an INI section of the file, by their names below it as the file spells them ("eth0/cycle"
+    // for "eth0\cycle" under [Plans]); the section's name compares without regard to case. A list value
+    // ("80,100") gives its items joined by commas; values of other types are left out.
+    QMap<QString, QString> readSection(const QString& section) const;
 
     // Values whose name's letter case counts (the marks of "Eth0" and "eth0" are two values).
     std::optional<bool> readBoolExact(const QString& name) const;

@@ -227,6 +227,7 @@ struct InterfaceReport
     TotalsReport totals; // every day
     TotalsReport listed; // the days within the limits, and their months
     Damage damage;
+    std::optional<PlanFigures> plan;
 };
 
 QJsonValue SamplesArray(DayFiles& files, const QDate& date)
@@ -240,6 +241,107 @@ QJsonValue SamplesArray(DayFiles& files, const QDate& date)
                                  {QStringLiteral("received"), static_cast<qint64>(s.in)},
                                  {QStringLiteral("sent"), static_cast<qint64>(s.out)}});
     return array;
+}
+
+QString DateTimeText(const QDateTime& t)
+{
+    return LocalTimeText(t.date(), t.time().msecsSinceStartOfDay());
+}
+
+QJsonValue OptionalBytes(const std::optional<long double>& v)
+{
+    return v ? BytesValue(*v) : QJsonValue();
+}
+
+QJsonValue PlanObject(const std::optional<PlanFigures>& f)
+{
+    if (!f)
+        return QJsonValue();
+    const auto cut = [](const std::optional<long double>& v) {
+        return v ? std::optional<long double>(std::floor(*v)) : std::nullopt;
+    };
+    QJsonArray crossed;
+    for (const int threshold : f->crossed)
+        crossed.append(threshold);
+    return QJsonObject{
+        {QStringLiteral("cycle"), f->plan.cycleText()},
+        {QStringLiteral("cycle_start"), DateTimeText(f->cycle.start)},
+        {QStringLiteral("cycle_end"), DateTimeText(f->cycle.end)},
+        {QStringLiteral("allowance"), f->plan.allowance ? BytesValue(f->plan.allowance) : QJsonValue()},
+        {QStringLiteral("count"), PlanCountText(f->plan.count)},
+        {QStringLiteral("offpeak"), f->plan.offPeak ? QJsonValue(f->plan.offPeak->text()) : QJsonValue()},
+        {QStringLiteral("used"), BytesValue(f->used)},
+        {QStringLiteral("percent"), f->percent ? QJsonValue(static_cast<double>(*f->percent)) : QJsonValue()},
+        // Cut to whole bytes, as the forecast is.
+        {QStringLiteral("expected"), OptionalBytes(cut(f->expected))},
+        {QStringLiteral("projected"), BytesValue(std::floor(f->projected))},
+        {QStringLiteral("remaining"), OptionalBytes(f->remaining)},
+        {QStringLiteral("per_day"), OptionalBytes(cut(f->perDay))},
+        {QStringLiteral("thresholds_crossed"), crossed},
+        {QStringLiteral("p95_bytes_per_second"), AmountsObject(f->p95.received, f->p95.sent)},
+        {QStringLiteral("peak_bytes_per_second"), AmountsObject(f->peak.received, f->peak.sent)},
+    };
+}
+
+// An amount in the unit the window's groups would give it alone.
+QString AmountText(long double v)
+{
+    AmountUnit unit;
+    unit.ChooseUnit(v, v, kGroupUnits);
+    return unit.FormatAmount(v);
+}
+
+QString PercentText(long double percent)
+{
+    return FloatText(CutTenths(percent)) + QStringLiteral(" %");
+}
+
+QString PlanText(const PlanFigures& f)
+{
+    static const QString counted[] = {QStringLiteral("reçus et envoyés"), QStringLiteral("reçus"),
+                                      QStringLiteral("envoyés")};
+    QString what = counted[static_cast<int>(f.plan.count)];
+    if (f.plan.offPeak)
+        what += QStringLiteral(", hors ") + f.plan.offPeak->text();
+    QString text = QStringLiteral("Forfait, cycle du %1 au %2 (%3) :\n")
+                       .arg(DateText(f.cycle.first), DateText(f.cycle.last), what);
+    if (!f.percent)
+        text += QStringLiteral("  Utilisé : %1, sans limite\n").arg(AmountText(f.used));
+    else
+    {
+        text += QStringLiteral("  Utilisé : %1 sur %2 (%3) ; attendu à ce jour : %4\n")
+                    .arg(AmountText(f.used), AmountText(f.plan.allowance), PercentText(*f.percent),
+                         AmountText(*f.expected));
+        text += QStringLiteral("  Reste : %1").arg(AmountText(*f.remaining));
+        if (f.perDay)
+            text += QStringLiteral(", soit %1 par jour pendant %2 jour%3")
+                        .arg(AmountText(*f.perDay))
+                        .arg(f.daysLeft)
+                        .arg(f.daysLeft > 1 ? QStringLiteral("s") : QString());
+        text += QLatin1Char('\n');
+    }
+    text += QStringLiteral("  Prévision en fin de cycle : %1\n").arg(AmountText(f.projected));
+    text += QStringLiteral("  95e centile : reçus %1/s, envoyés %2/s ; pointe : reçus %3/s, envoyés %4/s\n")
+                .arg(AmountText(f.p95.received), AmountText(f.p95.sent), AmountText(f.peak.received),
+                     AmountText(f.peak.sent));
+    if (!f.crossed.empty())
+    {
+        QStringList crossed;
+        for (const int threshold : f.crossed)
+            crossed << QString::number(threshold) + QStringLiteral(" %");
+        text += QStringLiteral("  Seuils atteints : %1\n").arg(crossed.join(QStringLiteral(", ")));
+    }
+    return text;
+}
+
+// --check-plans: "<interface> : seuil de 80 % atteint, ...", for the highest threshold reached.
+QString CheckLine(const QString& title, const PlanFigures& f)
+{
+    return QStringLiteral("%1 : seuil de %2 % atteint, %3 du forfait utilisé (%4 sur %5), cycle du %6 au %7.\n")
+        .arg(title)
+        .arg(f.crossed.back())
+        .arg(PercentText(*f.percent), AmountText(f.used), AmountText(f.plan.allowance), DateText(f.cycle.first),
+             DateText(f.cycle.last));
 }
 
 QJsonObject InterfaceObject(const InterfaceReport& r, const ReportOptions& options, const QDate& today, bool recording,
@@ -285,6 +387,7 @@ QJsonObject InterfaceObject(const InterfaceReport& r, const ReportOptions& optio
         {QStringLiteral("months"), months},
         {QStringLiteral("last_sample"), lastSample ? QJsonValue(*lastSample) : QJsonValue()},
         {QStringLiteral("recording"), recording},
+        {QStringLiteral("plan"), PlanObject(r.plan)},
     };
 }
 
@@ -326,9 +429,13 @@ QString InterfaceText(const InterfaceReport& r)
     if (!t.firstDay)
     {
         text += GroupLine(QStringLiteral("Depuis le début"), t.sinceFirstDay);
+        if (r.plan)
+            text += PlanText(*r.plan);
         return text + QStringLiteral("Aucun jour enregistré.\n");
     }
     text += GroupLine(QStringLiteral("Depuis le ") + DateText(*t.firstDay), t.sinceFirstDay);
+    if (r.plan)
+        text += PlanText(*r.plan);
     if (r.listed.pairs == 0)
         return text + QStringLiteral("\nAucun jour dans les limites données.\n");
     text += QStringLiteral("\nPar jour :\n") + Table(r.listed.header, r.listed.daily);
@@ -336,13 +443,18 @@ QString InterfaceText(const InterfaceReport& r)
     return text;
 }
 
+// "eth0", or "Wi-Fi (wlan0)" when the name is not the folder's.
+QString ShortName(const InterfaceFolder& itf)
+{
+    return !itf.name || *itf.name == itf.folder ? itf.folder
+                                                : *itf.name + QStringLiteral(" (") + itf.folder + QLatin1Char(')');
+}
+
 QString KnownNames(const std::vector<InterfaceFolder>& interfaces)
 {
     QStringList names;
     for (const InterfaceFolder& itf : interfaces)
-        names << (!itf.name || *itf.name == itf.folder
-                      ? itf.folder
-                      : *itf.name + QStringLiteral(" (") + itf.folder + QLatin1Char(')'));
+        names << ShortName(itf);
     return names.join(QStringLiteral(", "));
 }
 } // namespace
@@ -390,9 +502,22 @@ ReportOutcome RunReport(const QString& storeRoot, const ReportOptions& options, 
         return outcome;
     }
 
+    PlanBook plans;
+    warnings += plans.update(options.plans);
+    // A plan that names no interface of the store is most likely misspelt.
+    if (!options.interfaceName)
+        for (const DataPlan& plan : plans.plans())
+            if (std::none_of(interfaces.begin(), interfaces.end(), [&plan](const InterfaceFolder& itf) {
+                    return itf.name.value_or(itf.folder).compare(plan.interfaceName, Qt::CaseInsensitive) == 0 ||
+                           itf.folder.compare(plan.interfaceName, Qt::CaseInsensitive) == 0;
+                }))
+                warnings << QStringLiteral("Forfait de « %1 » : aucune statistique de cette interface dans %2.")
+                                .arg(plan.interfaceName, root);
+
     const QDate today = now.date();
     const bool limited = options.begin || options.end;
     std::vector<InterfaceReport> reports;
+    PlanCalculator calculator;
     for (const InterfaceFolder* itf : chosen)
     {
         InterfaceReport r;
@@ -402,15 +527,41 @@ ReportOutcome RunReport(const QString& storeRoot, const ReportOptions& options, 
         // The walk itself gives the listed days and months, a month with the sums of its days in range.
         r.totals = TotalsWalk::Compute(lines, itf->title(), today);
         r.listed = limited ? TotalsWalk::Compute(DaysWithin(lines, options), itf->title(), today) : r.totals;
+        const DataPlan* plan = plans.find(itf->title());
+        if (!plan && itf->name)
+            plan = plans.find(itf->folder);
+        if (plan)
+            r.plan = calculator.forCycle(*plan, itf->dir, lines, CycleHolding(*plan, today), now);
         reports.push_back(std::move(r));
     }
+    // Told after the report's own reading of the same day files, once.
+    const auto planWarnings = [&warnings](const InterfaceReport& r) {
+        if (r.plan)
+            for (const QString& warning : r.plan->warnings)
+                AddOnce(warnings, warning);
+    };
 
-    if (options.json)
+    if (options.checkPlans)
+    {
+        QString lines;
+        for (const InterfaceReport& r : reports)
+        {
+            planWarnings(r);
+            if (r.plan && !r.plan->crossed.empty())
+                lines += CheckLine(ShortName(*r.itf), *r.plan);
+        }
+        outcome.out = lines.toUtf8();
+        outcome.status = lines.isEmpty() ? 0 : 1;
+    }
+    else if (options.json)
     {
         const bool recording = StoreLock::IsHeld(storeRoot);
         QJsonArray array;
         for (const InterfaceReport& r : reports)
+        {
             array.append(InterfaceObject(r, options, today, recording, warnings));
+            planWarnings(r);
+        }
         const QJsonObject document{
             {QStringLiteral("version"), 1},
             {QStringLiteral("generated"), LocalTimeText(today, now.time().msecsSinceStartOfDay())},
@@ -426,7 +577,10 @@ ReportOutcome RunReport(const QString& storeRoot, const ReportOptions& options, 
     {
         QStringList texts;
         for (const InterfaceReport& r : reports)
+        {
             texts << InterfaceText(r);
+            planWarnings(r);
+        }
         outcome.out = texts.join(QLatin1Char('\n')).toUtf8();
     }
     outcome.error = warnings.join(QLatin1Char('\n'));

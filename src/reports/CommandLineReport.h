@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "reports/DataPlan.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -22,6 +24,10 @@ struct ReportOptions
     bool samples = false; // JSON: each listed day's five-minute samples
     // The days and months listed, both inclusive; the other figures stay those of every day.
     std::optional<QDate> begin = std::nullopt, end = std::nullopt;
+    // The settings file's [Plans] section: an interface with a plan is reported with its plan's figures.
+    PlanSection plans = {};
+    // Instead of the report, one line per plan past one of its thresholds, and status 1 when there is one.
+    bool checkPlans = false;
 };
 
 struct ReportOutcome

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/PrometheusText.h"
 
+#include "reports/DataPlan.h"
 #include "store/FileOps.h"
 #include "store/ProfileFile.h"
 
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cfloat>
 #include <charconv>
@@ -79,6 +81,29 @@ void AppendHeader(QByteArray& text, const char* name, const char* type, const ch
     text += type;
     text += '\n';
 }
+
+struct PlanMetric
+{
+    const char* name;
+    const char* help;
+    bool perDirection; // a series per direction, labelled
+    bool ofAllowance;  // left out without an allowance
+    long double (*value)(const PlanMetrics&, bool sent);
+};
+
+const PlanMetric kPlanMetrics[] = {
+    {"vorp_plan_allowance_bytes", "Bytes the data plan allows per cycle.", false, true,
+     [](const PlanMetrics& p, bool) { return static_cast<long double>(p.allowance); }},
+    {"vorp_plan_used_bytes", "Bytes the data plan counts in the current cycle so far.", false, false,
+     [](const PlanMetrics& p, bool) { return p.used; }},
+    {"vorp_plan_projected_bytes", "Bytes the data plan will count by the end of the cycle at the pace so far.", false,
+     false, [](const PlanMetrics& p, bool) { return p.projected; }},
+    {"vorp_plan_cycle_end_timestamp_seconds", "Unix time the current cycle of the data plan ends.", false, false,
+     [](const PlanMetrics& p, bool) { return static_cast<long double>(p.cycleEndSeconds); }},
+    {"vorp_plan_p95_bytes_per_second",
+     "95th percentile of the five-minute rate in the current cycle of the data plan, bytes per second.", true, false,
+     [](const PlanMetrics& p, bool sent) { return sent ? p.p95Sent : p.p95Received; }},
+};
 
 // The format escapes exactly these three in a label value; the rest is UTF-8 as it is.
 QByteArray LabelValue(const QString& value)
@@ -166,6 +191,29 @@ QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, const
             text += '\n';
         }
     }
+    // The plan families only where a plan is set, so that a machine without one carries none of them.
+    if (std::any_of(interfaces.begin(), interfaces.end(), [](const auto& itf) { return itf.plan; }))
+        for (const PlanMetric& metric : kPlanMetrics)
+        {
+            AppendHeader(text, metric.name, "gauge", metric.help);
+            for (const InterfaceMetrics& itf : interfaces)
+            {
+                if (!itf.plan || (metric.ofAllowance && itf.plan->allowance == 0))
+                    continue;
+                const QByteArray interface = "interface=\"" + LabelValue(itf.name) + '"';
+                for (int direction = 0; direction < (metric.perDirection ? 2 : 1); ++direction)
+                {
+                    const bool sent = direction == 1;
+                    text += metric.name;
+                    text +=
+                        labels(metric.perDirection ? interface + ",direction=\"" + (sent ? "sent" : "received") + '"'
+                                                   : interface);
+                    text += ' ';
+                    text += Number(metric.value(*itf.plan, sent));
+                    text += '\n';
+                }
+            }
+        }
     const auto single = [&](const char* name, const char* type, const char* help, const QByteArray& value,
                             const QByteArray& first = QByteArray()) {
         AppendHeader(text, name, type, help);
@@ -194,6 +242,12 @@ QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, std::
     RecorderHealth health;
     health.lastSampleSeconds = lastSampleSeconds;
     return PrometheusText(interfaces, health);
+}
+
+PlanMetrics PlanMetricsOf(const PlanFigures& figures)
+{
+    return {figures.plan.allowance, figures.used,    figures.projected, figures.cycle.end.toSecsSinceEpoch(),
+            figures.p95.received,   figures.p95.sent};
 }
 
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error)

@@ -13,6 +13,19 @@
 // The textfile the headless recorder leaves for a node exporter's textfile collector.
 namespace reports
 {
+struct PlanFigures;
+
+// An interface's data plan, in the current cycle.
+struct PlanMetrics
+{
+    uint64_t allowance = 0; // 0: no allowance, and no allowance series (a ratio to it would be infinite)
+    long double used = 0;
+    long double projected = 0;
+    qint64 cycleEndSeconds = 0;               // Unix time of the cycle's end, the next one's start
+    long double p95Received = 0, p95Sent = 0; // bytes per second
+};
+PlanMetrics PlanMetricsOf(const PlanFigures& figures);
+
 struct InterfaceMetrics
 {
     QString name; // the display name, label "interface": one series per interface folder
@@ -25,6 +38,7 @@ struct InterfaceMetrics
     long double monthSent = 0;
     long double monthForecast = 0; // both directions, bytes
     uint64_t pendingSamples = 0;   // taken from the counters, not yet in the store
+    std::optional<PlanMetrics> plan = std::nullopt;
 };
 
 // What tells a recording machine from a stuck one.
@@ -39,9 +53,10 @@ struct RecorderHealth
 };
 
 // The exposition text (text format 0.0.4): every metric's HELP and TYPE lines even with no interface,
-// one sample per interface in the order given, the health series, and the last sample's time only once
-// there is one. Whole numbers are written in full; others with enough digits to read back the same value;
-// NaN and infinities as NaN, +Inf and -Inf.
+// one sample per interface in the order given, the plan series of the interfaces with a plan (their HELP
+// and TYPE only when one has), the health series, and the last sample's time only once there is one. Whole
+// numbers are written in full; others with enough digits to read back the same value; NaN and infinities as
+// NaN, +Inf and -Inf.
 QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, const RecorderHealth& health);
 // Without health series (no user, no version, not recording, no error).
 QByteArray PrometheusText(const std::vector<InterfaceMetrics>& interfaces, std::optional<qint64> lastSampleSeconds);

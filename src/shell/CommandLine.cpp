@@ -91,6 +91,8 @@ CommandLine ParseReport(const QStringList& arguments)
             line.pretty = true;
         else if (arg == QLatin1String("--samples"))
             line.samples = true;
+        else if (arg == QLatin1String("--check-plans"))
+            line.checkPlans = true;
         else if (TakeOption(arguments, i, QLatin1StringView("--begin"), value))
         {
             line.begin = ParseDay(value);
@@ -111,6 +113,11 @@ CommandLine ParseReport(const QStringList& arguments)
     for (const auto& [given, option] : {std::pair{line.pretty, "--pretty"}, {line.samples, "--samples"}})
         if (given && !line.json)
             return Invalid(QStringLiteral("%1 ne va qu'avec --report --json.").arg(QLatin1String(option)));
+    // A check prints its lines and nothing else: no form, no days to list.
+    for (const auto& [given, option] :
+         {std::pair{line.json, "--json"}, {line.begin.has_value(), "--begin"}, {line.end.has_value(), "--end"}})
+        if (given && line.checkPlans)
+            return Invalid(QStringLiteral("--check-plans ne va pas avec %1.").arg(QLatin1String(option)));
     if (line.begin && line.end && *line.begin > *line.end)
         return Invalid(QStringLiteral("--begin (%1) est après --end (%2).")
                            .arg(line.begin->toString(Qt::ISODate), line.end->toString(Qt::ISODate)));
@@ -121,7 +128,7 @@ CommandLine ParseReport(const QStringList& arguments)
 std::optional<QString> ReportOptionIn(const QStringList& arguments)
 {
     for (const QString& arg : arguments)
-        for (const char* option : {"--pretty", "--samples", "--begin", "--end"})
+        for (const char* option : {"--pretty", "--samples", "--begin", "--end", "--check-plans"})
             if (IsOption(arg, QLatin1StringView(option)))
                 return QString::fromLatin1(option);
     return std::nullopt;
@@ -149,6 +156,12 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         line.action = CommandLine::Action::Help;
     else if (arg == QLatin1String("--version"))
         line.action = CommandLine::Action::Version;
+    else if (arg == QLatin1String("--meter"))
+        line.window = CommandLine::Window::Meter;
+    else if (arg == QLatin1String("--graph"))
+        line.window = CommandLine::Window::Graph;
+    else if (arg == QLatin1String("--totals"))
+        line.window = CommandLine::Window::Totals;
     else
         line.pictureBase = arg;
     return line;
@@ -156,12 +169,16 @@ CommandLine ParseCommandLine(const QStringList& arguments)
 
 QString HelpText(const QString& program)
 {
-    return QStringLiteral("Utilisation : %1 [NOM]\n"
+    return QStringLiteral("Utilisation : %1 [NOM | --meter | --graph | --totals]\n"
                           "       %1 --record [--prometheus-textfile FICHIER]\n"
                           "       %1 --report [--json [--pretty] [--samples]] [--begin DATE] [--end DATE] [INTERFACE]\n"
+                          "       %1 --report --check-plans [INTERFACE]\n"
                           "Tachymètre réseau : vitesses en direct dans la zone de notification,\n"
                           "statistiques enregistrées toutes les cinq minutes.\n\n"
                           "  NOM        nom de base des images du graphique enregistrées automatiquement\n"
+                          "  --meter, --graph, --totals\n"
+                          "             montre le tachymètre, le graphique ou les totaux, dans la copie déjà\n"
+                          "             lancée s'il y en a une\n"
                           "  --record   enregistre les statistiques sans affichage (service vorp-recorder) ;\n"
                           "             s'arrête sur SIGTERM, SIGINT ou SIGHUP après un dernier relevé\n"
                           "  --prometheus-textfile FICHIER\n"
@@ -176,6 +193,9 @@ QString HelpText(const QString& program)
                           "  --begin DATE, --end DATE\n"
                           "             avec --report : ne liste que les jours (et les mois) du premier au\n"
                           "             dernier jour donnés, AAAA-MM-JJ, inclus\n"
+                          "  --check-plans\n"
+                          "             avec --report : une ligne par forfait dont un seuil d'alerte est\n"
+                          "             atteint, et le code de sortie 1 s'il y en a une (pour cron)\n"
                           "  --help     affiche cette aide\n"
                           "  --version  affiche la version\n\n"
                           "Réglages : $XDG_CONFIG_HOME/VORP/VORP.conf\n"

@@ -404,13 +404,20 @@ void HeadlessRecorder::writeTextfile()
             metrics.back().name = name;
             folders.emplace_back(name, -1);
         }
+    if (m_settings)
+        for (const QString& message : m_plans.update(m_settings->readSection(QStringLiteral("Plans"))))
+            m_warnings.showError(message);
+    // The store's folder names are joined to the root as the recorder joins them.
+    QString root = m_options.storeRoot;
+    if (!root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
     for (size_t i = 0; i < metrics.size(); ++i)
     {
         reports::InterfaceMetrics& m = metrics[i];
         // Only read here: the folder of an interface never recorded yet is not made for the textfile.
         const QString dir = QDir(m_options.storeRoot).filePath(folders[i].first);
         const auto found = folders[i].second >= 0
-                               ? store::StatisticsFolderFor(m_options.storeRoot, folders[i].second, folders[i].first)
+                               ? store::StatisticsFolderFor(root, folders[i].second, folders[i].first)
                                : (QFileInfo(dir).isDir() ? std::optional<QString>(dir) : std::nullopt);
         if (!found)
             continue;
@@ -420,6 +427,8 @@ void HeadlessRecorder::writeTextfile()
         m.monthReceived = totals.monthBytes.received;
         m.monthSent = totals.monthBytes.sent;
         m.monthForecast = totals.forecastBytes.received + totals.forecastBytes.sent;
+        if (const reports::DataPlan* plan = m_plans.find(m.name))
+            m.plan = reports::PlanMetricsOf(m_planCalculator.current(*plan, *found, m_clock.now()));
     }
     QString error;
     if (reports::WriteFileAtomically(*m_options.textfile, reports::PrometheusText(metrics, health), &error))

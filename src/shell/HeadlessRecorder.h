@@ -2,6 +2,7 @@
 #pragma once
 
 #include "config/SettingsStore.h"
+#include "reports/DataPlan.h"
 #include "sampling/InterfaceTable.h"
 #include "store/RecordingService.h"
 #include "store/StoreLock.h"
@@ -115,6 +116,9 @@ private:
     uint64_t m_textfileErrors = 0;
     bool m_textfileFailing = false;
     bool m_ready = false;
+    // The data plans of the settings file, and what computes their figures for the textfile.
+    reports::PlanBook m_plans;
+    reports::PlanCalculator m_planCalculator;
     QString m_lockWait; // why the lock is being waited for, while it is
     bool m_stopped = false;
 };

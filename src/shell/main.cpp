@@ -2,14 +2,17 @@
 // The program the user runs. Recording and reports run here on QtCore alone, so a recorder service loads
 // no display code; the windows are another executable, which this one becomes.
 #include "common/StoreRoot.h"
+#include "config/SettingsStore.h"
 #include "reports/CommandLineReport.h"
 #include "shell/CommandLine.h"
 #include "shell/HeadlessRecorder.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -101,10 +104,22 @@ int main(int argc, char** argv)
     options.samples = line.samples;
     options.begin = line.begin;
     options.end = line.end;
+    options.checkPlans = line.checkPlans;
+    const SettingsStore settings(SettingsStore::DefaultPath(), SettingsStore::Access::ReadOnly);
+    options.plans = settings.readSection(QStringLiteral("Plans"));
     const reports::ReportOutcome outcome = reports::RunReport(StoreRootPath(QCoreApplication::applicationDirPath()),
                                                               options, QDateTime::currentDateTime());
     std::fwrite(outcome.out.constData(), 1, static_cast<size_t>(outcome.out.size()), stdout);
     if (!outcome.error.isEmpty())
         Say(outcome.error);
+    if (settings.fileState() == SettingsStore::FileState::Unreadable)
+    {
+        Say(QStringLiteral("VORP : impossible de lire le fichier de réglages %1 (%2) ; les forfaits sont laissés de "
+                           "côté.")
+                .arg(QDir::toNativeSeparators(settings.path()), settings.problem()));
+        // A check that could not look at the plans must not pass for one that found nothing.
+        if (line.checkPlans)
+            return std::max(outcome.status, 1);
+    }
     return outcome.status;
 }

@@ -570,6 +570,119 @@ private slots:
         QCOMPARE(itf.value(QStringLiteral("last_sample")), QJsonValue(QStringLiteral("2004-07-01T00:05:07")));
     }
 
+    // tests/data/planstore at midnight on 4 June 2027: eth0 used 50 000 000 bytes in 1 to 3 June (and 2 000 000
+    // on 31 May), 3 June's day file holds 44 samples of 500 B/s received and 100 B/s sent and one of 5000 and
+    // 600; wlan0 has no plan.
+    void planInTheReport()
+    {
+        QTemporaryDir tmp;
+        QVERIFY(CopyFixture(QFINDTESTDATA("../data/planstore"), tmp.path()));
+        ReportOptions options{.json = true};
+        options.plans = {{QStringLiteral("eth0/cycle"), QStringLiteral("month:1")},
+                         {QStringLiteral("eth0/allowance"), QStringLiteral("60000000")},
+                         {QStringLiteral("eth0/warn"), QStringLiteral("50,80")},
+                         {QStringLiteral("ppp0/cycle"), QStringLiteral("day")}};
+        const QDateTime now(QDate(2027, 6, 4), QTime(0, 0));
+        ReportOutcome outcome = RunReport(tmp.path(), options, now);
+        QCOMPARE(outcome.status, 0);
+        const QString unknown =
+            QStringLiteral("Forfait de « ppp0 » : aucune statistique de cette interface dans %1.").arg(tmp.path());
+        QCOMPARE(outcome.error, unknown);
+        const QJsonObject document = Document(outcome);
+        QCOMPARE(document.value(QStringLiteral("warnings")).toVariant().toStringList(), QStringList{unknown});
+        const QJsonArray interfaces = document.value(QStringLiteral("interfaces")).toArray();
+        QCOMPARE(interfaces.size(), 2);
+        QCOMPARE(interfaces[1].toObject().value(QStringLiteral("plan")), QJsonValue(QJsonValue::Null));
+
+        QJsonObject plan = interfaces[0].toObject().value(QStringLiteral("plan")).toObject();
+        // 50 000 000 of 60 000 000; 3 of 30 days gone, 27 left with today; 864 slots of which the top 43 go.
+        QCOMPARE(plan.take(QStringLiteral("percent")).toDouble(), 250.0 / 3);
+        const QJsonObject expected{
+            {QStringLiteral("cycle"), QStringLiteral("month:1")},
+            {QStringLiteral("cycle_start"), QStringLiteral("2027-06-01T00:00:00")},
+            {QStringLiteral("cycle_end"), QStringLiteral("2027-07-01T00:00:00")},
+            {QStringLiteral("allowance"), 60000000},
+            {QStringLiteral("count"), QStringLiteral("both")},
+            {QStringLiteral("offpeak"), QJsonValue()},
+            {QStringLiteral("used"), 50000000},
+            {QStringLiteral("expected"), 6000000},
+            {QStringLiteral("projected"), 500000000},
+            {QStringLiteral("remaining"), 10000000},
+            {QStringLiteral("per_day"), 370370},
+            {QStringLiteral("thresholds_crossed"), QJsonArray{50, 80}},
+            {QStringLiteral("p95_bytes_per_second"),
+             QJsonObject{{QStringLiteral("received"), 500}, {QStringLiteral("sent"), 100}}},
+            {QStringLiteral("peak_bytes_per_second"),
+             QJsonObject{{QStringLiteral("received"), 5000}, {QStringLiteral("sent"), 600}}},
+        };
+        QCOMPARE(plan, expected);
+
+        // The text gives the same figures in the window's units, after the totals since the first day.
+        options.json = false;
+        outcome = RunReport(tmp.path(), options, now);
+        const QStringList lines = QString::fromUtf8(outcome.out).split(QLatin1Char('\n'));
+        const qsizetype at =
+            lines.indexOf(QStringLiteral("Forfait, cycle du 01/06/2027 au 30/06/2027 (reçus et envoyés) :"));
+        QVERIFY(at > 0 && lines[at - 1].startsWith(QStringLiteral("Depuis le 31/05/2027 : ")));
+        QCOMPARE(
+            lines.mid(at + 1, 6),
+            S({"  Utilisé : 47,68Mo sur 57,22Mo (83,3 %) ; attendu à ce jour : 5,72Mo",
+               "  Reste : 9,53Mo, soit 361,68Ko par jour pendant 27 jours", "  Prévision en fin de cycle : 476,83Mo",
+               "  95e centile : reçus 500 octets/s, envoyés 100 octets/s ; pointe : reçus 4,88Ko/s, envoyés 600 "
+               "octets/s",
+               "  Seuils atteints : 50 %, 80 %", ""}));
+        QCOMPARE(outcome.error, unknown);
+    }
+
+    // --check-plans on tests/data/planstore at midnight on 4 June 2027 (eth0: 50 000 000 bytes, 41 500 000 of
+    // them received).
+    void checkPlans_data()
+    {
+        QTest::addColumn<QStringList>("plan"); // eth0's settings
+        QTest::addColumn<QString>("interface");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("error");
+        const QStringList allowance{QStringLiteral("cycle=month:1"), QStringLiteral("allowance=60000000")};
+        QTest::newRow("past 80 %: the highest threshold reached")
+            << allowance + S({"warn=50,80"}) << QString() << 1
+            << "eth0 : seuil de 80 % atteint, 83,3 % du forfait utilisé (47,68Mo sur 57,22Mo), cycle du 01/06/2027 "
+               "au 30/06/2027.\n"
+            << QString();
+        QTest::newRow("received only: past 50 %")
+            << allowance + S({"warn=50,80", "count=received"}) << QString() << 1
+            << "eth0 : seuil de 50 % atteint, 69,1 % du forfait utilisé (39,57Mo sur 57,22Mo), cycle du 01/06/2027 "
+               "au 30/06/2027.\n"
+            << QString();
+        QTest::newRow("under every threshold")
+            << allowance + S({"warn=90"}) << QString() << 0 << QString() << QString();
+        QTest::newRow("no threshold at all") << allowance + S({"warn="}) << QString() << 0 << QString() << QString();
+        QTest::newRow("no allowance") << S({"cycle=month:1"}) << QString() << 0 << QString() << QString();
+        QTest::newRow("no plan") << QStringList() << QString() << 0 << QString() << QString();
+        QTest::newRow("another interface asked for")
+            << allowance << QStringLiteral("wlan0") << 0 << QString() << QString();
+        QTest::newRow("a bad value: told, and the plan not checked")
+            << S({"cycle=month:1", "allowance=60 Mo"}) << QString() << 0 << QString()
+            << "Forfait de « eth0 » ignoré : allowance=60 Mo n'est pas valide (attendu : un nombre entier d'octets "
+               "par cycle, 0 pour aucun).";
+    }
+    void checkPlans()
+    {
+        QFETCH(QStringList, plan);
+        QFETCH(QString, interface);
+        QTemporaryDir tmp;
+        QVERIFY(CopyFixture(QFINDTESTDATA("../data/planstore"), tmp.path()));
+        ReportOptions options{.interfaceName = Optional(interface)};
+        options.checkPlans = true;
+        for (const QString& setting : plan)
+            options.plans.insert(QStringLiteral("eth0/") + setting.section(QLatin1Char('='), 0, 0),
+                                 setting.section(QLatin1Char('='), 1));
+        const ReportOutcome outcome = RunReport(tmp.path(), options, QDateTime(QDate(2027, 6, 4), QTime(0, 0)));
+        QTEST(outcome.status, "status");
+        QTEST(QString::fromUtf8(outcome.out), "out");
+        QTEST(outcome.error, "error");
+    }
+
     void recordingFollowsTheStoreLock()
     {
         QTemporaryDir tmp;

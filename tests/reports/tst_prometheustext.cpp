@@ -171,6 +171,7 @@ private slots:
     void failedWriteLeavesFolderAsItWas();
     void leftoversOfAKilledWriterAreSwept();
     void healthAndUserLabel();
+    void planSeries();
 };
 
 void TestPrometheusText::parsedByReferenceParser_data()
@@ -420,6 +421,72 @@ void TestPrometheusText::healthAndUserLabel()
     for (const char* name : {"vorp_pending_samples", "vorp_recording", "vorp_write_errors", "vorp_build_info",
                              "vorp_last_sample_timestamp_seconds"})
         QVERIFY2(names.contains(QString::fromLatin1(name)), name);
+}
+
+// The plan series of the interfaces with a plan, read by the reference parser; the allowance only where there
+// is one, so that a ratio to it is never infinite.
+void TestPrometheusText::planSeries()
+{
+    reports::PlanMetrics eth0Plan;
+    eth0Plan.allowance = 60000000000;
+    eth0Plan.used = 50000000000;
+    eth0Plan.projected = 500000000000;
+    eth0Plan.cycleEndSeconds = 1814392800; // 1 July 2027 in Paris
+    eth0Plan.p95Received = 500;
+    eth0Plan.p95Sent = 100.5L;
+    reports::PlanMetrics wlanPlan;
+    wlanPlan.used = 7;
+    wlanPlan.projected = 70;
+    wlanPlan.cycleEndSeconds = 1814392800;
+    InterfaceMetrics eth0 = Metrics(QStringLiteral("eth0"), 0, 0, 0, 0, 0, 0, 0);
+    eth0.plan = eth0Plan;
+    InterfaceMetrics wlan0 = Metrics(QStringLiteral("wlan0"), 0, 0, 0, 0, 0, 0, 0);
+    wlan0.plan = wlanPlan;
+    const InterfaceMetrics lo = Metrics(QStringLiteral("lo"), 0, 0, 0, 0, 0, 0, 0);
+    reports::RecorderHealth health;
+    health.user = QStringLiteral("alice");
+    const QByteArray text = reports::PrometheusText({eth0, lo, wlan0}, health);
+    QVERIFY(!reports::PrometheusText({lo}, health).contains("vorp_plan_"));
+
+    if (!QFileInfo(kPython).isExecutable())
+        QSKIP("no /usr/bin/python3");
+    QProcess python;
+    python.start(kPython, {QStringLiteral("-c"), kParse});
+    QVERIFY(python.waitForStarted(-1));
+    python.write(text);
+    python.closeWriteChannel();
+    QVERIFY(python.waitForFinished(-1));
+    if (python.exitCode() == 77)
+        QSKIP("the prometheus_client module is not installed for /usr/bin/python3");
+    QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+    QJsonArray plans;
+    for (const QJsonValue& family : QJsonDocument::fromJson(python.readAllStandardOutput()).array())
+        if (family[u"name"].toString().startsWith(QLatin1String("vorp_plan_")))
+            plans.append(family);
+    const auto labels = [](const char* interface, const char* direction = nullptr) {
+        QJsonObject o{{QStringLiteral("interface"), Text(interface)}, {QStringLiteral("user"), Text("alice")}};
+        if (direction)
+            o.insert(QStringLiteral("direction"), Text(direction));
+        return o;
+    };
+    const QJsonArray expected = {
+        FamilyObject("vorp_plan_allowance_bytes", "gauge", {Sample("vorp_plan_allowance_bytes", labels("eth0"), 6e10)}),
+        FamilyObject(
+            "vorp_plan_used_bytes", "gauge",
+            {Sample("vorp_plan_used_bytes", labels("eth0"), 5e10), Sample("vorp_plan_used_bytes", labels("wlan0"), 7)}),
+        FamilyObject("vorp_plan_projected_bytes", "gauge",
+                     {Sample("vorp_plan_projected_bytes", labels("eth0"), 5e11),
+                      Sample("vorp_plan_projected_bytes", labels("wlan0"), 70)}),
+        FamilyObject("vorp_plan_cycle_end_timestamp_seconds", "gauge",
+                     {Sample("vorp_plan_cycle_end_timestamp_seconds", labels("eth0"), 1814392800.0),
+                      Sample("vorp_plan_cycle_end_timestamp_seconds", labels("wlan0"), 1814392800.0)}),
+        FamilyObject("vorp_plan_p95_bytes_per_second", "gauge",
+                     {Sample("vorp_plan_p95_bytes_per_second", labels("eth0", "received"), 500),
+                      Sample("vorp_plan_p95_bytes_per_second", labels("eth0", "sent"), 100.5),
+                      Sample("vorp_plan_p95_bytes_per_second", labels("wlan0", "received"), 0),
+                      Sample("vorp_plan_p95_bytes_per_second", labels("wlan0", "sent"), 0)}),
+    };
+    QCOMPARE(Flatten(plans), Flatten(expected));
 }
 
 QTEST_GUILESS_MAIN(TestPrometheusText)

@@ -412,6 +412,7 @@ private slots:
         recorder->service()->recordNow();
         const qint64 stored = m_clock.now().toSecsSinceEpoch();
         QVERIFY(says("vorp_received_bytes_total{interface=\"eth0\"," + user + "} 500"));
+        QVERIFY(says("vorp_today_received_bytes{interface=\"eth0\"," + user + "} 7500"));
         QVERIFY(says("vorp_last_sample_timestamp_seconds{" + user + "} " + QByteArray::number(stored)));
         QVERIFY(says("vorp_write_errors_total{" + user + "} 0"));
 
@@ -429,6 +430,30 @@ private slots:
 
         recorder->stop();
         QVERIFY(says("vorp_recording{" + user + "} 0"));
+    }
+
+    // A plan in the settings file gives its series in the textfile.
+    void textfileCarriesThePlan()
+    {
+        {
+            QFile settings(SettingsStore::DefaultPath());
+            QVERIFY(settings.open(QIODevice::Append));
+            settings.write("\n[Plans]\neth0\\cycle=month:1\neth0\\allowance=1000000\n");
+        }
+        QTemporaryDir store, metrics;
+        const QString textfile = metrics.filePath(QStringLiteral("vorp.prom"));
+        NullErrors errors;
+        FixedTableSource* table = nullptr;
+        auto recorder = Recorder(store.path(), table, errors, textfile);
+        recorder->start();
+        m_clock.advanceSecs(5 * 60);
+        (*table->table)[0] = InterfaceRow{"eth0", 1500, 2600};
+        recorder->service()->recordNow();
+        const QByteArray labels = "{interface=\"eth0\",user=\"" + LoginName().toUtf8() + "\"} ";
+        const QByteArray text = ReadAll(textfile);
+        QVERIFY2(text.contains("vorp_plan_allowance_bytes" + labels + "1000000\n"), text.constData());
+        QVERIFY2(text.contains("vorp_plan_used_bytes" + labels + "1100\n"), text.constData());
+        recorder->stop();
     }
 
     // Interfaces sharing a display name share a folder: one series, their figures summed.
