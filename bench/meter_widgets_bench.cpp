@@ -2,8 +2,9 @@
 // The meter window at work. BM_MeterWindowTick is its whole timer tick at its widest, graph shown:
 // snapshot, rates, ring, automatic scale and legend, title fitting and the graph drawing.
 // MeterFrame is one tick at the fastest period followed by the repaint it causes; Floor_BareWindowFrame is
-// the least a window of the same size can cost per frame (a filled rectangle and one line of text), so
-// that MeterFrame / Floor_BareWindowFrame per size tells what the meter adds.
+// the least a window of the same size can cost per frame for the same visible work (the graph moved by one
+// column, one fitted and centred line of text; BareWindow.h), so that MeterFrame / Floor_BareWindowFrame per
+// size tells what the meter adds.
 #include "common/Clock.h"
 #include "common/ErrorReporter.h"
 #include "config/Settings.h"
@@ -12,6 +13,8 @@
 #include "meter/MeterTick.h"
 #include "meter/widgets/MeterWindow.h"
 #include "sampling/Sampler.h"
+
+#include "BareWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -166,30 +169,11 @@ void MeterFrame(benchmark::State& state)
 }
 BENCHMARK(MeterFrame)->Args({403, 189})->Args({1024, 300})->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
 
-// The floor: a plain window of the same size painting a filled rectangle and a line of text that
-// changes every frame.
-class BareWindow final : public QWidget
-{
-public:
-    QString text;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), QColor(245, 245, 245));
-        painter.drawText(QPoint(4, 14), text);
-    }
-};
-
+// The floor: a plain window of the same size doing the same visible work (BareWindow.h).
 void Floor_BareWindowFrame(benchmark::State& state)
 {
     const QSize size(int(state.range(0)), int(state.range(1)));
-    BareWindow window;
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(13);
-    window.setFont(font);
-    window.resize(size);
+    BareWindow window(size);
     const RepaintCounter repaints(&window);
     if (!ShowAndWaitExposed(window) || window.size() != size)
     {
@@ -199,11 +183,11 @@ void Floor_BareWindowFrame(benchmark::State& state)
     uint64_t k = 0;
     for (auto _ : state)
     {
-        window.text = FrameText(++k);
-        window.update();
+        ++k;
+        window.frame(double(k * 7919 % 1000) / 1000.0, FrameText(k));
         if (!PaintPending(repaints))
         {
-            state.SkipWithError("an update repainted nothing");
+            state.SkipWithError("a frame repainted nothing");
             return;
         }
     }

@@ -12,7 +12,7 @@ add_executable(vorp_icongen ${VORP_PACKAGING_DIR}/icons/IconGen.cpp)
 target_link_libraries(vorp_icongen PRIVATE vorp_common_widgets)
 set_target_properties(vorp_icongen PROPERTIES AUTOMOC OFF)
 
-set(icon_outputs ${VORP_PACKAGING_OUT}/vorp.svg)
+set(icon_outputs ${VORP_PACKAGING_OUT}/vorp.svg ${VORP_PACKAGING_OUT}/vorp-symbolic.svg)
 foreach(size IN LISTS VORP_ICON_SIZES)
     list(APPEND icon_outputs ${VORP_PACKAGING_OUT}/vorp-${size}.png)
 endforeach()
@@ -71,6 +71,8 @@ foreach(size IN LISTS VORP_ICON_SIZES)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME vorp.png)
 endforeach()
 install(FILES ${VORP_PACKAGING_OUT}/vorp.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The monochrome variant, which desktops that draw their panels' icons in one colour look up by this name.
+install(FILES ${VORP_PACKAGING_OUT}/vorp-symbolic.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/symbolic/apps)
 install(FILES ${VORP_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vorp)
 
 # Debian package: cpack -G DEB (or the package target) in the build folder.

@@ -38,7 +38,12 @@ BUDGETS = [
     Budget("RecordCycleTenYears", floor="Floor_RewriteFsyncRename", max_ms=2.0),
     Budget("TotalsLoadTenYears", floor="Floor_HandParseNicInf", max_ms=5.0),
     Budget("YearLoad1000Days", floor="Floor_ReadFromChars1000Days", max_ratio=1.3),
-    # The shown meter's frame (a tick and the repaint it causes) against a bare window's, process CPU.
+    # A data plan's figures for a 31-day cycle against reading what it reads whole: its 31 day files and, for
+    # the use from the day totals (/0), the ten-year nic.inf; with an off-peak window (/1) the day files alone.
+    Budget("PlanFigures31Days/0", floor="Floor_ReadFromChars31Days/0", max_ratio=1.3),
+    Budget("PlanFigures31Days/1", floor="Floor_ReadFromChars31Days/1", max_ratio=1.3),
+    # The shown meter's frame (a tick and the repaint it causes) against a bare window doing the same visible
+    # work (its graph moved by one column, one fitted and centred line of text), process CPU.
     Budget("MeterFrame/403/189/process_time", floor="Floor_BareWindowFrame/403/189/process_time", max_ratio=1.0,
            time="cpu_time"),
     Budget("MeterFrame/1024/300/process_time", floor="Floor_BareWindowFrame/1024/300/process_time", max_ratio=1.0,

@@ -4,16 +4,18 @@
 # notification area.
 #   idle   - resident, meter hidden, for IDLE_S seconds (60): CPU share and resident size;
 #   shown  - meter shown at a 50 ms period with loopback traffic, at 403x189 and 1024x300, for SHOWN_S
-#            seconds (30) each, beside a bare Qt window of the same size repainting at 20 Hz, both
-#            measured over the same seconds.
+#            seconds (30) each, beside a bare Qt window of the same size doing the meter's visible work at
+#            20 Hz (bench/BareWindow.h), both measured over the same seconds; budget 1.10 times the bare window.
 # CPU is read from /proc/<pid>/task/*/schedstat (nanoseconds on a CPU). Prints each figure with its
-# budget. Usage: scripts/perf.sh   (VORP_DESKTOP: the with-desktop script; default ../shared/desktop)
+# budget. Usage: scripts/perf.sh   (VORP_DESKTOP: the with-desktop script; default ../shared/desktop;
+# VORP_BENCH_BUILD: the Release build folder, build-bench by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 vorp_install "${VORP_BUILD_PACKAGES[@]}" libbenchmark-dev xvfb xauth openbox trayer imagemagick x11-utils xdotool
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORP_BUILD_TESTS=OFF -DVORP_BUILD_BENCH=ON >/dev/null
-cmake --build build-bench --target vorp perf_bare_window >/dev/null
+build=${VORP_BENCH_BUILD:-build-bench}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVORP_BUILD_TESTS=OFF -DVORP_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" --target vorp perf_bare_window >/dev/null
 with_desktop=${VORP_DESKTOP:-$PWD/../shared/desktop/with-desktop}
 [[ -x $with_desktop ]] || { echo "perf.sh: no private desktop script at $with_desktop" >&2; exit 2; }
 
@@ -105,7 +107,7 @@ kill -TERM $app; wait $app
 exit 0
 INSIDE
 
-"$with_desktop" -- bash "$work/inside.sh" "$PWD/build-bench/vorp" "$PWD/build-bench/bench/perf_bare_window" "$work" \
+"$with_desktop" -- bash "$work/inside.sh" "$(realpath "$build")/vorp" "$(realpath "$build")/bench/perf_bare_window" "$work" \
     "${IDLE_S:-60}" "${SHOWN_S:-30}" | tee "$work/figures.txt"
 
 python3 - "$work/figures.txt" <<'PY'
@@ -120,7 +122,8 @@ try:
     row("resident, tray, meter hidden: resident size", f"{rss:.1f} MiB", f"<= 36 MiB (bare window {int(f['bare_rss_kib']) / 1024:.1f})", rss <= 36)
     for size in ("403x189", "1024x300"):
         m, b = float(f[f"meter_{size}_cpu"]), float(f[f"bare_{size}_cpu"])
-        row(f"meter shown, 50 ms, {size}, traffic", f"{m:.2f} % / {b:.2f} % = {m / b:.2f}", "<= 1.00 x the bare window", m <= b)
+        row(f"meter shown, 50 ms, {size}, traffic", f"{m:.2f} % / {b:.2f} % = {m / b:.2f}", "<= 1.10 x the bare window",
+            m <= 1.10 * b)
 except KeyError as e:
     print(f"perf.sh: a measurement is missing ({e}); see the lines above", file=sys.stderr)
     sys.exit(1)

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Writes the application icon at the desktop's usual sizes, plus a scalable copy.
+// Writes the application icon at the desktop's usual sizes, plus a scalable copy and the monochrome
+// (symbolic) variant.
 //
-// Usage: vorp_icongen OUTPUT_FOLDER SIZE...   writes vorp-<SIZE>.png for each size and vorp.svg.
+// Usage: vorp_icongen OUTPUT_FOLDER SIZE...   writes vorp-<SIZE>.png for each size, vorp.svg and
+// vorp-symbolic.svg.
 
 #include "common/widgets/AppIcon.h"
 
@@ -14,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace
@@ -71,6 +74,26 @@ QString SvgIcon()
     }
     return svg + QStringLiteral("</svg>\n");
 }
+
+// 16 × 16, one shape in one colour, which desktops replace with their panels' own.
+QString SymbolicSvgIcon()
+{
+    constexpr int size = 16;
+    return QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%1\" "
+                          "viewBox=\"0 0 %1 %1\">\n"
+                          " <path d=\"%2\" fill=\"#2e3436\" fill-rule=\"evenodd\"/>\n"
+                          "</svg>\n")
+        .arg(size)
+        .arg(PathData(SymbolicIconPath(size)));
+}
+
+bool WriteFile(const QString& name, const QString& content)
+{
+    QFile file(name);
+    const QByteArray text = content.toUtf8();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size() && file.flush();
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -91,12 +114,12 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    QFile svg(folder + QStringLiteral("/vorp.svg"));
-    const QByteArray text = SvgIcon().toUtf8();
-    if (!svg.open(QIODevice::WriteOnly | QIODevice::Truncate) || svg.write(text) != text.size() || !svg.flush())
-    {
-        std::fprintf(stderr, "vorp_icongen: cannot write %s\n", qPrintable(svg.fileName()));
-        return 1;
-    }
+    for (const auto& [name, content] : {std::pair{QStringLiteral("vorp.svg"), SvgIcon()},
+                                        std::pair{QStringLiteral("vorp-symbolic.svg"), SymbolicSvgIcon()}})
+        if (!WriteFile(folder + QLatin1Char('/') + name, content))
+        {
+            std::fprintf(stderr, "vorp_icongen: cannot write %s/%s\n", qPrintable(folder), qPrintable(name));
+            return 1;
+        }
     return 0;
 }

@@ -85,6 +85,12 @@ float AmountOfText(const QString& text)
     return static_cast<float>(value);
 }
 
+bool IsSoundTotal(const QString& text)
+{
+    long double value = 0;
+    return ParseFloatText(text, value) && value >= 0 && value <= kMostBytesInADay;
+}
+
 float AmountFitting(float amount, std::initializer_list<float> sums)
 {
     for (const float sum : sums)

@@ -54,6 +54,11 @@ QChar LetterOfLine(const QString& line);
 float AmountOfLine(const QString& line);
 // The same for the text after "<day><letter>=".
 float AmountOfText(const QString& text);
+// More than any link carries in a day: a day total above it is damaged, not traffic.
+inline constexpr long double kMostBytesInADay = 1152921504606846976.0L; // 2^60
+// Whether the text after "<day><letter>=" is a day total as the recorder writes one: a number, not negative,
+// not above kMostBytesInADay. Anything else is a damaged total, which the totals count as 0.
+bool IsSoundTotal(const QString& text);
 // amount, or 0 when adding it would carry one of the float sums it goes into past the largest float:
 // only a damaged total gets there, and an infinite sum would show as nothing at all.
 float AmountFitting(float amount, std::initializer_list<float> sums);

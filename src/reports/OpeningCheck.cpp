@@ -63,7 +63,8 @@ CheckOutcome EvaluateOkBtnClick(CheckSender sender, const QString& selectedDir, 
     if (!selectedDir.isEmpty())
     {
         // The folder where nic.inf was looked for, once (the selected directory is already absolute).
-        out.messages << (selectedDir.endsWith(QLatin1Char('/')) ? selectedDir : selectedDir + QLatin1Char('/'));
+        const QString folder = selectedDir.endsWith(QLatin1Char('/')) ? selectedDir : selectedDir + QLatin1Char('/');
+        out.messages << kLookedIn.arg(QDir::toNativeSeparators(folder));
         out.question = kSearchByHand;
     }
     if (atProgramFolder)
@@ -89,5 +90,57 @@ CheckOutcome EvaluateOpeningCheck(const QString& selectedDir, const QString& sto
         return out;
     }
     return EvaluateOkBtnClick(CheckSender::Reader, selectedDir, storeRoot, anyInterfaceChecked);
+}
+
+bool IsStatisticsFolder(const QString& dir)
+{
+    const DescriptorRead read = ReadDescriptor(dir);
+    return read.contents && read.contents->ifname;
+}
+
+std::optional<QString> RecordedInterfaceFolder(const QString& storeRoot, const QStringList& names,
+                                               const std::vector<bool>& marks)
+{
+    // Every folder of the store that the check accepts, with the interface its nic.inf names; a linked
+    // folder is no store folder, as the recorder refuses it. Code-point order, whatever the locale.
+    const QDir root(storeRoot);
+    QStringList entries = root.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::NoSort);
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::pair<QString, QString>> folders; // path, "ifname"
+    for (const QString& entry : entries)
+    {
+        const QString path = QDir::cleanPath(root.filePath(entry));
+        if (QFileInfo(path).isSymLink())
+            continue;
+        const DescriptorRead read = ReadDescriptor(path);
+        if (read.contents && read.contents->ifname)
+            folders.emplace_back(path, *read.contents->ifname);
+    }
+    for (qsizetype i = 0; i < names.size() && i < static_cast<qsizetype>(marks.size()); ++i)
+    {
+        if (!marks[static_cast<size_t>(i)])
+            continue;
+        for (const auto& [path, ifname] : folders)
+            if (ifname == names[i])
+                return path;
+    }
+    if (folders.empty())
+        return std::nullopt;
+    return folders.front().first;
+}
+
+CheckOutcome EvaluateNothingRecorded(const QStringList& names, const std::vector<bool>& marks)
+{
+    CheckOutcome out;
+    out.enableGraph = true;
+    out.clearReady = true;
+    for (qsizetype i = 0; i < names.size() && i < static_cast<qsizetype>(marks.size()); ++i)
+        if (marks[static_cast<size_t>(i)])
+        {
+            out.messages << kNotRecordedYet.arg(names[i]);
+            return out;
+        }
+    out.chooseInterfacesNotice = true;
+    return out;
 }
 } // namespace reports

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // The test every statistics reader runs before it loads, and the folder chooser's OK button.
@@ -18,6 +19,11 @@ inline const QString kSelectFirst =
     QStringLiteral("Vous devez d'abord sélectionner l'interface dont vous voulez consulter les statistiques.");
 inline const QString kChooseInterfaces =
     QStringLiteral("Vous devez choisir des interfaces à surveiller pour établir et afficher leurs statistiques.");
+// Where nic.inf was looked for, said once before the question (%1: the folder, with a trailing separator).
+inline const QString kLookedIn = QStringLiteral("Aucun fichier Statistiques (nic.inf) dans %1");
+// The interface being recorded has no folder in the store yet (%1: its name).
+inline const QString kNotRecordedYet = QStringLiteral(
+    "Aucune statistique n'est encore enregistrée pour l'interface %1 : elles sont écrites toutes les cinq minutes.");
 // Caption of the chooser's own boxes; plain messages carry the application title.
 inline const QString kChooserCaption = QStringLiteral("VORP");
 
@@ -65,4 +71,18 @@ CheckOutcome EvaluateOkBtnClick(CheckSender sender, const QString& selectedDir, 
 // A reader's opening check: "Base inexistante" when the directory does not exist, else OKBtnClick's
 // decision with the reader as sender.
 CheckOutcome EvaluateOpeningCheck(const QString& selectedDir, const QString& storeRoot, bool anyInterfaceChecked);
+
+// Whether dir holds a nic.inf that the check accepts.
+bool IsStatisticsFolder(const QString& dir);
+
+// The statistics of the interface being recorded, for a chooser that nobody has pointed anywhere: under
+// storeRoot, the folder whose nic.inf names the first interface checked for statistics that has one, else
+// the first folder (by name) holding a valid nic.inf; nothing when the store holds none. names and marks are
+// the interfaces and their statistics marks, by position.
+std::optional<QString> RecordedInterfaceFolder(const QString& storeRoot, const QStringList& names,
+                                               const std::vector<bool>& marks);
+
+// What a reader's check says when RecordedInterfaceFolder found nothing: the statistics are not written yet,
+// or no interface is checked (the notice and the configuration's first page).
+CheckOutcome EvaluateNothingRecorded(const QStringList& names, const std::vector<bool>& marks);
 } // namespace reports

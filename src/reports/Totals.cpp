@@ -93,6 +93,7 @@ public:
     int day(qsizetype i) const { return DayOfLine(m_lines[i]); }
     QChar letter(qsizetype i) const { return LetterOfLine(m_lines[i]); }
     float amount(qsizetype i) const { return AmountOfLine(m_lines[i]); }
+    bool sound(qsizetype i) const { return IsSoundTotal(m_lines[i].mid(7)); }
 
 private:
     const QStringList& m_lines;
@@ -142,6 +143,16 @@ public:
             return static_cast<float>(static_cast<double>(digits));
         }
         return AmountOfText(e.valueText());
+    }
+    bool sound(qsizetype i) const
+    {
+        // Plain digits as the store writes them, fifteen at most, are below any bound.
+        const ProfileFile::RawEntry& e = at(i);
+        const QByteArrayView value = e.value;
+        if (isDay(i) && e.key.size() == 6 && value.size() >= 1 && value.size() <= 15 &&
+            std::all_of(value.begin(), value.end(), IsDigit))
+            return true;
+        return IsSoundTotal(text(i).mid(7));
     }
 
 private:
@@ -220,16 +231,18 @@ TotalsReport TotalsWalk::LoadText(const QByteArray& text, const QDate& today, co
     return std::move(walk.m_report);
 }
 
-void TotalsWalk::appendRow(std::vector<TotalsRow>& table, const QString& label, float received, float sent)
+void TotalsWalk::appendRow(std::vector<TotalsRow>& table, const QString& label, float received, float sent,
+                           bool receivedDamaged, bool sentDamaged)
 {
     m_unit.ChooseUnit(received, sent, kTableUnits);
-    table.push_back(
-        {label, m_unit.FormatAmount(received), m_unit.FormatAmount(sent), m_unit.FormatAmount(Both(received, sent))});
+    table.push_back({label, receivedDamaged ? kDamagedTotal : m_unit.FormatAmount(received),
+                     sentDamaged ? kDamagedTotal : m_unit.FormatAmount(sent),
+                     receivedDamaged || sentDamaged ? kDamagedTotal : m_unit.FormatAmount(Both(received, sent))});
 }
 
 void TotalsWalk::appendDay()
 {
-    appendRow(m_report.daily, DateText(m_dayDate), m_dayReceived, m_daySent);
+    appendRow(m_report.daily, DateText(m_dayDate), m_dayReceived, m_daySent, m_dayReceivedDamaged, m_daySentDamaged);
     m_report.dailyBytes.push_back({m_dayDate, m_dayReceived, m_daySent});
 }
 
@@ -281,13 +294,17 @@ template <typename Lines> void TotalsWalk::run(const Lines& lines, const Progres
         }
 
         float received = 0, sent = 0;
+        bool receivedDamaged = false, sentDamaged = false;
         for (const qsizetype k : {i, j})
         {
             const QChar letter = lines.letter(k);
-            if (letter == QLatin1Char('D'))
-                received = lines.amount(k);
-            else if (letter == QLatin1Char('U'))
-                sent = lines.amount(k);
+            if (letter != QLatin1Char('D') && letter != QLatin1Char('U'))
+                continue;
+            // A damaged total is no traffic: it counts as 0 and its day says so.
+            const bool sound = lines.sound(k);
+            m_report.damagedTotals += sound ? 0 : 1;
+            (letter == QLatin1Char('D') ? received : sent) = sound ? lines.amount(k) : 0.0f;
+            (letter == QLatin1Char('D') ? receivedDamaged : sentDamaged) = !sound;
         }
         const QDate date = DateOfDay(day);
         int year = 0, month = 0;
@@ -310,6 +327,7 @@ template <typename Lines> void TotalsWalk::run(const Lines& lines, const Progres
             {
                 appendDay();
                 m_dayReceived = m_daySent = 0;
+                m_dayReceivedDamaged = m_daySentDamaged = false;
                 m_dayDate = date;
             }
             if (!sameMonth)
@@ -342,6 +360,8 @@ template <typename Lines> void TotalsWalk::run(const Lines& lines, const Progres
         }
         m_dayReceived += received;
         m_daySent += sent;
+        m_dayReceivedDamaged = m_dayReceivedDamaged || receivedDamaged;
+        m_daySentDamaged = m_daySentDamaged || sentDamaged;
         m_monthReceived += received;
         m_monthSent += sent;
         ++m_report.pairs;

@@ -41,6 +41,9 @@ private:
     QChar m_point;
 };
 
+// What a table shows in place of a damaged day total (and of that day's sum of both directions).
+inline const QString kDamagedTotal = QStringLiteral("endommagé");
+
 struct TotalsRow
 {
     QString label, received, sent, both;
@@ -81,6 +84,9 @@ struct TotalsReport
     std::vector<TotalsRow> daily;   // grid1's rows
     std::vector<TotalsRow> monthly; // grid2's rows
     int pairs = 0;
+    // Day totals that are no traffic (not a number, negative, beyond what a day carries): counted as 0,
+    // shown as kDamagedTotal in the daily table.
+    int damagedTotals = 0;
 
     ByteAmounts todayBytes;
     ByteAmounts monthBytes;    // the current month so far
@@ -112,7 +118,8 @@ private:
     TotalsWalk(const QDate& today) : m_today(today) {}
     // Lines: the "data" lines as texts or as the entries of nic.inf.
     template <typename Lines> void run(const Lines& lines, const Progress& progress);
-    void appendRow(std::vector<TotalsRow>& table, const QString& label, float received, float sent);
+    void appendRow(std::vector<TotalsRow>& table, const QString& label, float received, float sent,
+                   bool receivedDamaged = false, bool sentDamaged = false);
     void appendDay();
     void appendMonth();
     void finish(const QString& interfaceName);
@@ -123,6 +130,7 @@ private:
     float m_todayReceived = 0, m_todaySent = 0;
     float m_totalReceived = 0, m_totalSent = 0;
     float m_dayReceived = 0, m_daySent = 0;
+    bool m_dayReceivedDamaged = false, m_daySentDamaged = false;
     float m_monthReceived = 0, m_monthSent = 0;
     // The month of today, wherever its days stand in the file.
     float m_thisMonthReceived = 0, m_thisMonthSent = 0;

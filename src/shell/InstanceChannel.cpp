@@ -26,36 +26,63 @@
 namespace
 {
 // One request line per connection: "VORP1 -" without an argument, "VORP1 +<base64 of UTF-8>" with
-// one, so spaces and line breaks in the argument travel untouched. The answer confirms it.
+// one, so spaces and line breaks in the argument travel untouched; then, each after a space, the
+// launcher's tokens: "X<base64>" its X11 startup id, "W<base64>" its Wayland activation token. The
+// answer confirms it.
 constexpr QByteArrayView kTag = "VORP1 ";
 constexpr QByteArrayView kAnswer = "OK\n";
 constexpr qsizetype kMaxRequest = InstanceChannel::kMaxRequestBytes;
 
-QByteArray EncodeRequest(const std::optional<QString>& argument)
+QByteArray EncodeRequest(const std::optional<QString>& argument, const ActivationToken& token)
 {
     QByteArray request = kTag.toByteArray();
     if (argument)
         request += '+' + argument->toUtf8().toBase64();
     else
         request += '-';
+    if (!token.x11.isEmpty())
+        request += " X" + token.x11.toBase64();
+    if (!token.wayland.isEmpty())
+        request += " W" + token.wayland.toBase64();
     return request + '\n';
 }
 
+// A token is printable ASCII, as launchers make them.
+bool DecodeToken(QByteArrayView field, QByteArray& token)
+{
+    const auto bytes = QByteArray::fromBase64Encoding(field.toByteArray(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!bytes || bytes.decoded.isEmpty() || bytes.decoded.size() > InstanceChannel::kMaxTokenBytes)
+        return false;
+    for (const char c : bytes.decoded)
+        if (c < 0x21 || c > 0x7e)
+            return false;
+    token = bytes.decoded;
+    return true;
+}
+
 // Takes the request line without its line end; false when it is not a request of ours.
-bool DecodeRequest(QByteArrayView line, std::optional<QString>& argument)
+bool DecodeRequest(QByteArrayView line, std::optional<QString>& argument, ActivationToken& token)
 {
     if (!line.startsWith(kTag))
         return false;
     line = line.sliced(kTag.size());
-    if (line == "-")
+    const QList<QByteArray> fields = line.toByteArray().split(' ');
+    for (qsizetype i = 1; i < fields.size(); ++i)
+    {
+        const QByteArray& field = fields[i];
+        QByteArray* into = field.startsWith('X') ? &token.x11 : field.startsWith('W') ? &token.wayland : nullptr;
+        if (!into || !into->isEmpty() || !DecodeToken(QByteArrayView(field).sliced(1), *into))
+            return false;
+    }
+    const QByteArray& first = fields.front();
+    if (first == "-")
     {
         argument.reset();
         return true;
     }
-    if (!line.startsWith('+'))
+    if (!first.startsWith('+'))
         return false;
-    const auto bytes =
-        QByteArray::fromBase64Encoding(line.sliced(1).toByteArray(), QByteArray::AbortOnBase64DecodingErrors);
+    const auto bytes = QByteArray::fromBase64Encoding(first.sliced(1), QByteArray::AbortOnBase64DecodingErrors);
     if (!bytes)
         return false;
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -420,7 +447,8 @@ void InstanceChannel::readRequest(Connection* connection)
     }
     // One request per connection: whatever follows the line is ignored.
     std::optional<QString> argument;
-    if (!DecodeRequest(QByteArrayView(received).first(lineEnd), argument))
+    ActivationToken token;
+    if (!DecodeRequest(QByteArrayView(received).first(lineEnd), argument, token))
     {
         drop(connection);
         return;
@@ -440,15 +468,23 @@ void InstanceChannel::readRequest(Connection* connection)
     }
     drop(connection);
     if (sent == kAnswer.size())
-        emit activationRequested(argument);
+        emit activationRequested(argument, token);
+}
+
+ActivationToken ActivationToken::fromEnvironment()
+{
+    return {qgetenv("DESKTOP_STARTUP_ID"), qgetenv("XDG_ACTIVATION_TOKEN")};
 }
 
 InstanceChannel::HandOver InstanceChannel::handOver(const QString& storeRoot, const std::optional<QString>& argument,
-                                                    int timeoutMs)
+                                                    int timeoutMs, const ActivationToken& token)
 {
-    const QByteArray request = EncodeRequest(argument);
-    if (request.size() > kMaxRequest)
+    const QByteArray plain = EncodeRequest(argument, {});
+    if (plain.size() > kMaxRequest)
         return HandOver::NoAnswer; // the first copy would drop it
+    QByteArray request = EncodeRequest(argument, token);
+    if (request.size() > kMaxRequest)
+        request = plain;
     sockaddr_un address;
     if (!MakeAddress(QFile::encodeName(ServerName(storeRoot)), address))
         return HandOver::NoAnswer; // no private folder, or a path too long: the first copy cannot listen either
@@ -462,8 +498,15 @@ InstanceChannel::HandOver InstanceChannel::handOver(const QString& storeRoot, co
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
         {
             // The argument goes to no one but this user's own copy.
-            const bool accepted = PeerIsOurUser(fd) && Exchange(fd, request, deadline);
+            const bool ours = PeerIsOurUser(fd);
+            const bool accepted = ours && Exchange(fd, request, deadline);
             CloseDescriptor(fd);
+            // A first copy from before the tokens hangs up on them: it still gets the argument.
+            if (!accepted && ours && request != plain && !deadline.hasExpired())
+            {
+                request = plain;
+                continue;
+            }
             return accepted ? HandOver::Accepted : HandOver::NoAnswer;
         }
         CloseDescriptor(fd);

@@ -1,12 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
 #include <optional>
 
 class QSocketNotifier;
+
+// What a launcher gives the program it starts so that its window may take the focus and the launch
+// feedback end: the X11 startup id and the Wayland activation token. A second start hands them to the
+// first copy, whose window is the one that shows.
+struct ActivationToken
+{
+    QByteArray x11;     // DESKTOP_STARTUP_ID
+    QByteArray wayland; // XDG_ACTIVATION_TOKEN
+    bool isEmpty() const { return x11.isEmpty() && wayland.isEmpty(); }
+    static ActivationToken fromEnvironment();
+};
+Q_DECLARE_METATYPE(ActivationToken)
 
 // Lets a second start of the program hand its command-line argument to the copy that holds the
 // store, over a local socket that only this user can reach and that is named after the store. Both
@@ -44,11 +58,15 @@ public:
     void setRequestTimeout(int ms) { m_requestTimeoutMs = ms; }
 
     // Blocking, for a second start: retries until the first copy listens, and reports Accepted only
-    // once that copy has confirmed the request.
-    static HandOver handOver(const QString& storeRoot, const std::optional<QString>& argument, int timeoutMs = 2000);
+    // once that copy has confirmed the request. A token that does not fit, or that a first copy of an
+    // older version refuses, is left out rather than the request.
+    static HandOver handOver(const QString& storeRoot, const std::optional<QString>& argument, int timeoutMs = 2000,
+                             const ActivationToken& token = {});
+    // Longest token taken, per kind; a launcher's are far shorter.
+    static constexpr qsizetype kMaxTokenBytes = 512;
 
 signals:
-    void activationRequested(std::optional<QString> argument);
+    void activationRequested(std::optional<QString> argument, ActivationToken token);
 
 private:
     class Connection;

@@ -6,43 +6,6 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace
-{
-// A hand-drawn 5 × 7 letter, so the tiny icons stay crisp at every font setting.
-void DrawLetter(QImage& image, const char* rows[7], int left, int top, QRgb colour)
-{
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 5; ++x)
-            if (rows[y][x] == '#')
-                image.setPixel(left + x, top + y, colour);
-}
-
-const char* kU[7] = {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."};
-const char* kD[7] = {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."};
-} // namespace
-
-QImage TrayImage(int index)
-{
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(qRgb(0x30, 0x33, 0x38));
-    for (int i = 0; i < 16; i += 4)
-        for (int k = 0; k < 16; ++k)
-        {
-            image.setPixel(i, k, qRgb(0x60, 0x64, 0x6a));
-            image.setPixel(k, i, qRgb(0x60, 0x64, 0x6a));
-        }
-    // A small received-traffic area graph along the bottom.
-    static const int heights[16] = {3, 4, 6, 5, 7, 9, 8, 6, 7, 10, 12, 9, 8, 10, 11, 9};
-    for (int x = 0; x < 16; ++x)
-        for (int y = 15; y > 15 - heights[x]; --y)
-            image.setPixel(x, y, y == 16 - heights[x] ? qRgb(0x7c, 0xf0, 0x7c) : qRgb(0x10, 0xb0, 0x30));
-    if (index == 1 || index == 3)
-        DrawLetter(image, kU, 1, 1, qRgb(0x30, 0x70, 0xff));
-    if (index == 2 || index == 3)
-        DrawLetter(image, kD, 10, 8, qRgb(0xff, 0x30, 0x30));
-    return image;
-}
-
 QImage SplashPicture()
 {
     QImage image(286, 169, QImage::Format_RGB32);

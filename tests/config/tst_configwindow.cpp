@@ -7,6 +7,7 @@
 #include "config/widgets/ConfigWindow.h"
 #include "sampling/Sampler.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
@@ -25,6 +27,7 @@
 
 #include <memory>
 
+#include "support/Contrast.h"
 #include "support/Files.h"
 
 namespace
@@ -105,7 +108,9 @@ private slots:
         Rig rig(configHome());
         ConfigWindow& f = *rig.form;
         QCOMPARE(f.windowTitle(), QStringLiteral("Configuration"));
-        QCOMPARE(f.size(), QSize(522, 352));
+        // The designed size, or more where the font needs it; never resized by hand.
+        QCOMPARE(f.size(), f.size().expandedTo(QSize(522, 352)));
+        QCOMPARE(f.minimumSize(), f.maximumSize());
         auto* pages = rig.control<QTabWidget>("PageControl1");
         QCOMPARE(pages->tabText(0), QStringLiteral("Options Générales / Statistiques"));
         QCOMPARE(pages->tabText(1), QStringLiteral("Tachymetre"));
@@ -148,6 +153,62 @@ private slots:
         QVERIFY(rig.control<QPushButton>("Button4")->isHidden());
         QVERIFY(rig.control<QLabel>("Label1")->isHidden());
         QVERIFY(!QFile::exists(settingsPath()));
+    }
+
+    // The button's text and icon are whole and the lists' empty check boxes can be seen, on a light or a dark
+    // palette, at the toolkit's font and at a desktop's larger one; the window grows where it must.
+    void textsWholeAndCheckBoxesVisible_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<int>("pointSize"); // 0: the toolkit's own
+        QTest::newRow("light palette") << false << 0;
+        QTest::newRow("dark palette") << true << 0;
+        QTest::newRow("light palette, 11-point font") << false << 11;
+        QTest::newRow("dark palette, 11-point font") << true << 11;
+    }
+    void textsWholeAndCheckBoxesVisible()
+    {
+        QFETCH(bool, dark);
+        QFETCH(int, pointSize);
+        const QPalette palette = QApplication::palette();
+        const QFont font = QApplication::font();
+        const auto restore = qScopeGuard([&] {
+            QApplication::setPalette(palette);
+            QApplication::setFont(font);
+        });
+        if (dark)
+            QApplication::setPalette(DarkPalette());
+        if (pointSize > 0)
+        {
+            QFont larger = font;
+            larger.setPointSize(pointSize);
+            QApplication::setFont(larger);
+        }
+        Rig rig(configHome());
+        ConfigWindow& f = *rig.form;
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QVERIFY(f.width() >= 522 && f.height() >= 352);
+        auto* button = rig.control<QPushButton>("BitBtn1");
+        QVERIFY2(button->width() >= button->sizeHint().width(),
+                 qPrintable(QStringLiteral("%1 < %2").arg(button->width()).arg(button->sizeHint().width())));
+        QVERIFY(f.rect().contains(QRect(button->mapTo(&f, QPoint(0, 0)), button->size())));
+        for (const char* name : {"lb", "lb1", "lb2"})
+        {
+            // An empty box, neither current nor selected, stands out from the list's base.
+            QListWidget* list = rig.list(name);
+            const QRect item = list->visualItemRect(list->item(1));
+            QVERIFY(list->item(1)->checkState() == Qt::Unchecked && !list->item(1)->isSelected());
+            const QImage image = list->viewport()->grab().toImage();
+            const QColor base = list->palette().color(QPalette::Base);
+            double best = 1.0;
+            for (int y = item.top(); y <= item.bottom(); ++y)
+                for (int x = item.left(); x < item.left() + item.height() + 4; ++x)
+                    best = std::max(best, ContrastRatio(image.pixelColor(x, y), base));
+            // On a light base the style's own grey outline stands; a dark one needs what UI parts need.
+            QVERIFY2(best >= (dark ? 3.0 : 1.5),
+                     qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(name)).arg(best)));
+        }
     }
 
     void debugModeAsksTheRecordingService()
@@ -342,14 +403,15 @@ private slots:
         QVERIFY(rig.form->close());
         QVERIFY(!rig.form->isVisible());
         QCOMPARE(closed.count(), 2);
-        // Enter in a control that does not use the key presses OK.
-        for (const char* name : {"gradspin", "Edit1"})
-        {
-            rig.form->show();
-            QTest::keyClick(rig.form->findChild<QWidget*>(QLatin1String(name)), Qt::Key_Return);
-            QVERIFY2(!rig.form->isVisible(), name);
-        }
-        QCOMPARE(closed.count(), 4);
+        // Enter or Escape in a control that does not use the key closes the window, as OK does.
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape})
+            for (const char* name : {"gradspin", "Edit1", "lb"})
+            {
+                rig.form->show();
+                QTest::keyClick(rig.form->findChild<QWidget*>(QLatin1String(name)), key);
+                QVERIFY2(!rig.form->isVisible(), name);
+            }
+        QCOMPARE(closed.count(), 8);
     }
 
     void anUnwritableSettingsFileIsReported()

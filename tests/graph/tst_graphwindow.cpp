@@ -687,7 +687,13 @@ private slots:
         };
         QTRY_VERIFY(rowNamed(names[1]).isValid() && rowNamed(names[2]).isValid());
         tree->scrollTo(rowNamed(names[1]));
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(rowNamed(names[1])).center());
+        // On its name, where the user sees it once the tree is laid out.
+        const auto onName = [&] {
+            const QRect item = tree->visualRect(rowNamed(names[1]));
+            return QPoint(item.left() + 8, item.center().y());
+        };
+        QTRY_VERIFY(tree->viewport()->rect().contains(onName()) && tree->indexAt(onName()) == rowNamed(names[1]));
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, onName());
         QCOMPARE(chooser.selectedDirectory(), chosen);
         Control<QPushButton>(chooser, "OKBtn")->click();
         QVERIFY(w.isEnabled());

@@ -22,10 +22,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPicture>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -155,6 +157,62 @@ int FirstPaintedColumn(const QLabel& icon)
     return image.width();
 }
 
+// On the private desktop (QT_QPA_PLATFORM=xcb), what the X server and the window manager have made of a
+// window, read as a user's tools read it; elsewhere the toolkit's own view.
+bool OnDesktop()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+QString Output(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStandardPaths::findExecutable(program), arguments);
+    process.waitForFinished();
+    return QString::fromLocal8Bit(process.readAllStandardOutput());
+}
+
+// The frame the window manager drew around the client area (_NET_FRAME_EXTENTS), none when it drew none.
+QMargins DrawnFrame(const QWidget& w)
+{
+    const QString text = Output(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(w.winId()),
+                                                          QStringLiteral("_NET_FRAME_EXTENTS")});
+    const QStringList numbers = text.section(QLatin1Char('='), 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (numbers.size() != 4)
+        return {};
+    // left, right, top, bottom
+    return QMargins(numbers[0].trimmed().toInt(), numbers[2].trimmed().toInt(), numbers[1].trimmed().toInt(),
+                    numbers[3].trimmed().toInt());
+}
+
+// Where the client area stands on the screen.
+QPoint ClientOnScreen(const QWidget& w)
+{
+    if (!OnDesktop())
+        return w.geometry().topLeft();
+    const QString text = Output(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(w.winId())});
+    const auto field = [&text](const char* name) {
+        const qsizetype at = text.indexOf(QLatin1String(name));
+        return at < 0 ? 0 : QStringView(text).mid(at + qstrlen(name)).trimmed().split(u'\n').first().toInt();
+    };
+    return {field("Absolute upper-left X:"), field("Absolute upper-left Y:")};
+}
+
+// The whole window, frame included.
+QRect FrameOnScreen(const QWidget& w)
+{
+    if (!OnDesktop())
+        return w.frameGeometry();
+    return QRect(ClientOnScreen(w), w.size()).marginsAdded(DrawnFrame(w));
+}
+
+// Until the window manager, where there is one, has drawn or taken off the frame as asked.
+void WaitForFrame(const QWidget& w)
+{
+    if (OnDesktop())
+        QTRY_VERIFY(DrawnFrame(w).isNull() == bool(w.windowFlags() & Qt::FramelessWindowHint));
+}
+
 void SendWheel(QWidget* target, int delta)
 {
     QWheelEvent event(QPointF(10, 10), QPointF(target->mapToGlobal(QPoint(10, 10))), QPoint(), QPoint(0, delta),
@@ -254,6 +312,30 @@ private slots:
         QCOMPARE(w.height(), std::max(19, metrics.height() + 2));
     }
 
+    // Restarted in compact mode, the window hugs the whole rate text, from ticks taken while hidden on.
+    void compactRestartShowsTheWholeText()
+    {
+        Rig rig([](SettingsStore& s) {
+            s.writeString(QStringLiteral("lrec"), QStringLiteral("00CC00"));
+            s.writeBool(QStringLiteral("micro"), true);
+        });
+        MeterWindow& w = *rig.form3;
+        auto* rate = Find<QLabel>(w, "Label1");
+        w.tick();
+        rig.advance(1264188, 80793);
+        w.tick();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        for (int k = 0; k < 2; ++k)
+        {
+            const int textWidth = QFontMetrics(rate->font()).horizontalAdvance(rate->text());
+            QVERIFY(rate->x() >= 0);
+            QVERIFY(rate->x() + textWidth <= w.width());
+            rig.advance(1264188, 80793);
+            w.tick();
+        }
+    }
+
     void hiddenGraphTitleFillsTheWindow()
     {
         Rig rig;
@@ -282,11 +364,15 @@ private slots:
         QVERIFY(!graph->isHidden());
     }
 
+    // A stored position off every screen comes back with the whole frame on the nearest screen, moved no
+    // more than needed; the corrected position is the one saved. On the private desktop
+    // (desktop_meterwindow) the frame is the window manager's, title bar included.
     void storedPositionOffEveryScreen_data()
     {
         QTest::addColumn<int>("left");
         QTest::addColumn<int>("top");
         QTest::newRow("far right and up") << 99999 << -99999;
+        QTest::newRow("far below") << 300 << 99999;
         QTest::newRow("13 pixels left on screen") << -390 << 100;
     }
     void storedPositionOffEveryScreen()
@@ -299,17 +385,74 @@ private slots:
             s.writeInt(QStringLiteral("top"), top);
         });
         MeterWindow& w = *rig.form3;
-        // Brought inside the nearest screen, moved no more than needed.
-        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-        const QPoint expected(std::clamp(left, screen.left(), screen.right() + 1 - w.width()),
-                              std::clamp(top, screen.top(), screen.bottom() + 1 - w.height()));
-        QCOMPARE(w.pos(), expected);
-        QVERIFY(screen.contains(w.geometry()));
-        // The corrected position is the one saved.
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        WaitForFrame(w);
+        const QRect screen = w.screen()->availableGeometry();
+        QTRY_VERIFY(screen.contains(FrameOnScreen(w)));
+        const QRect frame = FrameOnScreen(w);
+        const QPoint client = ClientOnScreen(w);
+        // Against the edges it came from, and where it was along the others.
+        if (left > screen.right())
+            QCOMPARE(frame.right(), screen.right());
+        else if (left < screen.left())
+            QCOMPARE(frame.left(), screen.left());
+        else
+            QCOMPARE(client.x(), left);
+        if (top < screen.top())
+            QCOMPARE(frame.top(), screen.top());
+        else if (top > screen.bottom())
+            QCOMPARE(frame.bottom(), screen.bottom());
+        else
+            QCOMPARE(client.y(), top);
+        // The settings place the client area.
         QVERIFY(rig.settings.save(*rig.store));
         SettingsStore reread(rig.store->path());
-        QCOMPARE(reread.readInt(QStringLiteral("left")), std::optional<int32_t>(expected.x()));
-        QCOMPARE(reread.readInt(QStringLiteral("top")), std::optional<int32_t>(expected.y()));
+        QCOMPARE(reread.readInt(QStringLiteral("left")), std::optional<int32_t>(ClientOnScreen(w).x()));
+        QCOMPARE(reread.readInt(QStringLiteral("top")), std::optional<int32_t>(ClientOnScreen(w).y()));
+    }
+
+    // The client area stays where it is whatever the frame does: a double-click on the graph takes the frame
+    // off or puts it back, compact mode takes it off and gives it back. Shown fresh from a stored position, as
+    // at start. On the private desktop (desktop_meterwindow) a window manager draws and removes the frame.
+    void clientAreaStaysThroughFrameChanges_data()
+    {
+        QTest::addColumn<QString>("steps"); // g: double-click on the graph; c: "&Mode Compact"
+        QTest::newRow("frame off and on from the graph") << "gg";
+        QTest::newRow("compact on and off") << "cc";
+        QTest::newRow("frame off, compact on and off, frame back") << "gccg";
+        QTest::newRow("compact on and off, then frame off and on") << "ccgg";
+    }
+    void clientAreaStaysThroughFrameChanges()
+    {
+        QFETCH(QString, steps);
+        Rig rig([](SettingsStore& s) {
+            s.writeString(QStringLiteral("lrec"), QStringLiteral("00CC00"));
+            s.writeInt(QStringLiteral("left"), 300);
+            s.writeInt(QStringLiteral("top"), 200);
+        });
+        MeterWindow& w = *rig.form3;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        WaitForFrame(w);
+        const QPoint client = ClientOnScreen(w);
+        auto* legend = Find<MeterImage>(w, "im1");
+        for (const QChar step : steps)
+        {
+            if (step == QLatin1Char('g'))
+            {
+                const bool frameless = w.frameless();
+                SendMouse(legend, QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::LeftButton, QPoint(200, 60));
+                QCOMPARE(w.frameless(), !frameless);
+            }
+            else
+            {
+                Find<QAction>(w, "Modemicro1")->trigger();
+                w.tick();
+            }
+            WaitForFrame(w);
+            QTRY_COMPARE(ClientOnScreen(w), client);
+        }
     }
 
     void compactModeKeepsPlaceLayerAndSize()
@@ -319,8 +462,8 @@ private slots:
         w.move(300, 200);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        // Frame position and client size, as they are saved.
-        const QRect before(w.pos(), w.size());
+        // The client area, as it is saved.
+        const QRect before = w.geometry();
         const EventCounter hides(&w, QEvent::Hide);
         auto* compact = Find<QAction>(w, "Modemicro1");
         for (int k = 0; k < 3; ++k)
@@ -341,7 +484,7 @@ private slots:
             QVERIFY(w.windowHandle()->flags() & Qt::WindowStaysOnTopHint);
             QVERIFY(!(w.windowHandle()->flags() & Qt::FramelessWindowHint));
             // Back where it was, with the width and height it had.
-            QCOMPARE(QRect(w.pos(), w.size()), before);
+            QCOMPARE(w.geometry(), before);
         }
         QCOMPARE(hides.count, 0);
         QVERIFY(w.isVisible() && rig.config("aot")->isChecked() && Find<QAction>(w, "popAOT")->isChecked());
@@ -856,8 +999,8 @@ private slots:
         SettingsStore reread(rig.store->path());
         QCOMPARE(reread.readInt(QStringLiteral("width")), std::optional<int32_t>(250));
         QCOMPARE(reread.readInt(QStringLiteral("height")), std::optional<int32_t>(120));
-        QCOMPARE(reread.readInt(QStringLiteral("left")), std::optional<int32_t>(w.x()));
-        QCOMPARE(reread.readInt(QStringLiteral("top")), std::optional<int32_t>(w.y()));
+        QCOMPARE(reread.readInt(QStringLiteral("left")), std::optional<int32_t>(w.geometry().x()));
+        QCOMPARE(reread.readInt(QStringLiteral("top")), std::optional<int32_t>(w.geometry().y()));
 
         // Every save asks the meter for its geometry and average choice first.
         Find<QAction>(w, "Reception1")->trigger();
@@ -912,11 +1055,21 @@ private slots:
         emit qApp->applicationStateChanged(Qt::ApplicationActive);
         QCOMPARE(activations, 1);
 
-        // Without a notification area the tray menu's items come after the meter's own.
+        // Without a notification area the tray menu's items come after the meter's own, each once.
         QMenu tray;
+        QAction* graph = tray.addAction(QStringLiteral("&Graphique"));
+        tray.addAction(QStringLiteral("&Configuration"));
+        tray.addSeparator();
         QAction* quit = tray.addAction(QStringLiteral("&Quitter"));
         w.addTrayMenu(&tray);
-        QCOMPARE(Find<QMenu>(w, "PopupMenu1")->actions().last(), quit);
+        const QList<QAction*> items = Find<QMenu>(w, "PopupMenu1")->actions();
+        QCOMPARE(items.last(), quit);
+        QVERIFY(items.contains(graph));
+        QStringList texts;
+        for (const QAction* item : items)
+            if (!item->isSeparator())
+                texts << item->text();
+        QCOMPARE(texts.count(QStringLiteral("&Configuration")), 1);
     }
 };
 

@@ -16,6 +16,8 @@
 #include <QTreeView>
 #include <QWindow>
 
+using namespace reports;
+
 namespace
 {
 // Controls are reached by their objectName, as the window map names them.
@@ -39,11 +41,17 @@ private:
     int m_graphEnabled = 0;
     int m_configurationShown = 0;
     std::vector<bool> m_checked;
+    QStringList m_names{QStringLiteral("lo"), QStringLiteral("LAN Adapter")};
 
-    void attach(FolderChooser& chooser)
+    void attach(FolderChooser& chooser, QWidget* graphWindow = nullptr)
     {
-        chooser.setPeers({[this](bool on) { m_graphEnabled += on ? 1 : 0; }, [this] { return m_checked; },
-                          [this] { ++m_configurationShown; }});
+        ChooserPeers peers;
+        peers.setGraphEnabled = [this](bool on) { m_graphEnabled += on ? 1 : 0; };
+        peers.monitoredInterfaces = [this] { return m_checked; };
+        peers.showConfigurationFirstPage = [this] { ++m_configurationShown; };
+        peers.graphWindow = graphWindow;
+        peers.interfaceNames = [this] { return m_names; };
+        chooser.setPeers(peers);
     }
 
 private slots:
@@ -136,19 +144,159 @@ private slots:
         QVERIFY(!chooser.checkSelection());
         QVERIFY(chooser.isVisible());
         QCOMPARE(m_boxes.shown().size(), size_t(2));
-        QCOMPARE(m_boxes.shown()[0].text, m_bare + QLatin1Char('/')); // the folder looked in, once
+        // The folder looked in, once, and said as such.
+        QCOMPARE(m_boxes.shown()[0].text,
+                 QStringLiteral("Aucun fichier Statistiques (nic.inf) dans ") + m_bare + QLatin1Char('/'));
+        QCOMPARE(m_boxes.shown()[0].over, &chooser);
         QCOMPARE(m_boxes.shown()[1].caption, QStringLiteral("VORP"));
         QCOMPARE(m_boxes.shown()[1].buttons, QMessageBox::Retry | QMessageBox::Cancel);
     }
 
-    void readerRetryShowsTheChooser()
+    // A reader's check while the chooser is hidden: the boxes open over the reader, and so does the chooser
+    // shown by Retry when the graph window it stays above is hidden (on the private desktop too, framed by a
+    // window manager: desktop_folderchooser).
+    void readerRetryShowsTheChooserOverTheReader()
     {
         m_boxes.setNextAnswer(QMessageBox::Retry);
+        QWidget graph;
+        QWidget reader;
+        reader.setGeometry(520, 330, 410, 413);
+        reader.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&reader));
+        FolderChooser chooser(m_boxes, m_root);
+        attach(chooser, &graph);
+        chooser.setDirectory(m_bare);
+        QVERIFY(!chooser.checkBeforeReading(&reader));
+        QVERIFY(chooser.isVisible());
+        QCOMPARE(m_boxes.shown().size(), size_t(2));
+        for (const MessageBoxes::Shown& box : m_boxes.shown())
+            QCOMPARE(box.over, &reader);
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        QTRY_VERIFY(reader.frameGeometry().contains(chooser.frameGeometry().center()));
+    }
+
+    // With no folder chosen or stored, a reader takes the folder of the interface being recorded under the
+    // store root, without a box; with none there yet, one sentence says why there is nothing to read.
+    void readerTakesTheRecordedInterface_data()
+    {
+        QTest::addColumn<QStringList>("folders"); // "folder:ifname" under the store root; no ifname: no nic.inf
+        QTest::addColumn<std::vector<bool>>("checked");
+        QTest::addColumn<QString>("taken"); // the folder taken; empty: none
+        QTest::addColumn<QStringList>("boxes");
+        const QStringList store{QStringLiteral("A wifi:wlan0"), QStringLiteral("B Ethernet I219-V:LAN Adapter"),
+                                QStringLiteral("C empty:")};
+        QTest::newRow("the checked interface's folder")
+            << store << std::vector<bool>{false, true} << "B Ethernet I219-V" << QStringList();
+        QTest::newRow("the first checked interface that has a folder")
+            << store << std::vector<bool>{true, true} << "B Ethernet I219-V" << QStringList();
+        QTest::newRow("none checked: the first folder with statistics")
+            << store << std::vector<bool>{false, false} << "A wifi" << QStringList();
+        QTest::newRow("checked interface not recorded yet: the first folder with statistics")
+            << QStringList{QStringLiteral("A wifi:wlan0")} << std::vector<bool>{false, true} << "A wifi"
+            << QStringList();
+        QTest::newRow("nothing recorded yet")
+            << QStringList{QStringLiteral("C empty:")} << std::vector<bool>{false, true} << QString()
+            << QStringList{QStringLiteral("Aucune statistique n'est encore enregistrée pour l'interface LAN Adapter : "
+                                          "elles sont écrites toutes les cinq minutes.")};
+        QTest::newRow("nothing recorded, nothing checked: the configuration")
+            << QStringList() << std::vector<bool>{false, false} << QString()
+            << QStringList{QStringLiteral("Vous devez choisir des interfaces à surveiller pour établir et afficher "
+                                          "leurs statistiques.")};
+    }
+    void readerTakesTheRecordedInterface()
+    {
+        QFETCH(QStringList, folders);
+        QFETCH(std::vector<bool>, checked);
+        QFETCH(QString, taken);
+        QFETCH(QStringList, boxes);
+        // The default store root lies in a hidden folder, deep enough for a long name to leave the tree's width.
+        QTemporaryDir home;
+        const QString root = home.path() + QStringLiteral("/user/.local/share/VORP/");
+        QVERIFY(QDir().mkpath(root));
+        for (const QString& folder : folders)
+        {
+            const QString dir = root + folder.section(QLatin1Char(':'), 0, 0);
+            const QString ifname = folder.section(QLatin1Char(':'), 1);
+            QVERIFY(QDir().mkpath(dir));
+            if (ifname.isEmpty())
+                continue;
+            QFile f(dir + QStringLiteral("/nic.inf"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[VORP DB]\r\nifname=" + ifname.toUtf8() + "\r\n[data]\r\n");
+        }
+        m_checked = checked;
+        QWidget reader;
+        reader.show();
+        FolderChooser chooser(m_boxes, root);
+        attach(chooser);
+        QVERIFY(!chooser.chosen());
+        QCOMPARE(chooser.selectedDirectory(), QDir::cleanPath(root));
+
+        QCOMPARE(chooser.checkBeforeReading(&reader), !taken.isEmpty());
+        QCOMPARE(m_boxes.shownTexts(), boxes);
+        for (const MessageBoxes::Shown& box : m_boxes.shown())
+            QCOMPARE(box.over, &reader);
+        const bool noneChecked = std::none_of(checked.begin(), checked.end(), [](bool b) { return b; });
+        QCOMPARE(m_configurationShown, taken.isEmpty() && noneChecked ? 1 : 0);
+        QVERIFY(!chooser.isVisible());
+        if (taken.isEmpty())
+        {
+            QVERIFY(!chooser.chosen());
+            return;
+        }
+        QCOMPARE(chooser.selectedDirectory(), root + taken);
+        QVERIFY(chooser.chosen());
+        // The graph's check takes it the same way.
+        FolderChooser graphs(m_boxes, root);
+        attach(graphs);
+        QVERIFY(graphs.checkSelection(CheckSender::Reader, &reader));
+        QCOMPARE(graphs.selectedDirectory(), root + taken);
+        QCOMPARE(m_boxes.shown().size(), size_t(boxes.size()));
+
+        // Opened, the chooser shows that folder, hidden store root and all, scrolled to it.
+        FolderChooser opened(m_boxes, root);
+        attach(opened);
+        opened.show();
+        QCOMPARE(opened.selectedDirectory(), root + taken);
+        auto* tree = Control<QTreeView>(opened, "do1");
+        const auto shown = [tree] {
+            auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+            const QModelIndex current = tree->currentIndex();
+            return model && current.isValid() ? model->filePath(current) : QString();
+        };
+        QTRY_COMPARE(shown(), root + taken);
+        // Its name whole in sight, however deep the store lies.
+        const auto nameInSight = [tree, &taken] {
+            const QRect item = tree->visualRect(tree->currentIndex());
+            const QRect name(item.topLeft(), QSize(tree->fontMetrics().horizontalAdvance(taken), item.height()));
+            return tree->viewport()->rect().contains(name);
+        };
+        QTRY_VERIFY(nameInSight());
+    }
+
+    // A folder stored at the last run is chosen again only while it holds statistics: the working folder
+    // an older version stored, or a folder since emptied, leaves the readers to take the recorded one.
+    void storedFolderMustHoldStatistics_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("statistics folder") << "valid" << true;
+        QTest::newRow("folder without nic.inf") << "bare" << false;
+        QTest::newRow("store root") << "root" << false;
+        QTest::newRow("nothing") << "" << false;
+    }
+    void storedFolderMustHoldStatistics()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, chosen);
         FolderChooser chooser(m_boxes, m_root);
         attach(chooser);
-        chooser.setDirectory(m_bare);
-        QVERIFY(!chooser.checkBeforeReading());
-        QVERIFY(chooser.isVisible());
+        chooser.setStoredDirectory(stored == QLatin1String("valid")  ? m_valid
+                                   : stored == QLatin1String("bare") ? m_bare
+                                   : stored == QLatin1String("root") ? m_root
+                                                                     : QString());
+        QCOMPARE(chooser.chosen(), chosen);
+        QCOMPARE(chooser.selectedDirectory(), chosen ? m_valid : QDir::cleanPath(m_root));
     }
 
     void noInterfaceCheckedOpensTheConfiguration()
@@ -159,7 +307,9 @@ private slots:
         chooser.setDirectory(m_root);
         QVERIFY(!chooser.checkBeforeReading());
         QCOMPARE(m_configurationShown, 1);
-        QCOMPARE(m_boxes.shown().size(), size_t(2)); // the path, then the notice; no question
+        QCOMPARE(m_boxes.shown().size(), size_t(2)); // where it looked, then the notice; no question
+        QCOMPARE(m_boxes.shown()[0].text, QStringLiteral("Aucun fichier Statistiques (nic.inf) dans ") +
+                                              QDir::cleanPath(m_root) + QLatin1Char('/'));
         QCOMPARE(m_boxes.shown()[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(m_boxes.shown()[1].text, QStringLiteral("Vous devez choisir des interfaces à surveiller pour "
                                                          "établir et afficher leurs statistiques."));

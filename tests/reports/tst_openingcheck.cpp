@@ -168,8 +168,8 @@ private slots:
             where == QLatin1String("rootUpper") ? rootNoSlash + QStringLiteral("/case/store/") : m_root;
 
         QStringList messages;
-        if (pathMessage)
-            messages << selected + QLatin1Char('/'); // where nic.inf was looked for, once
+        if (pathMessage) // where nic.inf was looked for, once, and said as such
+            messages << QStringLiteral("Aucun fichier Statistiques (nic.inf) dans ") + selected + QLatin1Char('/');
         for (CheckSender sender : {CheckSender::OkButton, CheckSender::Reader})
         {
             const CheckOutcome out = EvaluateOkBtnClick(sender, selected, root, checked);

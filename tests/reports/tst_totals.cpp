@@ -259,39 +259,47 @@ private slots:
         QCOMPARE(r.interfaceName, QStringLiteral("eth0"));
     }
 
-    void unparsableAmountCountsAsZero()
-    {
-        QTemporaryDir tmp;
-        const QString dir =
-            WriteDescriptor(tmp, {QStringLiteral("37690D=abc"), QStringLiteral("37690U=1,5"), QStringLiteral("")});
-        const TotalsReport r = TotalsWalk::Load(dir, QDate(2003, 3, 10));
-        QCOMPARE(Row(r.daily.at(0)), (S({"10/03/2003", "0 octets", "1,5 octets", "1,5 octets"})));
-    }
-
-    // Sums past the largest float come only from damaged totals; they must never read as 0.
-    void overflowingSumsAreNotShownAsZero_data()
+    // A damaged day total (not a number, negative, beyond what a day carries) is shown as damaged in its day's
+    // row, never as a figure that looks real, and counts as 0 in every sum; the load says how many there were.
+    void damagedTotals_data()
     {
         QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<QStringList>("lastDay");
+        QTest::addColumn<QStringList>("daily"); // every row, cells joined by "|"
         QTest::addColumn<QStringList>("sinceFirstDay");
-        // 2e38 as a float is 1,86264508967953e+29 GiB.
-        QTest::newRow("the second damaged day is skipped")
-            << S({"37690D=2e38", "37690U=0", "37691D=2e38", "37691U=0"}) << S({"11/03/2003", "0 Go", "0 Go", "0 Go"})
-            << S({"1,86264508967953e+29Go", "0Go", "1,86264508967953e+29Go"});
-        QTest::newRow("both directions added wider")
-            << S({"37690D=2e38", "37690U=2e38"})
-            << S({"10/03/2003", "1,86264508967953e+29 Go", "1,86264508967953e+29 Go", "3,72529017935905e+29 Go"})
-            << S({"1,86264508967953e+29Go", "1,86264508967953e+29Go", "3,72529017935905e+29Go"});
+        QTest::addColumn<int>("damaged");
+        const QStringList oneDay{QStringLiteral("10/03/2003|endommagé|1,5 Ko|endommagé")};
+        const QStringList sum = S({"0Ko", "1,5Ko", "1,5Ko"});
+        for (const char* value : {"abc", "-5000", "1e39", "2e30", "12345678901234567890", "nan", ""})
+            QTest::addRow("received %s", *value ? value : "empty")
+                << QStringList{QStringLiteral("37690D=") + QLatin1String(value), QStringLiteral("37690U=1536")}
+                << oneDay << sum << 1;
+        QTest::newRow("2^60, the most a day carries, is a figure")
+            << S({"37690D=1152921504606846976", "37690U=0"}) << S({"10/03/2003|1073741824 Go|0 Go|1073741824 Go"})
+            << S({"1073741824Go", "0Go", "1073741824Go"}) << 0;
+        QTest::newRow("two damaged days, then one of traffic")
+            << S({"37689D=2e38", "37689U=0", "37690D=1024", "37690U=-2e38", "37691D=1048576", "37691U=0"})
+            << S({"09/03/2003|endommagé|0 octets|endommagé", "10/03/2003|1024 octets|endommagé|endommagé",
+                  "11/03/2003|1024 Ko|0 Ko|1024 Ko"})
+            << S({"1Mo", "0Mo", "1Mo"}) << 2;
     }
-    void overflowingSumsAreNotShownAsZero()
+    void damagedTotals()
     {
         QFETCH(QStringList, lines);
-        QFETCH(QStringList, lastDay);
+        QFETCH(QStringList, daily);
         QFETCH(QStringList, sinceFirstDay);
+        QFETCH(int, damaged);
         QTemporaryDir tmp;
         const TotalsReport r = TotalsWalk::Load(WriteDescriptor(tmp, lines), QDate(2003, 3, 11));
-        QCOMPARE(Row(r.daily.back()), lastDay);
+        QStringList rows;
+        for (const TotalsRow& row : r.daily)
+            rows << Row(row).join(QLatin1Char('|'));
+        QCOMPARE(rows, daily);
         QCOMPARE(Group(r.sinceFirstDay), sinceFirstDay);
+        QCOMPARE(r.damagedTotals, damaged);
+        // The text walk gives the same.
+        const TotalsReport fromText = TotalsWalk::Compute(lines, QStringLiteral("eth0"), QDate(2003, 3, 11));
+        QCOMPARE(fromText.damagedTotals, damaged);
+        QCOMPARE(Row(fromText.daily.front()), Row(r.daily.front()));
     }
 
     void missingDescriptorLoadsNothing()

@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -83,6 +84,8 @@ private slots:
                 header << grid->horizontalHeaderItem(c)->text();
             QCOMPARE(header, (QStringList{QStringLiteral("Date"), QStringLiteral("DL"), QStringLiteral("UL"),
                                           QStringLiteral("Total")}));
+            // Figures of the designed width leave nothing to scroll sideways.
+            QTRY_COMPARE(grid->horizontalScrollBar()->maximum(), 0);
         }
         QCOMPARE(daily->rowCount(), 2);
         QCOMPARE(daily->item(0, 0)->text(), QStringLiteral("30/06/2003"));
@@ -93,6 +96,62 @@ private slots:
         // A second load rebuilds the tables rather than adding to them.
         totals.refresh();
         QCOMPARE(daily->rowCount(), 2);
+    }
+
+    // Damaged totals and the largest a day can carry: a damaged total is shown as such, never as a figure
+    // (negative, infinite, in exponent form), the sums leave it out and say so, and no figure is cut.
+    void damagedAndHugeTotalsAreWholeAndNeverFigures()
+    {
+        QTemporaryDir store;
+        QFile f(store.path() + QStringLiteral("/nic.inf"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray text = "[VORP DB]\r\nifname=eth0\r\n[data]\r\n37800D=-5000\r\n37800U=1e39\r\n"
+                          "37801D=5.77e38\r\n37801U=1048576\r\n";
+        // 1 July 2003 carries the most a day can forty times over: a wide figure of its own.
+        for (int k = 0; k < 40; ++k)
+            text += "37803D=1152921504606846976\r\n37803U=12345678901234567890\r\n";
+        f.write(text);
+        f.close();
+        MessageBoxes boxes;
+        boxes.setNextAnswer(QMessageBox::Cancel);
+        FolderChooser chooser(boxes, store.path() + QStringLiteral("/"));
+        chooser.setDirectory(store.path());
+        TestClock clock(QDateTime(QDate(2003, 7, 1), QTime(12, 0)));
+        TotalsWindow totals(chooser, clock);
+        totals.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&totals));
+        totals.refresh();
+        QVERIFY(totals.ready());
+        QCOMPARE(Control<QLabel>(totals, "Label14")->text(), QStringLiteral("eth0 : 43 totaux endommagés, comptés 0"));
+
+        const auto isFigureOfNothing = [](const QString& cell) {
+            return cell.startsWith(QLatin1Char('-')) || cell.contains(QLatin1String("inf")) ||
+                   cell.contains(QLatin1String("nan")) || cell.contains(QLatin1String("e+"));
+        };
+        const QTableWidget* daily = Control<QTableWidget>(totals, "grid1");
+        QCOMPARE(daily->item(0, 1)->text(), QStringLiteral("endommagé"));
+        QCOMPARE(daily->item(0, 3)->text(), QStringLiteral("endommagé"));
+        QCOMPARE(daily->item(1, 1)->text(), QStringLiteral("endommagé"));
+        QCOMPARE(daily->item(2, 1)->text(), QStringLiteral("42949672960 Go"));
+        for (const char* name : {"grid1", "grid2"})
+        {
+            const QTableWidget* grid = Control<QTableWidget>(totals, name);
+            for (int r = 0; r < grid->rowCount(); ++r)
+                for (int c = 0; c < grid->columnCount(); ++c)
+                {
+                    const QString cell = grid->item(r, c)->text();
+                    QVERIFY2(!isFigureOfNothing(cell), qPrintable(cell));
+                    QVERIFY2(grid->fontMetrics().horizontalAdvance(cell) + 6 <= grid->columnWidth(c), qPrintable(cell));
+                }
+        }
+        for (const char* name : {"AujD", "AujU", "AujB", "pd", "pu", "pdu", "Label7", "Label8", "Label9"})
+        {
+            const QLabel* value = Control<QLabel>(totals, name);
+            QVERIFY2(!isFigureOfNothing(value->text()), qPrintable(value->text()));
+            QVERIFY2(QFontMetrics(value->font()).horizontalAdvance(value->text()) <= value->width(),
+                     qPrintable(value->text()));
+            QVERIFY(value->geometry().right() < value->parentWidget()->width());
+        }
     }
 
     void rightClickOnADayOpensTheGraph()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The ways back to the meter on a real desktop:
-#   notray  - no notification area: the meter shows; closed, a second start brings it back and ends.
+#   notray  - no notification area: the meter shows; closed, a second start brings it back and ends; a
+#              start with --totals and a launcher's startup id shows the totals, which take the id.
 #   latetray - the notification area comes up 35 s after the program: it still gets the icon, and its
 #              menu brings a minimised meter back.
 # Usage: desktop_way_back.sh <with-desktop> <vorp> notray|latetray   (exit 77: skipped)
@@ -39,6 +40,15 @@ timeout 20 "$vorp" > "$work/second.txt" 2>&1
 rc=\$?
 [[ \$rc -eq 0 ]] || { echo "the second start ended with \$rc"; cat "$work/second.txt"; kill \$app; exit 1; }
 until_true meter_shown || { echo "a second start did not bring the meter back"; kill \$app; exit 1; }
+# A desktop entry's action: a second start with an option and the launcher's startup id, which ends in the
+# window the first copy shows.
+DESKTOP_STARTUP_ID=vorp-test-42_TIME4242 timeout 20 "$vorp" --totals > "$work/third.txt" 2>&1 ||
+    { echo "the start with --totals failed"; cat "$work/third.txt"; kill \$app; exit 1; }
+totals_shown() { xdotool search --onlyvisible --name '^Totaux\$' >/dev/null 2>&1; }
+until_true totals_shown || { echo "--totals did not show the totals"; kill \$app; exit 1; }
+t=\$(xdotool search --onlyvisible --name '^Totaux\$' | head -1)
+xprop -id "\$t" _NET_STARTUP_ID | grep -q '"vorp-test-42_TIME4242"' ||
+    { echo "the totals window did not take the startup id: \$(xprop -id "\$t" _NET_STARTUP_ID)"; kill \$app; exit 1; }
 kill -TERM \$app
 wait \$app
 INSIDE

@@ -52,6 +52,13 @@ class TestApplication final : public QObject
         return std::make_unique<Application>(ParseCommandLine(arguments), std::move(environment));
     }
 
+    static void Write(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(bytes), bytes.size());
+    }
+
 private slots:
     void init()
     {
@@ -127,6 +134,51 @@ private slots:
         QCOMPARE(QDir(m_storeDir->filePath(QStringLiteral("eth0"))).exists(), eth0Marked);
     }
 
+    // A new user starts the program from any folder, with no settings: the graph, the totals and the
+    // histogram read the interface being recorded from the store root, with no box and no search by hand.
+    void firstRunReadsTheRecordedInterface()
+    {
+        QVERIFY(QFile::remove(SettingsStore::DefaultPath()));
+        const QDate today = QDate::currentDate();
+        const QByteArray day = QByteArray::number(QDate(1899, 12, 30).daysTo(today));
+        // Another interface's folder sorts first: the recorded one must be taken, not the first.
+        for (const char* name : {"aaa", "eth0"})
+        {
+            const QString dir = m_storeDir->filePath(QString::fromLatin1(name));
+            QVERIFY(QDir().mkpath(dir));
+            Write(dir + QStringLiteral("/nic.inf"), "[VORP DB]\r\nifname=" + QByteArray(name) + "\r\n[data]\r\n" + day +
+                                                        "D=3145728\r\n" + day + "U=1048576\r\n");
+            Write(dir + QLatin1Char('/') + QString::fromLatin1(day) + QStringLiteral(".mdf"),
+                  "00:05:003145728U1048576\r\n");
+        }
+        QTemporaryDir elsewhere;
+        const QString started = QDir::currentPath();
+        const auto back = qScopeGuard([&started] { QDir::setCurrent(started); });
+        QVERIFY(QDir::setCurrent(elsewhere.path()));
+        m_defaultRoute = QStringLiteral("eth0");
+        auto app = Start({});
+        m_defaultRoute.reset();
+
+        app->totals().refresh();
+        QVERIFY(app->totals().ready());
+        QCOMPARE(app->totals().findChild<QLabel*>(QStringLiteral("Label14"))->text(), QStringLiteral("eth0"));
+        QCOMPARE(app->chooser().selectedDirectory(), m_storeDir->filePath(QStringLiteral("eth0")));
+        QVERIFY(app->graph().draw());
+        QVERIFY(app->graph().ready());
+        QCOMPARE(app->graph().lastLoad().daysRead, QList<int>{day.toInt()});
+        app->histogram().redraw();
+        QVERIFY(app->histogram().buckets().largest() > 0);
+        // No box but the notice that this desktop has no notification area.
+        QStringList boxes = app->messages().shownTexts();
+        boxes.removeIf(
+            [](const QString& text) { return text.startsWith(QStringLiteral("Aucune zone de notification")); });
+        QCOMPARE(boxes, QStringList());
+        // What was taken is what the next start opens.
+        QVERIFY(app->saveSettings(app->desktopErrors()));
+        SettingsStore saved;
+        QCOMPARE(saved.readString(QStringLiteral("Graphfile")), m_storeDir->filePath(QStringLiteral("eth0")));
+    }
+
     // Under a dark palette every text of every window can be read: designed colours on the designed
     // backgrounds (the meter's, the chart's) stay dark, captions on the palette's background lighten.
     void everyWindowReadableOnADarkPalette()
@@ -191,6 +243,40 @@ private slots:
         app->activate(QStringLiteral("/x/38153.mdf"));
         QCOMPARE(app->graph().pictureBaseName(), QStringLiteral("/x/38153.mdf"));
         QVERIFY(app->graph().isVisible());
+    }
+
+    // The desktop entry's actions: the window an option names shows at a first start, and in the running
+    // copy when a second start hands the option over; the meter stays as it was for the other windows.
+    void windowOptionsShowTheirWindow_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::newRow("--meter") << QStringLiteral("--meter");
+        QTest::newRow("--graph") << QStringLiteral("--graph");
+        QTest::newRow("--totals") << QStringLiteral("--totals");
+    }
+    void windowOptionsShowTheirWindow()
+    {
+        QFETCH(QString, option);
+        const auto window = [&option](Application& app) -> QWidget& {
+            if (option == QLatin1String("--graph"))
+                return app.graph();
+            if (option == QLatin1String("--totals"))
+                return app.totals();
+            return app.meter();
+        };
+        {
+            auto first = Start({option});
+            QVERIFY(window(*first).isVisible());
+            QVERIFY(first->graph().pictureBaseName().isEmpty());
+            first->closeChain();
+        }
+        auto app = Start({});
+        app->shell().endSplash();
+        app->meter().hide();
+        app->activate(option);
+        QVERIFY(window(*app).isVisible());
+        QCOMPARE(app->meter().isVisible(), option == QLatin1String("--meter"));
+        QVERIFY(app->graph().pictureBaseName().isEmpty());
     }
 
     void quitRecordsALastSampleAndSaves()

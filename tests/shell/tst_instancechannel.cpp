@@ -14,6 +14,7 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -34,9 +35,11 @@ using HandOver = InstanceChannel::HandOver;
 namespace
 {
 // handOver blocks, so it runs on a thread of its own while this one serves.
-std::future<HandOver> HandOverAsync(const QString& storeRoot, const Argument& argument, int timeoutMs)
+std::future<HandOver> HandOverAsync(const QString& storeRoot, const Argument& argument, int timeoutMs,
+                                    const ActivationToken& token = {})
 {
-    return std::async(std::launch::async, [=] { return InstanceChannel::handOver(storeRoot, argument, timeoutMs); });
+    return std::async(std::launch::async,
+                      [=] { return InstanceChannel::handOver(storeRoot, argument, timeoutMs, token); });
 }
 
 bool Ready(const std::future<HandOver>& result)
@@ -413,6 +416,74 @@ private slots:
         CheckArrived(spy, argument);
     }
 
+    // The launcher's tokens come with the argument; tokens that would not fit are left out, never the
+    // request.
+    void tokensArriveWithTheArgument_data()
+    {
+        QTest::addColumn<Argument>("argument");
+        QTest::addColumn<QByteArray>("x11");
+        QTest::addColumn<QByteArray>("wayland");
+        QTest::addColumn<bool>("arrive");
+        QTest::newRow("an X11 startup id")
+            << Argument(QStringLiteral("--graph")) << QByteArray("kwin-1-host-vorp_TIME5678") << QByteArray() << true;
+        QTest::newRow("a Wayland token, no argument") << Argument() << QByteArray() << QByteArray("a7f3-9c0e") << true;
+        QTest::newRow("both") << Argument(QStringLiteral("--totals")) << QByteArray("id_TIME1") << QByteArray("t0k")
+                              << true;
+        QTest::newRow("beside the longest argument: left out")
+            << Argument(QString(6138, QLatin1Char('a'))) << QByteArray("id_TIME1") << QByteArray("t0k") << false;
+    }
+    void tokensArriveWithTheArgument()
+    {
+        QFETCH(Argument, argument);
+        QFETCH(QByteArray, x11);
+        QFETCH(QByteArray, wayland);
+        QFETCH(bool, arrive);
+        QTemporaryDir store;
+        InstanceChannel channel(store.path());
+        QVERIFY2(channel.listen(), qPrintable(channel.errorString()));
+        QSignalSpy spy(&channel, &InstanceChannel::activationRequested);
+        auto result = HandOverAsync(store.path(), argument, 30000, ActivationToken{x11, wayland});
+        QTRY_VERIFY_WITH_TIMEOUT(Ready(result), 60000);
+        QCOMPARE(result.get(), HandOver::Accepted);
+        CheckArrived(spy, argument);
+        const auto token = spy.at(0).at(1).value<ActivationToken>();
+        QCOMPARE(token.x11, arrive ? x11 : QByteArray());
+        QCOMPARE(token.wayland, arrive ? wayland : QByteArray());
+    }
+
+    // A first copy from before the tokens hangs up on a request that carries them: the second start asks
+    // again without them, so the argument still gets there.
+    void anOlderFirstCopyStillGetsTheArgument()
+    {
+        QTemporaryDir store;
+        const int listener = BindSocket(InstanceChannel::ServerName(store.path()), SOCK_STREAM);
+        QVERIFY(listener >= 0 && ::listen(listener, 8) == 0);
+        const auto closeListener = qScopeGuard([listener] { ::close(listener); });
+        QList<QByteArray> requests;
+        std::thread older([listener, &requests] {
+            for (int served = 0; served < 2; ++served)
+            {
+                const int fd = ::accept(listener, nullptr, nullptr);
+                QByteArray line;
+                char c = 0;
+                while (!line.endsWith('\n') && ::read(fd, &c, 1) == 1)
+                    line += c;
+                requests.append(line);
+                // Its reader knew one field after the tag.
+                if (!line.sliced(6).trimmed().contains(' '))
+                    (void)!::write(fd, "OK\n", 3);
+                ::close(fd);
+            }
+        });
+        const HandOver result =
+            InstanceChannel::handOver(store.path(), QStringLiteral("graphe"), 30000, ActivationToken{"id_TIME1", {}});
+        older.join();
+        QCOMPARE(result, HandOver::Accepted);
+        QCOMPARE(requests.size(), 2);
+        QVERIFY(requests[0].contains(" X"));
+        QCOMPARE(requests[1], Request("graphe"));
+    }
+
     void noServerGivesNoAnswerAtTheDeadline()
     {
         QTemporaryDir store;
@@ -478,6 +549,11 @@ private slots:
         QTest::newRow("the cap without a line end") << QByteArray(InstanceChannel::kMaxRequestBytes, 'A');
         QTest::newRow("a request 4 bytes over the cap") << Request(QByteArray(6141, 'a'));
         QTest::newRow("a 300 KiB line") << Request(QByteArray(225 * 1024, 'a'));
+        QTest::newRow("a token that is not base64") << QByteArray("VORP1 - X@@@@\n");
+        QTest::newRow("a token with a control character") << "VORP1 - X" + QByteArray("a\x01b").toBase64() + '\n';
+        QTest::newRow("an empty token") << QByteArray("VORP1 - W\n");
+        QTest::newRow("two startup ids") << QByteArray("VORP1 - XYQ== XYQ==\n");
+        QTest::newRow("a field of no known kind") << QByteArray("VORP1 - QYQ==\n");
     }
     void badRequestIsDropped()
     {

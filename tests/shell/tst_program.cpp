@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLibraryInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -673,31 +674,70 @@ private slots:
         QCOMPARE(line.mid(8), QByteArray::number(sent) + "U0\r\n");
     }
 
+    // An X server or a Wayland compositor that goes away (a crash, the end of the session) ends the program
+    // after the close chain: the last sample recorded and the settings saved.
+    void theLossOfTheDisplayStillRecordsTheLastSample_data()
+    {
+        QTest::addColumn<bool>("wayland");
+        QTest::newRow("X server") << false;
+        QTest::newRow("Wayland compositor") << true;
+    }
     void theLossOfTheDisplayStillRecordsTheLastSample()
     {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        if (xvfb.isEmpty())
-            QSKIP("Xvfb is not installed");
+        QFETCH(bool, wayland);
+        Home home;
         QProcess server;
         server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        // -displayfd: the server picks a free display and prints its number once it accepts clients.
-        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                            QStringLiteral("800x600x24")});
-        QVERIFY(server.waitForStarted());
-        while (!server.canReadLine())
-            QVERIFY(server.waitForReadyRead(60000));
-        const QString display = QStringLiteral(":") + QString::fromLatin1(server.readLine().trimmed());
+        if (wayland)
+        {
+            const QString weston = QStandardPaths::findExecutable(QStringLiteral("weston"));
+            if (weston.isEmpty())
+                QSKIP("weston is not installed: no compositor can run here");
+            if (QDir(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"))
+                    .entryList({QStringLiteral("libqwayland*")})
+                    .isEmpty())
+                QSKIP("the toolkit's Wayland plugin (qt6-wayland) is not installed");
+            // A compositor with no screen of its own, on a socket of the test's runtime folder.
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.runtime.path());
+            server.setProcessEnvironment(env);
+            server.setStandardOutputFile(QProcess::nullDevice());
+            server.start(weston, {QStringLiteral("--backend=headless-backend.so"), QStringLiteral("--socket=wl-vorp"),
+                                  QStringLiteral("--idle-time=0")});
+            QVERIFY(server.waitForStarted());
+            const QString socket = home.runtime.filePath(QStringLiteral("wl-vorp"));
+            for (int i = 0; i < 6000 && !QFileInfo::exists(socket); ++i)
+                QVERIFY2(!server.waitForFinished(10), "weston ended at start");
+            home.env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+            home.env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wl-vorp"));
+            home.env.remove(QStringLiteral("DISPLAY"));
+        }
+        else
+        {
+            const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+            if (xvfb.isEmpty())
+                QSKIP("Xvfb is not installed");
+            // -displayfd: the server picks a free display and prints its number once it accepts clients.
+            server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                                QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                                QStringLiteral("800x600x24")});
+            QVERIFY(server.waitForStarted());
+            while (!server.canReadLine())
+                QVERIFY(server.waitForReadyRead(60000));
+            home.env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+            home.env.insert(QStringLiteral("DISPLAY"),
+                            QStringLiteral(":") + QString::fromLatin1(server.readLine().trimmed()));
+        }
 
-        Home home;
-        home.env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        home.env.insert(QStringLiteral("DISPLAY"), display);
         QProcess vorp;
+        vorp.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QVERIFY(home.start(vorp));
         QVERIFY(SendOverLoopback(1 << 18));
         server.kill();
         QVERIFY(server.waitForFinished(60000));
         QVERIFY(vorp.waitForFinished(60000));
+        // Ended by the toolkit, as a lost display ends a program.
+        QCOMPARE(vorp.exitCode(), 1);
         QCOMPARE(home.dayLines().size(), 1);
         QVERIFY(SettingsStore(home.confPath()).exists(QStringLiteral("lrec")));
     }

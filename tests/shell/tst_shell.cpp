@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "common/widgets/AppIcon.h"
+#include "common/widgets/Readable.h"
 #include "shell/CommandLine.h"
 #include "shell/Pictures.h"
 #include "shell/Platform.h"
@@ -6,6 +8,7 @@
 #include "TestData.h"
 
 #include <QDir>
+#include <QHash>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,6 +40,34 @@ private slots:
         QFETCH(QString, pictureBase);
         const CommandLine line = ParseCommandLine(arguments);
         QCOMPARE(int(line.action), action);
+        QCOMPARE(line.pictureBase.value_or(QString()), pictureBase);
+    }
+
+    // The desktop entry's actions name a window; anything else alone is still a picture base name.
+    void windowOptions_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("window");
+        QTest::addColumn<QString>("pictureBase");
+        QTest::newRow("--meter") << QStringList{QStringLiteral("--meter")} << int(CommandLine::Window::Meter)
+                                 << QString();
+        QTest::newRow("--graph") << QStringList{QStringLiteral("--graph")} << int(CommandLine::Window::Graph)
+                                 << QString();
+        QTest::newRow("--totals") << QStringList{QStringLiteral("--totals")} << int(CommandLine::Window::Totals)
+                                  << QString();
+        QTest::newRow("a base name close to an option")
+            << QStringList{QStringLiteral("--graphe")} << int(CommandLine::Window::None) << QStringLiteral("--graphe");
+        QTest::newRow("with another argument, nothing") << QStringList{QStringLiteral("--graph"), QStringLiteral("b")}
+                                                        << int(CommandLine::Window::None) << QString();
+    }
+    void windowOptions()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, window);
+        QFETCH(QString, pictureBase);
+        const CommandLine line = ParseCommandLine(arguments);
+        QCOMPARE(int(line.action), int(CommandLine::Action::Run));
+        QCOMPARE(int(line.window), window);
         QCOMPARE(line.pictureBase.value_or(QString()), pictureBase);
     }
 
@@ -93,15 +124,18 @@ private slots:
         QTest::addColumn<QDate>("begin");
         QTest::addColumn<QDate>("end");
         QTest::addColumn<QString>("interface");
+        QTest::addColumn<bool>("checkPlans");
         const auto args = [](const char* line) { return QString::fromUtf8(line).split(QLatin1Char(' ')); };
         QTest::newRow("every option")
             << args("--report --json --pretty --samples --begin 2004-06-01 --end 2004-06-30 eth0") << true << true
-            << QDate(2004, 6, 1) << QDate(2004, 6, 30) << QStringLiteral("eth0");
+            << QDate(2004, 6, 1) << QDate(2004, 6, 30) << QStringLiteral("eth0") << false;
         QTest::newRow("dates with =, one day, 29 February of a leap year")
             << args("--report --begin=2028-02-29 --end=2028-02-29") << false << false << QDate(2028, 2, 29)
-            << QDate(2028, 2, 29) << QString();
+            << QDate(2028, 2, 29) << QString() << false;
         QTest::newRow("text report, end alone") << args("--end 2004-06-30 --report lo") << false << false << QDate()
-                                                << QDate(2004, 6, 30) << QStringLiteral("lo");
+                                                << QDate(2004, 6, 30) << QStringLiteral("lo") << false;
+        QTest::newRow("plans checked, one interface") << args("--check-plans eth0 --report") << false << false
+                                                      << QDate() << QDate() << QStringLiteral("eth0") << true;
     }
     void reportOptions()
     {
@@ -114,6 +148,7 @@ private slots:
         QTEST(line.begin.value_or(QDate()), "begin");
         QTEST(line.end.value_or(QDate()), "end");
         QTEST(line.reportInterface.value_or(QString()), "interface");
+        QTEST(line.checkPlans, "checkPlans");
     }
 
     void usageErrors_data()
@@ -135,6 +170,12 @@ private slots:
         QTest::newRow("--samples without --report") << args("--samples") << "--samples ne va qu'avec --report.";
         QTest::newRow("--begin without --report") << args("--begin 2004-06-01") << "--begin ne va qu'avec --report.";
         QTest::newRow("--end= without --report") << args("--end=2004-06-01") << "--end ne va qu'avec --report.";
+        QTest::newRow("--check-plans without --report")
+            << args("--check-plans") << "--check-plans ne va qu'avec --report.";
+        QTest::newRow("--check-plans with --json")
+            << args("--report --json --check-plans") << "--check-plans ne va pas avec --json.";
+        QTest::newRow("--check-plans with --begin")
+            << args("--report --check-plans --begin 2004-06-01") << "--check-plans ne va pas avec --begin.";
         QTest::newRow("--pretty with --record")
             << args("--record --pretty") << "--record ne prend pas l'argument « --pretty ».";
         QTest::newRow("a textfile the collector would not read")
@@ -239,27 +280,54 @@ private slots:
         QCOMPARE(choice.displayFound, displayFound);
     }
 
+    // The tray's four images at each size a panel asks for, drawn from one design: the U of sending on 1 and
+    // 3 only, the D of receiving on 2 and 3 only, and the U standing out from the dark tile, and so from a
+    // dark panel, as much as text must.
+    void trayImagesCarryTheirLetters_data()
+    {
+        QTest::addColumn<int>("size");
+        for (const int size : kTrayIconSizes)
+            QTest::addRow("%d pixels", size) << size;
+    }
     void trayImagesCarryTheirLetters()
     {
-        const QImage grid = TrayImage(0), up = TrayImage(1), down = TrayImage(2), both = TrayImage(3);
-        QCOMPARE(grid.size(), QSize(16, 16));
-        auto count = [](const QImage& image, QRect area, auto test) {
+        QFETCH(int, size);
+        const QImage grid = DrawTrayImage(0, size), up = DrawTrayImage(1, size), down = DrawTrayImage(2, size),
+                     both = DrawTrayImage(3, size);
+        QCOMPARE(grid.size(), QSize(size, size));
+        QHash<QRgb, int> colours;
+        auto count = [&colours](const QImage& image, QRect area, auto test) {
+            colours.clear();
             int n = 0;
             for (int y = area.top(); y <= area.bottom(); ++y)
                 for (int x = area.left(); x <= area.right(); ++x)
-                    n += test(QColor(image.pixel(x, y))) ? 1 : 0;
+                    if (test(QColor(image.pixel(x, y))))
+                    {
+                        ++n;
+                        ++colours[image.pixel(x, y)];
+                    }
             return n;
         };
-        auto blue = [](QColor c) { return c.blue() > 200 && c.red() < 100; };
+        auto blue = [](QColor c) { return c.blue() > 200 && c.blue() - c.red() > 100; };
         auto red = [](QColor c) { return c.red() > 200 && c.green() < 100; };
-        const QRect topLeft(0, 0, 8, 8), bottomRight(8, 8, 8, 8);
+        auto any = [](QColor c) { return c.alpha() == 255; };
+        const int half = size / 2, enough = size * size / 25;
+        const QRect topLeft(0, 0, half, half), bottomRight(half, half, half, half);
         QCOMPARE(count(grid, grid.rect(), blue) + count(grid, grid.rect(), red), 0);
-        QVERIFY(count(up, topLeft, blue) > 10);
+        QVERIFY(count(up, topLeft, blue) > enough);
         QCOMPARE(count(up, up.rect(), red), 0);
-        QVERIFY(count(down, bottomRight, red) > 10);
+        QVERIFY(count(down, bottomRight, red) > enough);
         QCOMPARE(count(down, down.rect(), blue), 0);
-        QVERIFY(count(both, topLeft, blue) > 10 && count(both, bottomRight, red) > 10);
-        QCOMPARE(TrayImage(7), grid);
+        QVERIFY(count(both, topLeft, blue) > enough && count(both, bottomRight, red) > enough);
+        QCOMPARE(DrawTrayImage(7, size), grid);
+
+        // The letter's own colour (its commonest) against the tile's (the commonest of the plain quarter).
+        count(up, topLeft, blue);
+        const QRgb letter = std::max_element(colours.cbegin(), colours.cend()).key();
+        count(grid, topLeft, any);
+        const QRgb tile = std::max_element(colours.cbegin(), colours.cend()).key();
+        QVERIFY2(ContrastRatio(QColor(letter), QColor(tile)) >= 4.5,
+                 qPrintable(QStringLiteral("%1").arg(ContrastRatio(QColor(letter), QColor(tile)))));
     }
 
     void splashPictureSize() { QCOMPARE(SplashPicture().size(), QSize(286, 169)); }

@@ -213,6 +213,27 @@ private slots:
         QVERIFY(!shell.hasTrayIcon());
     }
 
+    // Every change of the icon is a message the panel acts on: the meter may set the hint and the image
+    // at every tick, the icon takes them at once, then at most once per pace, the latest together, and
+    // nothing when they are what it already shows.
+    void theIconTakesTheHintAndImageAtMostOncePerPace()
+    {
+        SplashAndTray shell(std::nullopt);
+        shell.setTrayHint(QStringLiteral("DL : 1kbps"));
+        QCOMPARE(shell.shownTrayHint(), QStringLiteral("DL : 1kbps"));
+        shell.setTrayHint(QStringLiteral("DL : 2kbps"));
+        shell.setTrayImage(2);
+        shell.setTrayHint(QStringLiteral("DL : 3kbps"));
+        QCOMPARE(shell.shownTrayHint(), QStringLiteral("DL : 1kbps"));
+        QCOMPARE(shell.shownTrayImage(), 0);
+        QTRY_COMPARE(shell.shownTrayHint(), QStringLiteral("DL : 3kbps"));
+        QCOMPARE(shell.shownTrayImage(), 2);
+        // An image outside the four is the first one.
+        shell.setTrayImage(9);
+        QCOMPARE(shell.trayHint(), QStringLiteral("DL : 3kbps"));
+        QTRY_COMPARE(shell.shownTrayImage(), 0);
+    }
+
     void aboutBoxShowsTheSplashVersionAndClosesOnOk()
     {
         const SplashAndTray shell(std::nullopt);

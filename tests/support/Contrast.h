@@ -59,6 +59,12 @@ inline double DrawnContrast(QWidget* widget)
     return best;
 }
 
+// The contrast text needs to be read: 3 for bold text, 4.5 for text of normal weight.
+inline double NeededContrast(const QFont& font)
+{
+    return font.bold() ? 3.0 : 4.5;
+}
+
 // objectName (or text) of every label and group title under window whose text would not stand out
 // from its background as drawn.
 inline QStringList UnreadableTexts(QWidget* window)
@@ -66,7 +72,7 @@ inline QStringList UnreadableTexts(QWidget* window)
     window->ensurePolished();
     QStringList unreadable;
     for (QLabel* label : window->findChildren<QLabel*>())
-        if (!label->text().isEmpty() && label->isEnabled() && DrawnContrast(label) < 3.0)
+        if (!label->text().isEmpty() && label->isEnabled() && DrawnContrast(label) < NeededContrast(label->font()))
             unreadable << (label->objectName().isEmpty() ? label->text() : label->objectName());
     for (QGroupBox* group : window->findChildren<QGroupBox*>())
     {
@@ -77,7 +83,7 @@ inline QStringList UnreadableTexts(QWidget* window)
         alone.setFont(group->font());
         alone.setStyleSheet(group->styleSheet());
         alone.resize(group->size().width(), alone.fontMetrics().height() + 4);
-        if (!title.isEmpty() && DrawnContrast(&alone) < 3.0)
+        if (!title.isEmpty() && DrawnContrast(&alone) < NeededContrast(group->font()))
             unreadable << group->objectName();
     }
     return unreadable;

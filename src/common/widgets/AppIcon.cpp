@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace
 {
@@ -14,7 +15,8 @@ const QColor kHalo(0x1c, 0x1e, 0x22);
 const QColor kGrid(0x60, 0x64, 0x6a);
 const QColor kArea(0x10, 0xb0, 0x30);
 const QColor kAreaTop(0x7c, 0xf0, 0x7c);
-const QColor kUp(0x30, 0x70, 0xff);
+// Light enough to stand out from the dark tile (and so from a dark panel) by more than 4.5:1.
+const QColor kUp(0x5c, 0x9d, 0xff);
 const QColor kDown(0xff, 0x30, 0x30);
 
 // The tray image's received-traffic heights, in sixteenths of the tile.
@@ -121,12 +123,14 @@ Layout MakeLayout(int size, bool snap)
 }
 
 // Back to front; the bitmaps and the scalable copy are drawn from this one list.
-std::vector<AppIconLayer> LayersOf(const Layout& l)
+std::vector<AppIconLayer> LayersOf(const Layout& l, bool up, bool down)
 {
     std::vector<AppIconLayer> layers = {
         {TilePath(l), kTile, 0}, {l.grid, kGrid, l.gridWidth}, {l.area, kArea, 0}, {l.areaTop, kAreaTop, l.topWidth}};
-    for (const auto& [path, colour] : {std::pair{l.up, kUp}, std::pair{l.down, kDown}})
+    for (const auto& [path, colour, shown] : {std::tuple{l.up, kUp, up}, std::tuple{l.down, kDown, down}})
     {
+        if (!shown)
+            continue;
         // A dark rim keeps the letters apart from the graph at the larger sizes.
         if (l.haloWidth > 0)
             layers.push_back({path, kHalo, l.haloWidth});
@@ -135,20 +139,13 @@ std::vector<AppIconLayer> LayersOf(const Layout& l)
     return layers;
 }
 
-} // namespace
-
-std::vector<AppIconLayer> AppIconLayers(int size, bool snap)
-{
-    return LayersOf(MakeLayout(size, snap));
-}
-
-QImage DrawAppIcon(int size)
+QImage Draw(const std::vector<AppIconLayer>& layers, int size)
 {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    for (const AppIconLayer& layer : AppIconLayers(size, true))
+    for (const AppIconLayer& layer : layers)
     {
         if (layer.width == 0)
             p.fillPath(layer.path, layer.colour);
@@ -159,6 +156,28 @@ QImage DrawAppIcon(int size)
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
+// The area a stroke covers, as a plain region that boolean operations take.
+QPainterPath Outline(const QPainterPath& path, double width)
+{
+    QPainterPathStroker stroker;
+    stroker.setWidth(width);
+    stroker.setCapStyle(Qt::FlatCap);
+    stroker.setJoinStyle(Qt::MiterJoin);
+    return stroker.createStroke(path).simplified();
+}
+
+} // namespace
+
+std::vector<AppIconLayer> AppIconLayers(int size, bool snap)
+{
+    return LayersOf(MakeLayout(size, snap), true, true);
+}
+
+QImage DrawAppIcon(int size)
+{
+    return Draw(AppIconLayers(size, true), size);
+}
+
 QIcon AppIcon()
 {
     // Up to 128 pixels: window managers scale the largest one, and every size is kept, as pixels and
@@ -167,4 +186,31 @@ QIcon AppIcon()
     for (const int size : {16, 22, 32, 48, 64, 128})
         icon.addPixmap(QPixmap::fromImage(DrawAppIcon(size)));
     return icon;
+}
+
+QImage DrawTrayImage(int index, int size)
+{
+    return Draw(LayersOf(MakeLayout(size, true), index == 1 || index == 3, index == 2 || index == 3), size);
+}
+
+QIcon TrayIcon(int index)
+{
+    QIcon icon;
+    for (const int size : kTrayIconSizes)
+        icon.addPixmap(QPixmap::fromImage(DrawTrayImage(index, size)));
+    return icon;
+}
+
+QPainterPath SymbolicIconPath(int size)
+{
+    const Layout l = MakeLayout(size, true);
+    // One colour: the tile as a rim, the graph as an area, the letters cut out of the area with a gap
+    // of a letter's width so that they stay apart from it.
+    const double rim = std::max(1.0, std::round(size / 16.0));
+    QPainterPath inner;
+    inner.addRoundedRect(l.tile.adjusted(rim, rim, -rim, -rim), l.radius - rim, l.radius - rim);
+    const QPainterPath ring = TilePath(l).subtracted(inner);
+    const QPainterPath letters = Outline(l.up, l.letterWidth).united(Outline(l.down, l.letterWidth));
+    const QPainterPath gap = Outline(l.up, 3 * l.letterWidth).united(Outline(l.down, 3 * l.letterWidth));
+    return ring.united(l.area.subtracted(gap)).united(letters).simplified();
 }

@@ -26,3 +26,15 @@ std::vector<AppIconLayer> AppIconLayers(int size, bool snap);
 QImage DrawAppIcon(int size);
 // Every window's icon, at the sizes a task list or window switcher asks for.
 QIcon AppIcon();
+
+// The tray's four images, from the same design: 0 the graph alone, 1 with the U (sending), 2 with the D
+// (receiving), 3 with both; indices outside 0..3 give image 0.
+QImage DrawTrayImage(int index, int size);
+// The sizes panels ask for: 16, 22, 24 and 32 pixels, and their double on HiDPI screens.
+inline constexpr int kTrayIconSizes[] = {16, 22, 24, 32, 44, 48, 64};
+// One tray image drawn at each of those sizes, so that no panel scales a bitmap.
+QIcon TrayIcon(int index);
+
+// The monochrome (symbolic) variant as one filled shape, for desktops that recolour icons to match
+// their panels.
+QPainterPath SymbolicIconPath(int size);

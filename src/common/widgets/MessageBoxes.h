@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -11,8 +12,8 @@
 class QWidget;
 
 // Every window's message boxes go through here, so a test can answer each box without a modal loop.
-// Each box has a parent (the window given, else the active one) and stays on top, so the stay-on-top
-// meter never hides it.
+// Each box opens over the window given when it is shown, else over the active one, and stays on top, so
+// the stay-on-top meter never hides it.
 class MessageBoxes final
 {
 public:
@@ -21,6 +22,7 @@ public:
         QString caption;
         QString text;
         QMessageBox::StandardButtons buttons;
+        QPointer<QWidget> over; // the window it opens over; none: the middle of the screen
     };
 
     // Plain message: information box with OK, captioned with the application's title.
@@ -45,3 +47,7 @@ private:
 };
 
 inline const QString kApplicationTitle = QStringLiteral("VORP Beta4");
+
+// A short text makes a narrow box whose title bar cuts the caption ("VOR… ta4"): the box is kept as wide as
+// its caption and the window manager's buttons. Call once the caption is set.
+void KeepCaptionWhole(QMessageBox& box);

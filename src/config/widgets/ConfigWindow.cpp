@@ -3,6 +3,7 @@
 
 #include "common/Colour.h"
 #include "common/widgets/Named.h"
+#include "common/widgets/Readable.h"
 #include "config/ScalePresets.h"
 #include "config/Settings.h"
 #include "config/widgets/ColourSwatch.h"
@@ -40,6 +41,7 @@ QListWidget* CheckList(const char* name, QWidget* parent)
 {
     auto* list = Named(new QListWidget(parent), name);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
+    KeepCheckIndicatorsReadable(list);
     return list;
 }
 
@@ -62,7 +64,6 @@ ConfigWindow::ConfigWindow(Settings& settings, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Configuration"));
-    setFixedSize(522, 352);
 
     m_pages = Named(new QTabWidget(this), "PageControl1");
     m_generalPage = Named(new QWidget, "TabSheet1");
@@ -89,6 +90,9 @@ ConfigWindow::ConfigWindow(Settings& settings, QWidget* parent)
     layout->setSpacing(4);
     layout->addWidget(m_pages, 1);
     layout->addLayout(bottom);
+
+    // The designed size, or more where the desktop's font needs it, so that no text is cut.
+    setFixedSize(QSize(522, 352).expandedTo(minimumSizeHint()));
 
     fillInterfaceLists();
     showAllValues();
@@ -118,6 +122,8 @@ void ConfigWindow::buildGeneralPage()
     m_chooseFolderButton =
         Named(new QPushButton(QStringLiteral("Selectionner une interface à visualiser"), m_generalPage), "BitBtn1");
     m_chooseFolderButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    // Its whole text and icon: the column is as wide as the button needs.
+    m_chooseFolderButton->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     left->addWidget(m_chooseFolderButton);
     auto* options = Named(new QGroupBox(QStringLiteral("Options"), m_generalPage), "GroupBox1");
     auto* optionsLayout = new QVBoxLayout(options);
@@ -451,11 +457,17 @@ void ConfigWindow::showGeneralPage()
 
 void ConfigWindow::keyPressEvent(QKeyEvent* event)
 {
-    // Enter presses OK, as in any dialog; controls that use the key themselves never pass it on.
+    // Enter presses OK and Escape closes the window, as in any dialog; controls that use the keys themselves
+    // never pass them on.
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier)
     {
         m_okButton->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier)
+    {
+        close();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -412,7 +412,7 @@ bool GraphWindow::draw()
     m_progressPanel->raise();
     m_ready = true;
 
-    const QString dir = m_peers.selectedDirectory ? m_peers.selectedDirectory() : QString();
+    QString dir = m_peers.selectedDirectory ? m_peers.selectedDirectory() : QString();
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
     {
         // The graph and the statistics keep what they showed.
@@ -422,6 +422,9 @@ bool GraphWindow::draw()
     }
     if (m_peers.checkDirectory && !m_peers.checkDirectory())
         m_ready = false; // the draw reads nothing and shows an empty graph
+    // A chooser that nobody pointed anywhere takes the recorded interface's folder in its check.
+    if (m_peers.selectedDirectory)
+        dir = m_peers.selectedDirectory();
     m_drawnOnce = true;
 
     LoadRequest request;

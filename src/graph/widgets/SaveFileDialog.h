@@ -4,8 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
+class QFileDialog;
 class QWidget;
 
 // The save-file dialog behind a seam: a test scripts the answer and no dialog is shown.
@@ -20,8 +22,11 @@ public:
     // (nothing = cancelled) without a dialog.
     void setNextFileName(std::optional<QString> answer);
     const QStringList& proposed() const { return m_proposed; }
+    // Test seam for the real dialog: called with it just before it opens.
+    void setOnShowing(std::function<void(QFileDialog*)> shown) { m_shown = std::move(shown); }
 
 private:
+    std::function<void(QFileDialog*)> m_shown;
     bool m_scripted = false;
     std::optional<QString> m_answer;
     QStringList m_proposed;

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPushButton>
@@ -74,6 +75,14 @@ QPixmap CameraIcon()
     p.setBrush(QColor(250, 200, 60));
     p.drawRect(QRectF(3, 6, 2, 1.5));
     return QPixmap::fromImage(image);
+}
+
+QList<QRect> AvailableScreenAreas()
+{
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    return screens;
 }
 
 int32_t ClampFullScale(long double value)
@@ -472,12 +481,17 @@ void MeterWindow::readSettings()
     const int left = m_settings.value(settings::MeterLeft);
     resize(std::clamp(width, 60, 1024), std::max(height, 19));
     m_normalWidth = this->width();
-    // A position kept from another set of screens (a monitor since unplugged) would leave the meter out
-    // of reach; the corrected position is the one saved next.
-    QList<QRect> screens;
-    for (const QScreen* screen : QGuiApplication::screens())
-        screens.append(screen->availableGeometry());
-    move(BringOntoScreens(QRect(QPoint(left, top), size()), screens));
+    // "left" and "top" place the client area, set before the native window exists: the window then has
+    // static gravity, and a window manager keeps the client area where it stands when it takes the frame
+    // off or draws it (compact mode, a double-click on the graph) rather than the frame's corner.
+    // A position kept from another set of screens (a monitor since unplugged) would leave the meter out of
+    // reach; until the frame's size is known (followFrame) the client size stands in for it. The corrected
+    // position is the one saved next.
+    const QPoint stored(left, top);
+    const QPoint placed = BringOntoScreens(QRect(stored, size()), AvailableScreenAreas());
+    if (placed != stored)
+        m_storedOffScreen = stored;
+    setGeometry(QRect(placed, size()));
 
     switch (m_settings.value(settings::MeterAverage))
     {
@@ -499,8 +513,8 @@ void MeterWindow::storeGeometry()
     const bool compact = m_settings.value(settings::MeterCompact);
     m_settings.set(settings::MeterWidth, compact ? m_normalWidth : width());
     m_settings.set(settings::MeterHeight, compact ? m_graphHeight : height());
-    m_settings.set(settings::MeterTop, y());
-    m_settings.set(settings::MeterLeft, x());
+    m_settings.set(settings::MeterTop, geometry().y());
+    m_settings.set(settings::MeterLeft, geometry().x());
     const int32_t average = m_averageChoice == AverageChoice::Received ? 1
                             : m_averageChoice == AverageChoice::Sent   ? 2
                                                                        : 0;
@@ -512,7 +526,14 @@ void MeterWindow::addTrayMenu(QMenu* trayMenu)
     if (!trayMenu)
         return;
     m_contextMenu->addSeparator();
-    m_contextMenu->addActions(trayMenu->actions());
+    // An item the meter's menu already has ("&Configuration") is not offered twice.
+    QStringList own;
+    for (const QAction* action : m_contextMenu->actions())
+        if (!action->isSeparator())
+            own << action->text();
+    for (QAction* action : trayMenu->actions())
+        if (action->isSeparator() || !own.contains(action->text()))
+            m_contextMenu->addAction(action);
 }
 
 bool MeterWindow::staysOnTop() const
@@ -688,6 +709,23 @@ void MeterWindow::applyWindowFlags()
     handle->setFlags(flags);
 }
 
+void MeterWindow::followFrame()
+{
+    if (!m_storedOffScreen || !isVisible() || !windowHandle())
+        return;
+    // Framed as asked: margins around the client area exactly when a frame was asked for.
+    const QMargins margins = windowHandle()->frameMargins();
+    if (margins.isNull() != m_frameless)
+        return;
+    // The whole frame on a screen, from the position the settings gave.
+    const QPoint corner(margins.left(), margins.top());
+    const QRect frame(*m_storedOffScreen - corner, size().grownBy(margins));
+    const QPoint to = BringOntoScreens(frame, AvailableScreenAreas()) + corner;
+    m_storedOffScreen.reset();
+    if (to != geometry().topLeft())
+        setGeometry(QRect(to, size()));
+}
+
 // ---- Layout and the tick
 
 int MeterWindow::titleIconWidth() const
@@ -705,6 +743,13 @@ void MeterWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     layOut();
+    followFrame();
+}
+
+void MeterWindow::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    followFrame();
 }
 
 void MeterWindow::layOut()
@@ -805,6 +850,10 @@ void MeterWindow::placeTitle(bool sample)
         m_titleHeight = std::clamp(h, kTitleMinHeight, kTitleMaxHeight);
         if (size() != QSize(w, h))
             resize(w, h);
+        // A window being shown, or hidden, gets its resize event later: the title bar must follow now, or
+        // the text is centred in the bar of the old size.
+        if (m_titleBar->size() != size())
+            layOut();
     }
     // Outside compact mode the text is fitted to the width left of the snapshot icon, in every layout.
     const TitleText title =
@@ -825,6 +874,11 @@ void MeterWindow::placeTitle(bool sample)
 void MeterWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // With static gravity the client area does not move when the window manager frames the window: its
+    // first exposure is when the frame is known.
+    if (windowHandle())
+        windowHandle()->installEventFilter(this);
+    followFrame();
     if (m_legendStale)
         redrawLegend();
     if (!m_titleStale)
@@ -852,6 +906,12 @@ void MeterWindow::drawGraph()
 
 bool MeterWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == windowHandle())
+    {
+        if (event->type() == QEvent::Expose)
+            followFrame();
+        return QWidget::eventFilter(watched, event);
+    }
     if (watched == m_snapshotIcon)
     {
         if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
@@ -946,8 +1006,12 @@ void MeterWindow::dragOrHover(QWidget* sender, Qt::MouseButtons buttons, QPoint 
 void MeterWindow::endDrag(Qt::MouseButton button)
 {
     // The window jumps once, on release, by the whole displacement of a left-button drag.
-    if (button == Qt::LeftButton && m_buttonHeld)
+    if (button == Qt::LeftButton && m_buttonHeld && !m_dragOffset.isNull())
+    {
+        // The user's place wins over one waiting for the window manager.
+        m_storedOffScreen.reset();
         move(pos() + m_dragOffset);
+    }
     m_dragOffset = QPoint();
     m_buttonHeld = false;
 }

@@ -107,6 +107,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     // The close box stores the geometry at once and unticks the shell's item; the window hides.
     void closeEvent(QCloseEvent* event) override;
     // Draws the legend and places the text that changed while the meter was hidden, and draws the graph.
@@ -148,6 +149,9 @@ private:
     void drawGraph();
     void setAverageChoice(AverageChoice choice);
     void applyWindowFlags();
+    // Once the window manager has framed the window: a stored position that was off every screen is placed
+    // again with the real frame.
+    void followFrame();
     void showReadout(const QString& text);
     void setFullScaleFromWheel(double factor);
     void raiseFullScale();
@@ -216,6 +220,8 @@ private:
 
     bool m_stayOnTop = true;
     bool m_frameless = false;
+    // The stored position that was off every screen; it is placed again once the frame's size is known.
+    std::optional<QPoint> m_storedOffScreen;
     bool m_translucent = false;
     int m_alpha = 255;
     bool m_inLayout = false;

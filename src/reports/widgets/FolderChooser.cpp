@@ -4,15 +4,22 @@
 #include "common/widgets/MessageBoxes.h"
 #include "common/widgets/Named.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QFrame>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStorageInfo>
 #include <QTreeView>
 #include <QWindow>
+
+#include <algorithm>
 
 using namespace reports;
 
@@ -41,6 +48,9 @@ FolderChooser::FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget*
     m_folderTree = Named(new QTreeView(this), "do1");
     m_folderTree->setGeometry(16, 40, 169, 209);
     m_folderTree->setHeaderHidden(true);
+    // Names are never cut short: a deep or long one scrolls sideways.
+    m_folderTree->header()->setStretchLastSection(false);
+    m_folderTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     auto* okButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKBtn");
     okButton->setGeometry(23, 260, 75, 25);
@@ -52,10 +62,26 @@ FolderChooser::FolderChooser(MessageBoxes& messages, QString storeRoot, QWidget*
     connect(cancelButton, &QPushButton::clicked, this, &FolderChooser::reject);
 
     fillDrives();
-    connect(m_driveCombo, &QComboBox::currentIndexChanged, this, &FolderChooser::showSelectedDrive);
-    // Until a directory is stored, the tree starts where the process started.
-    setDirectory(QDir::currentPath());
+    connect(m_driveCombo, &QComboBox::currentIndexChanged, this, [this] {
+        showSelectedDrive();
+        m_chosen = true;
+    });
+    // Until a folder is chosen or stored, the chooser stands at the store root, where the statistics are.
+    setDirectory(m_storeRoot);
+    m_chosen = false;
 }
+
+namespace
+{
+// Whether a folder of path, or the path itself, is hidden (its name starts with a dot).
+bool InHiddenFolder(const QString& path)
+{
+    const QStringList parts = QDir::cleanPath(path).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return std::any_of(parts.cbegin(), parts.cend(), [](const QString& part) {
+        return part.startsWith(QLatin1Char('.')) && part != QLatin1String(".") && part != QLatin1String("..");
+    });
+}
+} // namespace
 
 void FolderChooser::attachModel()
 {
@@ -63,6 +89,7 @@ void FolderChooser::attachModel()
         return;
     m_model = new QFileSystemModel(this);
     m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    showHiddenFoldersWhenNeeded();
     m_model->setRootPath(QString());
     // When the current row goes (its folder deleted or renamed), the tree moves to a neighbour by
     // itself; that is not a choice. Connected before the tree, so that the flag is up before it moves.
@@ -80,6 +107,17 @@ void FolderChooser::attachModel()
     connect(m_model, &QAbstractItemModel::rowsMoved, this, &FolderChooser::resyncTree);
     connect(m_model, &QAbstractItemModel::layoutChanged, this, &FolderChooser::resyncTree);
     connect(m_model, &QAbstractItemModel::modelReset, this, &FolderChooser::resyncTree);
+    // The folders are read in the background: once those on the way to the selection are listed, the tree
+    // shows it, scrolled to; after that, or once the user moves, the tree is the user's to scroll.
+    m_showingSelection = true;
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, [this](const QString& path) {
+        const QString folder = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+        if (!m_showingSelection || !m_selected.startsWith(folder))
+            return;
+        showDirectory(m_selected);
+        if (QFileInfo(m_selected).path() == QDir::cleanPath(path))
+            m_showingSelection = false;
+    });
 
     const QString selected = m_selected;
     const QString root = m_driveCombo->currentData().toString();
@@ -102,8 +140,11 @@ void FolderChooser::detachModel()
 
 void FolderChooser::followTree(const QModelIndex& current)
 {
-    if (m_model && !m_modelChanging && current.isValid())
-        m_selected = QDir::cleanPath(m_model->filePath(current));
+    if (!m_model || m_modelChanging || m_placingTree || !current.isValid())
+        return;
+    m_selected = QDir::cleanPath(m_model->filePath(current));
+    m_chosen = true;
+    m_showingSelection = false;
 }
 
 void FolderChooser::resyncTree()
@@ -129,14 +170,25 @@ void FolderChooser::fillDrives()
 
 void FolderChooser::showDirectory(const QString& dir)
 {
+    // The directory as given: the tree may spell it differently (a link resolved).
+    m_selected = dir;
+    showHiddenFoldersWhenNeeded();
     const QModelIndex index = m_model ? m_model->index(dir) : QModelIndex();
     if (index.isValid())
     {
+        m_placingTree = true;
         m_folderTree->setCurrentIndex(index);
-        m_folderTree->scrollTo(index);
+        m_folderTree->scrollTo(index, QAbstractItemView::PositionAtCenter);
+        // Sideways too, so that the folder's name shows, its parent's branch beside it.
+        const QRect item = m_folderTree->visualRect(index);
+        const int textRight = item.left() + m_folderTree->fontMetrics().horizontalAdvance(m_model->fileName(index));
+        if (item.left() < 0 || textRight > m_folderTree->viewport()->width())
+        {
+            QScrollBar* bar = m_folderTree->horizontalScrollBar();
+            bar->setValue(bar->value() + item.left() - m_folderTree->indentation());
+        }
+        m_placingTree = false;
     }
-    // The directory as given: the tree may spell it differently (a link resolved).
-    m_selected = dir;
 }
 
 void FolderChooser::setDirectory(const QString& dir)
@@ -154,6 +206,29 @@ void FolderChooser::setDirectory(const QString& dir)
     if (m_model && !root.isEmpty())
         m_folderTree->setRootIndex(m_model->index(root));
     showDirectory(clean);
+    m_chosen = true;
+}
+
+void FolderChooser::setStoredDirectory(const QString& dir)
+{
+    if (!dir.isEmpty() && IsStatisticsFolder(dir))
+        setDirectory(dir);
+    else
+    {
+        setDirectory(m_storeRoot);
+        m_chosen = false;
+    }
+}
+
+void FolderChooser::showHiddenFoldersWhenNeeded()
+{
+    if (!m_model)
+        return;
+    const QDir::Filters filter =
+        QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives |
+        (InHiddenFolder(m_storeRoot) || InHiddenFolder(m_selected) ? QDir::Hidden : QDir::Filters());
+    if (m_model->filter() != filter)
+        m_model->setFilter(filter);
 }
 
 void FolderChooser::showSelectedDrive()
@@ -181,6 +256,10 @@ void FolderChooser::showEvent(QShowEvent* event)
         // Back where the user left it: the frame's position, as pos() gave it at hiding.
         if (m_shownAt)
             move(*m_shownAt);
+        else
+            placeOverOwner();
+        // Opened before any reader asked, it opens on the recorded interface's folder all the same.
+        takeRecordedFolder();
         attachModel();
     }
     QDialog::showEvent(event);
@@ -203,38 +282,80 @@ void FolderChooser::reject()
         m_peers.setGraphEnabled(true);
 }
 
-bool FolderChooser::checkBeforeReading()
+bool FolderChooser::anyInterfaceChecked() const
 {
-    const bool checked = m_peers.monitoredInterfaces && CheckMonitoredInterfaces(m_peers.monitoredInterfaces());
-    return carryOut(EvaluateOpeningCheck(m_selected, m_storeRoot, checked));
+    return m_peers.monitoredInterfaces && CheckMonitoredInterfaces(m_peers.monitoredInterfaces());
 }
 
-bool FolderChooser::checkSelection(CheckSender sender)
+void FolderChooser::takeRecordedFolder()
 {
-    const bool checked = m_peers.monitoredInterfaces && CheckMonitoredInterfaces(m_peers.monitoredInterfaces());
-    return carryOut(EvaluateOkBtnClick(sender, m_selected, m_storeRoot, checked));
+    if (m_chosen || !m_peers.monitoredInterfaces || !m_peers.interfaceNames)
+        return;
+    if (const auto folder =
+            RecordedInterfaceFolder(m_storeRoot, m_peers.interfaceNames(), m_peers.monitoredInterfaces()))
+        setDirectory(*folder);
 }
 
-bool FolderChooser::carryOut(const CheckOutcome& outcome)
+bool FolderChooser::checkBeforeReading(QWidget* reader)
+{
+    takeRecordedFolder();
+    if (!m_chosen && m_peers.monitoredInterfaces && m_peers.interfaceNames)
+        return carryOut(EvaluateNothingRecorded(m_peers.interfaceNames(), m_peers.monitoredInterfaces()), reader);
+    return carryOut(EvaluateOpeningCheck(m_selected, m_storeRoot, anyInterfaceChecked()), reader);
+}
+
+bool FolderChooser::checkSelection(CheckSender sender, QWidget* reader)
+{
+    if (sender == CheckSender::Reader)
+    {
+        takeRecordedFolder();
+        if (!m_chosen && m_peers.monitoredInterfaces && m_peers.interfaceNames)
+            return carryOut(EvaluateNothingRecorded(m_peers.interfaceNames(), m_peers.monitoredInterfaces()), reader);
+    }
+    return carryOut(EvaluateOkBtnClick(sender, m_selected, m_storeRoot, anyInterfaceChecked()), reader);
+}
+
+void FolderChooser::placeOverOwner()
+{
+    QWidget* owner = m_peers.graphWindow && m_peers.graphWindow->isVisible() ? m_peers.graphWindow->window()
+                     : m_requester && m_requester->isVisible()               ? m_requester->window()
+                                                                             : QApplication::activeWindow();
+    if (!owner || owner == this || !owner->isVisible())
+        return;
+    QPoint at = owner->frameGeometry().center() - QPoint(width() / 2, height() / 2);
+    if (const QScreen* screen = owner->screen())
+    {
+        const QRect area = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - width())));
+        at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
+    }
+    move(at);
+}
+
+bool FolderChooser::carryOut(const CheckOutcome& outcome, QWidget* reader)
 {
     if (outcome.enableGraph && m_peers.setGraphEnabled)
         m_peers.setGraphEnabled(true);
+    // The boxes open over the chooser when it is open, else over the window that reads.
+    QWidget* over = isVisible() ? this : reader;
     for (const QString& text : outcome.messages)
-        m_messages.information(this, text);
+        m_messages.information(over, text);
     if (outcome.chooseInterfacesNotice)
     {
-        m_messages.ask(this, kChooserCaption, kChooseInterfaces, QMessageBox::Ok);
+        m_messages.ask(over, kChooserCaption, kChooseInterfaces, QMessageBox::Ok);
         if (m_peers.showConfigurationFirstPage)
             m_peers.showConfigurationFirstPage();
     }
     bool retry = false;
     if (!outcome.question.isEmpty())
-        retry = m_messages.ask(this, kChooserCaption, outcome.question, QMessageBox::Retry | QMessageBox::Cancel) ==
+        retry = m_messages.ask(over, kChooserCaption, outcome.question, QMessageBox::Retry | QMessageBox::Cancel) ==
                 QMessageBox::Retry;
     if (outcome.closeChooser)
         hide();
     if (retry)
     {
+        if (!isVisible())
+            m_requester = reader;
         show();
         raise();
     }

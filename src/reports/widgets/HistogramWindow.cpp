@@ -159,7 +159,7 @@ void HistogramWindow::clearChart()
 void HistogramWindow::redraw()
 {
     // The chart is drawn whatever the check says: without nic.inf it shows empty axes.
-    m_chooser.checkBeforeReading();
+    m_chooser.checkBeforeReading(this);
     clearChart();
     const HistogramSelection s = selection();
     m_buckets = LoadBuckets(m_chooser.selectedDirectory(), s);

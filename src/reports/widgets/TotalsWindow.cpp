@@ -15,14 +15,19 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+
+#include <algorithm>
 
 using namespace reports;
 
 namespace
 {
+constexpr int kColumnWidth = 94;
+
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y, const QString& colour,
                   bool bold)
 {
@@ -44,7 +49,7 @@ QTableWidget* MakeGrid(QWidget* page, const char* name)
     grid->setGeometry(8, 8, 385, 297);
     // The fixed header row is the grid's own header, so it stays in place while the rows scroll.
     QHeaderView* header = grid->horizontalHeader();
-    header->setDefaultSectionSize(94);
+    header->setDefaultSectionSize(kColumnWidth);
     header->setFixedHeight(20);
     header->setSectionsClickable(false);
     header->setHighlightSections(false);
@@ -54,7 +59,8 @@ QTableWidget* MakeGrid(QWidget* page, const char* name)
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    grid->setTextElideMode(Qt::ElideNone);
     return grid;
 }
 
@@ -71,6 +77,30 @@ void FillTable(QTableWidget* grid, const QStringList& header, const std::vector<
             grid->setItem(r, c, new QTableWidgetItem(cells[c]));
         ++r;
     }
+    // The designed 94 pixels, or wider where a cell needs it: no figure is cut (the grid then scrolls). The
+    // last column gives up what the four designed widths take beyond the grid, as long as its cells fit.
+    const QAbstractItemView* view = grid;
+    int used = 0;
+    for (int c = 0; c < 3; ++c)
+    {
+        grid->setColumnWidth(c, std::max(kColumnWidth, view->sizeHintForColumn(c)));
+        used += grid->columnWidth(c);
+    }
+    const int room = grid->width() - 2 * grid->frameWidth() - grid->verticalScrollBar()->sizeHint().width() - used;
+    grid->setColumnWidth(3, std::max(view->sizeHintForColumn(3), std::min(kColumnWidth, room)));
+}
+
+// A value of a group in its whole: in a smaller size when its text is wider than the group leaves it.
+void SetValueText(QLabel* label, const QString& text)
+{
+    QFont font = label->font();
+    font.setPointSizeF(label->parentWidget()->font().pointSizeF());
+    const int room = label->parentWidget()->width() - label->x() - 2;
+    while (QFontMetrics(font).horizontalAdvance(text) > room && font.pointSizeF() > 5)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    label->setFont(font);
+    label->setText(text);
+    label->resize(std::max(label->sizeHint().width(), std::min(room, label->minimumWidth())), label->height());
 }
 } // namespace
 
@@ -157,7 +187,7 @@ void TotalsWindow::refresh()
     if (m_loading)
         return;
     m_loading = true;
-    m_ready = m_chooser.checkBeforeReading();
+    m_ready = m_chooser.checkBeforeReading(this);
     if (m_ready)
     {
         const TotalsReport report =
@@ -173,11 +203,17 @@ void TotalsWindow::refresh()
 void TotalsWindow::showReport(const TotalsReport& report)
 {
     const auto show = [](const AmountLabels& labels, const TotalsGroup& amounts) {
-        labels.received->setText(amounts.received);
-        labels.sent->setText(amounts.sent);
-        labels.both->setText(amounts.both);
+        SetValueText(labels.received, amounts.received);
+        SetValueText(labels.sent, amounts.sent);
+        SetValueText(labels.both, amounts.both);
     };
-    m_interfaceLabel->setText(report.interfaceName);
+    // The sums leave damaged totals out: the interface's line says how many.
+    m_interfaceLabel->setText(report.damagedTotals == 0 ? report.interfaceName
+                              : report.damagedTotals == 1
+                                  ? QStringLiteral("%1 : 1 total endommagé, compté 0").arg(report.interfaceName)
+                                  : QStringLiteral("%1 : %2 totaux endommagés, comptés 0")
+                                        .arg(report.interfaceName)
+                                        .arg(report.damagedTotals));
     show(m_today, report.today);
     show(m_forecast, report.forecast);
     m_sinceFirstDayGroup->setTitle(report.sinceFirstDayCaption);

@@ -18,6 +18,8 @@
 #include "sampling/Sampler.h"
 #include "shell/SignalBridge.h"
 #include "shell/widgets/AboutBox.h"
+#include "shell/widgets/DesktopNotifications.h"
+#include "shell/widgets/LaunchActivation.h"
 #include "shell/widgets/SplashAndTray.h"
 #include "store/RecordingService.h"
 #include "store/StoreLockWaiter.h"
@@ -35,23 +37,65 @@ DesktopErrorReporter::~DesktopErrorReporter()
 
 void DesktopErrorReporter::showError(const QString& message)
 {
+    show(message, true);
+}
+
+void DesktopErrorReporter::showInformation(const QString& message)
+{
+    show(message, false);
+}
+
+void DesktopErrorReporter::setNotifications(DesktopNotifications* notifications)
+{
+    m_notifications = notifications;
+    if (notifications)
+        QObject::connect(notifications, &DesktopNotifications::failed, notifications,
+                         [this](const QString&, const QString& text, DesktopNotifications::Urgency urgency) {
+                             showBox(text, urgency == DesktopNotifications::Urgency::Critical);
+                         });
+}
+
+void DesktopErrorReporter::show(const QString& message, bool error)
+{
     m_shown.append(message);
     if (m_recordOnly)
         return;
-    if (m_trayMessage && m_trayMessage(message))
+    if (m_closingSink)
+    {
+        m_closingSink->showError(message);
         return;
+    }
+    if (m_notifications &&
+        m_notifications->send(kApplicationTitle, message,
+                              error ? DesktopNotifications::Urgency::Critical : DesktopNotifications::Urgency::Normal))
+        return;
+    if (m_trayMessage && m_trayMessage(message, error))
+        return;
+    showBox(message, error);
+}
+
+void DesktopErrorReporter::showBox(const QString& message, bool error)
+{
+    if (m_closingSink)
+    {
+        m_closingSink->showError(message);
+        return;
+    }
     // One box, not modal, over the active window and above the stay-on-top meter; a new message
     // replaces the text of a box still open rather than stacking boxes.
+    const QMessageBox::Icon icon = error ? QMessageBox::Critical : QMessageBox::Information;
     if (!m_box)
     {
-        m_box = new QMessageBox(QMessageBox::Critical, kApplicationTitle, message, QMessageBox::Ok,
-                                QApplication::activeWindow());
+        m_box = new QMessageBox(icon, kApplicationTitle, message, QMessageBox::Ok, QApplication::activeWindow());
         m_box->setAttribute(Qt::WA_DeleteOnClose);
         m_box->setWindowModality(Qt::NonModal);
         m_box->setWindowFlag(Qt::WindowStaysOnTopHint);
     }
     else
+    {
+        m_box->setIcon(icon);
         m_box->setText(message);
+    }
     m_box->show();
     m_box->raise();
 }
@@ -85,8 +129,12 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
     : m_clock(environment.clock ? *environment.clock : m_systemClock),
       m_storeRoot(StoreRoot(environment.executableDir)), m_tableSource(std::move(environment.tableSource))
 {
-    m_desktopErrors = std::make_unique<DesktopErrorReporter>(
-        [this](const QString& text) { return m_shell && m_shell->showTrayMessage(kApplicationTitle, text); });
+    const QDBusConnection bus = environment.bus ? *environment.bus : QDBusConnection::sessionBus();
+    m_desktopErrors = std::make_unique<DesktopErrorReporter>([this](const QString& text, bool error) {
+        return m_shell && m_shell->showTrayMessage(kApplicationTitle, text, error);
+    });
+    m_notifications = std::make_unique<DesktopNotifications>(bus);
+    m_desktopErrors->setNotifications(m_notifications.get());
     m_desktopErrors->setRecordOnly(environment.recordMessages);
     m_errors.setSink(m_desktopErrors.get());
     if (!m_tableSource)
@@ -123,8 +171,10 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
     m_config = std::make_unique<ConfigWindow>(*m_settings);
     GraphPeers graphPeers;
     graphPeers.selectedDirectory = [this] { return m_chooser->selectedDirectory(); };
-    graphPeers.setChooserDirectory = [this](const QString& dir) { m_chooser->setDirectory(dir); };
-    graphPeers.checkDirectory = [this] { return m_chooser->checkSelection(reports::CheckSender::Reader); };
+    graphPeers.setChooserDirectory = [this](const QString& dir) { m_chooser->setStoredDirectory(dir); };
+    graphPeers.checkDirectory = [this] {
+        return m_chooser->checkSelection(reports::CheckSender::Reader, m_graph.get());
+    };
     graphPeers.showChooser = [this] { ShowAndRaise(m_chooser.get()); };
     m_graph = std::make_unique<GraphWindow>(*m_settings, m_messages, m_errors, m_saveDialog, m_clock, m_storeRoot,
                                             std::move(graphPeers));
@@ -155,7 +205,13 @@ Application::Application(const CommandLine& commandLine, AppEnvironment environm
                                           "n'enregistre pas pour l'instant et réessaie toutes les %3 secondes.")
                                .arg(QDir::toNativeSeparators(m_storeRoot), environment.lockError)
                                .arg(StoreLockWaiter::kErrorRetryMs / 1000));
-    m_shell->start(environment.trayWaitMs);
+    m_shell->start(environment.trayWaitMs, bus);
+    if (commandLine.window != CommandLine::Window::None)
+    {
+        RaiseForLaunch(windowFor(commandLine.window));
+        if (commandLine.window == CommandLine::Window::Meter)
+            m_shell->setMeterChecked(true);
+    }
 }
 
 Application::~Application()
@@ -176,6 +232,7 @@ void Application::wire()
 {
     ChooserPeers chooserPeers;
     chooserPeers.monitoredInterfaces = [this] { return m_settings->statisticsMarks(); };
+    chooserPeers.interfaceNames = [this] { return m_settings->interfaceNames(); };
     chooserPeers.showConfigurationFirstPage = [this] { m_config->showGeneralPage(); };
     chooserPeers.setGraphEnabled = [this](bool enabled) { m_graph->setEnabled(enabled); };
     chooserPeers.graphWindow = m_graph.get();
@@ -310,12 +367,39 @@ void Application::updateRecordingNote()
         m_shell->setTrayHint(note.isEmpty() ? m_lastHint : m_lastHint + QLatin1Char('\n') + note);
 }
 
-void Application::activate(const std::optional<QString>& argument)
+void Application::inform(const QString& text)
 {
-    ShowAndRaise(m_meter.get());
-    m_shell->setMeterChecked(true);
-    if (argument)
-        m_graph->startFromCommandLine(*argument);
+    if (m_closing)
+        m_standardError.showError(text);
+    else
+        m_desktopErrors->showInformation(text);
+}
+
+QWidget* Application::windowFor(CommandLine::Window window) const
+{
+    switch (window)
+    {
+    case CommandLine::Window::Graph:
+        return m_graph.get();
+    case CommandLine::Window::Totals:
+        return m_totals.get();
+    case CommandLine::Window::None:
+    case CommandLine::Window::Meter:
+        break;
+    }
+    return m_meter.get();
+}
+
+void Application::activate(const std::optional<QString>& argument, const ActivationToken& token)
+{
+    // Read as this copy's own command line would be.
+    const CommandLine asked = ParseCommandLine(argument ? QStringList{*argument} : QStringList{});
+    QWidget* window = windowFor(asked.window);
+    RaiseForLaunch(window, token);
+    if (window == m_meter.get())
+        m_shell->setMeterChecked(true);
+    if (asked.pictureBase)
+        m_graph->startFromCommandLine(*asked.pictureBase);
 }
 
 bool Application::saveSettings(ErrorReporter& errors)
@@ -330,6 +414,7 @@ void Application::closeChain()
     m_closing = true;
     // Nothing is shown from here on: what cannot be written goes to standard error.
     m_errors.setSink(&m_standardError);
+    m_desktopErrors->setClosing(&m_standardError);
     m_errors.flush();
     if (m_recording)
         m_recording->finish(m_standardError);

@@ -8,7 +8,9 @@
 #include "graph/widgets/SaveFileDialog.h"
 #include "sampling/InterfaceTable.h"
 #include "shell/CommandLine.h"
+#include "shell/InstanceChannel.h"
 
+#include <QDBusConnection>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -28,6 +30,7 @@ class SignalBridge;
 
 class AboutBox;
 class ConfigWindow;
+class DesktopNotifications;
 class FolderChooser;
 class GraphWindow;
 class HistogramWindow;
@@ -37,24 +40,35 @@ class SplashAndTray;
 class StopwatchWindow;
 class TotalsWindow;
 
-// Shows failures without a modal loop: a tray message where a tray exists, otherwise one box that is
-// not modal and stays above the meter. Tests record the messages instead.
+// Shows messages without a modal loop: a desktop notification (errors critical, notices normal) where a
+// notification service takes it, else a balloon from an XEmbed tray icon, otherwise one box that is not
+// modal and stays above the meter; a notification that the service then refuses falls back to the box.
+// Tests record the messages instead.
 class DesktopErrorReporter final : public ErrorReporter
 {
 public:
-    explicit DesktopErrorReporter(std::function<bool(const QString&)> trayMessage)
+    explicit DesktopErrorReporter(std::function<bool(const QString& text, bool error)> trayMessage)
         : m_trayMessage(std::move(trayMessage))
     {
     }
     ~DesktopErrorReporter() override;
     void showError(const QString& message) override;
+    void showInformation(const QString& message);
+    void setNotifications(DesktopNotifications* notifications);
+    // From the close chain on, whatever is still to be shown (a notification refused late) goes here.
+    void setClosing(ErrorReporter* sink) { m_closingSink = sink; }
     void setRecordOnly(bool on) { m_recordOnly = on; }
     const QStringList& shown() const { return m_shown; }
     // The box in use, if any (tests).
     QMessageBox* box() const { return m_box; }
 
 private:
-    std::function<bool(const QString&)> m_trayMessage;
+    void show(const QString& message, bool error);
+    void showBox(const QString& message, bool error);
+
+    std::function<bool(const QString&, bool)> m_trayMessage;
+    DesktopNotifications* m_notifications = nullptr;
+    ErrorReporter* m_closingSink = nullptr;
     QPointer<QMessageBox> m_box;
     QStringList m_shown;
     bool m_recordOnly = false;
@@ -82,6 +96,8 @@ struct AppEnvironment
     const Clock* clock = nullptr;
     // The interface of the default route, which a first run checks; the system's when empty.
     std::function<std::optional<QString>()> defaultRoute;
+    // Where the tray's panel and the notification service are looked for; the session bus when empty.
+    std::optional<QDBusConnection> bus;
 };
 
 // The application object: owns the settings model, the recording service and the nine windows,
@@ -110,9 +126,10 @@ public:
     TotalsWindow& totals() { return *m_totals; }
     HistogramWindow& histogram() { return *m_histogram; }
 
-    // A second start handed over: shows the meter and, with an argument, the graph as a first start
-    // would.
-    void activate(const std::optional<QString>& argument);
+    // A second start handed over: shows the meter, or the window its option asks for (--graph, --totals),
+    // and with a base name draws the graph as a first start would. The launcher's token goes to the window
+    // shown.
+    void activate(const std::optional<QString>& argument, const ActivationToken& token = {});
     // The one way out ("&Quitter", signals, the session's end, the loss of the display): a last sample
     // and every setting written, failures on standard error, then the event loop ends. Runs once.
     void closeChain();
@@ -128,13 +145,14 @@ public:
     void setRecordingGuard(std::function<bool()> guard) { m_recordingGuard = std::move(guard); }
     // The tray hint's last line while this copy does not record, and why; empty while it records.
     const QString& recordingNote() const { return m_recordingNote; }
-    // A notice for the user, shown as failures are: a tray message, else a box that does not block.
-    void inform(const QString& text) { m_errors.showError(text); }
+    // A notice for the user, shown as failures are but with a normal urgency.
+    void inform(const QString& text);
 
 private:
     void wire();
     void startRecording(const InterfaceTable& table);
     void updateRecordingNote();
+    QWidget* windowFor(CommandLine::Window window) const;
 
     SystemClock m_systemClock;
     const Clock& m_clock;
@@ -142,6 +160,8 @@ private:
     SaveFileDialog m_saveDialog;
     QString m_storeRoot;
     std::unique_ptr<DesktopErrorReporter> m_desktopErrors;
+    // After the reporter: it goes first, and with it the fallbacks it calls.
+    std::unique_ptr<DesktopNotifications> m_notifications;
     // Every window's failures wait here, so that none is shown from inside a timer.
     ErrorQueue m_errors;
     StandardErrorReporter m_standardError;

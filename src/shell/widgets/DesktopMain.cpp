@@ -12,17 +12,24 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QThread>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <thread>
 #include <vector>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace
 {
 // The toolkit ends the process with exit() when the display connection breaks; the close chain still
-// records the last sample then. Set only while the event loop runs.
+// records the last sample then. Set from the moment the windows exist until the event loop ends.
 Application* g_running = nullptr;
 
 void CloseOnExit()
@@ -84,7 +91,48 @@ int Refuse(const QString& text)
         QMessageBox::critical(nullptr, kApplicationTitle, text);
     return 1;
 }
+
+// Armed on Wayland from the moment the windows exist until the event loop ends; this process, not a child
+// forked from it.
+std::atomic<bool> g_closeOnToolkitExit{false};
+std::atomic<bool> g_closeHandedToMain{false};
+std::atomic<bool> g_closedForToolkit{false};
+pid_t g_process = 0;
+// How long the toolkit's threads wait for the close chain, as a stuck close chain is given on SIGTERM.
+constexpr auto kCloseChainWait = std::chrono::seconds(10);
 } // namespace
+
+// The Wayland plugin (Qt 6.4) ends the process with _exit() from its event thread the moment the
+// compositor's connection breaks: no atexit handler runs and the main thread sees no event first. This
+// definition takes the C library's place for the whole process (the executable exports it), so that the
+// close chain runs on the main thread before the process ends, as when an X display is lost. Another
+// thread asks the main thread for it and waits, no longer than a stuck close chain is given; the main
+// thread, which may itself come here meanwhile, runs it at once.
+extern "C" [[noreturn]] void _exit(int status)
+{
+    if (::getpid() == g_process && g_closeOnToolkitExit.load())
+    {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app && QThread::currentThread() == app->thread())
+            CloseOnExit();
+        else if (app)
+        {
+            if (!g_closeHandedToMain.exchange(true))
+                QMetaObject::invokeMethod(
+                    app,
+                    [] {
+                        CloseOnExit();
+                        g_closedForToolkit = true;
+                    },
+                    Qt::QueuedConnection);
+            const auto deadline = std::chrono::steady_clock::now() + kCloseChainWait;
+            while (!g_closedForToolkit.load() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    ::syscall(SYS_exit_group, status);
+    __builtin_unreachable();
+}
 
 int main(int argc, char** argv)
 {
@@ -104,6 +152,11 @@ int main(int argc, char** argv)
     if (platform.qpaPlatform)
         qputenv("QT_QPA_PLATFORM", *platform.qpaPlatform);
 
+    // Read before the toolkit takes the startup id for its own first window: a second start hands it to the
+    // first copy, whose window is the one that shows.
+    const ActivationToken token = ActivationToken::fromEnvironment();
+
+    g_process = ::getpid();
     std::vector<HeldMessage> held;
     g_held = &held;
     g_previousHandler = qInstallMessageHandler(StartupMessages);
@@ -133,7 +186,10 @@ int main(int argc, char** argv)
     StoreLock desktopLock(storeRoot, StoreLock::kDesktopLock);
     if (desktopLock.tryAcquire() == StoreLock::Result::HeldElsewhere)
     {
-        if (InstanceChannel::handOver(storeRoot, line.pictureBase) == InstanceChannel::HandOver::Accepted)
+        // The argument as given, base name or window option, for the first copy to read as a first start.
+        const std::optional<QString> argument =
+            arguments.size() == 1 ? std::optional<QString>(arguments.front()) : std::nullopt;
+        if (InstanceChannel::handOver(storeRoot, argument, 2000, token) == InstanceChannel::HandOver::Accepted)
             return 0;
         return Refuse(QStringLiteral("VORP est déjà lancé pour %1 (processus %2) mais ne répond pas. Fermez-le ou "
                                      "arrêtez ce processus, puis relancez VORP.")
@@ -165,6 +221,11 @@ int main(int argc, char** argv)
         QMessageBox::critical(nullptr, kApplicationTitle, QString::fromLocal8Bit(e.what()));
         return 1;
     }
+    // From here on, a display that goes away still gets the close chain.
+    g_running = vorp.get();
+    std::atexit(CloseOnExit);
+    const bool wayland = QGuiApplication::platformName() == QLatin1String("wayland");
+    g_closeOnToolkitExit = wayland;
     StoreLockWaiter waiter(lock);
     bool lockFailed = locked == StoreLock::Result::Error;
     QObject::connect(&waiter, &StoreLockWaiter::acquired, vorp.get(), [&] {
@@ -204,7 +265,9 @@ int main(int argc, char** argv)
 
     InstanceChannel channel(storeRoot);
     QObject::connect(&channel, &InstanceChannel::activationRequested, vorp.get(),
-                     [&vorp](const std::optional<QString>& argument) { vorp->activate(argument); });
+                     [&vorp](const std::optional<QString>& argument, const ActivationToken& handed) {
+                         vorp->activate(argument, handed);
+                     });
     const auto listen = [&channel] {
         if (!channel.listen())
             std::fprintf(stderr, "%s\n",
@@ -223,12 +286,11 @@ int main(int argc, char** argv)
         desktopWaiter.start();
 
     // Stay-on-top, placement and translucency are X11's; say once what a native Wayland start lacks.
-    if (QGuiApplication::platformName() == QLatin1String("wayland"))
+    if (wayland)
         vorp->inform(WaylandLimitsText());
 
-    g_running = vorp.get();
-    std::atexit(CloseOnExit);
     const int status = QApplication::exec();
+    g_closeOnToolkitExit = false;
     g_running = nullptr;
     keeper.stop();
     waiter.stop();

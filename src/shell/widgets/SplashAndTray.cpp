@@ -1,17 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/widgets/SplashAndTray.h"
 
+#include "common/widgets/AppIcon.h"
 #include "common/widgets/Named.h"
 #include "shell/Pictures.h"
+#include "shell/widgets/StatusNotifierItem.h"
 
 #include <QCloseEvent>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QScreen>
+
+#include <algorithm>
 
 namespace
 {
-// After the first wait, a late notification area is looked for at this pace.
+// After the first wait, a late XEmbed tray is looked for at this pace; a panel's watcher on the bus is
+// seen the moment it appears.
 constexpr int kLateTrayPollMs = 5000;
+
+bool OnX11()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
 } // namespace
 
 SplashAndTray::SplashAndTray(std::optional<QString> pictureBase, QWidget* parent)
@@ -48,7 +59,16 @@ SplashAndTray::SplashAndTray(std::optional<QString> pictureBase, QWidget* parent
 
     buildMenu();
     m_trayWait.setInterval(500);
-    connect(&m_trayWait, &QTimer::timeout, this, &SplashAndTray::waitForTray);
+    connect(&m_trayWait, &QTimer::timeout, this, [this] {
+        m_trayWaitLeft -= std::min(m_trayWaitLeft, m_trayWait.interval());
+        waitForTray();
+    });
+    m_trayPace.setSingleShot(true);
+    m_trayPace.setTimerType(Qt::PreciseTimer);
+    m_trayPace.setInterval(kTrayPaceMs);
+    connect(&m_trayPace, &QTimer::timeout, this, &SplashAndTray::showTrayState);
+    for (int i = 0; i < int(m_trayImages.size()); ++i)
+        m_trayImages[size_t(i)] = TrayIcon(i);
 
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -95,11 +115,27 @@ void SplashAndTray::setPeers(ShellPeers peers)
     m_meterAction->setEnabled(bool(m_peers.setMeterVisible));
 }
 
-void SplashAndTray::start(int trayWaitMs)
+void SplashAndTray::start(int trayWaitMs, QDBusConnection bus)
 {
     show();
     m_splashTimer->start();
     m_trayWaitLeft = trayWaitMs;
+    if (bus.isConnected())
+    {
+        m_item = new StatusNotifierItem(bus, m_trayMenu, this);
+        m_item->setIcon(m_trayImages[size_t(m_shownImage)]);
+        m_item->setToolTip(m_shownHint);
+        m_item->setMenuOffered(m_splashDone);
+        connect(m_item, &StatusNotifierItem::shownChanged, this, &SplashAndTray::itemShownChanged);
+        // Once the bus says no panel takes items, an XEmbed tray may be looked for.
+        connect(m_item, &StatusNotifierItem::watcherChanged, this, &SplashAndTray::waitForTray);
+        connect(m_item, &StatusNotifierItem::activated, this, &SplashAndTray::toggleMeter);
+        if (!m_item->start())
+        {
+            delete m_item;
+            m_item = nullptr;
+        }
+    }
     waitForTray();
 }
 
@@ -113,23 +149,33 @@ void SplashAndTray::startTopMostWatch()
     m_topMostTimer->start();
 }
 
+bool SplashAndTray::hasTrayIcon() const
+{
+    return (m_item && m_item->shown()) || (m_trayIcon && m_trayIcon->isVisible());
+}
+
 void SplashAndTray::waitForTray()
 {
-    if (m_trayIcon != nullptr)
+    if (m_trayRemoved)
         return;
-    if (QSystemTrayIcon::isSystemTrayAvailable())
+    if (hasTrayIcon())
     {
         m_trayWait.stop();
-        createTrayIcon();
         return;
     }
-    if (m_trayWaitLeft > 0)
+    // XEmbed only while the bus has no panel's watcher: the toolkit settles for the life of the process,
+    // at its first look, whether its icon goes over the bus, and this keeps it on XEmbed.
+    if (OnX11() && (!m_item || m_item->watcher() == StatusNotifierItem::Watcher::Absent) &&
+        QSystemTrayIcon::isSystemTrayAvailable())
     {
-        m_trayWaitLeft -= m_trayWait.interval();
-        if (!m_trayWait.isActive())
-            m_trayWait.start();
+        m_trayWait.stop();
+        showXEmbedIcon();
         return;
     }
+    if (!m_trayWait.isActive())
+        m_trayWait.start();
+    if (m_trayWaitLeft > 0)
+        return;
     if (m_toldNoTray)
         return;
     // No notification area yet: the meter window carries the menu, and the watch goes on slowly
@@ -141,34 +187,56 @@ void SplashAndTray::waitForTray()
         m_peers.noNotificationArea(m_trayMenu);
 }
 
-bool SplashAndTray::showTrayMessage(const QString& title, const QString& text)
+void SplashAndTray::itemShownChanged(bool shown)
+{
+    if (m_trayRemoved)
+        return;
+    // The panel's item wins over an XEmbed icon, which comes back if that panel goes for good.
+    if (shown)
+    {
+        m_trayWait.stop();
+        if (m_trayIcon)
+            m_trayIcon->hide();
+    }
+    else if (m_trayIcon)
+        m_trayIcon->show();
+    else
+        waitForTray();
+}
+
+bool SplashAndTray::showTrayMessage(const QString& title, const QString& text, bool error)
 {
     if (m_trayIcon == nullptr || !m_trayIcon->isVisible() || !QSystemTrayIcon::supportsMessages())
         return false;
-    m_trayIcon->showMessage(title, text, QSystemTrayIcon::Critical);
+    m_trayIcon->showMessage(title, text, error ? QSystemTrayIcon::Critical : QSystemTrayIcon::Information);
     return true;
 }
 
 void SplashAndTray::removeTrayIcon()
 {
+    m_trayRemoved = true;
+    m_trayWait.stop();
     if (m_trayIcon != nullptr)
         m_trayIcon->hide();
+    if (m_item)
+        m_item->stop();
 }
 
-void SplashAndTray::createTrayIcon()
+void SplashAndTray::showXEmbedIcon()
 {
-    m_trayIcon = Named(new QSystemTrayIcon(this), "TrayIcon1");
-    m_trayIcon->setIcon(QIcon(QPixmap::fromImage(TrayImage(m_image < 0 ? 0 : m_image))));
-    if (m_image < 0)
-        m_image = 0;
-    m_trayIcon->setToolTip(m_hint);
-    // The menu waits for the end of the splash.
-    if (m_splashDone)
-        m_trayIcon->setContextMenu(m_trayMenu);
-    connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            toggleMeter();
-    });
+    if (m_trayIcon == nullptr)
+    {
+        m_trayIcon = Named(new QSystemTrayIcon(this), "TrayIcon1");
+        m_trayIcon->setIcon(m_trayImages[size_t(m_shownImage)]);
+        m_trayIcon->setToolTip(m_shownHint);
+        // The menu waits for the end of the splash.
+        if (m_splashDone)
+            m_trayIcon->setContextMenu(m_trayMenu);
+        connect(m_trayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger)
+                toggleMeter();
+        });
+    }
     m_trayIcon->show();
 }
 
@@ -180,6 +248,8 @@ void SplashAndTray::endSplash()
     m_splashTimer->stop();
     if (m_trayIcon != nullptr)
         m_trayIcon->setContextMenu(m_trayMenu);
+    if (m_item)
+        m_item->setMenuOffered(true);
     hide();
     if (m_pictureBase && m_peers.startGraph)
         m_peers.startGraph(*m_pictureBase);
@@ -217,20 +287,40 @@ void SplashAndTray::setMeterChecked(bool checked)
 
 void SplashAndTray::setTrayHint(const QString& hint)
 {
-    if (hint == m_hint)
-        return;
     m_hint = hint;
-    if (m_trayIcon != nullptr)
-        m_trayIcon->setToolTip(hint);
+    if (!m_trayPace.isActive())
+        showTrayState();
 }
 
 void SplashAndTray::setTrayImage(int index)
 {
-    if (index == m_image)
+    m_image = index >= 0 && index < int(m_trayImages.size()) ? index : 0;
+    if (!m_trayPace.isActive())
+        showTrayState();
+}
+
+void SplashAndTray::showTrayState()
+{
+    if (m_hint == m_shownHint && m_image == m_shownImage)
         return;
-    m_image = index;
-    if (m_trayIcon != nullptr)
-        m_trayIcon->setIcon(QIcon(QPixmap::fromImage(TrayImage(index))));
+    if (m_hint != m_shownHint)
+    {
+        m_shownHint = m_hint;
+        if (m_trayIcon)
+            m_trayIcon->setToolTip(m_shownHint);
+        if (m_item)
+            m_item->setToolTip(m_shownHint);
+    }
+    if (m_image != m_shownImage)
+    {
+        m_shownImage = m_image;
+        if (m_trayIcon)
+            m_trayIcon->setIcon(m_trayImages[size_t(m_shownImage)]);
+        if (m_item)
+            m_item->setIcon(m_trayImages[size_t(m_shownImage)]);
+    }
+    // What changes before the pace allows waits for it.
+    m_trayPace.start();
 }
 
 void SplashAndTray::closeEvent(QCloseEvent* event)
