@@ -324,8 +324,11 @@ PlansRead ReadPlans(const PlanSection& section)
         DataPlan plan;
         plan.interfaceName = name;
         bool bad = false;
-        for (const auto& [key, value] : *group)
+        for (const auto& entry : *group)
         {
+            // Named, not bound: clang 14 cannot capture a structured binding in a lambda.
+            const QString& key = entry.first;
+            const QString& value = entry.second;
             const Key* known = std::find_if(std::begin(kKeys), std::end(kKeys), [&key](const Key& k) {
                 return key.compare(QLatin1String(k.name), Qt::CaseInsensitive) == 0;
             });
