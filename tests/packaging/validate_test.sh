@@ -14,7 +14,7 @@ if command -v desktop-file-validate >/dev/null; then
     # version 1.5 of the format, which validators of version 1.4 (desktop-file-utils 0.26, Debian 12)
     # take for an unknown key: that one complaint is forgiven them, nothing else.
     out=$(desktop-file-validate "$src/vorp.desktop" 2>&1) || true
-    if desktop-file-validate --help 2>&1 | grep -q 'specification 1\.4'; then
+    if desktop-file-validate --help 2>&1 | grep -qE 'Desktop Entry [[:alpha:]]+ 1\.4'; then
         out=$(echo "$out" | grep -v 'contains key "SingleMainWindow" in group "Desktop Entry", but keys extending' || true)
     fi
     [[ -z $out ]] || fail "desktop-file-validate: $out"
