@@ -389,7 +389,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         WaitForFrame(w);
         const QRect screen = w.screen()->availableGeometry();
-        QTRY_VERIFY(screen.contains(FrameOnScreen(w)));
+        QTRY_VERIFY_WITH_TIMEOUT(screen.contains(FrameOnScreen(w)), 30000); // the window manager acts in its own time
         const QRect frame = FrameOnScreen(w);
         const QPoint client = ClientOnScreen(w);
         // Against the edges it came from, and where it was along the others.
